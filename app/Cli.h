@@ -1,0 +1,68 @@
+#pragma once
+#include "platform/Toolkit.h"
+#include <QStringList>
+#include <QTextStream>
+
+// The command line: every tool runs headless through the same window classes, driven by a
+// scripted toolkit that answers the dialogs from the arguments and prints each message box.
+namespace app {
+
+// Exit statuses.
+constexpr int kExitOk = 0;          // the run ended with its report and no file failed
+constexpr int kExitFailed = 1;      // a file failed or the run was stopped
+constexpr int kExitInputFault = 2;  // an input fault or bad arguments
+
+class CliSession {
+public:
+    CliSession();
+    ~CliSession();
+
+    platform::ScriptedToolkit toolkit;
+    bool onErrorStop = false;        // --on-error stop: answer "Continue?" with No
+    // Set from the message boxes shown during the run.
+    bool inputFault = false;         // an information box titled "Pixmar: ..." or "Pixmar" refusal
+    bool fileFailed = false;         // an "Error" box was shown
+    bool stopped = false;            // a "Continue?" question was answered No
+
+    // Prints a usage fault to standard error and gives kExitInputFault.
+    int badArguments(const QString &why);
+    // The exit status from what the run showed.
+    int exitStatus(bool reportShown) const;
+
+    // Marks a message box title as an input fault (printed on standard error).
+    void treatAsInputFault(const QString &title) { faultTitles << title; }
+
+private:
+    QStringList faultTitles;
+    bool progressShown = false;
+};
+
+// Options shared by the picture tools: (--file F | --dir D) --target T [--at X,Y].
+struct PictureToolArgs {
+    QString file;
+    QString dir;
+    QString target;
+    bool hasClick = false;
+    double atX = 0, atY = 0;   // pixels from the fitted picture's top-left corner
+};
+
+// Reads the value after an option; returns false (and reports) when missing.
+bool takeValue(const QStringList &args, int &i, QString &out, CliSession &session);
+// Parses the common picture-tool options at args[i]; returns true when it consumed one.
+bool takePictureToolOption(const QStringList &args, int &i, PictureToolArgs &out,
+                           CliSession &session, bool &ok);
+
+// Each tool's command; args are the words after the tool name.
+int cliText(CliSession &s, const QStringList &args);
+int cliWatermark(CliSession &s, const QStringList &args);
+int cliLogo(CliSession &s, const QStringList &args);
+int cliRotate(CliSession &s, const QStringList &args);
+int cliGif(CliSession &s, const QStringList &args);
+int cliRename(CliSession &s, const QStringList &args);
+
+// Runs a tool command when args (without the program name) start with one, after the
+// global options; returns -1 when they name no tool (the caller opens the main window).
+int runCommandLine(const QStringList &args);
+QString usageText();
+
+} // namespace app

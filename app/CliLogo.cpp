@@ -1,0 +1,11 @@
+#include "app/Cli.h"
+
+namespace app {
+
+// Placeholder until the tool's own command is built: refuses with a usage fault.
+int cliLogo(CliSession &s, const QStringList &)
+{
+    return s.badArguments(QStringLiteral("the logo command is not available yet"));
+}
+
+} // namespace app

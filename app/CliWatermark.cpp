@@ -1,0 +1,11 @@
+#include "app/Cli.h"
+
+namespace app {
+
+// Placeholder until the tool's own command is built: refuses with a usage fault.
+int cliWatermark(CliSession &s, const QStringList &)
+{
+    return s.badArguments(QStringLiteral("the watermark command is not available yet"));
+}
+
+} // namespace app

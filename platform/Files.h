@@ -1,0 +1,55 @@
+#pragma once
+#include <QString>
+#include <QStringList>
+
+namespace platform {
+
+// Plain files of a folder: regular files (a link to one counts), no folders, no hidden files
+// (names beginning with "."), in case-insensitive name order. Throws AppError when the folder
+// cannot be read.
+QStringList listPlainFiles(const QString &folder);
+
+// A listing taken once and walked entry by entry (first name, then the next ones, empty
+// when exhausted). Taking the names up front means files written into the folder while it is
+// walked are never visited.
+class FolderListing {
+public:
+    FolderListing() = default;
+    explicit FolderListing(const QString &folder) : names_(listPlainFiles(folder)) {}
+    QString first() { pos_ = 0; return current(); }
+    QString next() { if (pos_ < names_.size()) ++pos_; return current(); }
+    QString current() const { return pos_ < names_.size() ? names_[pos_] : QString(); }
+    const QStringList &names() const { return names_; }
+    qsizetype position() const { return pos_; }
+    void clear() { names_.clear(); pos_ = 0; }
+
+private:
+    QStringList names_;
+    qsizetype pos_ = 0;
+};
+
+// True when `path` names a plain file (not a folder, not hidden).
+bool isPlainFile(const QString &path);
+
+// `folder` followed by the separator, unless it already ends in one.
+QString withSeparator(const QString &folder);
+// Name part and folder part (folder keeps its trailing separator).
+QString fileNamePart(const QString &path);
+QString folderPart(const QString &path);
+
+// Renames without ever replacing an existing file; throws AppError when the target name is
+// taken or the rename fails.
+void renameNoReplace(const QString &from, const QString &to);
+// Deletes a file; throws AppError on failure.
+void deleteFile(const QString &path);
+// A name in `folder` that no file has, built from `stem` and `suffix` (stem + suffix, then
+// stem + "~1" + suffix, ...).
+QString freeFileName(const QString &folder, const QString &stem, const QString &suffix);
+
+// The installation folder: $PIXMAR_HOME, else ../share/pixmar next to the binary, else the
+// source tree's data folder.
+QString installFolder();
+// A path inside the installation folder, given with "/" separators ("bg/main2i.jpg").
+QString installPath(const QString &relative);
+
+} // namespace platform

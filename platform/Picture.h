@@ -1,0 +1,50 @@
+#pragma once
+#include <QImage>
+#include <QSize>
+#include <QString>
+#include <functional>
+
+namespace platform {
+
+// A picture as the toolkit hands it around: an image plus the size of the picture it was
+// made from. Loaded pictures may have been decoded at a reduced scale; their reported size
+// stays the file's own, so that the fit arithmetic does not depend on how they were decoded.
+class Picture {
+public:
+    Picture() = default;
+    explicit Picture(QImage image, QSize originalPixels = {});
+
+    bool isNull() const { return image_.isNull(); }
+    const QImage &image() const { return image_; }
+    // Size of the original picture in pixels and in HIMETRIC (1/100 mm, at the screen's dpi).
+    QSize pixelSize() const { return original_; }
+    int widthHimetric() const;
+    int heightHimetric() const;
+
+private:
+    QImage image_;
+    QSize original_;
+};
+
+// Given the picture's own pixel size, tells the size it will be painted at (or an invalid
+// size when unknown). Pictures much larger than that are decoded at a reduced scale, never
+// below it, where the decoder offers it.
+using PaintSizeHint = std::function<QSize(QSize original)>;
+
+// Loads a picture file (BMP, JPEG, PNG, TIFF, GIF, ...). Throws AppError: FileNotFound when the
+// file is missing, InvalidPicture when it is not a readable picture or claims an
+// unreasonable size (see Limits.h).
+Picture loadPicture(const QString &path, const PaintSizeHint &hint = {});
+
+// Only the size from the file's header; invalid size when unreadable.
+QSize readPictureSize(const QString &path);
+
+// Writes an image as a bitmap file whatever the extension: 24 bits per pixel, classic
+// 40-byte header (the form FreeImage reads). Throws AppError when the file cannot be written.
+void savePicture(const QImage &image, const QString &path);
+
+// Convert HIMETRIC to pixels and back at the screen's dpi (from the toolkit's metrics).
+double himetricToPixels(double himetric, bool horizontal = true);
+double pixelsToHimetric(double pixels, bool horizontal = true);
+
+} // namespace platform

@@ -1,0 +1,120 @@
+#pragma once
+#include "platform/Picture.h"
+#include "platform/Toolkit.h"
+#include "platform/Units.h"
+#include <QColor>
+#include <QImage>
+#include <functional>
+#include <optional>
+
+namespace platform {
+
+// The picture box of the original toolkit, as a plain object: it holds a picture, a
+// persistent image and a visible image. While persistent drawing (autoRedraw) is on, drawing
+// goes into the persistent image (and shows); while it is off, drawing goes to the visible
+// image only and is lost at the next refresh, which repaints the visible image from the
+// persistent one. A widget (SurfaceView) only shows a surface.
+//
+// Geometry is held in whole pixels; it is read and written in twips or pixels. Drawing
+// coordinates (currentX/Y, paintPicture, textWidth, innerWidth) are in the surface's own
+// scale mode.
+class Surface {
+public:
+    Surface();
+
+    // ---- units and geometry
+    ScaleMode scaleMode() const { return scaleMode_; }
+    void setScaleMode(ScaleMode m) { scaleMode_ = m; }
+    double left(ScaleMode u) const { return fromPx(left_, u, true); }
+    double top(ScaleMode u) const { return fromPx(top_, u, false); }
+    double outerWidth(ScaleMode u) const { return fromPx(width_, u, true); }
+    double outerHeight(ScaleMode u) const { return fromPx(height_, u, false); }
+    void setLeft(double v, ScaleMode u);
+    void setTop(double v, ScaleMode u);
+    void setOuterWidth(double v, ScaleMode u);
+    void setOuterHeight(double v, ScaleMode u);
+    void setOuterSize(double w, double h, ScaleMode u);
+    // Drawable area, in the surface's own scale mode.
+    double innerWidth() const { return fromPx(innerWidthPx(), scaleMode_, true); }
+    double innerHeight() const { return fromPx(innerHeightPx(), scaleMode_, false); }
+    int innerWidthPx() const;
+    int innerHeightPx() const;
+    int leftPx() const { return left_; }
+    int topPx() const { return top_; }
+    int outerWidthPx() const { return width_; }
+    int outerHeightPx() const { return height_; }
+    bool border() const { return border_; }
+    void setBorder(bool on);
+    static constexpr int kBorderPx = 2;   // each side, as the 3-D border of the original
+
+    bool visible() const { return visible_; }
+    void setVisible(bool v);
+    // Sizes the surface to its picture whenever a picture is set.
+    bool autoSize() const { return autoSize_; }
+    void setAutoSize(bool on) { autoSize_ = on; }
+
+    // ---- drawing state
+    bool autoRedraw() const { return autoRedraw_; }
+    void setAutoRedraw(bool on);
+    FontSpec font;
+    QColor foreColor = Qt::black;
+    QColor backColor() const { return backColor_; }
+    // Setting the background colour clears the surface, as in the original toolkit.
+    void setBackColor(const QColor &c);
+    double currentX = 0;
+    double currentY = 0;
+
+    // ---- picture and images
+    const Picture &picture() const { return picture_; }
+    void setPicture(const Picture &p);
+    void clearPicture() { setPicture(Picture()); }
+    // The persistent image taken as a picture (its pixel size as original size).
+    Picture image() const;
+    const QImage &persistentImage() const { return persistent_; }
+    const QImage &visibleImage() const;
+    // What drawing and the device calls (AlphaBlend, BitBlt, bitmap bits) work on:
+    // the persistent image while autoRedraw is on, the visible image otherwise.
+    QImage &drawTarget();
+
+    // Clears the drawing (persistent drawing too, while autoRedraw is on) back to the
+    // background colour and the picture; the drawing position returns to (0, 0).
+    void cls();
+    // Paints a picture scaled into (x, y, w, h), from the source rectangle (sx, sy, sw, sh)
+    // of the picture in its own pixels (the whole picture when absent).
+    void paintPicture(const Picture &p, double x, double y, double w, double h,
+                      std::optional<QRectF> sourcePixels = std::nullopt);
+    // Prints a text with its top-left corner at the drawing position, then moves the
+    // drawing position to the start of the next line.
+    void print(const QString &text);
+    double textWidth(const QString &text) const;
+    double textHeight(const QString &text) const;
+    // Repaints the visible image from the persistent one.
+    void refresh();
+    // Tell a view that the drawn content changed after direct device access.
+    void changed() const;
+
+    // Geometry or content changes (views listen).
+    std::function<void()> onChanged;
+
+    // Conversions in this surface's terms.
+    double toPx(double v, ScaleMode u, bool horizontal) const;
+    double fromPx(double px, ScaleMode u, bool horizontal) const;
+
+private:
+    void resizeImages();
+    void rebuildPersistent();
+
+    ScaleMode scaleMode_ = ScaleMode::Twips;
+    int left_ = 0, top_ = 0, width_ = 100, height_ = 100;
+    bool border_ = true;
+    bool visible_ = true;
+    bool autoSize_ = false;
+    bool autoRedraw_ = false;
+    QColor backColor_ = QColor(0xF0, 0xF0, 0xF0);
+    Picture picture_;
+    QImage persistent_;
+    mutable QImage visible_;
+    mutable bool visibleStale_ = true;
+};
+
+} // namespace platform

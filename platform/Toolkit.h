@@ -1,0 +1,150 @@
+#pragma once
+#include <QString>
+#include <QStringList>
+#include <deque>
+#include <functional>
+#include <optional>
+#include <vector>
+
+class QWidget;
+
+namespace platform {
+
+enum class MsgIcon { Information, Error, Exclamation, Question };
+enum class MsgButtons { OK, YesNo };
+enum class MsgResult { OK, Yes, No };
+
+// Font settings as the font dialog and the surfaces see them.
+struct FontSpec {
+    QString name = QStringLiteral("MS Sans Serif");
+    double size = 8.25;
+    bool bold = false;
+    bool italic = false;
+    bool operator==(const FontSpec &) const = default;
+};
+
+struct ScreenMetrics {
+    double twipsPerPixelX = 15;
+    double twipsPerPixelY = 15;
+    double widthTwips = 1920 * 15;
+};
+
+// Every interaction the windows have with the desktop goes through this interface, so that
+// the same window code runs under a real display, offscreen in tests and on the command line.
+class Toolkit {
+public:
+    virtual ~Toolkit() = default;
+    // Modal message box. CR LF in the text is a line break.
+    virtual MsgResult messageBox(const QString &text, const QString &title, MsgIcon icon,
+                                 MsgButtons buttons) = 0;
+    // One-line input box; empty text on cancel.
+    virtual QString inputBox(const QString &prompt, const QString &title) = 0;
+    // Open-file dialog. `filter` is in the "Description|pattern|Description|pattern" form.
+    // Returns the chosen path, or nothing on cancel.
+    virtual std::optional<QString> showOpen(const QString &filter, const QString &title,
+                                            QWidget *owner) = 0;
+    // Font dialog on `font`; false (and `font` unchanged) on cancel.
+    virtual bool showFont(FontSpec &font, QWidget *owner) = 0;
+    // Folder picker titled "Select Directory"; empty text on cancel.
+    virtual QString browseForFolder(QWidget *owner) = 0;
+    virtual void setBusy(bool busy) = 0;
+    // Lets pending window events run.
+    virtual void doEvents() = 0;
+    // Opens a document with the desktop's default handler; failures are silent.
+    virtual void openDocument(const QString &path) = 0;
+    virtual ScreenMetrics screen() const = 0;
+    // Long runs report file i of n; a terminal shows it, windows ignore it.
+    virtual void progress(int /*index*/, int /*count*/, const QString & /*name*/) {}
+};
+
+// The toolkit in use. Defaults to the Qt toolkit; tests and the command line install a scripted one.
+Toolkit &toolkit();
+void setToolkit(Toolkit *toolkit);   // nullptr restores the Qt toolkit
+
+// Busy (hourglass) pointer for the lifetime of the object, restored on every path out.
+class BusyPointer {
+public:
+    BusyPointer() { toolkit().setBusy(true); }
+    ~BusyPointer() { toolkit().setBusy(false); }
+    BusyPointer(const BusyPointer &) = delete;
+    BusyPointer &operator=(const BusyPointer &) = delete;
+};
+
+inline void doEvents() { toolkit().doEvents(); }
+inline double twipsPerPixelX() { return toolkit().screen().twipsPerPixelX; }
+inline double twipsPerPixelY() { return toolkit().screen().twipsPerPixelY; }
+
+class QtToolkit : public Toolkit {
+public:
+    MsgResult messageBox(const QString &text, const QString &title, MsgIcon icon,
+                         MsgButtons buttons) override;
+    QString inputBox(const QString &prompt, const QString &title) override;
+    std::optional<QString> showOpen(const QString &filter, const QString &title,
+                                    QWidget *owner) override;
+    bool showFont(FontSpec &font, QWidget *owner) override;
+    QString browseForFolder(QWidget *owner) override;
+    void setBusy(bool busy) override;
+    void doEvents() override;
+    void openDocument(const QString &path) override;
+    ScreenMetrics screen() const override;
+};
+
+// Answers from queues and records everything it was asked. An empty queue gives the
+// "cancel" answer (or OK / Yes for message boxes, see defaultAnswer).
+class ScriptedToolkit : public Toolkit {
+public:
+    struct Message {
+        QString text;
+        QString title;
+        MsgIcon icon;
+        MsgButtons buttons;
+        MsgResult answer;
+    };
+
+    std::deque<MsgResult> messageAnswers;           // for Yes/No boxes
+    MsgResult defaultAnswer = MsgResult::Yes;       // when messageAnswers is empty
+    std::deque<QString> inputAnswers;
+    std::deque<std::optional<QString>> openAnswers;
+    std::deque<std::optional<FontSpec>> fontAnswers;
+    std::deque<QString> folderAnswers;
+    ScreenMetrics metrics;                           // 15 twips per pixel, 1920-pixel screen
+
+    std::vector<Message> messages;
+    QStringList inputPrompts;
+    QStringList openTitles;
+    QStringList openFilters;
+    QStringList openedDocuments;
+    int busyDepth = 0;
+    int doEventsCount = 0;
+    // Called for every message box as it is shown (the command line prints them).
+    std::function<void(const Message &)> onMessage;
+    // Called on every doEvents (tests use it to act while a run lets events run).
+    std::function<void()> onDoEvents;
+
+    MsgResult messageBox(const QString &text, const QString &title, MsgIcon icon,
+                         MsgButtons buttons) override;
+    QString inputBox(const QString &prompt, const QString &title) override;
+    std::optional<QString> showOpen(const QString &filter, const QString &title,
+                                    QWidget *owner) override;
+    bool showFont(FontSpec &font, QWidget *owner) override;
+    QString browseForFolder(QWidget *owner) override;
+    void setBusy(bool busy) override;
+    void doEvents() override;
+    void openDocument(const QString &path) override;
+    ScreenMetrics screen() const override { return metrics; }
+    void progress(int index, int count, const QString &name) override {
+        if (onProgress) onProgress(index, count, name);
+    }
+    std::function<void(int, int, const QString &)> onProgress;
+
+    const Message *lastMessage() const { return messages.empty() ? nullptr : &messages.back(); }
+};
+
+// Installs a scripted toolkit for the lifetime of the object.
+class ScopedToolkit {
+public:
+    explicit ScopedToolkit(Toolkit &t) { setToolkit(&t); }
+    ~ScopedToolkit() { setToolkit(nullptr); }
+};
+
+} // namespace platform

@@ -1,0 +1,17 @@
+#pragma once
+#include <cmath>
+#include <cstdint>
+
+namespace platform {
+
+// Coordinates of windows and surfaces: twips (1/1440 inch) or pixels.
+enum class ScaleMode { Twips = 1, Pixels = 3 };
+
+constexpr int kTwipsPerInch = 1440;
+constexpr double kHimetricPerInch = 2540.0;
+
+// Rounds to the nearest whole number with halves going to the even neighbour,
+// the rounding the original arithmetic relies on (opacities, pixel counts).
+inline std::int64_t roundHalfEven(double v) { return static_cast<std::int64_t>(std::nearbyint(v)); }
+
+} // namespace platform

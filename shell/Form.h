@@ -1,0 +1,86 @@
+#pragma once
+#include "platform/Units.h"
+#include <QImage>
+#include <QMainWindow>
+#include <QString>
+
+namespace platform { class Surface; }
+
+namespace shell {
+
+// Base of every window of the program. It gives the window its design client size (in
+// twips), the background step on resize, control placement in twips, the window's scale
+// mode, and the activation rule of the original toolkit: Form_Activate runs when the window
+// becomes the program's active window after another window of the program was active (not
+// when the desktop merely gives focus back to the program).
+class Form : public QMainWindow {
+    Q_OBJECT
+public:
+    Form(const QString &name, double clientWidthTwips, double clientHeightTwips,
+         const QString &backgroundFile, QWidget *parent = nullptr);
+    ~Form() override;
+
+    const QString &formName() const { return name_; }
+
+    // Shows the window, raises it and makes it the active window of the program,
+    // running Form_Activate when it was not the active one already.
+    void activate();
+    virtual void Form_Activate() {}
+    // The background step: paints the window's background stretched over the client area
+    // when the file exists and the window is not minimised; returns whether it painted.
+    // Windows that adjust controls on resize override this, call it and go on when it is true.
+    virtual bool Form_Resize();
+    // Closing through the window frame. The default hands control back to the main window.
+    virtual void Form_QueryUnload();
+
+    // Enables and refreshes the main window and hides this one (leaving a tool).
+    void handBackToMain();
+
+    // ---- units
+    platform::ScaleMode scaleMode() const { return scaleMode_; }
+    void setScaleMode(platform::ScaleMode m) { scaleMode_ = m; }
+    double clientWidth() const;   // in the window's scale mode
+    double clientHeight() const;
+    int clientWidthPx() const;
+    int clientHeightPx() const;
+    // lngTwips in pixels: horizontal when bytDirection is 0, vertical otherwise, rounded to
+    // the nearest whole number with halves to the even neighbour.
+    long ConvertTwipsToPixels(long lngTwips, int bytDirection) const;
+
+    // The client area: controls and surfaces are its children, placed in twips.
+    QWidget *client() const { return client_; }
+    static void placeTwips(QWidget *w, double left, double top, double width, double height);
+    // The background as last painted (null when none).
+    const QImage &background() const { return background_; }
+    QString backgroundPath() const;
+    void setWindowTitleText(const QString &title) { setWindowTitle(title); }
+
+    // Set when the window is being unloaded by the program (Exit of the main window).
+    bool isUnloading() const { return unloading_; }
+    void markUnloading() { unloading_ = true; }
+
+signals:
+    // Closing through the frame unloads the window: its owner destroys it afterwards.
+    void unloadRequested(shell::Form *form);
+
+protected:
+    void resizeEvent(QResizeEvent *e) override;
+    void closeEvent(QCloseEvent *e) override;
+    void changeEvent(QEvent *e) override;
+
+private:
+    friend class FormClient;
+    QString name_;
+    QString backgroundFile_;
+    QWidget *client_ = nullptr;
+    QImage background_;
+    platform::ScaleMode scaleMode_ = platform::ScaleMode::Twips;
+    bool unloading_ = false;
+};
+
+// The main window, as every window reaches it (nullptr when there is none, as on the
+// command line).
+Form *mainForm();
+void setMainForm(Form *form);
+
+} // namespace shell

@@ -1,0 +1,35 @@
+#pragma once
+#include <QString>
+
+class QLineEdit;
+class QWidget;
+
+// Small routines every window uses. They hold no state.
+namespace shell {
+
+// True when `path` names a plain file (no folder, no hidden file).
+bool HasFile(const QString &path);
+
+// The folder picker ("Select Directory"), owned by `owner`; empty text on cancel.
+QString BrowseForFolder(QWidget *owner);
+
+// Keystroke filters: called with a key's character code by reference. Codes 0 to 26 pass;
+// any other character outside the filter's set becomes 0 (the key is swallowed).
+void KeyDigitsOnly(int &keyAscii);
+void KeyNameCharsOnly(int &keyAscii);
+// Routes the keys typed into `edit` through `filter` (pasted text is not filtered).
+void installKeyFilter(QLineEdit *edit, void (*filter)(int &));
+
+// A number as text with a sign position: a blank before zero and positive values, "-"
+// before negative ones, a fractional part only when there is one ("  120" style readouts).
+QString numberWithSign(double value);
+// The pointer readout: label + X + ", " + Y in the sign-position format.
+QString pointerReadout(const QString &label, double x, double y);
+
+// A folder chosen as a drive root ("D:\") is kept as "D:". On Linux the root folder "/"
+// plays the drive root and stays as it is.
+QString applyDriveRootRule(const QString &folder);
+// The folder as the labels show it: followed by one separator ("/" never doubled).
+QString folderForLabel(const QString &folder);
+
+} // namespace shell

@@ -1,0 +1,147 @@
+#include "shell/Texts.h"
+
+#include <QLoggingCategory>
+#include <string_view>
+#include <unordered_map>
+
+Q_LOGGING_CATEGORY(lcTexts, "pixmar.texts")
+
+namespace shell {
+namespace {
+
+struct Entry {
+    const char *key;
+    const char *bm;
+    const char *eng;
+};
+
+// Texts are quoted exactly as the program has always shown them, typos included.
+// Keys: "<window or area>.<item>". Keep each area's entries together.
+const Entry kCatalogue[] = {
+    // ---- shared by the picture tools (input checks, reports, labels)
+    {"common.title.invalidFile", "Pixmar: Fail Tidak Sah", "Pixmar: Invalid Path"},
+    {"common.title.invalidFolder", "Pixmar: Direktori Tidak Sah", "Pixmar: Invalid Path"},
+    {"common.msg.noPicture", "Sila nyatakan fail gambar anda!", "Please specify your picture file!"},
+    {"common.msg.noSource", "Sila nyatakan Direktori Sumber!", "Please specify Source Directory!"},
+    {"common.msg.noTarget", "Sila nyatakan Direktori Sasaran", "Please specify Target Directory!"},
+    {"common.msg.noImageInFolder", "Sila pastikan direktori terdapat fail imej!",
+     "Please ensure the directory contains image file!"},
+    {"common.title.pixmar", "Pixmar", "Pixmar"},
+    {"common.title.error", "Error", "Error"},
+    {"common.continue", "Continue?", "Continue?"},
+    {"common.none", "None", "None"},
+    {"common.openTitle", "Pilih Fail", "Select File"},
+    {"common.label.bulk", "Direktori Fail Pukal : ", "Bulk File Directory : "},
+    {"common.label.single", "Single File : ", "Single File : "},
+    {"common.label.target", "Directory Sasaran : ", "Target Directory : "},
+    {"common.report.done", " file(s) SELESAI.", " file(s) DONE."},
+    {"common.report.header", "Berikut adalah format fail tidak sah:-", "Below are the invalid file format:-"},
+    {"common.report.total", "Jumlah fail tidak sah : ", "Total invalid file(s) : "},
+    {"common.folderPickerTitle", "Select Directory", "Select Directory"},
+
+    // ---- main window
+    {"main.title", " Pixmar 1.1", " Pixmar 1.1"},
+    {"main.mnu_addtext", "Masukkan Teks Di Gambar", "Insert Text on Picture"},
+    {"main.mnu_txtwatermark", "Letak Teks Watermark", "Add Text Watermark"},
+    {"main.mnu_logowatermark", "Letak LOGO Watermark", "Add LOGO Watermark"},
+    {"main.mnu_rotate", "Ubah Posisi Gambar", "Rotate Picture"},
+    {"main.mnu_gif", "Bina Fail GIF Animasi", "Animated GIF"},
+    {"main.mnu_ren", "Penamaan Fail Secara Pukal", "Rename File in Bulk"},
+    {"main.mnu_about", "Pixmar", "Pixmar"},
+    {"main.mnu_help", "Bantuan", "Help"},
+    {"main.mnu_man", "&Manual", "&Manual"},
+    {"main.mnu_contact", "Hubungi Kami", "Contact Us"},
+    {"main.mnu_exit", "Keluar", "Exit"},
+    {"main.contact", "Sila hubungi kami untuk sebarang pertanyaan.", "Please do no hesitate to contact us."},
+    {"main.contactAddress", "pixmar-users@lists.pixmar.org", "pixmar-users@lists.pixmar.org"},
+    {"main.manual", "PX-Malay.html", "PX-English.html"},
+    {"main.tip.bm", "Bahasa Malaysia", "Bahasa Malaysia"},
+    {"main.tip.eng", "English", "English"},
+
+    // ---- about window
+    {"about.title", "Pixmar", "Pixmar"},
+    {"about.description",
+     "Pixmar adalah aplikasi yang mempunyai keupayaan untuk memasukkan teks pada gambar, menambah "
+     "teks dan logo watermark pada gambar, bina fail GIF animasi, ubah posisi gambar dan menamakan "
+     "semula fail-fail samada secara"
+     " satu persatu atau secara pukal.",
+     "Pixmar is an image application that has the capabilities of adding text on the image, adding "
+     "text and logo watermark on the image either on single or "
+     "bulk image files and etc at once."},
+    {"about.version", "Versi 1.1 \xE2\x80\x94 hak milik pembangun Pixmar",
+     "Version 1.1 \xE2\x80\x94 owned by the Pixmar developers"},
+    {"about.disclaimer",
+     "Amaran: program ini ialah perisian bebas di bawah Lesen Awam Am GNU versi 3 atau lebih baru. "
+     "Ia diedarkan TANPA SEBARANG JAMINAN.",
+     "Warning: this program is free software under the GNU General Public License, version 3 or "
+     "later. It comes WITHOUT ANY WARRANTY, to the extent permitted by law."},
+    {"about.ok", "OK", "OK"},
+    {"about.sysinfo", "Maklumat Sistem...", "System Info..."},
+    {"about.sysinfoUnavailable", "System Information Is Unavailable At This Time",
+     "System Information Is Unavailable At This Time"},
+
+    // ---- insert text (frm_Addtext)
+    {"addtext.title", " Masukkan Teks Di Gambar", " Insert Text On Picture"},
+    {"addtext.mnu_exit", "Keluar", "Exit"},
+
+    // ---- text watermark (frm_Watertext)
+    {"watertext.title", " Letak Teks Watermark Di Gambar", " Add Text Watermark On Picture"},
+    {"watertext.mnu_exit", "Keluar", "Exit"},
+
+    // ---- logo watermark (frm_WaterLogo)
+    {"waterlogo.title", " Letak LOGO Watermark Di Gambar", " Add LOGO Watermark On Picture"},
+    {"waterlogo.mnu_exit", "Keluar", "Exit"},
+
+    // ---- rotate (frm_Pusing)
+    {"pusing.title", " Ubah Posisi Gambar (+90 Deg / -90 Deg)", " Rotate Picture (+90 Deg / -90 Deg)"},
+    {"pusing.mnu_exit", "Keluar", "Exit"},
+
+    // ---- animated GIF (frm_AnimGif)
+    {"animgif.title", " Bina Fail GIF Animasi", " Create Animated GIF File"},
+    {"animgif.mnu_exit", "Keluar", "Exit"},
+
+    // ---- bulk rename (frm_RenBulk)
+    {"renbulk.title", " Menamakan Fail Secara Pukal", " Rename File in Bulk"},
+    {"renbulk.mnu_exit", "Keluar", "Exit"},
+
+    // ---- command line
+};
+
+const std::unordered_map<std::string_view, const Entry *> &index()
+{
+    static const auto map = [] {
+        std::unordered_map<std::string_view, const Entry *> m;
+        for (const Entry &e : kCatalogue)
+            m.emplace(e.key, &e);
+        return m;
+    }();
+    return map;
+}
+
+QString &languageCode()
+{
+    static QString code = QStringLiteral("eng");
+    return code;
+}
+
+} // namespace
+
+QString varbahasa() { return languageCode(); }
+void setVarbahasa(const QString &code) { languageCode() = code; }
+bool isMalay(const QString &code) { return code == QLatin1String("bm"); }
+
+bool hasText(const char *key) { return index().count(key) != 0; }
+
+QString tx(const char *key, const QString &code)
+{
+    auto it = index().find(key);
+    if (it == index().end()) {
+        qCWarning(lcTexts) << "unknown text key" << key;
+        return QStringLiteral("[%1]").arg(QLatin1String(key));
+    }
+    return QString::fromUtf8(isMalay(code) ? it->second->bm : it->second->eng);
+}
+
+QString tx(const char *key) { return tx(key, varbahasa()); }
+
+} // namespace shell

@@ -1,0 +1,25 @@
+#pragma once
+#include <QString>
+
+// The interface language and the catalogue of every caption and message in Malay ("bm")
+// and English ("eng").
+namespace shell {
+
+// The language code. The main window owns it (it derives it from the flags each time it
+// becomes active); every other window reads it at the moment it needs a text.
+QString varbahasa();
+void setVarbahasa(const QString &code);
+// Only "bm" selects Malay; any other value reads as English.
+bool isMalay(const QString &code);
+inline bool isMalay() { return isMalay(varbahasa()); }
+
+// The text under `key` in the current language, or in the language `code`.
+// An unknown key is a programming error: it returns the key itself in brackets and logs it.
+QString tx(const char *key);
+QString tx(const char *key, const QString &code);
+bool hasText(const char *key);
+
+// "\r\n": message texts are joined with CR LF, as the original boxes show them.
+inline const QString CRLF = QStringLiteral("\r\n");
+
+} // namespace shell
