@@ -23,7 +23,7 @@ struct Frame {
 
 struct File {
     bool ok = false;
-    QByteArray version;             // "GIF89a"
+    QByteArray version;             // "GIF89a", from the file's first bytes
     int width = 0, height = 0;
     std::optional<int> loopCount;   // from the NETSCAPE2.0 extension
     std::vector<Frame> frames;
@@ -40,7 +40,12 @@ inline File readGif(const QString &path)
         DGifCloseFile(gif, &err);
         return out;
     }
-    out.version = QByteArray(DGifGetGifVersion(gif), 6);
+    {
+        // DGifGetGifVersion reads the wrong byte in this giflib and always says 87a.
+        QFile raw(path);
+        if (raw.open(QIODevice::ReadOnly))
+            out.version = raw.read(6);
+    }
     out.width = gif->SWidth;
     out.height = gif->SHeight;
     for (int i = 0; i < gif->ImageCount; ++i) {
