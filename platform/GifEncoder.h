@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -52,9 +53,10 @@ public:
     // Creates (or truncates) the file for an animation of `canvas` pixels. With a loop count
     // the file carries the NETSCAPE2.0 loop extension (0 = for ever); without it, it plays once.
     GpStatus open(const QString &path, QSize canvas, std::optional<int> loopCount);
-    // Queues a frame; delay in hundredths of a second. Frames are written in the order they
-    // are added. Waits while a frame is already queued, so that at most two frames are held
-    // besides the caller's. Returns the first failure so far (Ok when none).
+    // Queues a frame; delay in hundredths of a second. Frames are reduced to their palettes
+    // on up to two threads and written in the order they were added. Waits while
+    // kFramesInFlight frames are queued or being worked on, so memory does not grow with the
+    // number of frames. Returns the first failure so far (Ok when none).
     GpStatus addFrame(QImage frame, int delayCs);
     // Writes the queued frames and the trailer, closes the file and flushes it to the disk.
     // Ok only when every frame and the close succeeded.
@@ -63,26 +65,40 @@ public:
     bool isOpen() const { return gif_ != nullptr; }
     int framesWritten() const { return framesWritten_; }
 
+    static constexpr int kFramesInFlight = 3;
+
 private:
     struct Job {
+        int sequence = 0;
         QImage image;
-        int delayCs;
+        int delayCs = 0;
     };
-    void run();
-    GpStatus writeFrame(const Job &job);
-    void stopWorker(bool discardQueued);
+    struct Reduced {
+        int delayCs = 0;
+        std::optional<IndexedFrame> frame;   // nothing when the reduction failed
+    };
+    void reduceLoop();
+    void writeLoop();
+    GpStatus writeFrame(const IndexedFrame &frame, int delayCs);
+    void stopThreads(bool discardQueued);
 
     GifFileType *gif_ = nullptr;
     int syncFd_ = -1;   // a second descriptor of the file, to flush it after giflib closed it
     QSize canvas_;
     int framesWritten_ = 0;
 
-    std::thread worker_;
+    std::vector<std::thread> reducers_;
+    std::thread writer_;
     std::mutex mutex_;
     std::condition_variable changed_;
+    // Guarded by mutex_:
     std::deque<Job> queue_;
+    std::map<int, Reduced> reduced_;   // by sequence, waiting for their turn to be written
+    int nextSequence_ = 0;
+    int nextToWrite_ = 0;
+    int inFlight_ = 0;                 // added and not yet written (or dropped)
     bool closing_ = false;
-    GpStatus failure_ = gdiplus::Ok;   // guarded by mutex_
+    GpStatus failure_ = gdiplus::Ok;
 };
 
 } // namespace platform::gif
