@@ -68,8 +68,7 @@ const Entry kCatalogue[] = {
      "Pixmar is an image application that has the capabilities of adding text on the image, adding "
      "text and logo watermark on the image either on single or "
      "bulk image files and etc at once."},
-    {"about.version", "Versi 1.1 \xE2\x80\x94 hak milik pembangun Pixmar",
-     "Version 1.1 \xE2\x80\x94 owned by the Pixmar developers"},
+    {"about.version", "Versi 1.1, oleh pembangun Pixmar", "Version 1.1, by the Pixmar developers"},
     {"about.disclaimer",
      "Amaran: program ini ialah perisian bebas di bawah Lesen Awam Am GNU versi 3 atau lebih baru. "
      "Ia diedarkan TANPA SEBARANG JAMINAN.",
