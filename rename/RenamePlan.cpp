@@ -181,7 +181,8 @@ RenameOutcome executePlan(const RenamePlan &plan, const RenamedCallback &onRenam
             const QString stem = dot < 0 ? name : name.left(dot);
             const QString suffix = dot < 0 ? QString() : name.mid(dot);
             try {
-                const QString free = platform::freeFileName(platform::folderPart(home), stem, suffix);
+                const QString free = platform::folderPart(home)
+                                     + platform::freeFileName(platform::folderPart(home), stem, suffix);
                 platform::renameNoReplace(where[k], free);
                 where[k] = free;
             } catch (const std::exception &e) {
