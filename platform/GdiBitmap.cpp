@@ -4,10 +4,14 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 
 namespace platform::gdi {
 namespace {
+
+// Raw rows and QRgb words are moved as little-endian words.
+static_assert(std::endian::native == std::endian::little);
 
 constexpr int kSystemPaletteSize = 256;
 constexpr int kReservedEntries = 20;
@@ -72,12 +76,11 @@ void packRow(int depth, const QRgb *src, int width, std::uint8_t *dst)
 {
     switch (depth) {
     case 32:
-        for (int x = 0; x < width; ++x, dst += 4) {
-            const QRgb p = src[x];
-            dst[0] = std::uint8_t(qBlue(p));
-            dst[1] = std::uint8_t(qGreen(p));
-            dst[2] = std::uint8_t(qRed(p));
-            dst[3] = 0;
+        // A QRgb word in memory is blue, green, red, alpha: the device's layout once the
+        // spare byte is cleared.
+        for (int x = 0; x < width; ++x) {
+            const std::uint32_t v = src[x] & 0x00FFFFFF;
+            std::memcpy(dst + 4 * x, &v, 4);
         }
         break;
     case 24:
@@ -128,8 +131,11 @@ void unpackRow(int depth, const std::uint8_t *src, int width, QRgb *dst)
 {
     switch (depth) {
     case 32:
-        for (int x = 0; x < width; ++x, src += 4)
-            dst[x] = qRgb(src[2], src[1], src[0]);
+        for (int x = 0; x < width; ++x) {
+            std::uint32_t v;
+            std::memcpy(&v, src + 4 * x, 4);
+            dst[x] = v | 0xFF000000;
+        }
         break;
     case 24:
         for (int x = 0; x < width; ++x, src += 3)

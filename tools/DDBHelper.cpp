@@ -4,13 +4,18 @@
 #include "platform/Surface.h"
 #include "platform/Toolkit.h"
 
+#include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 
 namespace gdi = platform::gdi;
 
 namespace DDBHelper {
 namespace {
+
+// The 32-bit copies below move whole little-endian words.
+static_assert(std::endian::native == std::endian::little);
 
 constexpr int kPaletteTable = 256;
 constexpr std::uint8_t kMax5 = 31;
@@ -62,10 +67,17 @@ void rawToGrid(int bits, const std::uint8_t *raw, int rowBytes, const gdi::PALET
         case 24:
             std::memcpy(dst, src, std::size_t(3) * w);
             break;
-        case 32:
-            for (int x = 0; x < w; ++x)
-                dst[x] = {src[4 * x], src[4 * x + 1], src[4 * x + 2]};
+        case 32: {
+            // Whole words copied onto the grid, each overlapping the next pixel's place, so
+            // that the spare byte is overwritten; the last pixel copies three bytes.
+            auto *out = reinterpret_cast<std::uint8_t *>(dst);
+            int x = 0;
+            for (; x + 1 < w; ++x)
+                std::memcpy(out + 3 * x, src + 4 * x, 4);
+            if (w > 0)
+                std::memcpy(out + 3 * x, src + 4 * x, 3);
             break;
+        }
         }
     }
 }
@@ -79,6 +91,8 @@ void gridToRaw(int bits, PixelGrid &pixels, std::uint8_t *raw, int rowBytes, con
     for (int y = 0; y < pixels.height(); ++y) {
         std::uint8_t *dst = raw + std::size_t(y) * rowBytes;
         PixelTriple *src = pixels.row(y);
+        if (rowBytes > 0)
+            dst[rowBytes - 1] = 0;   // the padding byte, when the row has one
         switch (bits) {
         case 8:
             for (int x = 0; x < w; ++x) {
@@ -110,13 +124,21 @@ void gridToRaw(int bits, PixelGrid &pixels, std::uint8_t *raw, int rowBytes, con
         case 24:
             std::memcpy(dst, src, std::size_t(3) * w);
             break;
-        case 32:
-            for (int x = 0; x < w; ++x) {
-                dst[4 * x] = src[x].Blue;
-                dst[4 * x + 1] = src[x].Green;
-                dst[4 * x + 2] = src[x].Red;
+        case 32: {
+            // A word read from the grid holds the pixel and the next one's first byte, which
+            // the mask turns into the spare byte 0.
+            const auto *in = reinterpret_cast<const std::uint8_t *>(src);
+            int x = 0;
+            for (; x + 1 < w; ++x) {
+                std::uint32_t v;
+                std::memcpy(&v, in + 3 * x, 4);
+                v &= 0x00FFFFFF;
+                std::memcpy(dst + 4 * x, &v, 4);
             }
+            if (w > 0)
+                std::memcpy(dst + 4 * x, in + 3 * x, 3);
             break;
+        }
         }
     }
 }
@@ -153,7 +175,9 @@ void GetBitmapPixels(platform::Surface &surface, PixelGrid &pixels, FormatCode &
     if (!knownCode(code))
         throwBits(code);
 
-    std::vector<std::uint8_t> raw(std::size_t(bm.bmWidthBytes) * std::size_t(bm.bmHeight));
+    // Every byte, padding included, comes from GetBitmapBits.
+    std::vector<std::uint8_t, DefaultInitAllocator<std::uint8_t>> raw(std::size_t(bm.bmWidthBytes)
+                                                                      * std::size_t(bm.bmHeight));
     gdi::GetBitmapBits(image, long(raw.size()), raw.data());
 
     std::array<gdi::PALETTEENTRY, kPaletteTable> palette{};
@@ -161,7 +185,7 @@ void GetBitmapPixels(platform::Surface &surface, PixelGrid &pixels, FormatCode &
         MatchColorPalette(surface);
         gdi::GetPaletteEntries(gdi::picturePalette(surface), 0, kPaletteTable, palette.data());
     }
-    pixels = PixelGrid(bm.bmWidth, bm.bmHeight);
+    pixels = PixelGrid::uninitialized(bm.bmWidth, bm.bmHeight);
     rawToGrid(code, raw.data(), bm.bmWidthBytes, palette.data(), pixels);
     bits = FormatCode(code);
 }
@@ -171,7 +195,9 @@ void SetBitmapPixels(platform::Surface &surface, FormatCode bits, PixelGrid &pix
     if (!knownCode(bits))
         throwBits(bits);
     const int rowBytes = gdi::bitmapRowBytes(bits, pixels.width());
-    std::vector<std::uint8_t> raw(std::size_t(rowBytes) * std::size_t(pixels.height()), 0);
+    // Each row is written whole, its padding byte set to 0.
+    std::vector<std::uint8_t, DefaultInitAllocator<std::uint8_t>> raw(std::size_t(rowBytes)
+                                                                      * std::size_t(pixels.height()));
     gridToRaw(bits, pixels, raw.data(), rowBytes, gdi::picturePalette(surface));
     gdi::SetBitmapBits(surface.drawTarget(), long(raw.size()), raw.data());
     redraw(surface);
@@ -215,26 +241,37 @@ PixelGrid RotateGrid(const PixelGrid &src, int angle)
     const int w = src.width(), h = src.height();
     if (angle != 90 && angle != 180 && angle != 270)
         return src;
-    const bool quarter = angle != 180;
-    PixelGrid dst(quarter ? h : w, quarter ? w : h);
-    // Walk the source row by row so that it is read in memory order.
-    for (int y = 0; y < h; ++y) {
-        const PixelTriple *row = src.row(y);
-        switch (angle) {
-        case 90:
-            for (int x = 0; x < w; ++x)
-                dst(h - 1 - y, x) = row[x];
-            break;
-        case 180: {
+    if (angle == 180) {
+        PixelGrid dst = PixelGrid::uninitialized(w, h);
+        for (int y = 0; y < h; ++y) {
+            const PixelTriple *row = src.row(y);
             PixelTriple *out = dst.row(h - 1 - y);
             for (int x = 0; x < w; ++x)
                 out[w - 1 - x] = row[x];
-            break;
         }
-        case 270:
-            for (int x = 0; x < w; ++x)
-                dst(y, w - 1 - x) = row[x];
-            break;
+        return dst;
+    }
+    // A quarter turn reads rows and writes columns: working in small square tiles keeps the
+    // rows read and the rows written in the cache. Within a tile each destination row is
+    // written in one sweep.
+    constexpr int kTile = 64;
+    PixelGrid dst = PixelGrid::uninitialized(h, w);
+    for (int ty = 0; ty < h; ty += kTile) {
+        const int yEnd = std::min(h, ty + kTile);
+        for (int tx = 0; tx < w; tx += kTile) {
+            const int xEnd = std::min(w, tx + kTile);
+            for (int x = tx; x < xEnd; ++x) {
+                // 90: src(x, y) -> dst(h - 1 - y, x); 270: src(x, y) -> dst(y, w - 1 - x).
+                if (angle == 90) {
+                    PixelTriple *out = dst.row(x) + (h - 1);
+                    for (int y = ty; y < yEnd; ++y)
+                        *(out - y) = src.row(y)[x];
+                } else {
+                    PixelTriple *out = dst.row(w - 1 - x);
+                    for (int y = ty; y < yEnd; ++y)
+                        out[y] = src.row(y)[x];
+                }
+            }
         }
     }
     return dst;

@@ -1,6 +1,9 @@
 #pragma once
 #include <QtGlobal>
 #include <cstdint>
+#include <memory>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 namespace platform { class Surface; }
@@ -19,13 +22,33 @@ struct PixelTriple {
 };
 static_assert(sizeof(PixelTriple) == 3);
 
+// Leaves trivially constructible elements uninitialised when a vector is sized, for buffers
+// whose every element is written next.
+template <class T>
+struct DefaultInitAllocator : std::allocator<T> {
+    template <class U>
+    struct rebind {
+        using other = DefaultInitAllocator<U>;
+    };
+    DefaultInitAllocator() = default;
+    template <class U>
+    DefaultInitAllocator(const DefaultInitAllocator<U> &) noexcept {}
+    template <class U>
+    void construct(U *p) noexcept(std::is_nothrow_default_constructible_v<U>) { ::new (static_cast<void *>(p)) U; }
+    template <class U, class... Args>
+    void construct(U *p, Args &&...args) { ::new (static_cast<void *>(p)) U(std::forward<Args>(args)...); }
+};
+
 // W x H pixels indexed (x, y) from the top-left; in memory x varies fastest, 3 x W bytes per
 // row without padding.
 class PixelGrid {
 public:
     PixelGrid() = default;
+    // Every pixel black.
     PixelGrid(int width, int height)
-        : width_(width), height_(height), pixels_(std::size_t(width) * std::size_t(height)) {}
+        : width_(width), height_(height), pixels_(std::size_t(width) * std::size_t(height), PixelTriple{}) {}
+    // Pixels left unset, for code that writes every one of them next.
+    static PixelGrid uninitialized(int width, int height) { return PixelGrid(width, height, 0); }
 
     int width() const { return width_; }
     int height() const { return height_; }
@@ -37,9 +60,11 @@ public:
     bool operator==(const PixelGrid &) const = default;
 
 private:
+    PixelGrid(int width, int height, int)
+        : width_(width), height_(height), pixels_(std::size_t(width) * std::size_t(height)) {}
     int width_ = 0;
     int height_ = 0;
-    std::vector<PixelTriple> pixels_;
+    std::vector<PixelTriple, DefaultInitAllocator<PixelTriple>> pixels_;
 };
 
 // Format codes: 8 (palette), 15 (5-5-5), 16 (5-6-5), 24, 32.
