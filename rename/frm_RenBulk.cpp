@@ -16,7 +16,6 @@
 
 using platform::MsgButtons;
 using platform::MsgIcon;
-using platform::MsgResult;
 using shell::tx;
 
 namespace {
@@ -50,6 +49,9 @@ frm_RenBulk::frm_RenBulk(QWidget *parent)
     auto label = [c](const char *name, double left, double top, double width) {
         auto *l = new QLabel(c);
         l->setObjectName(QLatin1String(name));
+        // Opaque, as the window's labels have always been: readable on any background.
+        l->setAutoFillBackground(true);
+        l->setMargin(2);
         placeTwips(l, left, top, width, 255);
         return l;
     };
@@ -102,6 +104,8 @@ void frm_RenBulk::Form_Activate()
     Label1[2]->setText(tx("renbulk.lblDirectory"));
     Label3->setText(tx("renbulk.lblBefore"));
     Label2->setText(tx("renbulk.lblAfter"));
+    for (QLabel *l : {Label1[0], Label1[2], Label2, Label3})
+        l->adjustSize();
     lstFiles1->setVisible(false);
     lstFiles2->setVisible(false);
 }
@@ -146,17 +150,11 @@ void frm_RenBulk::ListFolder()
                                        MsgButtons::OK);
         return;
     }
+    // The listing is read whole before the first name is shown, so an unreadable folder fails
+    // above, before any name; adding a name to the list cannot fail.
     for (QString name = listing.first(); !name.isEmpty(); name = listing.next()) {
-        try {
-            platform::doEvents();
-            lstFiles1->addItem(renfolder + name);
-        } catch (const std::exception &e) {
-            const MsgResult answer = platform::toolkit().messageBox(
-                QString::fromLocal8Bit(e.what()) + shell::CRLF + tx("common.continue"),
-                tx("common.title.error"), MsgIcon::Error, MsgButtons::YesNo);
-            if (answer == MsgResult::No)
-                break;
-        }
+        platform::doEvents();
+        lstFiles1->addItem(renfolder + name);
     }
     lstFiles1->flush();
 }

@@ -88,7 +88,6 @@ TEST(RenameCommand, ARefusedRunIsAnInputFaultAndChangesNothing)
         Captured err(stderr);
         EXPECT_EQ(app::runCommandLine({"rename", dir}), app::kExitInputFault);
         EXPECT_EQ(app::runCommandLine({"rename", dir + "/nowhere", "--prefix", "X"}), app::kExitInputFault);
-        EXPECT_TRUE(err.text().contains("is not a folder"));
     }
     EXPECT_EQ(snapshotFolder(dir), before);
 }

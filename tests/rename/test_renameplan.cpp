@@ -75,25 +75,6 @@ TEST(RenamePlanning, MapsEveryEntryInListOrderUpToTheLimit)
     EXPECT_FALSE(planRename(many, "X").limitReached);
 }
 
-TEST_F(RenamePlanFolder, RenamesInPlaceKeepingEveryByte)
-{
-    const QStringList paths = make({"a.jpg", "b.JPG", "readme"});
-    const FolderSnapshot before = snapshotFolder(dir());
-    const RenamePlan plan = planRename(paths, "Trip");
-    ASSERT_FALSE(findClash(plan));
-    QStringList seen;
-    const RenameOutcome out = executePlan(plan, [&](qsizetype i, const QString &p) {
-        EXPECT_EQ(i, seen.size());
-        seen << p;
-    });
-    EXPECT_FALSE(out.failed);
-    EXPECT_EQ(out.renamed, 3);
-    EXPECT_EQ(seen, QStringList({at("Trip-0000.jpg"), at("Trip-0001.JPG"), at("Trip-0002.readme")}));
-    EXPECT_EQ(snapshotFolder(dir()), renamed(before, {{"a.jpg", "Trip-0000.jpg"},
-                                                      {"b.JPG", "Trip-0001.JPG"},
-                                                      {"readme", "Trip-0002.readme"}}));
-}
-
 TEST_F(RenamePlanFolder, FindsNamesHeldOutsideTheRun)
 {
     const QStringList paths = make({"a.jpg", "b.jpg"});
@@ -122,59 +103,6 @@ TEST_F(RenamePlanFolder, FindsNamesHeldOutsideTheRun)
     const auto beyond = findClash(planRename(capped, "Y"));
     ASSERT_TRUE(beyond);
     EXPECT_EQ(beyond->takenBy, capped.last());
-}
-
-TEST_F(RenamePlanFolder, FreesNamesHeldByFilesOfTheRun)
-{
-    // The second file's new name is the third file's old one.
-    const QStringList paths = make({"a.jpg", "b.jpg", "Trip-0001.jpg"});
-    const FolderSnapshot before = snapshotFolder(dir());
-    const RenamePlan plan = planRename(paths, "Trip");
-    ASSERT_FALSE(findClash(plan));
-    const RenameOutcome out = executePlan(plan);
-    EXPECT_FALSE(out.failed);
-    EXPECT_EQ(out.renamed, 3);
-    EXPECT_EQ(snapshotFolder(dir()), renamed(before, {{"a.jpg", "Trip-0000.jpg"},
-                                                      {"b.jpg", "Trip-0001.jpg"},
-                                                      {"Trip-0001.jpg", "Trip-0002.jpg"}}));
-}
-
-TEST_F(RenamePlanFolder, SwapsTwoNames)
-{
-    const QStringList paths = make({"P-0001.x", "P-0000.x"});
-    const FolderSnapshot before = snapshotFolder(dir());
-    const RenamePlan plan = planRename(paths, "P");
-    ASSERT_FALSE(findClash(plan));
-    EXPECT_FALSE(executePlan(plan).failed);
-    const FolderSnapshot after = snapshotFolder(dir());
-    EXPECT_EQ(after.at("P-0000.x"), before.at("P-0001.x"));
-    EXPECT_EQ(after.at("P-0001.x"), before.at("P-0000.x"));
-    EXPECT_EQ(after.size(), 2u);
-
-    // A file already under its new name stays.
-    const RenamePlan same = planRename({at("P-0000.x")}, "P");
-    ASSERT_FALSE(findClash(same));
-    EXPECT_EQ(executePlan(same).renamed, 1);
-    EXPECT_EQ(snapshotFolder(dir()), after);
-}
-
-TEST_F(RenamePlanFolder, AFailureMidwayPutsEveryFileBack)
-{
-    const QStringList paths = make({"a.jpg", "b.jpg", "Trip-0001.jpg", "c.jpg", "z.jpg"});
-    const RenamePlan plan = planRename(paths, "Trip");
-    ASSERT_FALSE(findClash(plan));
-    QFile::remove(at("z.jpg"));   // vanished since the listing
-    const FolderSnapshot before = snapshotFolder(dir());
-    qsizetype reported = 0;
-    const RenameOutcome out = executePlan(plan, [&](qsizetype, const QString &) { ++reported; });
-    EXPECT_TRUE(out.failed);
-    EXPECT_EQ(out.renamed, 0);
-    EXPECT_EQ(out.failedPath, at("z.jpg"));
-    EXPECT_FALSE(out.description.isEmpty());
-    EXPECT_TRUE(out.notRestored.empty());
-    EXPECT_EQ(reported, 4);
-    // Every file under its old name, nothing under a temporary one.
-    EXPECT_EQ(snapshotFolder(dir()), before);
 }
 
 TEST_F(RenamePlanFolder, UndoNeverReplacesAFileThatTookAnOldName)
