@@ -5,9 +5,12 @@
 #include <QColor>
 #include <QImage>
 #include <functional>
+#include <memory>
 #include <optional>
 
 namespace platform {
+
+namespace gdi { struct Palette; }
 
 // The picture box of the original toolkit, as a plain object: it holds a picture, a
 // persistent image and a visible image. While persistent drawing (autoRedraw) is on, drawing
@@ -47,7 +50,7 @@ public:
     void setBorder(bool on);
     static constexpr int kBorderPx = 2;   // each side, as the 3-D border of the original
 
-    bool visible() const { return visible_; }
+    bool visible() const { return shown_; }
     void setVisible(bool v);
     // Sizes the surface to its picture whenever a picture is set.
     bool autoSize() const { return autoSize_; }
@@ -93,6 +96,9 @@ public:
     // Tell a view that the drawn content changed after direct device access.
     void changed() const;
 
+    // The palette of the picture on a palette display (gdi::picturePalette creates it).
+    std::shared_ptr<gdi::Palette> palette;
+
     // Geometry or content changes (views listen).
     std::function<void()> onChanged;
 
@@ -107,7 +113,7 @@ private:
     ScaleMode scaleMode_ = ScaleMode::Twips;
     int left_ = 0, top_ = 0, width_ = 100, height_ = 100;
     bool border_ = true;
-    bool visible_ = true;
+    bool shown_ = true;
     bool autoSize_ = false;
     bool autoRedraw_ = false;
     QColor backColor_ = QColor(0xF0, 0xF0, 0xF0);

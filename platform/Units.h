@@ -8,6 +8,7 @@ namespace platform {
 enum class ScaleMode { Twips = 1, Pixels = 3 };
 
 constexpr int kTwipsPerInch = 1440;
+constexpr double kTwipsPerInchD = 1440.0;
 constexpr double kHimetricPerInch = 2540.0;
 
 // Rounds to the nearest whole number with halves going to the even neighbour,

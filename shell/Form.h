@@ -53,7 +53,9 @@ public:
     // The background as last painted (null when none).
     const QImage &background() const { return background_; }
     QString backgroundPath() const;
-    void setWindowTitleText(const QString &title) { setWindowTitle(title); }
+    // Widens the window when the menu captions of the current language need more room than
+    // the design width, so that no entry hides behind the overflow arrow.
+    void fitMenuBar();
 
     // Set when the window is being unloaded by the program (Exit of the main window).
     bool isUnloading() const { return unloading_; }

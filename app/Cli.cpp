@@ -1,0 +1,198 @@
+#include "app/Cli.h"
+
+#include "shell/Texts.h"
+
+#include <QFileInfo>
+#include <cstdio>
+#include <unistd.h>
+
+namespace app {
+namespace {
+
+void writeOut(FILE *stream, QString text)
+{
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
+    std::fputc('\n', stream);
+    std::fflush(stream);
+}
+
+} // namespace
+
+CliSession::CliSession()
+{
+    platform::setToolkit(&toolkit);
+    toolkit.onMessage = [this](const platform::ScriptedToolkit::Message &m) {
+        const bool isError = m.icon == platform::MsgIcon::Error ||
+                             m.title == shell::tx("common.title.error");
+        const bool isFault = m.title.startsWith(QLatin1String("Pixmar: ")) ||
+                             faultTitles.contains(m.title);
+        if (progressShown) {
+            std::fputs("\r\033[K", stderr);
+            progressShown = false;
+        }
+        if (m.buttons == platform::MsgButtons::YesNo) {
+            fileFailed = true;
+            if (onErrorStop) {
+                stopped = true;
+                toolkit.messageAnswers.push_front(platform::MsgResult::No);
+            }
+        } else if (isError) {
+            fileFailed = true;
+        }
+        if (isFault)
+            inputFault = true;
+        writeOut(isError || isFault ? stderr : stdout, m.text);
+    };
+    // "Continue?" is answered Yes (skip the file) unless --on-error stop.
+    toolkit.defaultAnswer = platform::MsgResult::Yes;
+    if (isatty(STDERR_FILENO)) {
+        toolkit.onProgress = [this](int i, int n, const QString &name) {
+            const QByteArray line = QStringLiteral("\r\033[K%1/%2 %3").arg(i).arg(n).arg(name).toUtf8();
+            std::fputs(line.constData(), stderr);
+            std::fflush(stderr);
+            progressShown = true;
+        };
+    }
+}
+
+CliSession::~CliSession()
+{
+    if (progressShown)
+        std::fputs("\r\033[K", stderr);
+    platform::setToolkit(nullptr);
+}
+
+int CliSession::badArguments(const QString &why)
+{
+    writeOut(stderr, QStringLiteral("pixmar: %1 (see pixmar --help)").arg(why));
+    return kExitInputFault;
+}
+
+int CliSession::exitStatus(bool reportShown) const
+{
+    if (inputFault && !reportShown)
+        return kExitInputFault;
+    if (stopped || fileFailed || !reportShown)
+        return kExitFailed;
+    return kExitOk;
+}
+
+bool takeValue(const QStringList &args, int &i, QString &out, CliSession &session)
+{
+    if (i + 1 >= args.size()) {
+        session.badArguments(QStringLiteral("%1 needs a value").arg(args[i]));
+        return false;
+    }
+    out = args[++i];
+    return true;
+}
+
+bool takePictureToolOption(const QStringList &args, int &i, PictureToolArgs &out,
+                           CliSession &session, bool &ok)
+{
+    const QString &a = args[i];
+    ok = true;
+    if (a == QLatin1String("--file"))
+        ok = takeValue(args, i, out.file, session);
+    else if (a == QLatin1String("--dir"))
+        ok = takeValue(args, i, out.dir, session);
+    else if (a == QLatin1String("--target"))
+        ok = takeValue(args, i, out.target, session);
+    else if (a == QLatin1String("--at")) {
+        QString v;
+        ok = takeValue(args, i, v, session);
+        if (ok) {
+            const QStringList xy = v.split(QLatin1Char(','));
+            bool okX = false, okY = false;
+            if (xy.size() == 2) {
+                out.atX = xy[0].trimmed().toDouble(&okX);
+                out.atY = xy[1].trimmed().toDouble(&okY);
+            }
+            if (!okX || !okY) {
+                session.badArguments(QStringLiteral("--at takes X,Y in pixels"));
+                ok = false;
+            }
+            out.hasClick = true;
+        }
+    } else {
+        return false;
+    }
+    return true;
+}
+
+QString usageText()
+{
+    return QStringLiteral(
+        "Usage:\n"
+        "  pixmar                                  open the main window\n"
+        "  pixmar --screenshot FILE [--window NAME] [--lang bm|eng]\n"
+        "                                          render a window offscreen to a PNG file\n"
+        "  pixmar [--lang bm|eng] [--on-error stop] TOOL ARGS...\n"
+        "\n"
+        "Tools:\n"
+        "  text      (--file F | --dir D) --target T --text TEXT [--font NAME] [--size PT]\n"
+        "            [--bold] [--italic] [--color NAME] [--at X,Y]\n"
+        "  watermark (--file F | --dir D) --target T --text TEXT [--font NAME] [--size PT]\n"
+        "            [--bold] [--italic] [--level N%] [--at X,Y]\n"
+        "  logo      (--file F | --dir D) --target T --logo L [--level N%] [--at X,Y]\n"
+        "  rotate    (--file F | --dir D) --target T (--plus | --minus)\n"
+        "  gif       --delay N DIR [--delay N DIR ...]\n"
+        "  rename    DIR --prefix P\n"
+        "\n"
+        "--at X,Y is the click on the preview, in pixels from the fitted picture's top-left\n"
+        "corner; without it there is no click. --color is one of black, blue, red, yellow,\n"
+        "green, magenta, cyan, white. gif lists each DIR with the delay given before it (in\n"
+        "hundredths of a second) and writes Pixmar-anim.gif into the last DIR.\n"
+        "\n"
+        "Each command takes the steps a user takes in the window. Information boxes are printed\n"
+        "on standard output, errors and input faults on standard error; the completion report\n"
+        "comes last on standard output. A \"Continue?\" question is answered Yes (skip the\n"
+        "file) unless --on-error stop is given.\n"
+        "\n"
+        "Exit status: 0 when the run ends with its report and no file failed; 1 when a file\n"
+        "failed or the run was stopped; 2 for an input fault or bad arguments.\n"
+        "\n"
+        "Pictures and backgrounds come from the installation folder ($PIXMAR_HOME overrides it).\n");
+}
+
+int runCommandLine(const QStringList &argsIn)
+{
+    QStringList args = argsIn;
+    QString lang = QStringLiteral("eng");
+    bool stop = false;
+    while (!args.isEmpty()) {
+        const QString a = args.front();
+        if (a == QLatin1String("--lang") && args.size() >= 2) {
+            lang = args[1];
+            args.remove(0, 2);
+        } else if (a == QLatin1String("--on-error") && args.size() >= 2) {
+            if (args[1] != QLatin1String("stop") && args[1] != QLatin1String("continue")) {
+                CliSession s;
+                return s.badArguments(QStringLiteral("--on-error takes stop or continue"));
+            }
+            stop = args[1] == QLatin1String("stop");
+            args.remove(0, 2);
+        } else {
+            break;
+        }
+    }
+    if (args.isEmpty())
+        return -1;
+    using Command = int (*)(CliSession &, const QStringList &);
+    const std::pair<const char *, Command> commands[] = {
+        {"text", cliText},     {"watermark", cliWatermark}, {"logo", cliLogo},
+        {"rotate", cliRotate}, {"gif", cliGif},             {"rename", cliRename}};
+    for (const auto &[name, run] : commands) {
+        if (args.front() == QLatin1String(name)) {
+            shell::setVarbahasa(lang);
+            CliSession session;
+            session.onErrorStop = stop;
+            return run(session, args.mid(1));
+        }
+    }
+    return -1;
+}
+
+} // namespace app

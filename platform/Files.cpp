@@ -1,0 +1,155 @@
+#include "platform/Files.h"
+
+#include "platform/Errors.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QProcessEnvironment>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#ifndef RENAME_NOREPLACE
+#define RENAME_NOREPLACE (1 << 0)
+#endif
+#include <sys/syscall.h>
+
+namespace platform {
+namespace {
+
+QString native(const QString &p) { return QDir::toNativeSeparators(p); }
+
+qint64 numberForErrno(int e)
+{
+    switch (e) {
+    case ENOENT: return err::FileNotFound;
+    case EACCES:
+    case EPERM:
+    case EROFS: return err::PermissionDenied;
+    case ENOTDIR: return err::PathNotFound;
+    default: return err::DeviceIO;
+    }
+}
+
+int renameNoReplaceRaw(const QByteArray &from, const QByteArray &to)
+{
+#ifdef SYS_renameat2
+    int r = static_cast<int>(syscall(SYS_renameat2, AT_FDCWD, from.constData(), AT_FDCWD,
+                                     to.constData(), RENAME_NOREPLACE));
+    if (r == 0 || (errno != ENOSYS && errno != EINVAL))
+        return r;
+#endif
+    // File systems without renameat2: a hard link fails when the name is taken.
+    if (::link(from.constData(), to.constData()) != 0)
+        return -1;
+    if (::unlink(from.constData()) != 0) {
+        int saved = errno;
+        ::unlink(to.constData());
+        errno = saved;
+        return -1;
+    }
+    return 0;
+}
+
+} // namespace
+
+QStringList listPlainFiles(const QString &folder)
+{
+    QFileInfo fi(folder);
+    if (!fi.exists() || !fi.isDir())
+        throw AppError(err::PathNotFound, QStringLiteral("Dir"),
+                       QStringLiteral("Path not found: %1").arg(native(folder)));
+    QDir dir(folder);
+    if (!fi.isReadable() || !fi.isExecutable())
+        throw AppError(err::PermissionDenied, QStringLiteral("Dir"),
+                       QStringLiteral("Permission denied: %1").arg(native(folder)));
+    // QDir::Files follows links to files and leaves out dangling ones; hidden names are left out.
+    QStringList names = dir.entryList(QDir::Files, QDir::NoSort);
+    std::sort(names.begin(), names.end(), [](const QString &a, const QString &b) {
+        int c = a.compare(b, Qt::CaseInsensitive);
+        return c != 0 ? c < 0 : a < b;
+    });
+    return names;
+}
+
+bool isPlainFile(const QString &path)
+{
+    if (path.isEmpty())
+        return false;
+    QFileInfo fi(path);
+    return fi.exists() && fi.isFile() && !fi.fileName().startsWith(QLatin1Char('.'));
+}
+
+QString withSeparator(const QString &folder)
+{
+    if (folder.endsWith(QLatin1Char('/')))
+        return folder;
+    return folder + QLatin1Char('/');
+}
+
+QString fileNamePart(const QString &path)
+{
+    int i = path.lastIndexOf(QLatin1Char('/'));
+    return i < 0 ? path : path.mid(i + 1);
+}
+
+QString folderPart(const QString &path)
+{
+    int i = path.lastIndexOf(QLatin1Char('/'));
+    return i < 0 ? QString() : path.left(i + 1);
+}
+
+void renameNoReplace(const QString &from, const QString &to)
+{
+    const QByteArray f = QFile::encodeName(from), t = QFile::encodeName(to);
+    if (renameNoReplaceRaw(f, t) == 0)
+        return;
+    const int e = errno;
+    if (e == EEXIST)
+        throw AppError(58, QStringLiteral("Name"),
+                       QStringLiteral("File already exists: %1").arg(native(to)));
+    throw AppError(numberForErrno(e), QStringLiteral("Name"),
+                   QStringLiteral("Cannot rename %1 to %2: %3")
+                       .arg(native(from), native(to), QString::fromLocal8Bit(std::strerror(e))));
+}
+
+void deleteFile(const QString &path)
+{
+    if (::unlink(QFile::encodeName(path).constData()) == 0)
+        return;
+    const int e = errno;
+    throw AppError(numberForErrno(e), QStringLiteral("Kill"),
+                   QStringLiteral("Cannot delete %1: %2")
+                       .arg(native(path), QString::fromLocal8Bit(std::strerror(e))));
+}
+
+QString freeFileName(const QString &folder, const QString &stem, const QString &suffix)
+{
+    const QString base = withSeparator(folder);
+    QString candidate = stem + suffix;
+    for (int i = 1; QFileInfo::exists(base + candidate) || QFileInfo(base + candidate).isSymLink(); ++i)
+        candidate = QStringLiteral("%1~%2%3").arg(stem).arg(i).arg(suffix);
+    return candidate;
+}
+
+QString installFolder()
+{
+    const QString env = qEnvironmentVariable("PIXMAR_HOME");
+    if (!env.isEmpty())
+        return env;
+    const QString installed = QDir(QCoreApplication::applicationDirPath())
+                                  .absoluteFilePath(QStringLiteral("../" PIXMAR_INSTALL_DATA_SUBDIR));
+    if (QFileInfo(installed + QStringLiteral("/bg")).isDir())
+        return QDir::cleanPath(installed);
+    return QStringLiteral(PIXMAR_SOURCE_DATA_DIR);
+}
+
+QString installPath(const QString &relative) { return withSeparator(installFolder()) + relative; }
+
+} // namespace platform

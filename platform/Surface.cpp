@@ -1,0 +1,244 @@
+#include "platform/Surface.h"
+
+#include <QFontMetricsF>
+#include <QPainter>
+#include <algorithm>
+#include <cmath>
+
+namespace platform {
+namespace {
+
+constexpr int kDotsPerMeter96Dpi = 3780;
+
+QImage blankImage(int w, int h, const QColor &fill)
+{
+    QImage img(std::max(w, 0), std::max(h, 0), QImage::Format_RGB32);
+    img.setDotsPerMeterX(kDotsPerMeter96Dpi);
+    img.setDotsPerMeterY(kDotsPerMeter96Dpi);
+    img.fill(fill);
+    return img;
+}
+
+QFont qfont(const FontSpec &f)
+{
+    QFont font(f.name);
+    font.setPointSizeF(f.size > 0 ? f.size : 8.25);
+    font.setBold(f.bold);
+    font.setItalic(f.italic);
+    font.setStyleStrategy(QFont::PreferAntialias);
+    return font;
+}
+
+int toWholePx(double px) { return static_cast<int>(std::lround(px)); }
+
+} // namespace
+
+Surface::Surface() { resizeImages(); }
+
+double Surface::toPx(double v, ScaleMode u, bool horizontal) const
+{
+    if (u == ScaleMode::Pixels)
+        return v;
+    return v / (horizontal ? twipsPerPixelX() : twipsPerPixelY());
+}
+
+double Surface::fromPx(double px, ScaleMode u, bool horizontal) const
+{
+    if (u == ScaleMode::Pixels)
+        return px;
+    return px * (horizontal ? twipsPerPixelX() : twipsPerPixelY());
+}
+
+void Surface::setLeft(double v, ScaleMode u)
+{
+    left_ = toWholePx(toPx(v, u, true));
+    changed();
+}
+
+void Surface::setTop(double v, ScaleMode u)
+{
+    top_ = toWholePx(toPx(v, u, false));
+    changed();
+}
+
+void Surface::setOuterWidth(double v, ScaleMode u) { setOuterSize(v, outerHeight(u), u); }
+void Surface::setOuterHeight(double v, ScaleMode u) { setOuterSize(outerWidth(u), v, u); }
+
+void Surface::setOuterSize(double w, double h, ScaleMode u)
+{
+    width_ = std::max(0, toWholePx(toPx(w, u, true)));
+    height_ = std::max(0, toWholePx(toPx(h, u, false)));
+    resizeImages();
+    changed();
+}
+
+int Surface::innerWidthPx() const { return std::max(0, width_ - (border_ ? 2 * kBorderPx : 0)); }
+int Surface::innerHeightPx() const { return std::max(0, height_ - (border_ ? 2 * kBorderPx : 0)); }
+
+void Surface::setBorder(bool on)
+{
+    if (border_ == on)
+        return;
+    border_ = on;
+    resizeImages();
+    changed();
+}
+
+void Surface::setVisible(bool v)
+{
+    shown_ = v;
+    changed();
+}
+
+void Surface::setAutoRedraw(bool on) { autoRedraw_ = on; }
+
+void Surface::setBackColor(const QColor &c)
+{
+    backColor_ = c;
+    rebuildPersistent();
+    changed();
+}
+
+void Surface::setPicture(const Picture &p)
+{
+    picture_ = p;
+    if (autoSize_ && !p.isNull()) {
+        const int b = border_ ? 2 * kBorderPx : 0;
+        width_ = p.image().width() + b;
+        height_ = p.image().height() + b;
+    }
+    rebuildPersistent();
+    changed();
+}
+
+Picture Surface::image() const { return Picture(persistent_.copy()); }
+
+const QImage &Surface::visibleImage() const
+{
+    if (visibleStale_) {
+        visible_ = persistent_;
+        visibleStale_ = false;
+    }
+    return visible_;
+}
+
+QImage &Surface::drawTarget()
+{
+    if (autoRedraw_) {
+        visibleStale_ = true;
+        return persistent_;
+    }
+    visibleImage();
+    return visible_;
+}
+
+void Surface::cls()
+{
+    if (autoRedraw_)
+        rebuildPersistent();
+    visibleStale_ = true;
+    currentX = 0;
+    currentY = 0;
+    changed();
+}
+
+void Surface::refresh()
+{
+    if (!autoRedraw_)
+        visibleStale_ = true;
+    changed();
+}
+
+void Surface::changed() const
+{
+    if (onChanged)
+        onChanged();
+}
+
+void Surface::rebuildPersistent()
+{
+    persistent_ = blankImage(innerWidthPx(), innerHeightPx(), backColor_);
+    if (!picture_.isNull()) {
+        QPainter painter(&persistent_);
+        painter.drawImage(0, 0, picture_.image());
+    }
+    visibleStale_ = true;
+}
+
+void Surface::resizeImages()
+{
+    const int w = innerWidthPx(), h = innerHeightPx();
+    if (persistent_.width() == w && persistent_.height() == h)
+        return;
+    QImage old = persistent_;
+    rebuildPersistent();
+    if (!old.isNull()) {
+        QPainter painter(&persistent_);
+        painter.drawImage(0, 0, old);
+    }
+}
+
+void Surface::paintPicture(const Picture &p, double x, double y, double w, double h,
+                           std::optional<QRectF> sourcePixels)
+{
+    if (p.isNull())
+        return;
+    QImage src = p.image();
+    if (sourcePixels) {
+        // Source rectangles are given in the picture's own pixels; a picture decoded at a
+        // reduced scale maps them onto its smaller image.
+        const double fx = double(src.width()) / p.pixelSize().width();
+        const double fy = double(src.height()) / p.pixelSize().height();
+        QRect r = QRectF(sourcePixels->x() * fx, sourcePixels->y() * fy,
+                         sourcePixels->width() * fx, sourcePixels->height() * fy)
+                      .toAlignedRect()
+                      .intersected(src.rect());
+        src = src.copy(r);
+    }
+    const int tx = toWholePx(toPx(x, scaleMode_, true));
+    const int ty = toWholePx(toPx(y, scaleMode_, false));
+    const int tw = toWholePx(toPx(w, scaleMode_, true));
+    const int th = toWholePx(toPx(h, scaleMode_, false));
+    if (tw <= 0 || th <= 0 || src.isNull())
+        return;
+    // Qt's smooth scaling averages over the source when reducing, so a large photograph
+    // painted small keeps its detail without aliasing.
+    if (src.width() != tw || src.height() != th)
+        src = src.scaled(tw, th, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    QPainter painter(&drawTarget());
+    painter.drawImage(tx, ty, src);
+    painter.end();
+    changed();
+}
+
+void Surface::print(const QString &text)
+{
+    QImage &target = drawTarget();
+    const QFont f = qfont(font);
+    QFontMetricsF fm(f, &target);
+    const double x = toPx(currentX, scaleMode_, true);
+    const double y = toPx(currentY, scaleMode_, false);
+    if (!text.isEmpty()) {
+        QPainter painter(&target);
+        painter.setFont(f);
+        painter.setPen(foreColor);
+        painter.drawText(QPointF(x, y + fm.ascent()), text);
+    }
+    currentX = 0;
+    currentY = fromPx(y + fm.height(), scaleMode_, false);
+    changed();
+}
+
+double Surface::textWidth(const QString &text) const
+{
+    QFontMetricsF fm(qfont(font), const_cast<QImage *>(&persistent_));
+    return fromPx(fm.horizontalAdvance(text), scaleMode_, true);
+}
+
+double Surface::textHeight(const QString &) const
+{
+    QFontMetricsF fm(qfont(font), const_cast<QImage *>(&persistent_));
+    return fromPx(fm.height(), scaleMode_, false);
+}
+
+} // namespace platform

@@ -1,0 +1,236 @@
+#include "platform/Toolkit.h"
+#include "platform/Units.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QFontDialog>
+#include <QGuiApplication>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QScreen>
+#include <QUrl>
+
+namespace platform {
+namespace {
+
+Toolkit *g_current = nullptr;
+
+QtToolkit &qtToolkit()
+{
+    static QtToolkit qt;
+    return qt;
+}
+
+// "Description|pattern|Description|pattern" → Qt's "Description (patterns)" entries.
+QStringList qtFilters(const QString &filter)
+{
+    QStringList parts = filter.split(QLatin1Char('|'));
+    QStringList out;
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        QString patterns = parts[i + 1];
+        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+        QStringList globs = patterns.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        // The dialog matches names case-sensitively; pictures are often named in upper case.
+        QStringList both;
+        for (const QString &g : globs) {
+            both << g;
+            if (g.toUpper() != g)
+                both << g.toUpper();
+        }
+        QString description = parts[i];
+        int paren = description.indexOf(QLatin1Char('('));
+        if (paren > 0)
+            description = description.left(paren).trimmed();
+        out << QStringLiteral("%1 (%2)").arg(description, both.join(QLatin1Char(' ')));
+    }
+    return out;
+}
+
+QString lineBreaks(QString text)
+{
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    return text;
+}
+
+} // namespace
+
+Toolkit &toolkit() { return g_current ? *g_current : qtToolkit(); }
+void setToolkit(Toolkit *t) { g_current = t; }
+
+// ---- Qt
+
+MsgResult QtToolkit::messageBox(const QString &text, const QString &title, MsgIcon icon,
+                                MsgButtons buttons)
+{
+    QMessageBox box(QApplication::activeWindow());
+    box.setWindowTitle(title);
+    box.setText(lineBreaks(text));
+    switch (icon) {
+    case MsgIcon::Information: box.setIcon(QMessageBox::Information); break;
+    case MsgIcon::Error: box.setIcon(QMessageBox::Critical); break;
+    case MsgIcon::Exclamation: box.setIcon(QMessageBox::Warning); break;
+    case MsgIcon::Question: box.setIcon(QMessageBox::Question); break;
+    }
+    if (buttons == MsgButtons::YesNo) {
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.setDefaultButton(QMessageBox::Yes);
+    } else {
+        box.setStandardButtons(QMessageBox::Ok);
+    }
+    // The busy pointer must not hide the box's buttons.
+    QApplication::setOverrideCursor(Qt::ArrowCursor);
+    int r = box.exec();
+    QApplication::restoreOverrideCursor();
+    if (buttons == MsgButtons::OK)
+        return MsgResult::OK;
+    return r == QMessageBox::Yes ? MsgResult::Yes : MsgResult::No;
+}
+
+QString QtToolkit::inputBox(const QString &prompt, const QString &title)
+{
+    bool ok = false;
+    QString s = QInputDialog::getText(QApplication::activeWindow(), title, prompt,
+                                      QLineEdit::Normal, QString(), &ok);
+    return ok ? s : QString();
+}
+
+std::optional<QString> QtToolkit::showOpen(const QString &filter, const QString &title,
+                                           QWidget *owner)
+{
+    QString selected;
+    QString path = QFileDialog::getOpenFileName(owner, title, QString(),
+                                                qtFilters(filter).join(QLatin1String(";;")),
+                                                &selected);
+    if (path.isEmpty())
+        return std::nullopt;
+    return path;
+}
+
+bool QtToolkit::showFont(FontSpec &font, QWidget *owner)
+{
+    QFont initial(font.name);
+    initial.setPointSizeF(font.size);
+    initial.setBold(font.bold);
+    initial.setItalic(font.italic);
+    bool ok = false;
+    QFont f = QFontDialog::getFont(&ok, initial, owner);
+    if (!ok)
+        return false;
+    font.name = f.family();
+    font.size = f.pointSizeF();
+    font.bold = f.bold();
+    font.italic = f.italic();
+    return true;
+}
+
+QString QtToolkit::browseForFolder(QWidget *owner)
+{
+    return QFileDialog::getExistingDirectory(owner, QStringLiteral("Select Directory"));
+}
+
+void QtToolkit::setBusy(bool busy)
+{
+    if (busy)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    else if (QApplication::overrideCursor())
+        QApplication::restoreOverrideCursor();
+}
+
+void QtToolkit::doEvents() { QCoreApplication::processEvents(); }
+
+void QtToolkit::openDocument(const QString &path)
+{
+    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+ScreenMetrics QtToolkit::screen() const
+{
+    ScreenMetrics m;
+    if (QScreen *s = QGuiApplication::primaryScreen()) {
+        double dpiX = s->logicalDotsPerInchX();
+        double dpiY = s->logicalDotsPerInchY();
+        if (dpiX > 0)
+            m.twipsPerPixelX = kTwipsPerInchD / dpiX;
+        if (dpiY > 0)
+            m.twipsPerPixelY = kTwipsPerInchD / dpiY;
+        m.widthTwips = s->size().width() * m.twipsPerPixelX;
+    }
+    return m;
+}
+
+// ---- scripted
+
+MsgResult ScriptedToolkit::messageBox(const QString &text, const QString &title, MsgIcon icon,
+                                      MsgButtons buttons)
+{
+    MsgResult answer = MsgResult::OK;
+    if (buttons == MsgButtons::YesNo) {
+        if (!messageAnswers.empty()) {
+            answer = messageAnswers.front();
+            messageAnswers.pop_front();
+        } else {
+            answer = defaultAnswer;
+        }
+    }
+    messages.push_back({text, title, icon, buttons, answer});
+    if (onMessage)
+        onMessage(messages.back());
+    return answer;
+}
+
+QString ScriptedToolkit::inputBox(const QString &prompt, const QString &)
+{
+    inputPrompts << prompt;
+    if (inputAnswers.empty())
+        return {};
+    QString s = inputAnswers.front();
+    inputAnswers.pop_front();
+    return s;
+}
+
+std::optional<QString> ScriptedToolkit::showOpen(const QString &filter, const QString &title,
+                                                 QWidget *)
+{
+    openTitles << title;
+    openFilters << filter;
+    if (openAnswers.empty())
+        return std::nullopt;
+    auto a = openAnswers.front();
+    openAnswers.pop_front();
+    return a;
+}
+
+bool ScriptedToolkit::showFont(FontSpec &font, QWidget *)
+{
+    if (fontAnswers.empty())
+        return false;
+    auto a = fontAnswers.front();
+    fontAnswers.pop_front();
+    if (!a)
+        return false;
+    font = *a;
+    return true;
+}
+
+QString ScriptedToolkit::browseForFolder(QWidget *)
+{
+    if (folderAnswers.empty())
+        return {};
+    QString s = folderAnswers.front();
+    folderAnswers.pop_front();
+    return s;
+}
+
+void ScriptedToolkit::setBusy(bool busy) { busyDepth += busy ? 1 : -1; }
+
+void ScriptedToolkit::doEvents()
+{
+    ++doEventsCount;
+    if (onDoEvents)
+        onDoEvents();
+}
+
+void ScriptedToolkit::openDocument(const QString &path) { openedDocuments << path; }
+
+} // namespace platform

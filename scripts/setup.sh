@@ -1,0 +1,18 @@
+#!/bin/sh
+# Installs what Pixmar needs on Debian 12 (only the packages that are missing) and builds it
+# into ./build. Run as root, or with sudo available.
+set -eu
+cd "$(dirname "$0")/.."
+PACKAGES="build-essential cmake pkg-config qt6-base-dev libgl-dev libfreeimage-dev libgif-dev
+libimagequant-dev libgtest-dev fonts-liberation2 fonts-dejavu-core xvfb xauth"
+missing=""
+for p in $PACKAGES; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
+done
+if [ -n "$missing" ]; then
+  SUDO=""; [ "$(id -u)" -eq 0 ] || SUDO="sudo"
+  $SUDO apt-get update
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends $missing
+fi
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build build -j"$(nproc)"

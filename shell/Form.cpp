@@ -1,0 +1,215 @@
+#include "shell/Form.h"
+
+#include "platform/Files.h"
+#include "platform/Toolkit.h"
+#include "shell/Helpers.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QImageReader>
+#include <QMenuBar>
+#include <QPainter>
+#include <QPointer>
+#include <QScreen>
+#include <QStyle>
+#include <QWindow>
+
+namespace shell {
+
+// The client area: paints the window's background behind its controls.
+class FormClient : public QWidget {
+public:
+    explicit FormClient(Form *form) : QWidget(form), form_(form) {}
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        if (form_->background_.isNull())
+            return;
+        QPainter p(this);
+        p.drawImage(0, 0, form_->background_);
+    }
+
+private:
+    Form *form_;
+};
+
+namespace {
+
+Form *g_mainForm = nullptr;
+QPointer<Form> g_lastActive;
+
+// The original toolkit runs Activate when focus moves between the program's own windows,
+// not when the desktop hands focus back to the program; focus changes are filtered so.
+void noteActivated(Form *form)
+{
+    if (!form || form == g_lastActive)
+        return;
+    g_lastActive = form;
+    form->Form_Activate();
+    form->fitMenuBar();
+}
+
+void watchFocus()
+{
+    static bool connected = false;
+    if (connected || !qApp)
+        return;
+    connected = true;
+    QObject::connect(qApp, &QGuiApplication::focusWindowChanged, qApp, [](QWindow *w) {
+        if (!w)
+            return;
+        for (QWidget *top : QApplication::topLevelWidgets()) {
+            if (top->windowHandle() == w) {
+                if (auto *f = qobject_cast<Form *>(top); f && f->isEnabled())
+                    noteActivated(f);
+                return;
+            }
+        }
+    });
+}
+
+} // namespace
+
+Form *mainForm() { return g_mainForm; }
+void setMainForm(Form *form) { g_mainForm = form; }
+
+Form::Form(const QString &name, double clientWidthTwips, double clientHeightTwips,
+           const QString &backgroundFile, QWidget *parent)
+    : QMainWindow(parent), name_(name), backgroundFile_(backgroundFile)
+{
+    setObjectName(name);
+    client_ = new FormClient(this);
+    client_->setObjectName(QStringLiteral("client"));
+    setCentralWidget(client_);
+    // The design size is the client area; the menu bar comes on top of it.
+    const int w = static_cast<int>(std::lround(clientWidthTwips / platform::twipsPerPixelX()));
+    const int h = static_cast<int>(std::lround(clientHeightTwips / platform::twipsPerPixelY()));
+    client_->setMinimumSize(0, 0);
+    resize(w, h + menuBar()->sizeHint().height());
+    client_->resize(w, h);
+    // Centred on the screen.
+    if (QScreen *s = QGuiApplication::primaryScreen()) {
+        const QRect avail = s->availableGeometry();
+        move(avail.center() - QPoint(width() / 2, height() / 2));
+    }
+    watchFocus();
+}
+
+Form::~Form()
+{
+    if (g_lastActive == this)
+        g_lastActive = nullptr;
+}
+
+void Form::activate()
+{
+    show();
+    raise();
+    activateWindow();
+    noteActivated(this);
+}
+
+QString Form::backgroundPath() const
+{
+    return backgroundFile_.isEmpty() ? QString() : platform::installPath(backgroundFile_);
+}
+
+bool Form::Form_Resize()
+{
+    const QString path = backgroundPath();
+    if (path.isEmpty() || !HasFile(path))
+        return false;
+    if (isMinimized())
+        return false;
+    // Loaded again on every resize, so a changed file shows without restarting.
+    QImageReader reader(path);
+    QImage img = reader.read();
+    if (img.isNull())
+        return false;
+    const QSize size(clientWidthPx(), clientHeightPx());
+    if (size.isEmpty())
+        return false;
+    background_ = img.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    client_->update();
+    return true;
+}
+
+void Form::fitMenuBar()
+{
+    QMenuBar *bar = menuBar();
+    bar->adjustSize();
+    const int needed = bar->sizeHint().width() + 8;
+    if (needed > width())
+        resize(needed, height());
+}
+
+void Form::Form_QueryUnload() { handBackToMain(); }
+
+void Form::handBackToMain()
+{
+    Form *main = mainForm();
+    hide();
+    if (main && main != this) {
+        main->setEnabled(true);
+        main->update();
+        if (main->isVisible())
+            main->activate();
+    }
+}
+
+double Form::clientWidth() const
+{
+    return scaleMode_ == platform::ScaleMode::Pixels ? clientWidthPx()
+                                                     : clientWidthPx() * platform::twipsPerPixelX();
+}
+
+double Form::clientHeight() const
+{
+    return scaleMode_ == platform::ScaleMode::Pixels ? clientHeightPx()
+                                                     : clientHeightPx() * platform::twipsPerPixelY();
+}
+
+int Form::clientWidthPx() const { return client_->width(); }
+int Form::clientHeightPx() const { return client_->height(); }
+
+long Form::ConvertTwipsToPixels(long lngTwips, int bytDirection) const
+{
+    const double tpp = bytDirection == 0 ? platform::twipsPerPixelX() : platform::twipsPerPixelY();
+    return static_cast<long>(platform::roundHalfEven(lngTwips / tpp));
+}
+
+void Form::placeTwips(QWidget *w, double left, double top, double width, double height)
+{
+    const double tx = platform::twipsPerPixelX(), ty = platform::twipsPerPixelY();
+    w->setGeometry(int(std::lround(left / tx)), int(std::lround(top / ty)),
+                   int(std::lround(width / tx)), int(std::lround(height / ty)));
+}
+
+void Form::resizeEvent(QResizeEvent *e)
+{
+    QMainWindow::resizeEvent(e);
+    // The central widget takes its new size in the layout pass that follows.
+    client_->resize(centralWidget()->size());
+    Form_Resize();
+}
+
+void Form::changeEvent(QEvent *e)
+{
+    QMainWindow::changeEvent(e);
+    if (e->type() == QEvent::WindowStateChange && !isMinimized())
+        Form_Resize();
+}
+
+void Form::closeEvent(QCloseEvent *e)
+{
+    if (unloading_) {
+        e->accept();
+        return;
+    }
+    Form_QueryUnload();
+    e->accept();
+    emit unloadRequested(this);
+}
+
+} // namespace shell

@@ -1,0 +1,89 @@
+#include "shell/Helpers.h"
+
+#include "platform/Files.h"
+#include "platform/Toolkit.h"
+
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QObject>
+#include <cmath>
+
+namespace shell {
+namespace {
+
+constexpr int kLastControlCode = 26;   // backspace, enter and control combinations pass
+const char kDigits[] = "0123456789";
+const char kNameChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_&";
+
+void keepIfIn(int &keyAscii, const char *allowed)
+{
+    if (keyAscii >= 0 && keyAscii <= kLastControlCode)
+        return;
+    for (const char *p = allowed; *p; ++p)
+        if (keyAscii == static_cast<unsigned char>(*p))
+            return;
+    keyAscii = 0;
+}
+
+class KeyFilter : public QObject {
+public:
+    KeyFilter(QObject *parent, void (*filter)(int &)) : QObject(parent), filter_(filter) {}
+
+protected:
+    bool eventFilter(QObject *, QEvent *e) override
+    {
+        if (e->type() != QEvent::KeyPress)
+            return false;
+        auto *k = static_cast<QKeyEvent *>(e);
+        const QString text = k->text();
+        if (text.isEmpty())
+            return false;   // navigation and editing keys carry no character
+        int code = text.at(0).unicode();
+        filter_(code);
+        return code == 0;
+    }
+
+private:
+    void (*filter_)(int &);
+};
+
+} // namespace
+
+bool HasFile(const QString &path) { return platform::isPlainFile(path); }
+
+QString BrowseForFolder(QWidget *owner) { return platform::toolkit().browseForFolder(owner); }
+
+void KeyDigitsOnly(int &keyAscii) { keepIfIn(keyAscii, kDigits); }
+void KeyNameCharsOnly(int &keyAscii) { keepIfIn(keyAscii, kNameChars); }
+
+void installKeyFilter(QLineEdit *edit, void (*filter)(int &))
+{
+    edit->installEventFilter(new KeyFilter(edit, filter));
+}
+
+QString numberWithSign(double value)
+{
+    QString digits;
+    const double mag = std::fabs(value);
+    if (mag == std::floor(mag) && mag < 1e15)
+        digits = QString::number(static_cast<qint64>(mag));
+    else
+        digits = QString::number(mag, 'g', 7);
+    return (value < 0 ? QStringLiteral("-") : QStringLiteral(" ")) + digits;
+}
+
+QString pointerReadout(const QString &label, double x, double y)
+{
+    return label + numberWithSign(x) + QStringLiteral(", ") + numberWithSign(y);
+}
+
+QString applyDriveRootRule(const QString &folder)
+{
+    if (folder.size() >= 2 && folder.endsWith(QLatin1String(":\\")))
+        return folder.left(1) + QLatin1Char(':');
+    return folder;
+}
+
+QString folderForLabel(const QString &folder) { return platform::withSeparator(folder); }
+
+} // namespace shell

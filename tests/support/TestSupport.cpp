@@ -1,0 +1,35 @@
+#include "support/TestSupport.h"
+
+#include <QFile>
+
+namespace testsupport {
+
+bool writeSolid(const QString &path, int w, int h, QColor color)
+{
+    QImage img(w, h, QImage::Format_RGB32);
+    img.fill(color);
+    return img.save(path);
+}
+
+QImage gradientImage(int w, int h)
+{
+    QImage img(w, h, QImage::Format_RGB32);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            img.setPixel(x, y, qRgb((x * 37 + 11) & 0xFF, (y * 53 + 7) & 0xFF, (x * 13 + y * 29) & 0xFF));
+    return img;
+}
+
+bool writeBytes(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+QByteArray readBytes(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+} // namespace testsupport
