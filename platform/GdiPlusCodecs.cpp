@@ -7,6 +7,7 @@
 #include <QImageReader>
 #include <QImageWriter>
 #include <QLoggingCategory>
+#include <algorithm>
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
@@ -60,6 +61,19 @@ void routeTiffMessages()
         return true;
     }();
     Q_UNUSED(done);
+}
+
+// libjpeg decodes a truncated file without complaint, grey below the cut. A JPEG without
+// its end-of-image marker in its last bytes is taken as broken, as the toolkit's own picture
+// loader takes it, so that both agree on which pictures are readable.
+bool jpegLooksTruncated(const QString &path)
+{
+    constexpr qint64 kTail = 16 * 1024;
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return false;
+    f.seek(std::max<qint64>(0, f.size() - kTail));
+    return !f.readAll().contains(QByteArray("\xFF\xD9", 2));
 }
 
 bool looksLikeTiff(const QString &path)
@@ -216,6 +230,10 @@ Decoded decodeFile(const QString &path)
         return out;
     }
     const QByteArray format = reader.format();
+    if ((format == "jpeg" || format == "jpg") && jpegLooksTruncated(path)) {
+        out.status = UnknownImageFormat;
+        return out;
+    }
     QImage img;
     if (!reader.read(&img) || img.isNull()) {
         qCDebug(lcCodecs) << "cannot decode" << path << reader.errorString();

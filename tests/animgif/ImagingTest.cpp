@@ -214,12 +214,14 @@ TEST_F(Imaging, BrokenAndHostileFilesFailCleanly)
         return giftest::fileBytes(path(QStringLiteral("full.jpg")));
     }();
     giftest::writeBytes(path(QStringLiteral("cut.jpg")), jpeg.left(20));
+    giftest::writeBytes(path(QStringLiteral("half.jpg")), jpeg.left(jpeg.size() / 2));
 
     const std::vector<std::pair<QString, gp::GpStatus>> cases = {
         {path(QStringLiteral("missing.jpg")), gp::InvalidParameter},
         {path(QStringLiteral("text.jpg")), gp::UnknownImageFormat},
         {path(QStringLiteral("empty.bmp")), gp::UnknownImageFormat},
         {path(QStringLiteral("cut.jpg")), gp::UnknownImageFormat},
+        {path(QStringLiteral("half.jpg")), gp::UnknownImageFormat},
         {path(QStringLiteral("huge.png")), gp::ValueOverflow},
         {dir.path(), gp::AccessDenied},
     };
