@@ -96,6 +96,8 @@ bool cMultiPage::SaveMultipageGif(const QStringList &sFilenames, std::span<const
     };
     QString temporary;
     for (qsizetype i = 0; i < sFilenames.size(); ++i) {
+        if (onFrame)
+            onFrame(i, sFilenames.size(), sFilenames[i]);
         auto &frame = frames[size_t(i)];
         frame = std::make_unique<cBitmap>();
         frame->setGdip(gdip);

@@ -2,6 +2,7 @@
 #include "platform/GdiPlus.h"
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <span>
 
 class cGDIP;
@@ -26,6 +27,10 @@ public:
     // load, the save or add that stopped the loop, the flush, or the file handling around
     // them). 0 after a successful call.
     GpStatus FailureStatus() const { return failure_; }
+
+    // Told of each picture before it is loaded (index from 0, count, path): long builds
+    // show their progress with it.
+    std::function<void(qsizetype, qsizetype, const QString &)> onFrame;
 
 private:
     static bool IsArrayEmpty(const QStringList &sFilenames) { return sFilenames.isEmpty(); }

@@ -1,18 +1,365 @@
 #include "animgif/frm_AnimGif.h"
+
+#include "animgif/AnimGifRules.h"
+#include "animgif/cGDIP.h"
+#include "animgif/cMultiPage.h"
+#include "platform/Errors.h"
+#include "platform/Files.h"
+#include "platform/Toolkit.h"
+#include "shell/Helpers.h"
 #include "shell/Texts.h"
+
+#include <QFocusEvent>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QLoggingCategory>
 #include <QMenuBar>
+#include <QPixmap>
+#include <QPushButton>
+#include <cmath>
+#include <vector>
+
+Q_LOGGING_CATEGORY(lcAnimGif, "pixmar.animgif", QtInfoMsg)
+
+using platform::MsgButtons;
+using platform::MsgIcon;
+using platform::MsgResult;
+using shell::tx;
+
+namespace {
+
+// Design geometry in twips.
+constexpr double kClientWidth = 14415;
+constexpr double kClientHeight = 9000;
+constexpr double kPreviewLeft = 480, kPreviewTop = 2160, kPreviewWidth = 8895, kPreviewHeight = 6135;
+constexpr double kListLeft = 9480, kListTop = 2160, kListWidth = 4455, kListHeight = 6105;
+// Subtracted from the client height on resize: the list's and the preview's heights.
+constexpr double kListHeightAllowance = 2440;
+constexpr double kPreviewHeightAllowance = 2580;
+constexpr int kDelayRole = Qt::UserRole;   // the item value: the entry's delay
+const QColor kGrey(0xC0, 0xC0, 0xC0);
+
+void box(const QString &text, const QString &title, MsgIcon icon = MsgIcon::Information)
+{
+    platform::toolkit().messageBox(text, title, icon, MsgButtons::OK);
+}
+
+int twipsToPixelsY(double twips) { return int(std::lround(twips / platform::twipsPerPixelY())); }
+
+} // namespace
 
 frm_AnimGif::frm_AnimGif(QWidget *parent)
-    : shell::Form(QStringLiteral("frm_AnimGif"), 14415, 9000, QStringLiteral("bg/animbg.jpg"), parent)
+    : shell::Form(QStringLiteral("frm_AnimGif"), kClientWidth, kClientHeight,
+                  QStringLiteral("bg/animbg.jpg"), parent)
 {
+    QWidget *c = client();
+    auto label = [c](int left, int top, int width, int height, const QString &text) {
+        auto *l = new QLabel(text, c);
+        l->setAutoFillBackground(true);   // readable on any background
+        placeTwips(l, left, top, width, height);
+        return l;
+    };
+    // The design texts; Form_Activate replaces all but the "ms".
+    Label1[0] = label(480, 720, 900, 255, QStringLiteral("Delay:"));
+    Label1[4] = label(2160, 720, 270, 210, tx("animgif.lblMs"));
+    Label1[3] = label(2640, 720, 1395, 195, QStringLiteral("(*transition time)"));
+    Label1[2] = label(480, 1320, 900, 255, QStringLiteral("Folder"));
+    Label1[1] = label(9480, 1920, 2000, 255, QStringLiteral("Picture Files"));
+    Label3 = label(480, 1845, 6375, 255, tx("animgif.lblPreview", QStringLiteral("eng")));
+    for (int i = 0; i < 5; ++i)
+        Label1[size_t(i)]->setObjectName(QStringLiteral("Label1_%1").arg(i));
+    Label3->setObjectName(QStringLiteral("Label3"));
+
+    txtdelay = new QLineEdit(animgif::kDefaultDelay, c);
+    txtdelay->setObjectName(QStringLiteral("txtdelay"));
+    txtdelay->setMaxLength(animgif::kDelayMaxChars);
+    placeTwips(txtdelay, 1440, 720, 645, 285);
+    shell::installKeyFilter(txtdelay, shell::KeyDigitsOnly);
+    txtdelay->installEventFilter(this);
+
+    txtDirectory = new QLineEdit(c);
+    txtDirectory->setObjectName(QStringLiteral("txtDirectory"));
+    placeTwips(txtDirectory, 1440, 1320, 5565, 285);
+    QPalette grey = txtDirectory->palette();
+    grey.setColor(QPalette::Base, kGrey);
+    txtDirectory->setPalette(grey);
+    cmddir = new QPushButton(tx("animgif.cmddir"), c);
+    cmddir->setObjectName(QStringLiteral("cmddir"));
+    placeTwips(cmddir, 7200, 1320, 735, 345);
+
+    cmdCreate = new QPushButton(QStringLiteral("Create GIF"), c);
+    cmdCreate->setObjectName(QStringLiteral("cmdCreate"));
+    placeTwips(cmdCreate, 9480, 1200, 1935, 495);
+    Command1 = new QPushButton(QStringLiteral("Clear"), c);
+    Command1->setObjectName(QStringLiteral("Command1"));
+    placeTwips(Command1, 12000, 1200, 1935, 495);
+
+    Image1 = new QLabel(c);
+    Image1->setObjectName(QStringLiteral("Image1"));
+    Image1->setScaledContents(true);   // the picture is stretched to the frame
+    placeTwips(Image1, kPreviewLeft, kPreviewTop, kPreviewWidth, kPreviewHeight);
+    Shape1 = new QFrame(c);
+    Shape1->setObjectName(QStringLiteral("Shape1"));
+    Shape1->setStyleSheet(QStringLiteral("QFrame#Shape1 { border: 1px solid grey; background: transparent; }"));
+    Shape1->setAttribute(Qt::WA_TransparentForMouseEvents);
+    placeTwips(Shape1, kPreviewLeft, kPreviewTop, kPreviewWidth, kPreviewHeight);
+
+    lstFiles = new QListWidget(c);
+    lstFiles->setObjectName(QStringLiteral("lstFiles"));
+    lstFiles->setPalette(grey);
+    lstFiles->setSortingEnabled(false);
+    placeTwips(lstFiles, kListLeft, kListTop, kListWidth, kListHeight);
+    setListVisible(false);
+
     mnu_exit = menuBar()->addAction(QStringLiteral("&Exit"));
     connect(mnu_exit, &QAction::triggered, this, [this] { mnu_exit_Click(); });
+    connect(cmddir, &QPushButton::clicked, this, [this] { cmddir_Click(); });
+    connect(cmdCreate, &QPushButton::clicked, this, [this] { cmdCreate_Click(); });
+    connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
+    connect(txtdelay, &QLineEdit::textChanged, this, [this] { txtdelay_Change(); });
+    connect(lstFiles, &QListWidget::currentRowChanged, this, [this](int row) {
+        if (row >= 0)
+            lstFiles_Click();
+    });
 }
+
+frm_AnimGif::~frm_AnimGif() = default;
 
 void frm_AnimGif::Form_Activate()
 {
-    setWindowTitle(shell::tx("animgif.title"));
-    mnu_exit->setText(shell::tx("animgif.mnu_exit"));
+    // A new library object each time; the one it replaces shuts its start down.
+    try {
+        auto fresh = std::make_unique<cGDIP>();
+        connect(fresh.get(), &cGDIP::Error, this,
+                [this](qint32 s, const QString &d, const QString &c) { gdip_Error(s, d, c); });
+        gdip_ = std::move(fresh);
+    } catch (const platform::AppError &e) {
+        gdip_.reset();
+        box(e.description(), tx("common.title.error"), MsgIcon::Error);
+    }
+
+    setWindowTitle(tx("animgif.title"));
+    Label1[0]->setText(tx("animgif.lblDelay"));
+    Label1[1]->setText(tx("animgif.lblFiles"));
+    Label1[2]->setText(tx("animgif.lblDirectory"));
+    Label1[3]->setText(tx("animgif.lblTransition"));
+    Label3->setText(tx("animgif.lblPreview"));
+    mnu_exit->setText(tx("animgif.mnu_exit"));
+    cmdCreate->setText(tx("animgif.cmdCreate"));
+    Command1->setText(tx("animgif.Command1"));
+    for (int i : {0, 1, 2, 3})
+        Label1[size_t(i)]->adjustSize();
+    Label3->adjustSize();
+
+    ClearFileList();
+    setListVisible(false);
+    // The box's digits-only style is its key filter, installed once with the box.
+}
+
+bool frm_AnimGif::Form_Resize()
+{
+    // The base window resizes before the controls exist.
+    if (!shell::Form::Form_Resize() || !lstFiles)
+        return false;
+    if (lstFiles->isVisible() && Shape1->isVisible() && Image1->isVisible()) {
+        const int list = twipsToPixelsY(std::max(0.0, clientHeight() - kListHeightAllowance));
+        const int preview = twipsToPixelsY(std::max(0.0, clientHeight() - kPreviewHeightAllowance));
+        lstFiles->resize(lstFiles->width(), list);
+        Shape1->resize(Shape1->width(), preview);
+        Image1->resize(Image1->width(), preview);
+    }
+    return true;
+}
+
+void frm_AnimGif::setListVisible(bool visible)
+{
+    Image1->setVisible(visible);
+    Shape1->setVisible(visible);
+    lstFiles->setVisible(visible);
+}
+
+void frm_AnimGif::setPreview(const platform::Picture &picture)
+{
+    preview_ = picture;
+    if (picture.isNull())
+        Image1->clear();
+    else
+        Image1->setPixmap(QPixmap::fromImage(picture.image()));
+}
+
+void frm_AnimGif::ClearFileList()
+{
+    setPreview(platform::Picture());
+    lstFiles->clear();
+}
+
+qint32 frm_AnimGif::itemDelay(int index) const
+{
+    return lstFiles->item(index)->data(kDelayRole).toInt();
+}
+
+void frm_AnimGif::cmddir_Click()
+{
+    const QString folder = shell::BrowseForFolder(this);
+    if (folder.isEmpty()) {
+        box(tx("common.msg.noSource"), tx("common.title.invalidFolder"));
+        txtDirectory->setFocus();
+        return;
+    }
+    setListVisible(true);
+    txtDirectory->setText(folder);
+    ListPictureFiles();   // appended after the entries already listed
+}
+
+void frm_AnimGif::ListPictureFiles()
+{
+    if (txtdelay->text().isEmpty()) {
+        box(tx("animgif.msg.noDelay"), tx("common.title.pixmar"));
+        txtdelay->setFocus();
+        return;
+    }
+    platform::BusyPointer busy;
+    platform::doEvents();
+    const QString folder = txtDirectory->text();
+    platform::FolderListing listing;
+    try {
+        listing = platform::FolderListing(platform::withSeparator(folder));
+    } catch (const platform::AppError &e) {
+        box(e.description(), tx("common.title.error"), MsgIcon::Error);
+        setPreview(platform::Picture());
+        return;
+    }
+    // The preview only needs the picture at its own size: large photographs are decoded at
+    // a reduced scale, which keeps listing a folder of them quick.
+    const QSize previewSize = Image1->size();
+    const platform::PaintSizeHint hint = [previewSize](QSize) { return previewSize; };
+    const auto count = listing.names().size();
+    for (QString name = listing.first(); !name.isEmpty(); name = listing.next()) {
+        if (!animgif::isListedPicture(name))
+            continue;
+        const QString path = animgif::entryPath(folder, name);
+        platform::toolkit().progress(int(listing.position()) + 1, int(count), name);
+        try {
+            setPreview(platform::loadPicture(path, hint));
+            platform::doEvents();
+            auto *entry = new QListWidgetItem(path);
+            entry->setData(kDelayRole, animgif::listedDelay(txtdelay->text()));
+            lstFiles->addItem(entry);
+        } catch (const platform::AppError &e) {
+            const MsgResult answer = platform::toolkit().messageBox(
+                e.description() + shell::CRLF + tx("common.continue"), tx("common.title.error"),
+                MsgIcon::Error, MsgButtons::YesNo);
+            if (answer == MsgResult::No) {
+                setPreview(platform::Picture());
+                return;
+            }
+        }
+    }
+}
+
+void frm_AnimGif::txtdelay_Change()
+{
+    const QString text = txtdelay->text();
+    if (!text.isEmpty() && !animgif::isNumericText(text))
+        txtdelay->clear();
+}
+
+void frm_AnimGif::txtdelay_LostFocus()
+{
+    // An empty box stays empty: listing a folder asks for a delay then.
+    if (!animgif::exceedsDelayLimit(txtdelay->text()))
+        return;
+    box(tx("animgif.msg.limit"), tx("common.title.pixmar"), MsgIcon::Error);
+    txtdelay->setText(animgif::kDefaultDelay);
+    txtdelay->setFocus();
+}
+
+bool frm_AnimGif::eventFilter(QObject *watched, QEvent *event)
+{
+    // Focus going to another window (a message box, another program) is not the box being
+    // left; focus moving within this window is.
+    if (watched == txtdelay && event->type() == QEvent::FocusOut) {
+        const auto reason = static_cast<QFocusEvent *>(event)->reason();
+        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
+            txtdelay_LostFocus();
+    }
+    return shell::Form::eventFilter(watched, event);
+}
+
+void frm_AnimGif::lstFiles_Click()
+{
+    QListWidgetItem *entry = lstFiles->currentItem();
+    if (!entry)
+        return;
+    try {
+        setPreview(platform::loadPicture(entry->text(), [this](QSize) { return Image1->size(); }));
+    } catch (const platform::AppError &e) {
+        // The picture went away or broke since it was listed: the preview shows nothing and
+        // the list stays as it is.
+        setPreview(platform::Picture());
+        box(e.description(), tx("common.title.error"), MsgIcon::Error);
+    }
+}
+
+void frm_AnimGif::Command1_Click()
+{
+    ClearFileList();
+    setListVisible(false);
+    txtDirectory->clear();
+    txtdelay->setText(animgif::kDefaultDelay);
+}
+
+void frm_AnimGif::cmdCreate_Click()
+{
+    if (lstFiles->count() == 0) {
+        box(tx("animgif.msg.noFiles"), tx("common.title.pixmar"));
+        return;
+    }
+    // After a successful build the list is kept but the folder box is empty: building again
+    // then would write into a folder the user never chose.
+    if (txtDirectory->text().isEmpty()) {
+        box(tx("common.msg.noSource"), tx("common.title.invalidFolder"));
+        txtDirectory->setFocus();
+        return;
+    }
+    bool built = false;
+    cMultiPage::GpStatus failure = platform::gdiplus::GdiplusNotInitialized;
+    {
+        platform::BusyPointer busy;
+        cMultiPage writer;
+        QStringList paths;
+        std::vector<qint32> delays;
+        for (int i = 0; i < lstFiles->count(); ++i) {
+            paths << lstFiles->item(i)->text();
+            delays.push_back(itemDelay(i));
+        }
+        writer.onFrame = [](qsizetype i, qsizetype n, const QString &path) {
+            platform::toolkit().progress(int(i) + 1, int(n), platform::fileNamePart(path));
+        };
+        if (gdip_) {
+            built = writer.SaveMultipageGif(paths, delays, animgif::outputPath(txtDirectory->text()),
+                                            gdip_.get(), animgif::kLoopForever);
+            failure = writer.FailureStatus();
+        }
+    }
+    if (!built) {
+        // The list and the boxes stay, so the user can mend the cause and build again.
+        box(cGDIP::StatusText(failure), tx("common.title.error"), MsgIcon::Error);
+        return;
+    }
+    box(tx("animgif.msg.created"), tx("common.title.pixmar"));
+    setListVisible(false);
+    txtDirectory->clear();
+    txtdelay->setText(animgif::kDefaultDelay);
+}
+
+void frm_AnimGif::gdip_Error(qint32 lGdiError, const QString &sErrorDesc, const QString &sClassName)
+{
+    // Nothing shows here: a failed build says so itself, and a picture that is skipped is
+    // reported when it is listed.
+    qCDebug(lcAnimGif) << sClassName << lGdiError << sErrorDesc;
 }
 
 void frm_AnimGif::mnu_exit_Click() { handBackToMain(); }

@@ -1,11 +1,72 @@
 #include "app/Cli.h"
 
+#include "animgif/AnimGifRules.h"
+#include "animgif/frm_AnimGif.h"
+#include "shell/Texts.h"
+
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QRegularExpression>
+#include <utility>
+#include <vector>
+
 namespace app {
 
-// Placeholder until the tool's own command is built: refuses with a usage fault.
-int cliGif(CliSession &s, const QStringList &)
+// pixmar gif --delay N DIR [--delay N DIR ...]: for each folder the delay is typed into the box
+// and left (its limit check), the folder button is answered with DIR, and at the end Create GIF
+// is pressed. The GIF goes into the last folder.
+int cliGif(CliSession &s, const QStringList &args)
 {
-    return s.badArguments(QStringLiteral("the gif command is not available yet"));
+    std::vector<std::pair<QString, QString>> steps;   // delay, folder
+    QString delay;
+    bool haveDelay = false;
+    for (int i = 0; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--delay")) {
+            if (!takeValue(args, i, delay, s))
+                return kExitInputFault;
+            haveDelay = true;
+        } else if (args[i].startsWith(QLatin1String("--"))) {
+            return s.badArguments(QStringLiteral("gif does not know %1").arg(args[i]));
+        } else {
+            if (!haveDelay)
+                return s.badArguments(QStringLiteral("gif needs --delay N before %1").arg(args[i]));
+            steps.emplace_back(delay, args[i]);
+        }
+    }
+    if (steps.empty())
+        return s.badArguments(QStringLiteral("gif needs --delay N DIR"));
+    // What the box lets through: up to five digits.
+    static const QRegularExpression digits(QStringLiteral("^\\d{1,%1}$").arg(animgif::kDelayMaxChars));
+    for (const auto &[n, dir] : steps) {
+        if (!digits.match(n).hasMatch())
+            return s.badArguments(QStringLiteral("--delay takes 0 to %1 (hundredths of a second)")
+                                      .arg(animgif::kDelayLimit));
+        if (!QFileInfo(dir).isDir())
+            return s.badArguments(QStringLiteral("%1 is not a folder").arg(dir));
+    }
+
+    frm_AnimGif window;
+    window.Form_Activate();
+    for (const auto &[n, dir] : steps) {
+        window.txtdelay->setText(n);
+        const size_t shown = s.toolkit.messages.size();
+        window.txtdelay_LostFocus();
+        if (s.toolkit.messages.size() != shown)
+            return kExitInputFault;   // refused (and printed): the window would reset the box
+        s.toolkit.folderAnswers.push_back(QFileInfo(dir).absoluteFilePath());
+        window.cmddir_Click();
+        if (s.stopped)
+            return kExitFailed;
+    }
+    if (window.lstFiles->count() == 0)
+        s.treatAsInputFault(shell::tx("common.title.pixmar"));   // "No files selected."
+    window.cmdCreate_Click();
+    if (s.inputFault)
+        return kExitInputFault;
+    const auto *last = s.toolkit.lastMessage();
+    const bool built = last && last->text == shell::tx("animgif.msg.created");
+    return s.exitStatus(built);
 }
 
 } // namespace app

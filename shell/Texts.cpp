@@ -98,6 +98,20 @@ const Entry kCatalogue[] = {
     // ---- animated GIF (frm_AnimGif)
     {"animgif.title", " Bina Fail GIF Animasi", " Create Animated GIF File"},
     {"animgif.mnu_exit", "Keluar", "Exit"},
+    {"animgif.lblDelay", "Tempoh", "Delay"},
+    {"animgif.lblFiles", "Fail-fail Gambar", "Picture Files"},
+    {"animgif.lblDirectory", "Direktori", "Directory"},
+    {"animgif.lblTransition", "*masa peralihan", "*transition time"},
+    {"animgif.lblMs", "ms", "ms"},
+    {"animgif.lblPreview", "Hanya Untuk Paparan: Saiz mungkin berbeza dengan imej asal",
+     "Only For Preview : Size might be vary with the original image"},
+    {"animgif.cmddir", "Dir", "Dir"},
+    {"animgif.cmdCreate", "Bina GIF", "Create GIF"},
+    {"animgif.Command1", "Padam", "Clear"},
+    {"animgif.msg.noDelay", "Sila nyatakan nilai Tempoh!", "Please specify Delay value!"},
+    {"animgif.msg.limit", "Mlebihi had (60000)!", "Exceeding the limit (60000)!"},
+    {"animgif.msg.noFiles", "Tiada fail yang dipilih.", "No files selected."},
+    {"animgif.msg.created", "Fail GIF Animasi berjaya dibina!", "Animated GIF file created successfully!"},
 
     // ---- bulk rename (frm_RenBulk)
     {"renbulk.title", " Menamakan Fail Secara Pukal", " Rename File in Bulk"},

@@ -1,0 +1,132 @@
+// The gif command: the window driven from the arguments, its boxes printed.
+#include "GifTestSupport.h"
+#include "app/Cli.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QTemporaryFile>
+#include <cstdio>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+namespace {
+
+// Sends a standard stream into a file for the lifetime of the object.
+class Captured {
+public:
+    explicit Captured(FILE *stream) : stream_(stream), fd_(fileno(stream))
+    {
+        file_.open();
+        std::fflush(stream_);
+        saved_ = ::dup(fd_);
+        ::dup2(file_.handle(), fd_);
+    }
+    ~Captured() { restore(); }
+    QString text()
+    {
+        restore();
+        file_.seek(0);
+        return QString::fromUtf8(file_.readAll());
+    }
+
+private:
+    void restore()
+    {
+        if (saved_ < 0)
+            return;
+        std::fflush(stream_);
+        ::dup2(saved_, fd_);
+        ::close(saved_);
+        saved_ = -1;
+    }
+    FILE *stream_;
+    int fd_;
+    int saved_ = -1;
+    QTemporaryFile file_;
+};
+
+QString makeFolder(const QTemporaryDir &tmp, const QString &name, std::initializer_list<QColor> colours)
+{
+    const QString dir = tmp.filePath(name);
+    QDir().mkpath(dir);
+    int i = 0;
+    for (const QColor &c : colours)
+        giftest::solidPicture(12, 8, c).save(dir + QStringLiteral("/%1.bmp").arg(i++), "BMP");
+    return dir;
+}
+
+} // namespace
+
+TEST(GifCommand, WritesTheGifIntoTheLastFolderAndPrintsTheSuccess)
+{
+    QTemporaryDir tmp;
+    const QString a = makeFolder(tmp, "a", {Qt::red, Qt::green});
+    const QString b = makeFolder(tmp, "b", {Qt::blue});
+    Captured out(stdout), err(stderr);
+    const int status = app::runCommandLine({"gif", "--delay", "10", a, "--delay", "0", b});
+    EXPECT_EQ(out.text(), "Animated GIF file created successfully!\n");
+    EXPECT_EQ(err.text(), "");
+    EXPECT_EQ(status, app::kExitOk);
+    const giftest::File gif = giftest::readGif(b + "/Pixmar-anim.gif");
+    ASSERT_TRUE(gif.ok);
+    ASSERT_EQ(gif.frames.size(), 3u);
+    EXPECT_EQ(gif.frames[0].delayCs, 10);
+    EXPECT_EQ(gif.frames[1].delayCs, 10);
+    EXPECT_EQ(gif.frames[2].delayCs, 1);
+    EXPECT_EQ(*gif.loopCount, 0);
+    EXPECT_FALSE(QFile::exists(a + "/Pixmar-anim.gif"));
+
+    // In Malay, and a second run replaces the file.
+    Captured out2(stdout);
+    EXPECT_EQ(app::runCommandLine({"--lang", "bm", "gif", "--delay", "5", b}), app::kExitOk);
+    EXPECT_EQ(out2.text(), "Fail GIF Animasi berjaya dibina!\n");
+    EXPECT_EQ(giftest::readGif(b + "/Pixmar-anim.gif").frames.size(), 1u);
+}
+
+TEST(GifCommand, ABrokenPictureIsSkippedAndMakesTheRunAFailure)
+{
+    QTemporaryDir tmp;
+    const QString a = makeFolder(tmp, "a", {Qt::red, Qt::green});
+    giftest::writeBytes(a + "/1b.bmp", "broken");
+    {
+        Captured out(stdout), err(stderr);
+        EXPECT_EQ(app::runCommandLine({"gif", "--delay", "10", a}), app::kExitFailed);
+        EXPECT_EQ(out.text(), "Animated GIF file created successfully!\n");
+        EXPECT_TRUE(err.text().contains("1b.bmp"));
+        EXPECT_TRUE(err.text().endsWith("\nContinue?\n"));
+    }
+    EXPECT_EQ(giftest::readGif(a + "/Pixmar-anim.gif").frames.size(), 2u);
+
+    // Told to stop on the first error, nothing is built.
+    QFile::remove(a + "/Pixmar-anim.gif");
+    Captured out(stdout), err(stderr);
+    EXPECT_EQ(app::runCommandLine({"--on-error", "stop", "gif", "--delay", "10", a}), app::kExitFailed);
+    EXPECT_EQ(out.text(), "");
+    EXPECT_FALSE(QFile::exists(a + "/Pixmar-anim.gif"));
+}
+
+TEST(GifCommand, BadArgumentsAndRefusalsAreInputFaults)
+{
+    QTemporaryDir tmp;
+    const QString a = makeFolder(tmp, "a", {Qt::red});
+    const QString empty = makeFolder(tmp, "empty", {});
+    Captured err(stderr);
+    for (const QStringList &args : {QStringList{"gif"}, QStringList{"gif", a},
+                                    QStringList{"gif", "--delay", "10"},
+                                    QStringList{"gif", "--delay", "1x", a},
+                                    QStringList{"gif", "--delay", "123456", a},
+                                    QStringList{"gif", "--delay", "10", a + "/nowhere"},
+                                    QStringList{"gif", "--speed", "3", a}})
+        EXPECT_EQ(app::runCommandLine(args), app::kExitInputFault) << args.join(' ').toStdString();
+    {
+        Captured out(stdout);
+        EXPECT_EQ(app::runCommandLine({"gif", "--delay", "60001", a}), app::kExitInputFault);
+        EXPECT_EQ(app::runCommandLine({"gif", "--delay", "10", empty}), app::kExitInputFault);
+        EXPECT_EQ(out.text(), "");
+    }
+    const QString printed = err.text();
+    EXPECT_TRUE(printed.contains("Exceeding the limit (60000)!\n"));
+    EXPECT_TRUE(printed.contains("No files selected.\n"));
+    EXPECT_FALSE(QFile::exists(a + "/Pixmar-anim.gif"));
+    EXPECT_FALSE(QFile::exists(empty + "/Pixmar-anim.gif"));
+}
