@@ -361,22 +361,19 @@ TEST_F(Imaging, EveryListedEncoderWritesARealFileOfItsFormat)
     EXPECT_EQ(seen, (QStringList{"image/bmp", "image/jpeg", "image/gif", "image/tiff", "image/png"}));
 
     // Lossless formats give the pixels back exactly; JPEG and GIF come close.
-    QImage png(path(QStringLiteral("out.PNG")));
-    EXPECT_EQ(giftest::meanAbsDiff(png, source), 0.0);
-    QImage tif;
-    {
-        cBitmap back;
-        ASSERT_EQ(back.LoadFromFile(path(QStringLiteral("out.TIF"))), gp::Ok);
-        QImage device(32, 24, QImage::Format_RGB32);
-        gp::GpGraphics *g = nullptr;
-        ASSERT_EQ(gp::GdipCreateFromHDC(&device, &g), gp::Ok);
-        gp::GdipDrawImageRectI(g, back.Handle(), 0, 0, 32, 24);
-        gp::GdipDeleteGraphics(g);
-        EXPECT_EQ(giftest::meanAbsDiff(device, source), 0.0);
-    }
+    EXPECT_EQ(giftest::meanAbsDiff(QImage(path(QStringLiteral("out.PNG"))), source), 0.0);
+    EXPECT_EQ(giftest::meanAbsDiff(QImage(path(QStringLiteral("out.BMP"))), source), 0.0);
     EXPECT_LT(giftest::meanAbsDiff(QImage(path(QStringLiteral("out.JPG"))), source), 6.0);
+    // TIFF goes through FreeImage both ways (Qt has no TIFF plugin here): no channel swaps.
+    cBitmap tif;
+    ASSERT_EQ(tif.LoadFromFile(path(QStringLiteral("out.TIF"))), gp::Ok);
+    QImage device(32, 24, QImage::Format_RGB32);
+    gp::GpGraphics *g = nullptr;
+    ASSERT_EQ(gp::GdipCreateFromHDC(&device, &g), gp::Ok);
+    EXPECT_EQ(gp::GdipDrawImageRectI(g, tif.Handle(), 0, 0, 32, 24), gp::Ok);
+    gp::GdipDeleteGraphics(g);
+    EXPECT_EQ(giftest::meanAbsDiff(device, source), 0.0);
     const giftest::File gif = giftest::readGif(path(QStringLiteral("out.GIF")));
-    ASSERT_TRUE(gif.ok);
     ASSERT_EQ(gif.frames.size(), 1u);
     EXPECT_LT(giftest::meanAbsDiff(gif.frames[0].image, source), 6.0);
 }

@@ -276,18 +276,6 @@ TEST_F(MultiPage, TransparentPixelsStayTransparent)
     EXPECT_EQ(qAlpha(f.image.pixel(6, 2)), 0);
 }
 
-TEST(GifPixelSteps, FitToCanvasKeepsProportionsAndCentres)
-{
-    const QImage same = giftest::solidPicture(8, 6, Qt::red);
-    EXPECT_EQ(platform::gif::fitToCanvas(same, QSize(8, 6)), same);
-    const QImage tall = platform::gif::fitToCanvas(giftest::solidPicture(2, 6, Qt::green), QSize(8, 6));
-    ASSERT_EQ(tall.size(), QSize(8, 6));
-    EXPECT_EQ(tall.pixel(2, 3), qRgb(0, 0, 0));
-    EXPECT_EQ(tall.pixel(3, 3), qRgb(0, 255, 0));
-    EXPECT_EQ(tall.pixel(4, 3), qRgb(0, 255, 0));
-    EXPECT_EQ(tall.pixel(5, 3), qRgb(0, 0, 0));
-}
-
 TEST(GifPixelSteps, AlphaBecomesAllOrNothing)
 {
     QImage img(3, 1, QImage::Format_ARGB32);
