@@ -31,6 +31,14 @@ QFont qfont(const FontSpec &f)
 
 int toWholePx(double px) { return static_cast<int>(std::lround(px)); }
 
+// Text is measured at the resolution the surfaces draw at, whatever the surface's size: an
+// empty (0 × 0) image has no resolution and would measure every text as 0.
+const QPaintDevice *metricsDevice()
+{
+    static const QImage device = blankImage(1, 1, Qt::black);
+    return &device;
+}
+
 } // namespace
 
 Surface::Surface() { resizeImages(); }
@@ -215,10 +223,10 @@ void Surface::print(const QString &text)
 {
     QImage &target = drawTarget();
     const QFont f = qfont(font);
-    QFontMetricsF fm(f, &target);
+    QFontMetricsF fm(f, metricsDevice());
     const double x = toPx(currentX, scaleMode_, true);
     const double y = toPx(currentY, scaleMode_, false);
-    if (!text.isEmpty()) {
+    if (!text.isEmpty() && !target.isNull()) {
         QPainter painter(&target);
         painter.setFont(f);
         painter.setPen(foreColor);
@@ -231,13 +239,13 @@ void Surface::print(const QString &text)
 
 double Surface::textWidth(const QString &text) const
 {
-    QFontMetricsF fm(qfont(font), const_cast<QImage *>(&persistent_));
+    QFontMetricsF fm(qfont(font), metricsDevice());
     return fromPx(fm.horizontalAdvance(text), scaleMode_, true);
 }
 
 double Surface::textHeight(const QString &) const
 {
-    QFontMetricsF fm(qfont(font), const_cast<QImage *>(&persistent_));
+    QFontMetricsF fm(qfont(font), metricsDevice());
     return fromPx(fm.height(), scaleMode_, false);
 }
 
