@@ -135,6 +135,10 @@ QLabel *ToolWindow::addLabel(const char *objectName, double left, double top)
     QFont f(QStringLiteral("Times New Roman"));
     f.setPointSizeF(kLabelFontSize);
     label->setFont(f);
+    // Legible on the window's dark background picture.
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, Qt::white);
+    label->setPalette(palette);
     placeTwips(label, left, top, kLabelWidth, kLabelHeight);
     return label;
 }
@@ -154,8 +158,6 @@ void ToolWindow::Form_Activate()
     lblfile->clear();
     lbltarget->clear();
 }
-
-void ToolWindow::Form_QueryUnload() { handBackToMain(); }
 
 void ToolWindow::closeEvent(QCloseEvent *e)
 {

@@ -78,8 +78,6 @@ TEST_F(Cli, ExitStatusesTellFaultsFailuresAndStops)
     const QStringList base = {QStringLiteral("--dir"), src, QStringLiteral("--text"), QStringLiteral("x")};
     EXPECT_EQ(run(app::cliWatermark, {QStringLiteral("--dir"), src, QStringLiteral("--target"), out}),
               app::kExitInputFault);   // no --text
-    EXPECT_EQ(run(app::cliText, base + QStringList{QStringLiteral("--file"), src + QStringLiteral("/a.jpg")}),
-              app::kExitInputFault);
     EXPECT_EQ(run(app::cliWatermark, base + QStringList{QStringLiteral("--level"), QStringLiteral("15%")}),
               app::kExitInputFault);
     EXPECT_EQ(run(app::cliWatermark, base), app::kExitInputFault);   // no target: the window's check
