@@ -86,7 +86,8 @@ int runPictureTool(CliSession &session, tools::ToolWindow &window, const Picture
     if (setOptions)
         setOptions();
     load();
-    if (session.inputFault)
+    // Refused input, or nothing to process (a missing or empty folder, a missing file).
+    if (session.inputFault || window.curfile.isEmpty())
         return kExitInputFault;
     if (args.hasClick)
         window.clickAtPixels(args.atX, args.atY);

@@ -84,6 +84,9 @@ TEST_F(Cli, ExitStatusesTellFaultsFailuresAndStops)
     EXPECT_EQ(lastText(), QStringLiteral("Please specify Target Folder!"));
     const QStringList withTarget = base + QStringList{QStringLiteral("--target"), out};
     EXPECT_EQ(run(app::cliText, withTarget), app::kExitInputFault);   // nothing in the folder
+    EXPECT_EQ(run(app::cliWatermark, {QStringLiteral("--dir"), src + QStringLiteral("/gone"), QStringLiteral("--text"),
+                                      QStringLiteral("x"), QStringLiteral("--target"), out}),
+              app::kExitInputFault);
     EXPECT_TRUE(outFiles().isEmpty());
 
     testsupport::writeSolid(src + QStringLiteral("/a.jpg"), 20, 20, Qt::white);
