@@ -16,7 +16,7 @@
 #include <algorithm>
 #include <new>
 
-Q_LOGGING_CATEGORY(lcToolWindow, "pixmar.tools.window")
+Q_LOGGING_CATEGORY(lcToolWindow, "pixmar.tools.window", QtWarningMsg)
 
 namespace tools {
 namespace {
