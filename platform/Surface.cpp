@@ -165,9 +165,19 @@ void Surface::changed() const
 
 void Surface::rebuildPersistent()
 {
+    // A picture made from a 32-bit device bitmap carries alpha in its spare byte; the device
+    // copy that puts it on the surface takes all four bytes, and the rest of the surface keeps
+    // the spare byte 0 that the background fill leaves (what AlphaBlend reads as alpha).
+    const bool deviceAlpha = picture_.image().format() == QImage::Format_ARGB32_Premultiplied;
     persistent_ = blankImage(innerWidthPx(), innerHeightPx(), backColor_);
+    if (deviceAlpha) {
+        persistent_ = std::move(persistent_).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        persistent_.fill(backColor_.rgb() & 0x00FFFFFFu);
+    }
     if (!picture_.isNull()) {
         QPainter painter(&persistent_);
+        if (deviceAlpha)
+            painter.setCompositionMode(QPainter::CompositionMode_Source);
         painter.drawImage(0, 0, picture_.image());
     }
     visibleStale_ = true;

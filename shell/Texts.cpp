@@ -138,7 +138,32 @@ const Entry kCatalogue[] = {
 
     // ---- logo watermark (frm_WaterLogo)
     {"waterlogo.title", " Letak LOGO Watermark Di Gambar", " Add LOGO Watermark On Picture"},
+    // The pointer over the window: one blank in Malay, two in English.
+    {"waterlogo.titleMove", " Letak LOGO Watermark Di Gambar", "  Add LOGO Watermark On Picture"},
+    {"waterlogo.mnu_files", "Pilihan Fail", "File Selection"},
+    {"waterlogo.mnu_single", "Satu Fail", "Single"},
+    {"waterlogo.mnu_bulk", "Pukal", "Bulk"},
+    {"waterlogo.mnu_folder", "Direktori Sasaran", "Target Directory"},
+    {"waterlogo.mnu_loadpic", "Muat Gambar", "Load Picture"},
+    {"waterlogo.mnu_tranparent", "Tahap Ketelusan", "Transparency Level"},
+    {"waterlogo.mnu_txtwtr", "LOGO Watermark", "LOGO Watermark"},
+    {"waterlogo.mnu_sav", "Simpan Fail", "Save"},
     {"waterlogo.mnu_exit", "Keluar", "Exit"},
+    {"waterlogo.readout", "Posisi Tetikus (X, Y): ", "Mouse Position (X, Y): "},
+    {"waterlogo.label.single", "Fail : ", "Single File : "},
+    {"waterlogo.label.target", "Direktori Sasaran : ", "Target Directory : "},
+    {"waterlogo.label.level", "Tahap Ketelusan : ", "Transparency Level : "},
+    {"waterlogo.label.logo", "Fail LOGO : ", "LOGO File : "},
+    // The load step's checks have titles of their own in English; the run uses the shared ones.
+    {"waterlogo.title.invalidFile", "Pixmar: Fail Tidak Sah", "Pixmar: Invalid File"},
+    {"waterlogo.title.invalidFolder", "Pixmar: Direktori Tidak Sah", "Pixmar: Invalid Folder"},
+    {"waterlogo.msg.noLogoLoad", "Sila nyatkan fail LOGO!", "Please specify LOGO file!"},
+    {"waterlogo.msg.noLogoRun", "Sila nyatakan fail LOGO!", "Please specify LOGO file!"},
+    // The report is the text watermark's, under its own title.
+    {"waterlogo.report.title", "LOGO Watermark", "LOGO Watermark"},
+    {"waterlogo.report.first", "Letak teks watermark untuk ", "Adding text watermark for "},
+    {"waterlogo.report.header", "Berikut adalah format fail yang tidak sah:-", "Below are the invalid file format:-"},
+    {"waterlogo.report.dashes", "-----------------------------------------  ", "---------------------------------  "},
 
     // ---- rotate (frm_Pusing)
     {"pusing.title", " Ubah Posisi Gambar (+90 Deg / -90 Deg)", " Rotate Picture (+90 Deg / -90 Deg)"},

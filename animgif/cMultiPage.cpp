@@ -1,0 +1,159 @@
+#include "animgif/cMultiPage.h"
+#include "animgif/cBitmap.h"
+#include "animgif/cGDIP.h"
+#include "platform/GdiPlusCodecs.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryFile>
+#include <cerrno>
+#include <cstdio>
+#include <memory>
+#include <sys/stat.h>
+#include <vector>
+
+namespace gp = platform::gdiplus;
+
+namespace {
+
+const QString kClassName = QStringLiteral("cMultiPage");
+constexpr mode_t kNewFileMode = 0666;
+
+// A new file in the target's folder that the GIF is written to before it replaces the
+// target. It gets the target's permissions, or those a new file would get.
+gp::GpStatus createTemporary(const QString &target, QString &temporary)
+{
+    const QFileInfo info(target);
+    QTemporaryFile file(info.absolutePath() + QStringLiteral("/.") + info.fileName()
+                        + QStringLiteral(".XXXXXX"));
+    file.setAutoRemove(false);
+    errno = 0;
+    if (!file.open())
+        return errno ? platform::gdiplus::codecs::statusFromErrno(errno) : gp::AccessDenied;
+    temporary = file.fileName();
+    file.close();
+
+    mode_t mode;
+    struct stat st;
+    if (::stat(QFile::encodeName(target).constData(), &st) == 0) {
+        mode = st.st_mode & 07777;
+    } else {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        mode = kNewFileMode & ~mask;
+    }
+    ::chmod(QFile::encodeName(temporary).constData(), mode);
+    return gp::Ok;
+}
+
+} // namespace
+
+QString cMultiPage::GetExtension(const QString &sPath)
+{
+    const qsizetype dot = sPath.lastIndexOf(u'.');
+    if (dot < 0 || sPath.indexOf(u'/', dot) >= 0)
+        return QString();
+    return sPath.mid(dot + 1);
+}
+
+bool cMultiPage::FileExists(const QString &sPath)
+{
+    return !sPath.isEmpty() && QFileInfo::exists(sPath);
+}
+
+bool cMultiPage::SaveMultipageGif(const QStringList &sFilenames, std::span<const qint32> lDelays,
+                                  const QString &sTargetFilename, cGDIP *gdip, qint32 lLoopCount)
+{
+    failure_ = gp::Ok;
+    if (IsArrayEmpty(sFilenames)) {
+        failure_ = gp::InvalidParameter;
+        return false;
+    }
+    std::vector<std::unique_ptr<cBitmap>> frames(size_t(sFilenames.size()));
+
+    if (!gdip || !gdip->started()) {
+        failure_ = gp::GdiplusNotInitialized;
+        return false;
+    }
+    const qint32 encoder = gdip->ExtensionExists(QStringLiteral("*.") + GetExtension(sTargetFilename));
+    if (encoder == -1) {
+        failure_ = gp::UnknownImageFormat;
+        return false;
+    }
+    const gp::CLSID clsid = gdip->EncoderClsid(encoder);
+    std::uint32_t flag = 0;
+    gp::EncoderParameters params{};
+    params.Count = 1;
+    params.Parameter[0].Guid = cGDIP::GuidFromString(QStringLiteral("{292266FC-AC40-47BF-8CFC-A85B89A655DE}"));
+    params.Parameter[0].NumberOfValues = 1;
+    params.Parameter[0].Type = gp::EncoderParameterValueTypeLong;
+    params.Parameter[0].Value = &flag;
+
+    auto fail = [this](gp::GpStatus s) {
+        if (failure_ == gp::Ok)
+            failure_ = s;
+    };
+    QString temporary;
+    for (qsizetype i = 0; i < sFilenames.size(); ++i) {
+        auto &frame = frames[size_t(i)];
+        frame = std::make_unique<cBitmap>();
+        frame->setGdip(gdip);
+        const gp::GpStatus loaded = frame->LoadFromFile(sFilenames[i]);
+        if (loaded != gp::Ok) {
+            if (i == 0)
+                fail(loaded);   // without a first frame no file is started
+            continue;
+        }
+        if (i == 0) {
+            flag = gp::EncoderValueMultiFrame;
+            // The old file stays untouched until the new one is complete; only one that the
+            // user may not change is refused outright.
+            gp::GpStatus s = gp::Ok;
+            if (FileExists(sTargetFilename)) {
+                const QFileInfo info(sTargetFilename);
+                if (!info.isFile() || !info.isWritable()
+                    || !(info.permissions() & QFileDevice::WriteOwner))
+                    s = gp::AccessDenied;
+            }
+            if (s == gp::Ok)
+                s = createTemporary(sTargetFilename, temporary);
+            if (s != gp::Ok) {
+                gdip->error(s, kClassName);
+                fail(s);
+                break;
+            }
+            frame->SetPropertyItemArray(gp::PropertyTagFrameDelay, lDelays);
+            frame->SetPropertyItem(gp::PropertyTagLoopCount, gp::PropertyTagTypeShort, lLoopCount);
+            s = frame->SaveToFile(temporary, clsid, &params);
+            if (s != gp::Ok) {
+                fail(s);
+                break;
+            }
+        } else {
+            flag = gp::EncoderValueFrameDimensionTime;
+            const gp::GpStatus s = frames[0]->SaveAddImage(frame->Handle(), &params);
+            if (s != gp::Ok) {
+                fail(s);
+                break;
+            }
+        }
+    }
+
+    flag = gp::EncoderValueFlush;
+    const gp::GpStatus flushed = frames[0]->SaveAdd(&params);
+    bool ok = flushed == gp::Ok && failure_ == gp::Ok;
+    if (!ok) {
+        fail(flushed);
+    } else if (std::rename(QFile::encodeName(temporary).constData(),
+                           QFile::encodeName(sTargetFilename).constData()) != 0) {
+        const gp::GpStatus s = platform::gdiplus::codecs::statusFromErrno(errno);
+        gdip->error(s, kClassName);
+        fail(s);
+        ok = false;
+    }
+    if (!ok && !temporary.isEmpty())
+        QFile::remove(temporary);   // ours: made above, never the user's file
+    frames.clear();
+    return ok;
+}

@@ -1,0 +1,36 @@
+#pragma once
+#include "platform/GdiPlus.h"
+#include <QString>
+#include <QStringList>
+#include <span>
+
+class cGDIP;
+
+// Turns an ordered list of picture files into one animated GIF. Each picture is loaded as a
+// cBitmap; the first one carries the delays and the loop count as image properties, opens the
+// file with the multi-frame flag, the others are added in the time dimension, and a flush
+// closes the file. Pictures that cannot be loaded are skipped (reported through gdip).
+//
+// The new file is written next to the target under a temporary name and moved over the
+// target only after the flush succeeded, so a failed build leaves an existing file as it was.
+class cMultiPage {
+public:
+    using GpStatus = platform::gdiplus::GpStatus;
+
+    // lDelays in hundredths of a second, entry k for the k-th frame written; lLoopCount 0
+    // loops for ever. True when the file is complete and in place.
+    bool SaveMultipageGif(const QStringList &sFilenames, std::span<const qint32> lDelays,
+                          const QString &sTargetFilename, cGDIP *gdip, qint32 lLoopCount);
+
+    // Why the last call returned false: the status that ended the build (the first picture's
+    // load, the save or add that stopped the loop, the flush, or the file handling around
+    // them). 0 after a successful call.
+    GpStatus FailureStatus() const { return failure_; }
+
+private:
+    static bool IsArrayEmpty(const QStringList &sFilenames) { return sFilenames.isEmpty(); }
+    static QString GetExtension(const QString &sPath);
+    static bool FileExists(const QString &sPath);
+
+    GpStatus failure_ = 0;
+};

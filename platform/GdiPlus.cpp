@@ -1,0 +1,674 @@
+#include "platform/GdiPlus.h"
+#include "platform/GdiPlusCodecs.h"
+#include "platform/GifEncoder.h"
+
+#include <QByteArray>
+#include <QLoggingCategory>
+#include <QPainter>
+#include <QUuid>
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string_view>
+#include <unordered_map>
+
+Q_LOGGING_CATEGORY(lcGdiPlus, "pixmar.gdiplus")
+
+namespace platform::gdiplus {
+
+struct StoredProperty {
+    std::uint16_t type = 0;
+    QByteArray value;
+};
+
+struct GpImage {
+    QString path;   // the pixels can be read again from here once they were handed on
+    GUID rawFormat{};
+    PixelFormat pixelFormat = PixelFormatUndefined;
+    QSize size;
+    QImage pixels;
+    std::map<PROPID, StoredProperty> properties;
+    // An open multi-frame file that this image started (it is the file's first frame).
+    std::unique_ptr<gif::GifWriter> session;
+    int sessionFrames = 0;
+
+    // The pixels, decoded again when they were given to a GIF writer earlier.
+    GpStatus ensurePixels()
+    {
+        if (!pixels.isNull())
+            return Ok;
+        codecs::Decoded d = codecs::decodeFile(path);
+        if (d.status != Ok)
+            return d.status;
+        pixels = std::move(d.image);
+        return Ok;
+    }
+};
+
+struct GpGraphics {
+    QImage *device = nullptr;
+    InterpolationMode mode = InterpolationModeBilinear;
+};
+
+namespace {
+
+constexpr std::uint32_t kFirstToken = 0x1000;
+constexpr int kDefaultJpegQuality = 75;
+
+// Objects handed out through the flat calls. Handles are checked against these tables, so
+// a stale handle is an InvalidParameter, never a dangling pointer.
+struct Library {
+    std::set<ULONG_PTR> tokens;
+    ULONG_PTR nextToken = kFirstToken;
+    std::unordered_map<GpImage *, std::unique_ptr<GpImage>> images;
+    std::unordered_map<GpGraphics *, std::unique_ptr<GpGraphics>> graphics;
+};
+
+Library &lib()
+{
+    static Library instance;
+    return instance;
+}
+
+bool started() { return !lib().tokens.empty(); }
+
+GpStatus checkImage(GpImage *image)
+{
+    if (!started())
+        return GdiplusNotInitialized;
+    if (!image || !lib().images.count(image))
+        return InvalidParameter;
+    return Ok;
+}
+
+GpStatus checkGraphics(GpGraphics *graphics)
+{
+    if (!started())
+        return GdiplusNotInitialized;
+    if (!graphics || !lib().graphics.count(graphics))
+        return InvalidParameter;
+    return Ok;
+}
+
+std::int32_t noHook(ULONG_PTR *token)
+{
+    if (token)
+        *token = 0;
+    return Ok;
+}
+void noUnhook(ULONG_PTR) {}
+
+// ---- encoders
+
+struct CodecText {
+    CLSID clsid;
+    GUID format;
+    std::u16string_view name;
+    std::u16string_view description;
+    std::u16string_view extensions;
+    std::u16string_view mime;
+};
+constexpr std::uint32_t kCodecFlags = 0x1 | 0x2 | 0x4 | 0x10000;   // encoder, decoder, bitmap, built-in
+
+// The library's order and pattern lists.
+const std::array<CodecText, 5> kEncoders = {{
+    {EncoderClsidBMP, ImageFormatBMP, u"Built-in BMP Codec", u"BMP", u"*.BMP;*.DIB;*.RLE", u"image/bmp"},
+    {EncoderClsidJPEG, ImageFormatJPEG, u"Built-in JPEG Codec", u"JPEG", u"*.JPG;*.JPEG;*.JPE;*.JFIF", u"image/jpeg"},
+    {EncoderClsidGIF, ImageFormatGIF, u"Built-in GIF Codec", u"GIF", u"*.GIF", u"image/gif"},
+    {EncoderClsidTIFF, ImageFormatTIFF, u"Built-in TIFF Codec", u"TIFF", u"*.TIF;*.TIFF", u"image/tiff"},
+    {EncoderClsidPNG, ImageFormatPNG, u"Built-in PNG Codec", u"PNG", u"*.PNG", u"image/png"},
+}};
+
+std::uint32_t textBytes(std::u16string_view s) { return std::uint32_t((s.size() + 1) * sizeof(WCHAR)); }
+
+std::uint32_t encoderListBytes()
+{
+    std::uint32_t bytes = std::uint32_t(kEncoders.size() * sizeof(ImageCodecInfo));
+    for (const CodecText &c : kEncoders)
+        bytes += textBytes(c.name) + textBytes(c.description) + textBytes(c.extensions)
+            + textBytes(c.mime);
+    return bytes;
+}
+
+const CodecText *encoderFor(const CLSID *clsid)
+{
+    if (!clsid)
+        return nullptr;
+    for (const CodecText &c : kEncoders)
+        if (c.clsid == *clsid)
+            return &c;
+    return nullptr;
+}
+
+// ---- encoder parameters
+
+struct SaveOptions {
+    GpStatus status = Ok;
+    std::optional<std::uint32_t> saveFlag;
+    int quality = kDefaultJpegQuality;
+};
+
+std::optional<std::uint32_t> firstLong(const EncoderParameter &p)
+{
+    if (p.Type != EncoderParameterValueTypeLong || p.NumberOfValues < 1 || !p.Value)
+        return std::nullopt;
+    std::uint32_t v;
+    std::memcpy(&v, p.Value, sizeof v);
+    return v;
+}
+
+SaveOptions readParams(const EncoderParameters *params)
+{
+    SaveOptions out;
+    if (!params)
+        return out;
+    for (std::uint32_t i = 0; i < params->Count; ++i) {
+        const EncoderParameter &p = params->Parameter[i];
+        if (p.Guid == EncoderSaveFlag) {
+            out.saveFlag = firstLong(p);
+            if (!out.saveFlag)
+                out.status = InvalidParameter;
+        } else if (p.Guid == EncoderQuality) {
+            const auto q = firstLong(p);
+            if (!q || *q > 100)
+                out.status = InvalidParameter;
+            else
+                out.quality = int(*q);
+        }
+        // Parameters of other kinds are not used by these encoders and are ignored.
+    }
+    return out;
+}
+
+// ---- the GIF properties of the first frame
+
+// Element `index` of a numeric property, whatever width its type gives.
+std::optional<std::int64_t> propertyElement(const GpImage &image, PROPID id, int index)
+{
+    auto it = image.properties.find(id);
+    if (it == image.properties.end() || index < 0)
+        return std::nullopt;
+    const StoredProperty &p = it->second;
+    int width = 0;
+    switch (p.type) {
+    case PropertyTagTypeByte: width = 1; break;
+    case PropertyTagTypeShort: width = 2; break;
+    case PropertyTagTypeLong:
+    case PropertyTagTypeSLONG: width = 4; break;
+    default: return std::nullopt;
+    }
+    if ((qsizetype(index) + 1) * width > p.value.size())
+        return std::nullopt;
+    const auto *b = reinterpret_cast<const std::uint8_t *>(p.value.constData()) + index * width;
+    std::uint32_t v = 0;
+    for (int k = width - 1; k >= 0; --k)
+        v = (v << 8) | b[k];
+    if (p.type == PropertyTagTypeSLONG)
+        return std::int64_t(std::int32_t(v));
+    return std::int64_t(v);
+}
+
+int frameDelay(const GpImage &owner, const GpImage &frame, int position)
+{
+    if (auto d = propertyElement(owner, PropertyTagFrameDelay, position))
+        return int(std::clamp<std::int64_t>(*d, 0, 0xFFFF));
+    if (auto d = propertyElement(frame, PropertyTagFrameDelay, 0))
+        return int(std::clamp<std::int64_t>(*d, 0, 0xFFFF));
+    return 0;
+}
+
+// The frame's pixels go to the writer; they are read again from the file if needed later.
+QImage takePixels(GpImage &image)
+{
+    QImage out = std::move(image.pixels);
+    image.pixels = QImage();
+    return out;
+}
+
+GpStatus startGif(GpImage &image, const QString &path, bool multiFrame)
+{
+    const GpStatus px = image.ensurePixels();
+    if (px != Ok)
+        return px;
+    auto writer = std::make_unique<gif::GifWriter>();
+    std::optional<int> loops;
+    if (auto l = propertyElement(image, PropertyTagLoopCount, 0))
+        loops = int(*l & 0xFFFF);
+    GpStatus s = writer->open(path, image.pixels.size(), loops);
+    if (s != Ok)
+        return s;
+    s = writer->addFrame(takePixels(image), frameDelay(image, image, 0));
+    if (s != Ok)
+        return s;
+    if (!multiFrame)
+        return writer->finish();
+    image.session = std::move(writer);
+    image.sessionFrames = 1;
+    return Ok;
+}
+
+struct DrawRect {
+    int x, y, w, h;
+};
+
+GpStatus drawImage(GpGraphics *graphics, GpImage *image, DrawRect dst, std::optional<QRect> src)
+{
+    GpStatus s = checkGraphics(graphics);
+    if (s == Ok)
+        s = checkImage(image);
+    if (s != Ok)
+        return s;
+    s = image->ensurePixels();
+    if (s != Ok)
+        return s;
+    if (dst.w == 0 || dst.h == 0)
+        return Ok;
+    // A negative width or height draws the picture mirrored, as the library does.
+    const bool mirrorX = dst.w < 0, mirrorY = dst.h < 0;
+    if (mirrorX) {
+        dst.x += dst.w;
+        dst.w = -dst.w;
+    }
+    if (mirrorY) {
+        dst.y += dst.h;
+        dst.h = -dst.h;
+    }
+    QImage part = image->pixels;
+    if (src) {
+        if (src->width() <= 0 || src->height() <= 0)
+            return Ok;
+        if (*src != part.rect())
+            part = part.copy(*src);
+    }
+    if (part.hasAlphaChannel() && part.format() != QImage::Format_ARGB32_Premultiplied)
+        part = part.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    const Qt::TransformationMode mode = graphics->mode == InterpolationModeNearestNeighbor
+        ? Qt::FastTransformation
+        : Qt::SmoothTransformation;
+    // Scaling the picture first and painting it one to one gives a properly filtered
+    // reduction; painting it scaled would only sample it.
+    const QSize size(dst.w, dst.h);
+    if (part.size() != size)
+        part = part.scaled(size, Qt::IgnoreAspectRatio, mode);
+    if (mirrorX || mirrorY)
+        part = part.mirrored(mirrorX, mirrorY);
+    QPainter painter(graphics->device);
+    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    painter.drawImage(QPoint(dst.x, dst.y), part);
+    return Ok;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------- GUIDs
+
+std::int32_t IIDFromString(const WCHAR *text, GUID *guid)
+{
+    if (!text || !guid)
+        return CO_E_IIDSTRING;
+    const QString s = QString::fromUtf16(text);
+    constexpr int kBracedLength = 38;
+    if (s.size() != kBracedLength || !s.startsWith(u'{') || !s.endsWith(u'}'))
+        return CO_E_IIDSTRING;
+    const QUuid u = QUuid::fromString(s);
+    if (u.isNull() && s.compare(QStringLiteral("{00000000-0000-0000-0000-000000000000}")) != 0)
+        return CO_E_IIDSTRING;
+    guid->Data1 = u.data1;
+    guid->Data2 = u.data2;
+    guid->Data3 = u.data3;
+    std::memcpy(guid->Data4, u.data4, sizeof guid->Data4);
+    return 0;
+}
+
+QString guidToString(const GUID &g)
+{
+    QUuid u(g.Data1, g.Data2, g.Data3, g.Data4[0], g.Data4[1], g.Data4[2], g.Data4[3],
+            g.Data4[4], g.Data4[5], g.Data4[6], g.Data4[7]);
+    return u.toString(QUuid::WithBraces).toUpper();
+}
+
+// ---------------------------------------------------------------- start-up
+
+GpStatus GdiplusStartup(ULONG_PTR *token, const GdiplusStartupInput *input,
+                        GdiplusStartupOutput *output)
+{
+    if (!token || !input)
+        return InvalidParameter;
+    *token = 0;
+    constexpr std::uint32_t kHighestVersion = 3;
+    if (input->GdiplusVersion < 1 || input->GdiplusVersion > kHighestVersion)
+        return UnsupportedGdiplusVersion;
+    if (input->SuppressBackgroundThread) {
+        if (!output)
+            return InvalidParameter;
+        output->NotificationHook = &noHook;
+        output->NotificationUnhook = &noUnhook;
+    }
+    Library &l = lib();
+    *token = l.nextToken++;
+    l.tokens.insert(*token);
+    return Ok;
+}
+
+void GdiplusShutdown(ULONG_PTR token)
+{
+    Library &l = lib();
+    if (!l.tokens.erase(token) || !l.tokens.empty())
+        return;
+    if (!l.images.empty() || !l.graphics.empty())
+        qCWarning(lcGdiPlus) << "shut down with" << l.images.size() << "images and"
+                             << l.graphics.size() << "graphics still alive; released";
+    l.graphics.clear();
+    l.images.clear();
+}
+
+// ---------------------------------------------------------------- images
+
+GpStatus GdipLoadImageFromFile(const WCHAR *filename, GpImage **image)
+{
+    if (!started())
+        return GdiplusNotInitialized;
+    if (!filename || !image)
+        return InvalidParameter;
+    *image = nullptr;
+    const QString path = QString::fromUtf16(filename);
+    codecs::Decoded d = codecs::decodeFile(path);
+    if (d.status != Ok)
+        return d.status;
+    auto img = std::make_unique<GpImage>();
+    img->path = path;
+    img->rawFormat = d.rawFormat;
+    img->pixelFormat = d.pixelFormat;
+    img->size = d.image.size();
+    img->pixels = std::move(d.image);
+    GpImage *handle = img.get();
+    lib().images.emplace(handle, std::move(img));
+    *image = handle;
+    return Ok;
+}
+
+GpStatus GdipDisposeImage(GpImage *image)
+{
+    const GpStatus s = checkImage(image);
+    if (s != Ok)
+        return s;
+    lib().images.erase(image);   // an unfinished multi-frame file is abandoned with it
+    return Ok;
+}
+
+GpStatus GdipGetImagePixelFormat(GpImage *image, PixelFormat *format)
+{
+    GpStatus s = checkImage(image);
+    if (s == Ok && !format)
+        s = InvalidParameter;
+    if (s == Ok)
+        *format = image->pixelFormat;
+    return s;
+}
+
+GpStatus GdipGetImageDimension(GpImage *image, float *width, float *height)
+{
+    GpStatus s = checkImage(image);
+    if (s == Ok && (!width || !height))
+        s = InvalidParameter;
+    if (s == Ok) {
+        *width = float(image->size.width());
+        *height = float(image->size.height());
+    }
+    return s;
+}
+
+GpStatus GdipGetImageWidth(GpImage *image, std::uint32_t *width)
+{
+    GpStatus s = checkImage(image);
+    if (s == Ok && !width)
+        s = InvalidParameter;
+    if (s == Ok)
+        *width = std::uint32_t(image->size.width());
+    return s;
+}
+
+GpStatus GdipGetImageHeight(GpImage *image, std::uint32_t *height)
+{
+    GpStatus s = checkImage(image);
+    if (s == Ok && !height)
+        s = InvalidParameter;
+    if (s == Ok)
+        *height = std::uint32_t(image->size.height());
+    return s;
+}
+
+GpStatus GdipGetImageRawFormat(GpImage *image, GUID *format)
+{
+    GpStatus s = checkImage(image);
+    if (s == Ok && !format)
+        s = InvalidParameter;
+    if (s == Ok)
+        *format = image->rawFormat;
+    return s;
+}
+
+// ---------------------------------------------------------------- properties
+
+GpStatus GdipSetPropertyItem(GpImage *image, const PropertyItem *item)
+{
+    GpStatus s = checkImage(image);
+    if (s != Ok)
+        return s;
+    if (!item || (item->length > 0 && !item->value))
+        return InvalidParameter;
+    StoredProperty p;
+    p.type = item->type;
+    p.value = QByteArray(static_cast<const char *>(item->value), qsizetype(item->length));
+    image->properties[item->id] = std::move(p);
+    return Ok;
+}
+
+GpStatus GdipGetPropertyItemSize(GpImage *image, PROPID id, std::uint32_t *size)
+{
+    GpStatus s = checkImage(image);
+    if (s != Ok)
+        return s;
+    if (!size)
+        return InvalidParameter;
+    auto it = image->properties.find(id);
+    if (it == image->properties.end())
+        return PropertyNotFound;
+    *size = std::uint32_t(sizeof(PropertyItem) + it->second.value.size());
+    return Ok;
+}
+
+GpStatus GdipGetPropertyItem(GpImage *image, PROPID id, std::uint32_t size, PropertyItem *buffer)
+{
+    GpStatus s = checkImage(image);
+    if (s != Ok)
+        return s;
+    if (!buffer)
+        return InvalidParameter;
+    auto it = image->properties.find(id);
+    if (it == image->properties.end())
+        return PropertyNotFound;
+    const QByteArray &value = it->second.value;
+    if (size != sizeof(PropertyItem) + std::uint32_t(value.size()))
+        return InvalidParameter;
+    auto *bytes = reinterpret_cast<std::uint8_t *>(buffer) + sizeof(PropertyItem);
+    std::memcpy(bytes, value.constData(), size_t(value.size()));
+    buffer->id = id;
+    buffer->length = std::uint32_t(value.size());
+    buffer->type = it->second.type;
+    buffer->value = bytes;
+    return Ok;
+}
+
+// ---------------------------------------------------------------- encoders
+
+GpStatus GdipGetImageEncodersSize(std::uint32_t *numEncoders, std::uint32_t *size)
+{
+    if (!started())
+        return GdiplusNotInitialized;
+    if (!numEncoders || !size)
+        return InvalidParameter;
+    *numEncoders = std::uint32_t(kEncoders.size());
+    *size = encoderListBytes();
+    return Ok;
+}
+
+GpStatus GdipGetImageEncoders(std::uint32_t numEncoders, std::uint32_t size,
+                              ImageCodecInfo *encoders)
+{
+    if (!started())
+        return GdiplusNotInitialized;
+    if (!encoders || numEncoders != kEncoders.size() || size != encoderListBytes())
+        return InvalidParameter;
+    auto *text = reinterpret_cast<WCHAR *>(encoders + kEncoders.size());
+    auto put = [&text](std::u16string_view s) {
+        const WCHAR *start = text;
+        std::memcpy(text, s.data(), s.size() * sizeof(WCHAR));
+        text += s.size();
+        *text++ = 0;
+        return start;
+    };
+    for (size_t i = 0; i < kEncoders.size(); ++i) {
+        const CodecText &c = kEncoders[i];
+        ImageCodecInfo &info = encoders[i];
+        info = ImageCodecInfo{};
+        info.Clsid = c.clsid;
+        info.FormatID = c.format;
+        info.CodecName = put(c.name);
+        info.DllName = nullptr;   // built into the library
+        info.FormatDescription = put(c.description);
+        info.FilenameExtension = put(c.extensions);
+        info.MimeType = put(c.mime);
+        info.Flags = kCodecFlags;
+        info.Version = 1;
+    }
+    return Ok;
+}
+
+// ---------------------------------------------------------------- saving
+
+GpStatus GdipSaveImageToFile(GpImage *image, const WCHAR *filename, const CLSID *encoder,
+                             const EncoderParameters *params)
+{
+    GpStatus s = checkImage(image);
+    if (s != Ok)
+        return s;
+    const CodecText *codec = encoderFor(encoder);
+    if (!filename || !codec)
+        return InvalidParameter;
+    const SaveOptions options = readParams(params);
+    if (options.status != Ok)
+        return options.status;
+    const QString path = QString::fromUtf16(filename);
+    image->session.reset();   // saving again abandons a file this image had open
+
+    const bool multiFrame = options.saveFlag == EncoderValueMultiFrame;
+    if (codec->format == ImageFormatGIF)
+        return startGif(*image, path, multiFrame);
+    if (multiFrame)
+        return NotImplemented;   // only GIF files take several frames here
+    s = image->ensurePixels();
+    if (s != Ok)
+        return s;
+    return codecs::encodeFile(image->pixels, path, codec->format, options.quality);
+}
+
+GpStatus GdipSaveAddImage(GpImage *image, GpImage *newImage, const EncoderParameters *params)
+{
+    GpStatus s = checkImage(image);
+    if (s == Ok)
+        s = checkImage(newImage);
+    if (s != Ok)
+        return s;
+    const SaveOptions options = readParams(params);
+    if (options.status != Ok)
+        return options.status;
+    if (options.saveFlag != EncoderValueFrameDimensionTime)
+        return InvalidParameter;
+    if (!image->session)
+        return WrongState;
+    s = newImage->ensurePixels();
+    if (s != Ok)
+        return s;
+    const int delay = frameDelay(*image, *newImage, image->sessionFrames);
+    s = image->session->addFrame(takePixels(*newImage), delay);
+    if (s == Ok)
+        ++image->sessionFrames;
+    return s;
+}
+
+GpStatus GdipSaveAdd(GpImage *image, const EncoderParameters *params)
+{
+    GpStatus s = checkImage(image);
+    if (s != Ok)
+        return s;
+    const SaveOptions options = readParams(params);
+    if (options.status != Ok)
+        return options.status;
+    if (options.saveFlag != EncoderValueFlush)
+        return InvalidParameter;
+    if (!image->session)
+        return WrongState;
+    std::unique_ptr<gif::GifWriter> writer = std::move(image->session);
+    image->sessionFrames = 0;
+    return writer->finish();
+}
+
+// ---------------------------------------------------------------- drawing
+
+GpStatus GdipCreateFromHDC(HDC hdc, GpGraphics **graphics)
+{
+    if (!started())
+        return GdiplusNotInitialized;
+    if (!hdc || hdc->isNull() || !graphics)
+        return InvalidParameter;
+    auto g = std::make_unique<GpGraphics>();
+    g->device = hdc;
+    GpGraphics *handle = g.get();
+    lib().graphics.emplace(handle, std::move(g));
+    *graphics = handle;
+    return Ok;
+}
+
+GpStatus GdipDeleteGraphics(GpGraphics *graphics)
+{
+    const GpStatus s = checkGraphics(graphics);
+    if (s == Ok)
+        lib().graphics.erase(graphics);
+    return s;
+}
+
+GpStatus GdipSetInterpolationMode(GpGraphics *graphics, InterpolationMode mode)
+{
+    const GpStatus s = checkGraphics(graphics);
+    if (s != Ok)
+        return s;
+    if (mode < InterpolationModeDefault || mode > InterpolationModeHighQualityBicubic)
+        return InvalidParameter;
+    graphics->mode = mode;
+    return Ok;
+}
+
+GpStatus GdipDrawImageRectI(GpGraphics *graphics, GpImage *image, int x, int y, int width,
+                            int height)
+{
+    return drawImage(graphics, image, DrawRect{x, y, width, height}, std::nullopt);
+}
+
+GpStatus GdipDrawImageRectRectI(GpGraphics *graphics, GpImage *image, int dstx, int dsty,
+                                int dstwidth, int dstheight, int srcx, int srcy, int srcwidth,
+                                int srcheight, Unit srcUnit, const void *imageAttributes,
+                                void *callback, void *callbackData)
+{
+    Q_UNUSED(callbackData);
+    if (srcUnit != UnitPixel || imageAttributes || callback)
+        return NotImplemented;
+    return drawImage(graphics, image, DrawRect{dstx, dsty, dstwidth, dstheight},
+                     QRect(srcx, srcy, srcwidth, srcheight));
+}
+
+} // namespace platform::gdiplus

@@ -1,0 +1,32 @@
+#pragma once
+#include "platform/GdiPlus.h"
+#include <QImage>
+#include <QString>
+
+// The decoders and single-picture encoders behind the imaging library stand-in. BMP, JPEG,
+// PNG and GIF go through Qt's readers and writers; TIFF goes through FreeImage, since Qt's
+// TIFF plugin is not part of the base package.
+namespace platform::gdiplus::codecs {
+
+struct Decoded {
+    GpStatus status = GenericError;
+    QImage image;
+    PixelFormat pixelFormat = PixelFormatUndefined;
+    GUID rawFormat{};
+};
+
+// Decodes the first picture of a file. Missing file: InvalidParameter; unreadable: AccessDenied;
+// not a picture or broken: UnknownImageFormat; a size beyond platform/Limits.h: ValueOverflow.
+Decoded decodeFile(const QString &path);
+
+// The pixel format the library reports for a decoded image.
+PixelFormat pixelFormatOf(const QImage &image);
+
+// Writes one picture. `format` is one of the ImageFormat ids (not GIF, see GifEncoder.h);
+// `jpegQuality` 0 to 100.
+GpStatus encodeFile(const QImage &image, const QString &path, const GUID &format, int jpegQuality);
+
+// The status for a failed file operation (errno value).
+GpStatus statusFromErrno(int err);
+
+} // namespace platform::gdiplus::codecs
