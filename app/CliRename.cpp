@@ -1,11 +1,69 @@
 #include "app/Cli.h"
 
-namespace app {
+#include "rename/ListBox.h"
+#include "rename/frm_RenBulk.h"
+#include "shell/Texts.h"
 
-// Placeholder until the tool's own command is built: refuses with a usage fault.
-int cliRename(CliSession &s, const QStringList &)
+#include <QFileInfo>
+#include <QLineEdit>
+#include <cstdio>
+
+namespace app {
+namespace {
+
+void printLine(const QString &text)
 {
-    return s.badArguments(QStringLiteral("the rename command is not available yet"));
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+} // namespace
+
+// pixmar rename DIR --prefix P: the folder button answered with DIR, the prefix entered as
+// pasted text (the window's own refusal guards it), then Rename.
+int cliRename(CliSession &s, const QStringList &args)
+{
+    QString dir;
+    QString prefix;
+    bool havePrefix = false;
+    for (int i = 0; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--prefix")) {
+            if (!takeValue(args, i, prefix, s))
+                return kExitInputFault;
+            havePrefix = true;
+        } else if (args[i].startsWith(QLatin1String("--"))) {
+            return s.badArguments(QStringLiteral("rename does not know %1").arg(args[i]));
+        } else if (dir.isEmpty()) {
+            dir = args[i];
+        } else {
+            return s.badArguments(QStringLiteral("rename takes one folder"));
+        }
+    }
+    if (dir.isEmpty())
+        return s.badArguments(QStringLiteral("rename needs a folder"));
+    if (!havePrefix)
+        return s.badArguments(QStringLiteral("rename needs --prefix P"));
+    const QFileInfo folder(dir);
+    if (!folder.isDir())
+        return s.badArguments(QStringLiteral("%1 is not a folder").arg(dir));
+
+    frm_RenBulk window;
+    window.Form_Activate();
+    window.lstFiles2->onItemAdded = printLine;
+    s.toolkit.folderAnswers.push_back(folder.absoluteFilePath());
+    window.cmddir_Click();
+    window.txtname->setText(prefix);
+    window.cmdRen_Click();
+
+    const auto *last = s.toolkit.lastMessage();
+    const bool reportShown = last && last->text.endsWith(shell::tx("renbulk.report"));
+    // A refused run (a name taken outside the run, a bad prefix) is an input fault even
+    // though the window reports 0 files.
+    if (s.inputFault)
+        return kExitInputFault;
+    return s.exitStatus(reportShown);
 }
 
 } // namespace app

@@ -5,9 +5,12 @@
 #include <QColor>
 #include <QImage>
 #include <functional>
+#include <memory>
 #include <optional>
 
 namespace platform {
+
+namespace gdi { struct Palette; }
 
 // The picture box of the original toolkit, as a plain object: it holds a picture, a
 // persistent image and a visible image. While persistent drawing (autoRedraw) is on, drawing
@@ -92,6 +95,9 @@ public:
     void refresh();
     // Tell a view that the drawn content changed after direct device access.
     void changed() const;
+
+    // The palette of the picture on a palette display (gdi::picturePalette creates it).
+    std::shared_ptr<gdi::Palette> palette;
 
     // Geometry or content changes (views listen).
     std::function<void()> onChanged;

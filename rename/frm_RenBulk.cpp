@@ -1,18 +1,226 @@
 #include "rename/frm_RenBulk.h"
+
+#include "platform/Errors.h"
+#include "platform/Files.h"
+#include "platform/Toolkit.h"
+#include "rename/ListBox.h"
+#include "rename/RenamePlan.h"
+#include "shell/Helpers.h"
 #include "shell/Texts.h"
+
+#include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
+#include <QPushButton>
+#include <cmath>
+
+using platform::MsgButtons;
+using platform::MsgIcon;
+using shell::tx;
+
+namespace {
+
+// Design geometry in twips.
+constexpr double kClientWidth = 14325;
+constexpr double kClientHeight = 9000;
+constexpr double kLeftColumn = 480;
+constexpr double kRightColumn = 7440;
+constexpr double kBoxTop = 1080;
+constexpr double kBoxHeight = 315;
+constexpr double kButtonTop = 1560;
+constexpr double kButtonHeight = 375;
+constexpr double kListTop = 2520;
+constexpr double kListWidth = 6375;
+// Subtracted from the client height for the lists' height, leaving 280 twips below them.
+constexpr double kListHeightAllowance = 2800;
+
+void info(const QString &text, const QString &title)
+{
+    platform::toolkit().messageBox(text, title, MsgIcon::Information, MsgButtons::OK);
+}
+
+} // namespace
 
 frm_RenBulk::frm_RenBulk(QWidget *parent)
-    : shell::Form(QStringLiteral("frm_RenBulk"), 14325, 9000, QStringLiteral("bg/renbulk.jpg"), parent)
+    : shell::Form(QStringLiteral("frm_RenBulk"), kClientWidth, kClientHeight,
+                  QStringLiteral("bg/renbulk.jpg"), parent)
 {
-    mnu_exit = menuBar()->addAction(QStringLiteral("&Exit"));
+    QWidget *c = client();
+    auto label = [c](const char *name, double left, double top, double width) {
+        auto *l = new QLabel(c);
+        l->setObjectName(QLatin1String(name));
+        // Opaque, as the window's labels have always been: readable on any background.
+        l->setAutoFillBackground(true);
+        l->setMargin(2);
+        placeTwips(l, left, top, width, 255);
+        return l;
+    };
+    Label1[2] = label("Label1_2", kLeftColumn, 780, 2000);
+    Label1[0] = label("Label1_0", kRightColumn, 780, 2000);
+    Label3 = label("Label3", kLeftColumn, 2220, 2000);
+    Label2 = label("Label2", kRightColumn, 2220, 2000);
+
+    txtDirectory = new QLineEdit(c);
+    txtDirectory->setObjectName(QStringLiteral("txtDirectory"));
+    placeTwips(txtDirectory, kLeftColumn, kBoxTop, 5445, kBoxHeight);
+    cmddir = new QPushButton(c);
+    cmddir->setObjectName(QStringLiteral("cmddir"));
+    placeTwips(cmddir, 6000, kBoxTop - 30, 855, kButtonHeight);
+
+    txtname = new QLineEdit(c);
+    txtname->setObjectName(QStringLiteral("txtname"));
+    placeTwips(txtname, kRightColumn, kBoxTop, 6405, kBoxHeight);
+    shell::installKeyFilter(txtname, shell::KeyNameCharsOnly);
+    cmdRen = new QPushButton(c);
+    cmdRen->setObjectName(QStringLiteral("cmdRen"));
+    placeTwips(cmdRen, kRightColumn, kButtonTop, 1455, kButtonHeight);
+    cmdclr = new QPushButton(c);
+    cmdclr->setObjectName(QStringLiteral("cmdclr"));
+    placeTwips(cmdclr, kRightColumn + 1575, kButtonTop, 1455, kButtonHeight);
+
+    const double listHeight = kClientHeight - kListHeightAllowance;
+    lstFiles1 = new ListBox(c);
+    lstFiles1->setObjectName(QStringLiteral("lstFiles1"));
+    placeTwips(lstFiles1, kLeftColumn, kListTop, kListWidth, listHeight);
+    lstFiles2 = new ListBox(c);
+    lstFiles2->setObjectName(QStringLiteral("lstFiles2"));
+    placeTwips(lstFiles2, kRightColumn, kListTop, kListWidth, listHeight);
+
+    mnu_exit = menuBar()->addAction(tx("renbulk.mnu_exit"));
     connect(mnu_exit, &QAction::triggered, this, [this] { mnu_exit_Click(); });
+    connect(cmddir, &QPushButton::clicked, this, [this] { cmddir_Click(); });
+    connect(cmdRen, &QPushButton::clicked, this, [this] { cmdRen_Click(); });
+    connect(cmdclr, &QPushButton::clicked, this, [this] { cmdclr_Click(); });
 }
 
 void frm_RenBulk::Form_Activate()
 {
-    setWindowTitle(shell::tx("renbulk.title"));
-    mnu_exit->setText(shell::tx("renbulk.mnu_exit"));
+    setWindowTitle(tx("renbulk.title"));
+    mnu_exit->setText(tx("renbulk.mnu_exit"));
+    cmddir->setText(tx("renbulk.cmddir"));
+    cmdRen->setText(tx("renbulk.cmdRen"));
+    cmdclr->setText(tx("renbulk.cmdclr"));
+    Label1[0]->setText(tx("renbulk.lblPrefix"));
+    Label1[2]->setText(tx("renbulk.lblDirectory"));
+    Label3->setText(tx("renbulk.lblBefore"));
+    Label2->setText(tx("renbulk.lblAfter"));
+    for (QLabel *l : {Label1[0], Label1[2], Label2, Label3})
+        l->adjustSize();
+    lstFiles1->setVisible(false);
+    lstFiles2->setVisible(false);
+}
+
+bool frm_RenBulk::Form_Resize()
+{
+    // The base window resizes before the lists exist.
+    if (!shell::Form::Form_Resize() || !lstFiles1)
+        return false;
+    const double heightTwips = std::max(0.0, clientHeight() - kListHeightAllowance);
+    const int heightPx = int(std::lround(heightTwips / platform::twipsPerPixelY()));
+    for (ListBox *list : {lstFiles1, lstFiles2})
+        list->resize(list->width(), heightPx);
+    return true;
+}
+
+void frm_RenBulk::cmddir_Click()
+{
+    lstFiles1->clear();
+    lstFiles2->clear();
+    const QString folder = shell::BrowseForFolder(this);
+    if (folder.isEmpty()) {
+        info(tx("common.msg.noSource"), tx("common.title.invalidFolder"));
+        txtDirectory->setFocus();
+        return;
+    }
+    lstFiles1->setVisible(true);
+    txtDirectory->setText(folder);
+    ListFolder();
+}
+
+void frm_RenBulk::ListFolder()
+{
+    platform::BusyPointer busy;
+    platform::doEvents();
+    renfolder = platform::withSeparator(txtDirectory->text());
+    platform::FolderListing listing;
+    try {
+        listing = platform::FolderListing(renfolder);
+    } catch (const platform::AppError &e) {
+        platform::toolkit().messageBox(e.description(), tx("common.title.error"), MsgIcon::Error,
+                                       MsgButtons::OK);
+        return;
+    }
+    // The listing is read whole before the first name is shown, so an unreadable folder fails
+    // above, before any name; adding a name to the list cannot fail.
+    for (QString name = listing.first(); !name.isEmpty(); name = listing.next()) {
+        platform::doEvents();
+        lstFiles1->addItem(renfolder + name);
+    }
+    lstFiles1->flush();
+}
+
+void frm_RenBulk::cmdRen_Click()
+{
+    lstFiles2->setVisible(true);
+    if (!txtDirectory->text().endsWith(QLatin1Char('/')))
+        renfolder = txtDirectory->text() + QLatin1Char('/');
+
+    // The run takes its files from the Before list: each keeps the folder it was listed in,
+    // whatever the folder box says now.
+    const QStringList paths = lstFiles1->items();
+    qsizetype renamed = 0;
+    if (!paths.isEmpty()) {
+        if (!renbulk::prefixIsSafe(renbulk::effectivePrefix(txtname->text()))) {
+            info(tx("renbulk.msg.badPrefix"), tx("renbulk.title.badPrefix"));
+            txtname->setFocus();
+            return;
+        }
+        const renbulk::RenamePlan plan = renbulk::planRename(paths, txtname->text());
+        if (const auto clash = renbulk::findClash(plan)) {
+            info(tx("renbulk.msg.nameTaken").arg(clash->wantedBy, clash->takenBy),
+                 tx("renbulk.title.nameTaken"));
+        } else {
+            renbulk::RenameOutcome outcome;
+            {
+                platform::BusyPointer busy;
+                outcome = renbulk::executePlan(plan, [&](qsizetype i, const QString &newPath) {
+                    renext = renbulk::keptPart(platform::fileNamePart(plan.entries[i].oldPath));
+                    lstFiles2->addItem(newPath);
+                    platform::doEvents();
+                });
+                lstFiles2->flush();
+            }
+            if (outcome.failed) {
+                QString text = tx("renbulk.msg.failed").arg(outcome.failedPath, outcome.description);
+                if (outcome.notRestored.empty()) {
+                    text += shell::CRLF + tx("renbulk.msg.restored");
+                } else {
+                    text += shell::CRLF + tx("renbulk.msg.notRestored");
+                    for (const auto &[home, now] : outcome.notRestored)
+                        text += shell::CRLF + home + QStringLiteral(" -> ") + now;
+                }
+                platform::toolkit().messageBox(text, tx("common.title.error"), MsgIcon::Error,
+                                               MsgButtons::OK);
+            } else if (plan.limitReached) {
+                info(tx("renbulk.msg.limit"), tx("common.title.pixmar"));
+            }
+            renamed = outcome.renamed;
+        }
+    }
+    info(QString::number(renamed) + tx("renbulk.report"), tx("common.title.pixmar"));
+    clearAll();
+}
+
+void frm_RenBulk::cmdclr_Click() { clearAll(); }
+
+void frm_RenBulk::clearAll()
+{
+    lstFiles1->clear();
+    lstFiles2->clear();
+    lstFiles1->setVisible(false);
+    lstFiles2->setVisible(false);
+    txtDirectory->clear();
+    txtname->clear();
 }
 
 void frm_RenBulk::mnu_exit_Click() { handBackToMain(); }

@@ -1,15 +1,46 @@
 #pragma once
 #include "shell/Form.h"
+#include <array>
 
 class QAction;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class ListBox;
 
+// Renames every file of one folder to a new prefix, a four-digit running number and the
+// rest of its old name from the first dot. The window lists and reports; the run itself is
+// planned and carried out by RenamePlan.
 class frm_RenBulk : public shell::Form {
     Q_OBJECT
 public:
     explicit frm_RenBulk(QWidget *parent = nullptr);
+
     void Form_Activate() override;
+    bool Form_Resize() override;
+    void cmddir_Click();
+    void cmdRen_Click();
+    void cmdclr_Click();
     void mnu_exit_Click();
+    void ListFolder();
+
+    // Controls, named as the window has always named them.
+    QLineEdit *txtDirectory = nullptr;
+    QPushButton *cmddir = nullptr;
+    QLineEdit *txtname = nullptr;
+    ListBox *lstFiles1 = nullptr;   // Before
+    ListBox *lstFiles2 = nullptr;   // After
+    QPushButton *cmdRen = nullptr;
+    QPushButton *cmdclr = nullptr;
+    std::array<QLabel *, 3> Label1{};   // a control array: index 0 over the prefix, 2 over the folder
+    QLabel *Label2 = nullptr;
+    QLabel *Label3 = nullptr;
+    QAction *mnu_exit = nullptr;
+
+    // The listed folder, always ending in a separator, and the kept part of the last name renamed.
+    QString renfolder;
+    QString renext;
 
 private:
-    QAction *mnu_exit = nullptr;
+    void clearAll();
 };

@@ -151,6 +151,33 @@ const Entry kCatalogue[] = {
     // ---- bulk rename (frm_RenBulk)
     {"renbulk.title", " Menamakan Fail Secara Pukal", " Rename File in Bulk"},
     {"renbulk.mnu_exit", "Keluar", "Exit"},
+    {"renbulk.cmddir", "Dir", "Dir"},
+    {"renbulk.cmdRen", "Nama Semula", "Rename"},
+    {"renbulk.cmdclr", "Padam", "Clear"},
+    {"renbulk.lblPrefix", "Nama Awalan Baru", "New Prefix Name"},
+    {"renbulk.lblDirectory", "Direktori", "Directory"},
+    {"renbulk.lblBefore", "Sebelum", "Before"},
+    {"renbulk.lblAfter", "Selepas", "After"},
+    {"renbulk.msg.limit", "Jumlah fail melebihi had (9999)!",
+     "The number of files exceeds the limit (9999)!"},
+    {"renbulk.report", " fail telah dinamakan semula.", " files were renamed."},
+    // %1 the file of the run, %2 the path that already holds its new name.
+    {"renbulk.title.nameTaken", "Pixmar: Nama Fail Sudah Wujud", "Pixmar: File Name Taken"},
+    {"renbulk.msg.nameTaken",
+     "Fail %1 tidak boleh dinamakan semula kepada %2 kerana nama itu sudah wujud!\r\n"
+     "Tiada fail dinamakan semula.",
+     "File %1 cannot be renamed to %2 because that name already exists!\r\n"
+     "No file was renamed."},
+    {"renbulk.title.badPrefix", "Pixmar: Nama Awalan Tidak Sah", "Pixmar: Invalid Prefix Name"},
+    {"renbulk.msg.badPrefix",
+     "Nama awalan tidak boleh mengandungi \"/\", \"\\\" atau aksara kawalan!",
+     "The prefix name must not contain \"/\", \"\\\" or control characters!"},
+    // %1 the file that could not be renamed, %2 the system's description.
+    {"renbulk.msg.failed", "Fail %1 tidak dapat dinamakan semula: %2",
+     "File %1 could not be renamed: %2"},
+    {"renbulk.msg.restored", "Semua fail kekal dengan nama asal.", "Every file keeps its old name."},
+    {"renbulk.msg.notRestored", "Fail berikut tidak dapat dikembalikan kepada nama asal:",
+     "These files could not be given back their old names:"},
 
     // ---- command line
 };

@@ -1,0 +1,34 @@
+#pragma once
+#include <QAbstractListModel>
+#include <QElapsedTimer>
+#include <QListView>
+#include <QStringList>
+#include <functional>
+
+// A list box for long listings. Entries keep their insertion order. While a command adds
+// entries one by one, the view hears of them in batches (at most every kFlushMs and when the
+// command calls flush), so that a listing of ten thousand files costs a handful of layouts
+// instead of one layout of the whole list per entry.
+class ListBox : public QListView {
+    Q_OBJECT
+public:
+    explicit ListBox(QWidget *parent = nullptr);
+
+    void addItem(const QString &text);
+    // Shows every entry added so far.
+    void flush();
+    void clear();
+    qsizetype count() const { return items_.size(); }
+    const QString &item(qsizetype i) const { return items_[i]; }
+    const QStringList &items() const { return items_; }
+
+    // Called for each entry as it is added (the command line prints them).
+    std::function<void(const QString &)> onItemAdded;
+
+private:
+    class Model;
+    static constexpr int kFlushMs = 100;
+    QStringList items_;
+    Model *model_;
+    QElapsedTimer sinceFlush_;
+};

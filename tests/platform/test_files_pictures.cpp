@@ -1,0 +1,147 @@
+#include "platform/Errors.h"
+#include "platform/Files.h"
+#include "platform/Picture.h"
+#include "support/TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QtEndian>
+#include <gtest/gtest.h>
+
+using namespace platform;
+using testsupport::readBytes;
+using testsupport::writeBytes;
+
+namespace {
+
+struct FilesTest : ::testing::Test {
+    testsupport::ScriptedFixture fx;
+    QTemporaryDir tmp;
+    QString path(const QString &name) const { return tmp.filePath(name); }
+};
+
+qint64 errorNumber(const std::function<void()> &f)
+{
+    try {
+        f();
+    } catch (const AppError &e) {
+        return e.number();
+    }
+    return 0;
+}
+
+} // namespace
+
+TEST_F(FilesTest, ListingHoldsPlainFilesInCaseInsensitiveOrder)
+{
+    for (const char *n : {"b.jpg", "A.jpg", "c.TXT", ".hidden.jpg"})
+        writeBytes(path(n), "x");
+    QDir(tmp.path()).mkdir(QStringLiteral("sub.jpg"));
+    QFile::link(path("b.jpg"), path("link.jpg"));
+    QFile::link(path("missing"), path("dangling.jpg"));
+    EXPECT_EQ(listPlainFiles(tmp.path()),
+              QStringList({"A.jpg", "b.jpg", "c.TXT", "link.jpg"}));
+    EXPECT_EQ(errorNumber([&] { listPlainFiles(path("nope")); }), err::PathNotFound);
+
+    FolderListing listing(tmp.path());
+    EXPECT_EQ(listing.first(), "A.jpg");
+    writeBytes(path("a0-new.jpg"), "x");   // appears after the listing was taken
+    EXPECT_EQ(listing.next(), "b.jpg");
+    EXPECT_EQ(listing.next(), "c.TXT");
+    EXPECT_EQ(listing.next(), "link.jpg");
+    EXPECT_EQ(listing.next(), QString());
+}
+
+TEST_F(FilesTest, RenameNeverReplacesAndFreeNamesAvoidTakenOnes)
+{
+    writeBytes(path("a"), "first");
+    writeBytes(path("b"), "second");
+    EXPECT_NE(errorNumber([&] { renameNoReplace(path("a"), path("b")); }), 0);
+    EXPECT_EQ(readBytes(path("a")), "first");
+    EXPECT_EQ(readBytes(path("b")), "second");
+    renameNoReplace(path("a"), path("c"));
+    EXPECT_EQ(readBytes(path("c")), "first");
+    EXPECT_FALSE(QFile::exists(path("a")));
+
+    EXPECT_EQ(freeFileName(tmp.path(), "x", ".bmp"), "x.bmp");
+    writeBytes(path("x.bmp"), "mine");
+    writeBytes(path("x~1.bmp"), "mine too");
+    EXPECT_EQ(freeFileName(tmp.path(), "x", ".bmp"), "x~2.bmp");
+    EXPECT_EQ(errorNumber([&] { deleteFile(path("gone")); }), err::FileNotFound);
+}
+
+TEST_F(FilesTest, SeparatorsAreNeverDoubled)
+{
+    EXPECT_EQ(withSeparator("/"), "/");
+    EXPECT_EQ(withSeparator("/pics"), "/pics/");
+    EXPECT_EQ(withSeparator("/pics/"), "/pics/");
+    EXPECT_EQ(fileNamePart("/pics/a.jpg"), "a.jpg");
+    EXPECT_EQ(folderPart("/pics/a.jpg"), "/pics/");
+    EXPECT_EQ(folderPart("/a.jpg"), "/");
+}
+
+TEST_F(FilesTest, SavedBitmapHasClassicHeaderAndLoadsBackWithItsSizeInHimetric)
+{
+    QImage img = testsupport::gradientImage(3, 2);
+    savePicture(img, path("out.jpg"));   // a bitmap whatever the extension
+    const QByteArray bytes = readBytes(path("out.jpg"));
+    ASSERT_GE(bytes.size(), 54);
+    EXPECT_EQ(bytes.left(2), "BM");
+    EXPECT_EQ(qFromLittleEndian<quint32>(bytes.constData() + 14), 40u);
+    EXPECT_EQ(qFromLittleEndian<quint16>(bytes.constData() + 28), 24u);
+    EXPECT_EQ(bytes.size(), 54 + 2 * 12);   // rows of 9 bytes padded to 12
+
+    Picture p = loadPicture(path("out.jpg"));
+    ASSERT_EQ(p.image().size(), QSize(3, 2));
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 3; ++x)
+            EXPECT_EQ(p.image().pixel(x, y) & 0xFFFFFF, img.pixel(x, y) & 0xFFFFFF);
+    // 96 dpi: 96 pixels are one inch, 2540 HIMETRIC.
+    QImage inch(96, 48, QImage::Format_RGB32);
+    inch.fill(Qt::gray);
+    savePicture(inch, path("inch.bmp"));
+    Picture q = loadPicture(path("inch.bmp"));
+    EXPECT_EQ(q.widthHimetric(), 2540);
+    EXPECT_EQ(q.heightHimetric(), 1270);
+
+    EXPECT_EQ(errorNumber([&] { savePicture(img, path("no/such/folder/x.bmp")); }),
+              err::PathNotFound);
+}
+
+TEST_F(FilesTest, BrokenPicturesFailCleanly)
+{
+    EXPECT_EQ(errorNumber([&] { loadPicture(path("missing.jpg")); }), err::FileNotFound);
+    writeBytes(path("text.jpg"), "this is not a picture\n");
+    EXPECT_EQ(errorNumber([&] { loadPicture(path("text.jpg")); }), err::InvalidPicture);
+    writeBytes(path("empty.bmp"), "");
+    EXPECT_EQ(errorNumber([&] { loadPicture(path("empty.bmp")); }), err::InvalidPicture);
+
+    // A JPEG cut in half.
+    QImage photo = testsupport::gradientImage(200, 200);
+    photo.save(path("whole.jpg"), "JPEG", 90);
+    QByteArray jpeg = readBytes(path("whole.jpg"));
+    writeBytes(path("cut.jpg"), jpeg.left(jpeg.size() / 2));
+    EXPECT_EQ(errorNumber([&] { loadPicture(path("cut.jpg")); }), err::InvalidPicture);
+    EXPECT_EQ(errorNumber([&] { loadPicture(path("whole.jpg")); }), 0);
+
+    // A PNG whose header claims 100000 x 100000 pixels.
+    QImage small(8, 8, QImage::Format_RGB32);
+    small.fill(Qt::red);
+    small.save(path("small.png"));
+    QByteArray png = readBytes(path("small.png"));
+    qToBigEndian<quint32>(100000, png.data() + 16);
+    qToBigEndian<quint32>(100000, png.data() + 20);
+    writeBytes(path("huge.png"), png);
+    EXPECT_EQ(errorNumber([&] { loadPicture(path("huge.png")); }), err::InvalidPicture);
+}
+
+TEST_F(FilesTest, LargePicturesDecodeReducedButReportTheirOwnSize)
+{
+    QImage photo = testsupport::gradientImage(1600, 1200);
+    photo.save(path("big.jpg"), "JPEG", 90);
+    Picture p = loadPicture(path("big.jpg"), [](QSize original) { return original / 4; });
+    EXPECT_EQ(p.pixelSize(), QSize(1600, 1200));
+    EXPECT_EQ(p.image().size(), QSize(400, 300));
+    Picture full = loadPicture(path("big.jpg"), [](QSize original) { return original * 2; });
+    EXPECT_EQ(full.image().size(), QSize(1600, 1200));
+}

@@ -1,0 +1,155 @@
+#include "platform/Gdi.h"
+#include "platform/Surface.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+using namespace platform;
+
+namespace {
+
+struct SurfaceTest : ::testing::Test {
+    testsupport::ScriptedFixture fx;
+};
+
+} // namespace
+
+TEST_F(SurfaceTest, GeometryInTwipsAndPixelsAndBorder)
+{
+    Surface s;
+    s.setBorder(false);
+    s.setOuterSize(1500, 750, ScaleMode::Twips);
+    EXPECT_EQ(s.outerWidthPx(), 100);
+    EXPECT_EQ(s.outerHeightPx(), 50);
+    EXPECT_DOUBLE_EQ(s.innerWidth(), 1500);   // twips by default
+    s.setScaleMode(ScaleMode::Pixels);
+    EXPECT_DOUBLE_EQ(s.innerWidth(), 100);
+    s.setBorder(true);
+    // The border takes its pixels off the drawable area, not off the outer size.
+    EXPECT_EQ(s.innerWidthPx(), 100 - 2 * Surface::kBorderPx);
+    EXPECT_EQ(s.persistentImage().width(), 100 - 2 * Surface::kBorderPx);
+}
+
+TEST_F(SurfaceTest, PersistentDrawingSurvivesRefreshTransientDoesNot)
+{
+    Surface s;
+    s.setBorder(false);
+    s.setScaleMode(ScaleMode::Pixels);
+    s.setOuterSize(40, 20, ScaleMode::Pixels);
+    s.setBackColor(Qt::black);
+    s.setAutoRedraw(true);
+    s.paintPicture(Picture(QImage(1, 1, QImage::Format_RGB32)), 0, 0, 0, 0);   // nothing
+    QImage red(10, 10, QImage::Format_RGB32);
+    red.fill(Qt::red);
+    s.paintPicture(Picture(red), 0, 0, 10, 10);
+    EXPECT_EQ(s.persistentImage().pixel(5, 5), qRgb(255, 0, 0));
+
+    s.setAutoRedraw(false);
+    QImage blue(10, 10, QImage::Format_RGB32);
+    blue.fill(Qt::blue);
+    s.paintPicture(Picture(blue), 20, 0, 10, 10);
+    EXPECT_EQ(s.visibleImage().pixel(25, 5), qRgb(0, 0, 255));
+    EXPECT_EQ(s.persistentImage().pixel(25, 5), qRgb(0, 0, 0));
+    s.refresh();
+    EXPECT_EQ(s.visibleImage().pixel(25, 5), qRgb(0, 0, 0));
+    EXPECT_EQ(s.visibleImage().pixel(5, 5), qRgb(255, 0, 0));
+    // Cls without persistent drawing clears only the transient drawing.
+    s.cls();
+    EXPECT_EQ(s.visibleImage().pixel(5, 5), qRgb(255, 0, 0));
+    s.setAutoRedraw(true);
+    s.cls();
+    EXPECT_EQ(s.persistentImage().pixel(5, 5), qRgb(0, 0, 0));
+}
+
+TEST_F(SurfaceTest, PaintPictureScalesIntoTwipRectangle)
+{
+    Surface s;
+    s.setBorder(false);
+    s.setAutoRedraw(true);
+    s.setOuterSize(3000, 3000, ScaleMode::Twips);
+    Picture p(testsupport::gradientImage(400, 400));
+    s.paintPicture(p, 0, 0, 1500, 750);   // 100 x 50 pixels
+    Picture shot = s.image();
+    EXPECT_EQ(shot.image().size(), QSize(200, 200));
+    EXPECT_NE(shot.image().pixel(99, 49), s.persistentImage().pixel(150, 150));
+    EXPECT_EQ(shot.image().pixel(150, 150), s.backColor().rgb());
+}
+
+TEST_F(SurfaceTest, PrintPlacesTextAtDrawingPositionAndMovesToNextLine)
+{
+    Surface s;
+    s.setBorder(false);
+    s.setScaleMode(ScaleMode::Pixels);
+    s.setOuterSize(300, 100, ScaleMode::Pixels);
+    s.setAutoRedraw(true);
+    s.setBackColor(Qt::black);
+    s.foreColor = Qt::white;
+    s.font = FontSpec{QStringLiteral("DejaVu Sans"), 20, true, false};
+    s.currentX = 100;
+    s.currentY = 30;
+    s.print(QStringLiteral("MMM"));
+    const QImage &img = s.persistentImage();
+    QRect lit;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x)
+            if (qRed(img.pixel(x, y)) > 128)
+                lit |= QRect(x, y, 1, 1);
+    ASSERT_FALSE(lit.isNull());
+    EXPECT_GE(lit.left(), 100);
+    EXPECT_GE(lit.top(), 30);
+    EXPECT_LE(lit.right(), 100 + s.textWidth(QStringLiteral("MMM")) + 1);
+    EXPECT_DOUBLE_EQ(s.currentX, 0);
+    EXPECT_NEAR(s.currentY, 30 + s.textHeight(QStringLiteral("MMM")), 0.01);
+    // Text sizes follow the surface's units.
+    const double px = s.textWidth(QStringLiteral("MMM"));
+    s.setScaleMode(ScaleMode::Twips);
+    EXPECT_DOUBLE_EQ(s.textWidth(QStringLiteral("MMM")), px * 15);
+}
+
+TEST(Gdi, AlphaBlendWithoutSourceAlphaAddsTheScaledSource)
+{
+    QImage dst(4, 1, QImage::Format_RGB32);
+    dst.fill(qRgb(0, 0, 0));
+    dst.setPixel(1, 0, qRgb(255, 255, 255));
+    dst.setPixel(2, 0, qRgb(100, 50, 0));
+    QImage src(4, 1, QImage::Format_RGB32);
+    src.fill(qRgb(255, 255, 255));
+    src.setPixel(3, 0, qRgb(0, 0, 0));
+    const auto blend = gdi::packBlendFunction({gdi::AC_SRC_OVER, 0, 230, gdi::AC_SRC_ALPHA});
+    EXPECT_EQ(blend, 230u * 65536u + 16777216u);
+    ASSERT_TRUE(gdi::AlphaBlend(dst, 0, 0, 4, 1, src, 0, 0, blend));
+    EXPECT_EQ(dst.pixel(0, 0), qRgb(230, 230, 230));   // black + white glyph
+    EXPECT_EQ(dst.pixel(1, 0), qRgb(255, 255, 255));   // held at 255
+    EXPECT_EQ(dst.pixel(2, 0), qRgb(255, 255, 230));
+    EXPECT_EQ(dst.pixel(3, 0), qRgb(0, 0, 0));         // black source changes nothing
+}
+
+TEST(Gdi, AlphaBlendWithPremultipliedSourceLaysItOver)
+{
+    QImage dst(3, 1, QImage::Format_RGB32);
+    dst.fill(qRgb(0, 0, 200));
+    QImage src(3, 1, QImage::Format_ARGB32_Premultiplied);
+    src.setPixel(0, 0, qRgba(255, 255, 255, 255));   // opaque white
+    src.setPixel(1, 0, qRgba(0, 0, 0, 0));           // transparent
+    src.setPixel(2, 0, qRgba(128, 0, 0, 128));       // half-transparent red, premultiplied
+    const auto blend = gdi::packBlendFunction({gdi::AC_SRC_OVER, 0, 254, gdi::AC_SRC_ALPHA});
+    gdi::AlphaBlend(dst, 0, 0, 3, 1, src, 0, 0, blend);
+    EXPECT_EQ(dst.pixel(0, 0), qRgb(254, 254, 255));
+    EXPECT_EQ(dst.pixel(1, 0), qRgb(0, 0, 200));
+    EXPECT_NEAR(qRed(dst.pixel(2, 0)), 128, 1);
+    EXPECT_NEAR(qBlue(dst.pixel(2, 0)), 100, 1);
+}
+
+TEST(Gdi, BlitsAreClippedToBothImages)
+{
+    QImage dst(4, 4, QImage::Format_RGB32);
+    dst.fill(qRgb(0, 0, 0));
+    QImage src = testsupport::gradientImage(3, 3);
+    EXPECT_TRUE(gdi::BitBlt(dst, 2, 2, 3, 3, src, 0, 0));
+    EXPECT_EQ(dst.pixel(3, 3), src.pixel(1, 1));
+    EXPECT_EQ(dst.pixel(1, 1), qRgb(0, 0, 0));
+    EXPECT_TRUE(gdi::AlphaBlend(dst, -1, -1, 3, 3, src, 0, 0, 255u << 16));
+    EXPECT_FALSE(gdi::AlphaBlend(dst, 0, 0, -1, 3, src, 0, 0, 255u << 16));
+    gdi::PatBlt(dst, 0, 0, 10, 1, qRgb(9, 9, 9));
+    EXPECT_EQ(dst.pixel(3, 0), qRgb(9, 9, 9));
+}

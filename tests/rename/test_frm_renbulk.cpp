@@ -1,0 +1,290 @@
+#include "rename/frm_RenBulk.h"
+#include "rename/FolderSnapshot.h"
+#include "rename/ListBox.h"
+#include "shell/Texts.h"
+#include "support/TestSupport.h"
+
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+#include <cmath>
+
+namespace {
+
+using platform::MsgIcon;
+
+// The real window, shown offscreen, driven through the scripted toolkit.
+class RenBulkWindow : public ::testing::Test, public testsupport::ScriptedFixture {
+protected:
+    RenBulkWindow() { shell::setVarbahasa("eng"); w.activate(); }
+    ~RenBulkWindow() override { shell::setVarbahasa("eng"); }
+
+    QString at(const QString &name) const { return tmp.path() + QLatin1Char('/') + name; }
+    void make(std::initializer_list<const char *> names)
+    {
+        for (const char *n : names)
+            writeFile(at(QString::fromUtf8(n)), QByteArray("bytes of ") + n);
+    }
+    // The folder button, answered with the temp folder.
+    void list()
+    {
+        tk.folderAnswers.push_back(tmp.path());
+        w.cmddir_Click();
+    }
+    // Rename with the prefix, recording what the After list receives.
+    void rename(const QString &prefix)
+    {
+        w.txtname->setText(prefix);
+        w.lstFiles2->onItemAdded = [this](const QString &p) { after << p; };
+        w.cmdRen_Click();
+    }
+    QStringList texts() const
+    {
+        QStringList out;
+        for (const auto &m : tk.messages)
+            out << m.text;
+        return out;
+    }
+    void expectCleared() const
+    {
+        EXPECT_EQ(w.lstFiles1->count(), 0);
+        EXPECT_EQ(w.lstFiles2->count(), 0);
+        EXPECT_FALSE(w.lstFiles1->isVisible());
+        EXPECT_FALSE(w.lstFiles2->isVisible());
+        EXPECT_TRUE(w.txtDirectory->text().isEmpty());
+        EXPECT_TRUE(w.txtname->text().isEmpty());
+    }
+
+    QTemporaryDir tmp;
+    frm_RenBulk w;
+    QStringList after;
+};
+
+} // namespace
+
+TEST_F(RenBulkWindow, RenamesTheExampleFolderInListOrder)
+{
+    // Hidden files and sub-folders are neither listed nor renamed.
+    make({"a.jpg", "b.JPG", "readme", ".hidden.jpg"});
+    QDir(tmp.path()).mkdir("album");
+    writeFile(at("album/inner.jpg"), "inner");
+    const FolderSnapshot before = snapshotFolder(tmp.path());
+    list();
+    EXPECT_TRUE(w.lstFiles1->isVisible());
+    EXPECT_EQ(w.txtDirectory->text(), tmp.path());
+    EXPECT_EQ(w.lstFiles1->items(), QStringList({at("a.jpg"), at("b.JPG"), at("readme")}));
+    EXPECT_EQ(w.lstFiles1->model()->rowCount(), 3);   // all shown once the listing ends
+
+    rename("Trip");
+    EXPECT_EQ(after, QStringList({at("Trip-0000.jpg"), at("Trip-0001.JPG"), at("Trip-0002.readme")}));
+    ASSERT_EQ(tk.messages.size(), 1u);
+    EXPECT_EQ(tk.messages[0].text, "3 files were renamed.");
+    EXPECT_EQ(tk.messages[0].title, "Pixmar");
+    EXPECT_EQ(tk.messages[0].icon, MsgIcon::Information);
+    expectCleared();
+    EXPECT_EQ(snapshotFolder(tmp.path()), renamed(before, {{"a.jpg", "Trip-0000.jpg"},
+                                                           {"b.JPG", "Trip-0001.JPG"},
+                                                           {"readme", "Trip-0002.readme"}}));
+    EXPECT_EQ(testsupport::readBytes(at("album/inner.jpg")), "inner");
+}
+
+TEST_F(RenBulkWindow, KeepsEverythingAfterTheFirstDotAndDropsBlanksAroundThePrefix)
+{
+    make({"photo.final.JPG", "readme"});
+    shell::setVarbahasa("bm");
+    list();
+    rename("  Trip  ");
+    EXPECT_EQ(after, QStringList({at("Trip-0000.final.JPG"), at("Trip-0001.readme")}));
+    EXPECT_EQ(texts(), QStringList({"2 fail telah dinamakan semula."}));
+    EXPECT_TRUE(QFile::exists(at("Trip-0000.final.JPG")));
+}
+
+TEST_F(RenBulkWindow, ReportsZeroForAnEmptyFolderAndWithoutAListing)
+{
+    w.cmddir_Click();   // the folder picker cancelled
+    EXPECT_EQ(texts(), QStringList({"Please specify Source Directory!"}));
+    EXPECT_EQ(tk.messages[0].title, "Pixmar: Invalid Path");
+    EXPECT_FALSE(w.lstFiles1->isVisible());
+
+    tk.messages.clear();
+    list();
+    EXPECT_EQ(w.lstFiles1->count(), 0);
+    rename("Trip");
+    EXPECT_EQ(texts(), QStringList({"0 files were renamed."}));
+
+    // No folder listed at all: nothing in the folder changes.
+    make({"a.jpg"});
+    const FolderSnapshot before = snapshotFolder(tmp.path());
+    tk.messages.clear();
+    w.txtDirectory->setText(tmp.path());
+    rename("Trip");
+    EXPECT_EQ(texts(), QStringList({"0 files were renamed."}));
+    EXPECT_EQ(snapshotFolder(tmp.path()), before);
+}
+
+TEST_F(RenBulkWindow, StopsAtTheLimitWithItsMessageBeforeTheReport)
+{
+    constexpr int kFiles = 10001;
+    for (int i = 0; i < kFiles; ++i)
+        writeFile(at(QStringLiteral("f%1.dat").arg(i, 5, 10, QLatin1Char('0'))), QByteArray::number(i));
+    list();
+    ASSERT_EQ(w.lstFiles1->count(), kFiles);
+    rename("N");
+    EXPECT_EQ(after.size(), 10000);
+    EXPECT_EQ(after.back(), at("N-9999.dat"));
+    EXPECT_EQ(texts(), QStringList({"The number of files exceeds the limit (9999)!",
+                                    "10000 files were renamed."}));
+    EXPECT_EQ(tk.messages[0].title, "Pixmar");
+    // The 10001st file keeps its name and its bytes.
+    EXPECT_EQ(testsupport::readBytes(at("f10000.dat")), "10000");
+    EXPECT_EQ(testsupport::readBytes(at("N-0000.dat")), "0");
+    EXPECT_EQ(testsupport::readBytes(at("N-9999.dat")), "9999");
+    EXPECT_EQ(QDir(tmp.path()).entryList(QDir::Files | QDir::Hidden).size(), kFiles);
+}
+
+TEST_F(RenBulkWindow, RefusesANameHeldOutsideTheRun)
+{
+    make({"a.jpg", "b.jpg"});
+    list();
+    // Taken after the listing: a file the run does not rename.
+    writeFile(at("Trip-0001.jpg"), "someone else's");
+    const FolderSnapshot before = snapshotFolder(tmp.path());
+    rename("Trip");
+    ASSERT_EQ(tk.messages.size(), 2u);
+    EXPECT_EQ(tk.messages[0].title, "Pixmar: File Name Taken");
+    EXPECT_TRUE(tk.messages[0].text.contains(at("b.jpg")));
+    EXPECT_TRUE(tk.messages[0].text.contains(at("Trip-0001.jpg")));
+    EXPECT_EQ(tk.messages[1].text, "0 files were renamed.");
+    EXPECT_TRUE(after.isEmpty());
+    EXPECT_EQ(snapshotFolder(tmp.path()), before);
+
+    // In Malay, and with a folder holding the name.
+    QFile::remove(at("Trip-0001.jpg"));
+    QDir(tmp.path()).mkdir("Trip-0000.jpg");
+    shell::setVarbahasa("bm");
+    tk.messages.clear();
+    list();
+    rename("Trip");
+    ASSERT_EQ(tk.messages.size(), 2u);
+    EXPECT_EQ(tk.messages[0].title, "Pixmar: Nama Fail Sudah Wujud");
+    EXPECT_TRUE(tk.messages[0].text.contains(at("a.jpg")));
+    EXPECT_EQ(tk.messages[1].text, "0 fail telah dinamakan semula.");
+    EXPECT_EQ(snapshotFolder(tmp.path()).count("a.jpg"), 1u);
+}
+
+TEST_F(RenBulkWindow, FreesNamesHeldByFilesOfTheListing)
+{
+    make({"a.jpg", "b.jpg", "Trip-0001.jpg"});
+    const FolderSnapshot before = snapshotFolder(tmp.path());
+    list();
+    rename("Trip");
+    EXPECT_EQ(texts(), QStringList({"3 files were renamed."}));
+    EXPECT_EQ(after, QStringList({at("Trip-0000.jpg"), at("Trip-0001.jpg"), at("Trip-0002.jpg")}));
+    EXPECT_EQ(snapshotFolder(tmp.path()), renamed(before, {{"a.jpg", "Trip-0000.jpg"},
+                                                           {"b.jpg", "Trip-0001.jpg"},
+                                                           {"Trip-0001.jpg", "Trip-0002.jpg"}}));
+}
+
+TEST_F(RenBulkWindow, SwapsTwoFilesWhoseNamesEachOtherWants)
+{
+    // A listing order where each file wants the other's name (a file system that lists in
+    // another order gives it).
+    make({"P-0000.x", "P-0001.x"});
+    const FolderSnapshot before = snapshotFolder(tmp.path());
+    w.txtDirectory->setText(tmp.path());
+    w.lstFiles1->addItem(at("P-0001.x"));
+    w.lstFiles1->addItem(at("P-0000.x"));
+    rename("P");
+    EXPECT_EQ(texts(), QStringList({"2 files were renamed."}));
+    EXPECT_EQ(snapshotFolder(tmp.path()), renamed(before, {{"P-0001.x", "P-0000.x"},
+                                                           {"P-0000.x", "P-0001.x"}}));
+}
+
+TEST_F(RenBulkWindow, AFailureMidwayPutsEveryFileBack)
+{
+    make({"a.jpg", "b.jpg", "Trip-0001.jpg", "z.jpg"});
+    list();
+    // z.jpg vanishes while the run lets events run after its second file.
+    int renamedSoFar = 0;
+    w.lstFiles2->onItemAdded = [&](const QString &p) {
+        after << p;
+        if (++renamedSoFar == 2)
+            QFile::remove(at("z.jpg"));
+    };
+    FolderSnapshot expected = snapshotFolder(tmp.path());
+    expected.erase("z.jpg");
+    w.txtname->setText("Trip");
+    w.cmdRen_Click();
+    ASSERT_EQ(tk.messages.size(), 2u);
+    EXPECT_EQ(tk.messages[0].title, "Error");
+    EXPECT_EQ(tk.messages[0].icon, MsgIcon::Error);
+    EXPECT_TRUE(tk.messages[0].text.startsWith("File " + at("z.jpg") + " could not be renamed: "));
+    EXPECT_TRUE(tk.messages[0].text.endsWith("\r\nEvery file keeps its old name."));
+    EXPECT_EQ(tk.messages[1].text, "0 files were renamed.");
+    // Every file under its old name, byte for byte, and no temporary name left.
+    EXPECT_EQ(snapshotFolder(tmp.path()), expected);
+}
+
+TEST_F(RenBulkWindow, RefusesAPastedPrefixThatLeavesTheFolder)
+{
+    make({"a.jpg"});
+    QDir(tmp.path()).mkdir("inner");
+    const QString folder = tmp.path();
+    const FolderSnapshot before = snapshotFolder(folder);
+    tk.folderAnswers.push_back(at("inner"));
+    writeFile(at("inner/x.jpg"), "x");
+    w.cmddir_Click();
+    for (const char *prefix : {"../Trip", "/tmp/Trip", "..\\Trip"}) {
+        SCOPED_TRACE(prefix);
+        tk.messages.clear();
+        rename(prefix);
+        ASSERT_EQ(tk.messages.size(), 1u);
+        EXPECT_EQ(tk.messages[0].title, "Pixmar: Invalid Prefix Name");
+        EXPECT_EQ(tk.messages[0].text, "The prefix name must not contain \"/\", \"\\\" or control characters!");
+        // Nothing moved, the listing stays for another try.
+        EXPECT_EQ(w.lstFiles1->count(), 1);
+        EXPECT_EQ(snapshotFolder(folder), before);
+        EXPECT_EQ(testsupport::readBytes(at("inner/x.jpg")), "x");
+    }
+    tk.messages.clear();
+    rename("..");   // a plain name in the same folder
+    EXPECT_EQ(texts(), QStringList({"1 files were renamed."}));
+    EXPECT_EQ(testsupport::readBytes(at("inner/..-0000.jpg")), "x");
+}
+
+TEST_F(RenBulkWindow, CaptionsFilterClearAndResize)
+{
+    EXPECT_EQ(w.windowTitle(), " Rename File in Bulk");
+    EXPECT_EQ(w.Label1[2]->text(), "Directory");
+    shell::setVarbahasa("bm");
+    w.Form_Activate();
+    EXPECT_EQ(w.windowTitle(), " Menamakan Fail Secara Pukal");
+    EXPECT_EQ(w.cmdRen->text(), "Nama Semula");
+    EXPECT_EQ(w.cmdclr->text(), "Padam");
+    EXPECT_EQ(w.Label1[0]->text(), "Nama Awalan Baru");
+    EXPECT_EQ(w.Label3->text(), "Sebelum");
+    EXPECT_EQ(w.Label2->text(), "Selepas");
+
+    QTest::keyClicks(w.txtname, "Tr ip.2-_&");
+    EXPECT_EQ(w.txtname->text(), "Trip2-_&");
+
+    make({"a.jpg"});
+    list();
+    w.Form_Activate();   // lists hide, contents stay
+    EXPECT_FALSE(w.lstFiles1->isVisible());
+    EXPECT_EQ(w.lstFiles1->count(), 1);
+    w.cmdclr_Click();
+    expectCleared();
+
+    w.resize(w.width(), w.height() + 150);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(w.lstFiles1->height(), std::lround((w.clientHeightPx() * 15 - 2800) / 15.0));
+    EXPECT_EQ(w.lstFiles2->height(), w.lstFiles1->height());
+
+    w.mnu_exit_Click();
+    EXPECT_FALSE(w.isVisible());
+}
