@@ -286,9 +286,10 @@ void frm_Pusing::processEntry()
         Picture5.setScaleMode(ScaleMode::Pixels);
         Picture5.setAutoRedraw(true);
         Picture5.clearPicture();
+        // Drawn with drawing kept, so the persistent image is what gets saved; making it the
+        // surface's picture as well would only copy 2 x 2 times the working size again.
         Picture5.paintPicture(Picture4.picture(), 0, 0, Picture5.innerWidthPx(),
                               Picture5.innerHeightPx());
-        Picture5.setPicture(Picture5.image());
         writeIntermediate(Picture5.persistentImage());
         Picture5.clearPicture();
     } else {
