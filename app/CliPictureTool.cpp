@@ -69,6 +69,8 @@ int runPictureTool(CliSession &session, tools::ToolWindow &window, const Picture
 {
     // "Nothing to do in this folder" is a refusal of the input like the "Pixmar: ..." boxes.
     session.treatAsInputFault(shell::tx("common.title.pixmar"));
+    session.toolkit.defaultAnswer =
+        session.onErrorStop ? platform::MsgResult::No : platform::MsgResult::Yes;
     // Laid out as on screen (the preview takes the client area) without a native window.
     window.setAttribute(Qt::WA_DontShowOnScreen);
     window.activate();
@@ -84,7 +86,8 @@ int runPictureTool(CliSession &session, tools::ToolWindow &window, const Picture
     if (setOptions)
         setOptions();
     load();
-    if (session.inputFault)
+    // Refused input, or nothing to process (a missing or empty folder, a missing file).
+    if (session.inputFault || window.curfile.isEmpty())
         return kExitInputFault;
     if (args.hasClick)
         window.clickAtPixels(args.atX, args.atY);

@@ -23,8 +23,9 @@ bool takeFontOption(const QStringList &args, int &i, FontArgs &out, CliSession &
 // The steps a user takes in a picture tool window, on the command line: Single (--file) or
 // Bulk (--dir) with the file or folder, the target, the tool's own options (`setOptions`),
 // Load Picture (`load`), the click (--at), then the run (`save`). An input fault shown by
-// the load step ends the command with kExitInputFault; an error shown for the first picture
-// is printed and the run still starts. Returns the exit status.
+// the load step, or a load step that leaves nothing to process, ends the command with
+// kExitInputFault; an error shown for the first picture is printed and the run still starts.
+// Returns the exit status.
 int runPictureTool(CliSession &session, tools::ToolWindow &window, const PictureToolArgs &args,
                    const std::function<void()> &setOptions, const std::function<void()> &load,
                    const std::function<void()> &save);

@@ -3,7 +3,38 @@
 #include "shell/frmUtama.h"
 
 #include <QApplication>
+#include <QDir>
 #include <cstdio>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+QtMessageHandler g_defaultHandler = nullptr;
+
+// The offscreen platform says of every window operation it leaves out that it does not
+// support it; on the command line that is noise, not news.
+void quietOffscreen(QtMsgType type, const QMessageLogContext &context, const QString &msg)
+{
+    if (type == QtWarningMsg && msg.startsWith(QLatin1String("This plugin does not support")))
+        return;
+    g_defaultHandler(type, context, msg);
+}
+
+// Qt warns when the runtime folder is unset (as for root on a bare machine) and then uses
+// the same private folder this makes.
+void ensureRuntimeDir()
+{
+    if (!qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR"))
+        return;
+    const QByteArray dir = QFile::encodeName(QDir::tempPath()) + "/runtime-" + QByteArray::number(getuid());
+    ::mkdir(dir.constData(), 0700);
+    struct stat st;
+    if (::stat(dir.constData(), &st) == 0 && st.st_uid == getuid() && (st.st_mode & 077) == 0)
+        qputenv("XDG_RUNTIME_DIR", dir);
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -18,6 +49,8 @@ int main(int argc, char *argv[])
     // Commands and screenshots need no display.
     if (headless && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    ensureRuntimeDir();
+    g_defaultHandler = qInstallMessageHandler(quietOffscreen);
     QApplication qapp(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Pixmar"));
     if (raw.contains(QLatin1String("--screenshot")))

@@ -14,7 +14,7 @@
 #include <memory>
 #include <unistd.h>
 
-Q_LOGGING_CATEGORY(lcBatch, "pixmar.tools.batch")
+Q_LOGGING_CATEGORY(lcBatch, "pixmar.tools.batch", QtWarningMsg)
 
 namespace tools {
 namespace {

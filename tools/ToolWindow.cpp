@@ -16,7 +16,7 @@
 #include <algorithm>
 #include <new>
 
-Q_LOGGING_CATEGORY(lcToolWindow, "pixmar.tools.window")
+Q_LOGGING_CATEGORY(lcToolWindow, "pixmar.tools.window", QtWarningMsg)
 
 namespace tools {
 namespace {
@@ -139,6 +139,10 @@ QLabel *ToolWindow::addLabel(const char *objectName, double left, double top)
     QFont f(QStringLiteral("Times New Roman"));
     f.setPointSizeF(kLabelFontSize);
     label->setFont(f);
+    // Legible on the window's dark background picture.
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, Qt::white);
+    label->setPalette(palette);
     placeTwips(label, left, top, kLabelWidth, kLabelHeight);
     return label;
 }
@@ -158,8 +162,6 @@ void ToolWindow::Form_Activate()
     lblfile->clear();
     lbltarget->clear();
 }
-
-void ToolWindow::Form_QueryUnload() { handBackToMain(); }
 
 void ToolWindow::closeEvent(QCloseEvent *e)
 {

@@ -90,7 +90,6 @@ public:
     // Common part of activation: the preview is hidden, the source and target labels emptied.
     // Tools set their captions and call this.
     void Form_Activate() override;
-    void Form_QueryUnload() override;
     virtual void Form_MouseMove() {}
     // Pointer over the preview, in the preview's units: the readout in the title.
     virtual void Picture1_MouseMove(double x, double y);
