@@ -1,10 +1,9 @@
 // The rotate window: the turn of a surface, the run in Single and Bulk mode, its files and
 // report, its input checks, and the rotate command.
+#include "ToolTestSupport.h"
+
 #include "app/Cli.h"
-#include "platform/GdiBitmap.h"
 #include "platform/Gdi.h"
-#include "shell/Texts.h"
-#include "support/TestSupport.h"
 #include "tools/DDBHelper.h"
 #include "tools/frm_Pusing.h"
 
@@ -15,8 +14,6 @@
 #include <QMenuBar>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
-
-inline void PrintTo(const QString &s, std::ostream *os) { *os << '"' << s.toStdString() << '"'; }
 
 namespace {
 
@@ -52,36 +49,14 @@ QString reportText(const QString &first, const QString &list, int total)
            gap35 + crlf + QStringLiteral("Total invalid file(s) : ") + QString::number(total);
 }
 
-class Rotate : public ::testing::Test, public testsupport::ScriptedFixture {
+class Rotate : public tooltest::ToolFixture {
 protected:
-    Rotate()
-    {
-        src = tmp.path() + QStringLiteral("/src");
-        out = tmp.path() + QStringLiteral("/out");
-        QDir().mkpath(src);
-        QDir().mkpath(out);
-        shell::setVarbahasa(QStringLiteral("eng"));
-    }
-    ~Rotate() override
-    {
-        shell::setVarbahasa(QStringLiteral("eng"));
-        platform::gdi::setDisplayDepth(32);
-    }
+    ~Rotate() override { platform::gdi::setDisplayDepth(32); }
 
+    using ToolFixture::bulk;
+    using ToolFixture::single;
     void single(const QString &file, const QString &target) { single(w, file, target); }
-    void single(frm_Pusing &win, const QString &file, const QString &target)
-    {
-        tk.openAnswers = {file};
-        tk.folderAnswers = {target};
-        win.mnu_single_Click();
-        win.mnu_folder_Click();
-    }
-    void bulk(const QString &dir, const QString &target)
-    {
-        tk.folderAnswers = {dir, target};
-        w.mnu_bulk_Click();
-        w.mnu_folder_Click();
-    }
+    void bulk(const QString &dir, const QString &target) { bulk(w, dir, target); }
     // Load Picture, then "+ 90 Degree" or "- 90 Degree".
     void loadAndTurn(bool plus)
     {
@@ -91,22 +66,7 @@ protected:
         else
             w.mnu_90neg_Click();
     }
-    QString in(const QString &name) const { return src + QLatin1Char('/') + name; }
-    QString at(const QString &name) const { return out + QLatin1Char('/') + name; }
-    QStringList outFiles() const { return QDir(out).entryList(QDir::Files, QDir::Name); }
-    QString lastText() const { return tk.lastMessage() ? tk.lastMessage()->text : QString(); }
-    QString lastTitle() const { return tk.lastMessage() ? tk.lastMessage()->title : QString(); }
-    QStringList questions() const
-    {
-        QStringList q;
-        for (const auto &m : tk.messages)
-            if (m.buttons == platform::MsgButtons::YesNo)
-                q << m.text;
-        return q;
-    }
 
-    QTemporaryDir tmp;
-    QString src, out;
     frm_Pusing w;
 };
 
