@@ -167,7 +167,26 @@ const Entry kCatalogue[] = {
 
     // ---- rotate (frm_Pusing)
     {"pusing.title", " Ubah Posisi Gambar (+90 Deg / -90 Deg)", " Rotate Picture (+90 Deg / -90 Deg)"},
+    {"pusing.mnu_files", "Pilihan Fail", "File Selection"},
+    {"pusing.mnu_single", "Satu Fail", "Single"},
+    {"pusing.mnu_bulk", "Pukal", "Bulk"},
+    {"pusing.mnu_folder", "Direktori Sasaran", "Target Directory"},
+    {"pusing.mnu_loadpic", "Muat Gambar", "Load Picture"},
+    // "&&" shows as one "&".
+    {"pusing.mnu_sav", "Ubah Poisi && Simpan", "Rotate && Save"},
+    {"pusing.mnu_90pos", "+ 90 Degree", "+ 90 Degree"},
+    {"pusing.mnu_90neg", "- 90 Degree", "- 90 Degree"},
     {"pusing.mnu_exit", "Keluar", "Exit"},
+    {"pusing.label.single", "Fail : ", "Single File : "},
+    {"pusing.label.target", "Direktori Sasaran : ", "Target Directory : "},
+    // The load step's own titles; the run uses the shared ones.
+    {"pusing.title.invalidFile", "Pixmar: Fail Tidak Sah", "Pixmar: Invalid File"},
+    {"pusing.title.invalidFolder", "Pixmar: Direktori Tidak Sah", "Pixmar: Invalid Folder"},
+    {"pusing.report.title", "Ubah Posisi Gambar", "Rotate Picture"},
+    {"pusing.report.first", "Ubah Posisi ", "Rotate "},
+    {"pusing.report.done", " fail Gambar SELESAI.", " Picture file(s) DONE."},
+    {"pusing.report.header", "Berikut adalah format fail yang tidak sah:-", "Below are the invalid file format:-"},
+    {"pusing.report.dashes", "-----------------------------------------  ", "---------------------------------  "},
 
     // ---- animated GIF (frm_AnimGif)
     {"animgif.title", " Bina Fail GIF Animasi", " Create Animated GIF File"},

@@ -88,7 +88,11 @@ ToolWindow::ToolWindow(const QString &name, ToolSpec spec, double clientWidthTwi
     lbltarget = addLabel("lbltarget", 4680, 2400);
 }
 
-ToolWindow::~ToolWindow() = default;
+ToolWindow::~ToolWindow()
+{
+    // The view refers to Picture1, which is gone before the base window deletes its children.
+    delete Picture1View;
+}
 
 // ---- menus and labels
 
@@ -455,7 +459,7 @@ QString ToolWindow::completionReportText() const
 {
     ReportTexts t;
     t.firstStart = toolText("report.first");
-    t.firstEnd = shell::tx("common.report.done");
+    t.firstEnd = shell::tx(spec_.reportDoneKey);
     t.header = toolText("report.header");
     t.dashLine = toolText("report.dashes");
     t.total = shell::tx("common.report.total");

@@ -56,6 +56,7 @@ struct ToolSpec {
     QString outputPrefix;           // "adt-"
     const char *singleLabelKey = "common.label.single";
     const char *targetLabelKey = "common.label.target";
+    const char *reportDoneKey = "common.report.done";   // end of the report's first line
     QString openFilter = QStringLiteral(
         "All Image Files (*.jpg; *.bmp)| *.jpg; *.bmp|JPEG (*.jpg)|*.jpg|Bitmap (*.bmp)|*.bmp");
 };
@@ -82,9 +83,9 @@ public:
     QAction *mnu_folder = nullptr;
     QAction *mnu_exit = nullptr;
 
-    void mnu_single_Click();
-    void mnu_bulk_Click();
-    void mnu_folder_Click();
+    virtual void mnu_single_Click();
+    virtual void mnu_bulk_Click();
+    virtual void mnu_folder_Click();
     void mnu_exit_Click();
     // Common part of activation: the preview is hidden, the source and target labels emptied.
     // Tools set their captions and call this.
