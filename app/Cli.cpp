@@ -34,10 +34,9 @@ CliSession::CliSession()
         }
         if (m.buttons == platform::MsgButtons::YesNo) {
             fileFailed = true;
-            if (onErrorStop) {
+            // The answer was chosen before this call (defaultAnswer, set from onErrorStop).
+            if (m.answer == platform::MsgResult::No)
                 stopped = true;
-                toolkit.messageAnswers.push_front(platform::MsgResult::No);
-            }
         } else if (isError) {
             fileFailed = true;
         }
@@ -189,6 +188,7 @@ int runCommandLine(const QStringList &argsIn)
             shell::setVarbahasa(lang);
             CliSession session;
             session.onErrorStop = stop;
+            session.toolkit.defaultAnswer = stop ? platform::MsgResult::No : platform::MsgResult::Yes;
             return run(session, args.mid(1));
         }
     }

@@ -1,11 +1,52 @@
 #include "app/Cli.h"
+#include "app/CliPictureTool.h"
+#include "tools/frm_WaterLogo.h"
+
+#include <QDir>
+#include <QFileInfo>
 
 namespace app {
 
-// Placeholder until the tool's own command is built: refuses with a usage fault.
-int cliLogo(CliSession &s, const QStringList &)
+// pixmar logo (--file F | --dir D) --target T --logo L [--level N%] [--at X,Y]
+int cliLogo(CliSession &s, const QStringList &args)
 {
-    return s.badArguments(QStringLiteral("the logo command is not available yet"));
+    PictureToolArgs picture;
+    QString logo, level;
+    for (int i = 0; i < args.size(); ++i) {
+        bool ok = true;
+        if (takePictureToolOption(args, i, picture, s, ok)) {
+            if (!ok)
+                return kExitInputFault;
+        } else if (args[i] == QLatin1String("--logo")) {
+            if (!takeValue(args, i, logo, s))
+                return kExitInputFault;
+        } else if (args[i] == QLatin1String("--level")) {
+            if (!takeValue(args, i, level, s))
+                return kExitInputFault;
+            if (!level.endsWith(QLatin1Char('%')))
+                level += QLatin1Char('%');
+            if (!frm_WaterLogo::kLevels.contains(level))
+                return s.badArguments(QStringLiteral("--level takes one of %1")
+                                          .arg(frm_WaterLogo::kLevels.join(QLatin1String(", "))));
+        } else {
+            return s.badArguments(QStringLiteral("unknown option %1 for logo").arg(args[i]));
+        }
+    }
+    if (!checkSource(s, picture))
+        return kExitInputFault;
+    if (logo.isEmpty())
+        return s.badArguments(QStringLiteral("logo needs --logo L"));
+
+    frm_WaterLogo window;
+    auto options = [&] {
+        // The dialog answers with an absolute path, whatever was typed.
+        s.toolkit.openAnswers.push_back(QDir::cleanPath(QFileInfo(logo).absoluteFilePath()));
+        window.mnu_txtwtr_Click();
+        if (!level.isEmpty())
+            window.mnu_level_Click(level);
+    };
+    return runPictureTool(s, window, picture, options, [&] { window.mnu_loadpic_Click(); },
+                          [&] { window.mnu_sav_Click(); });
 }
 
 } // namespace app

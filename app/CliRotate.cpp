@@ -1,11 +1,44 @@
 #include "app/Cli.h"
+#include "app/CliPictureTool.h"
+#include "tools/frm_Pusing.h"
 
 namespace app {
 
-// Placeholder until the tool's own command is built: refuses with a usage fault.
-int cliRotate(CliSession &s, const QStringList &)
+// pixmar rotate (--file F | --dir D) --target T (--plus | --minus)
+int cliRotate(CliSession &s, const QStringList &args)
 {
-    return s.badArguments(QStringLiteral("the rotate command is not available yet"));
+    PictureToolArgs picture;
+    bool plus = false, minus = false;
+    for (int i = 0; i < args.size(); ++i) {
+        bool ok = true;
+        if (args[i] == QLatin1String("--at")) {
+            // The rotate window takes no click.
+            return s.badArguments(QStringLiteral("--at is not an option of rotate"));
+        } else if (takePictureToolOption(args, i, picture, s, ok)) {
+            if (!ok)
+                return kExitInputFault;
+        } else if (args[i] == QLatin1String("--plus")) {
+            plus = true;
+        } else if (args[i] == QLatin1String("--minus")) {
+            minus = true;
+        } else {
+            return s.badArguments(QStringLiteral("unknown option %1 for rotate").arg(args[i]));
+        }
+    }
+    if (!checkSource(s, picture))
+        return kExitInputFault;
+    if (plus == minus)
+        return s.badArguments(QStringLiteral("rotate needs either --plus or --minus"));
+
+    frm_Pusing window;
+    return runPictureTool(
+        s, window, picture, nullptr, [&] { window.mnu_loadpic_Click(); },
+        [&] {
+            if (plus)
+                window.mnu_90pos_Click();
+            else
+                window.mnu_90neg_Click();
+        });
 }
 
 } // namespace app

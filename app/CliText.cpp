@@ -1,11 +1,64 @@
 #include "app/Cli.h"
+#include "app/CliPictureTool.h"
+#include "tools/frm_Addtext.h"
 
 namespace app {
+namespace {
 
-// Placeholder until the tool's own command is built: refuses with a usage fault.
-int cliText(CliSession &s, const QStringList &)
+// --color names, in the order of the window's Color menu.
+const QStringList kColourNames = {QStringLiteral("black"),  QStringLiteral("blue"),
+                                  QStringLiteral("red"),    QStringLiteral("yellow"),
+                                  QStringLiteral("green"),  QStringLiteral("magenta"),
+                                  QStringLiteral("cyan"),   QStringLiteral("white")};
+
+} // namespace
+
+// pixmar text (--file F | --dir D) --target T --text TEXT [--font NAME] [--size PT] [--bold]
+//             [--italic] [--color NAME] [--at X,Y]
+int cliText(CliSession &s, const QStringList &args)
 {
-    return s.badArguments(QStringLiteral("the text command is not available yet"));
+    PictureToolArgs picture;
+    FontArgs font;
+    QString text, colour;
+    bool hasText = false;
+    for (int i = 0; i < args.size(); ++i) {
+        bool ok = true;
+        if (takePictureToolOption(args, i, picture, s, ok) || takeFontOption(args, i, font, s, ok)) {
+            if (!ok)
+                return kExitInputFault;
+        } else if (args[i] == QLatin1String("--text")) {
+            if (!takeValue(args, i, text, s))
+                return kExitInputFault;
+            hasText = true;
+        } else if (args[i] == QLatin1String("--color")) {
+            if (!takeValue(args, i, colour, s))
+                return kExitInputFault;
+            colour = colour.toLower();
+            if (!kColourNames.contains(colour))
+                return s.badArguments(QStringLiteral("--color takes one of %1")
+                                          .arg(kColourNames.join(QLatin1String(", "))));
+        } else {
+            return s.badArguments(QStringLiteral("unknown option %1 for text").arg(args[i]));
+        }
+    }
+    if (!checkSource(s, picture))
+        return kExitInputFault;
+    if (!hasText)
+        return s.badArguments(QStringLiteral("text needs --text TEXT"));
+
+    frm_Addtext window;
+    auto options = [&] {
+        if (font.given()) {
+            s.toolkit.fontAnswers.push_back(font.applyTo(window.CommonDialog.font));
+            window.mnu_fontstyle_Click();
+        }
+        if (!colour.isEmpty())
+            window.mnu_color_Click(int(kColourNames.indexOf(colour)));
+        s.toolkit.inputAnswers.push_back(text);
+        window.mnu_addtext_Click();
+    };
+    return runPictureTool(s, window, picture, options, [&] { window.mnu_load_Click(); },
+                          [&] { window.mnu_sav_Click(); });
 }
 
 } // namespace app

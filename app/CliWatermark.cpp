@@ -1,11 +1,56 @@
 #include "app/Cli.h"
+#include "app/CliPictureTool.h"
+#include "tools/frm_Watertext.h"
 
 namespace app {
 
-// Placeholder until the tool's own command is built: refuses with a usage fault.
-int cliWatermark(CliSession &s, const QStringList &)
+// pixmar watermark (--file F | --dir D) --target T --text TEXT [--font NAME] [--size PT]
+//                  [--bold] [--italic] [--level N%] [--at X,Y]
+int cliWatermark(CliSession &s, const QStringList &args)
 {
-    return s.badArguments(QStringLiteral("the watermark command is not available yet"));
+    PictureToolArgs picture;
+    FontArgs font;
+    QString text, level;
+    bool hasText = false;
+    for (int i = 0; i < args.size(); ++i) {
+        bool ok = true;
+        if (takePictureToolOption(args, i, picture, s, ok) || takeFontOption(args, i, font, s, ok)) {
+            if (!ok)
+                return kExitInputFault;
+        } else if (args[i] == QLatin1String("--text")) {
+            if (!takeValue(args, i, text, s))
+                return kExitInputFault;
+            hasText = true;
+        } else if (args[i] == QLatin1String("--level")) {
+            if (!takeValue(args, i, level, s))
+                return kExitInputFault;
+            if (!level.endsWith(QLatin1Char('%')))
+                level += QLatin1Char('%');
+            if (!frm_Watertext::kLevels.contains(level))
+                return s.badArguments(QStringLiteral("--level takes one of %1")
+                                          .arg(frm_Watertext::kLevels.join(QLatin1String(", "))));
+        } else {
+            return s.badArguments(QStringLiteral("unknown option %1 for watermark").arg(args[i]));
+        }
+    }
+    if (!checkSource(s, picture))
+        return kExitInputFault;
+    if (!hasText)
+        return s.badArguments(QStringLiteral("watermark needs --text TEXT"));
+
+    frm_Watertext window;
+    auto options = [&] {
+        if (font.given()) {
+            s.toolkit.fontAnswers.push_back(font.applyTo(window.CommonDialog.font));
+            window.mnu_font_Click();
+        }
+        if (!level.isEmpty())
+            window.mnu_level_Click(level);
+        s.toolkit.inputAnswers.push_back(text);
+        window.mnu_txtwtr_Click();
+    };
+    return runPictureTool(s, window, picture, options, [&] { window.mnu_loadpic_Click(); },
+                          [&] { window.mnu_sav_Click(); });
 }
 
 } // namespace app

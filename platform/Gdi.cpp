@@ -39,17 +39,20 @@ bool AlphaBlend(QImage &dst, int x, int y, int w, int h, const QImage &src, int 
     if (dst.format() != QImage::Format_RGB32 && dst.format() != QImage::Format_ARGB32_Premultiplied &&
         dst.format() != QImage::Format_ARGB32)
         dst = dst.convertToFormat(QImage::Format_RGB32);
-    const bool srcHasAlpha = src.format() == QImage::Format_ARGB32_Premultiplied;
-    const QImage s = srcHasAlpha || src.format() == QImage::Format_RGB32
+    // A device bitmap with its own alpha is premultiplied; a straight-alpha image is made so.
+    const bool srcHasAlpha = src.hasAlphaChannel();
+    const QImage s = src.format() == QImage::Format_ARGB32_Premultiplied || src.format() == QImage::Format_RGB32
                          ? src
-                         : src.convertToFormat(QImage::Format_RGB32);
+                         : src.convertToFormat(srcHasAlpha ? QImage::Format_ARGB32_Premultiplied
+                                                           : QImage::Format_RGB32);
     for (int row = 0; row < h; ++row) {
         const QRgb *sp = reinterpret_cast<const QRgb *>(s.constScanLine(sy + row)) + sx;
         QRgb *dp = reinterpret_cast<QRgb *>(dst.scanLine(y + row)) + x;
         for (int col = 0; col < w; ++col) {
-            // Plain drawing leaves the device's spare byte 0, so only a premultiplied
-            // source brings an alpha of its own.
-            const unsigned alpha = (perPixelAlpha && srcHasAlpha) ? qAlpha(sp[col]) : 0;
+            // Plain drawing leaves the device's spare byte 0, so only a source with an alpha
+            // channel brings an alpha of its own. Without AC_SRC_ALPHA the constant opacity
+            // alone mixes source and destination (α taken as 255).
+            const unsigned alpha = !perPixelAlpha ? 255u : srcHasAlpha ? qAlpha(sp[col]) : 0u;
             const unsigned keep = 255u * 255u - alpha * A;   // dst weight × 255²
             auto channel = [&](unsigned sc, unsigned dc) {
                 const unsigned v = (sc * A * 255u + dc * keep + 255u * 255u / 2) / (255u * 255u);

@@ -22,7 +22,9 @@ std::uint32_t packBlendFunction(const BLENDFUNCTION &bf);
 // Blends (sx, sy, w, h) of `src` onto `dst` at (x, y) with the constant opacity A of `blend`:
 // per channel, result = src × A / 255 + dst × (1 − α × A / (255 × 255)), held at 255, where α
 // is the source pixel's alpha. A Format_RGB32 source has α = 0 everywhere (plain drawing on a
-// device leaves the spare byte 0); a Format_ARGB32_Premultiplied source supplies its own α.
+// device leaves the spare byte 0); a source with an alpha channel supplies its own α
+// (premultiplied, as device bitmaps hold it). Without AC_SRC_ALPHA in AlphaFormat, α counts
+// as 255: result = src × A / 255 + dst × (1 − A / 255).
 // Parts of the rectangle outside either image are left out. Returns false when the call
 // is invalid (negative size, null image).
 bool AlphaBlend(QImage &dst, int x, int y, int w, int h, const QImage &src, int sx, int sy,

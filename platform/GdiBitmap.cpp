@@ -292,6 +292,7 @@ int GetDeviceCaps(int index)
     const int depth = displayDepth();
     switch (index) {
     case BITSPIXEL: return depth == 15 ? 16 : depth;
+    case PLANES: return 1;
     case SIZEPALETTE: return depth == 8 ? kSystemPaletteSize : 0;
     case NUMRESERVED: return depth == 8 ? kReservedEntries : 0;
     default: return 0;

@@ -39,6 +39,7 @@ constexpr std::uint8_t PC_NOCOLLAPSE = 4;
 constexpr std::uint32_t kPaletteRelative = 0x02000000;
 // GetDeviceCaps indexes.
 constexpr int BITSPIXEL = 12;
+constexpr int PLANES = 14;
 constexpr int SIZEPALETTE = 104;
 constexpr int NUMRESERVED = 106;
 // A logical palette holds at most this many entries.

@@ -31,6 +31,14 @@ QFont qfont(const FontSpec &f)
 
 int toWholePx(double px) { return static_cast<int>(std::lround(px)); }
 
+// Text is measured at the resolution the surfaces draw at, whatever the surface's size: an
+// empty (0 × 0) image has no resolution and would measure every text as 0.
+const QPaintDevice *metricsDevice()
+{
+    static const QImage device = blankImage(1, 1, Qt::black);
+    return &device;
+}
+
 } // namespace
 
 Surface::Surface() { resizeImages(); }
@@ -157,9 +165,19 @@ void Surface::changed() const
 
 void Surface::rebuildPersistent()
 {
+    // A picture made from a 32-bit device bitmap carries alpha in its spare byte; the device
+    // copy that puts it on the surface takes all four bytes, and the rest of the surface keeps
+    // the spare byte 0 that the background fill leaves (what AlphaBlend reads as alpha).
+    const bool deviceAlpha = picture_.image().format() == QImage::Format_ARGB32_Premultiplied;
     persistent_ = blankImage(innerWidthPx(), innerHeightPx(), backColor_);
+    if (deviceAlpha) {
+        persistent_ = std::move(persistent_).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        persistent_.fill(backColor_.rgb() & 0x00FFFFFFu);
+    }
     if (!picture_.isNull()) {
         QPainter painter(&persistent_);
+        if (deviceAlpha)
+            painter.setCompositionMode(QPainter::CompositionMode_Source);
         painter.drawImage(0, 0, picture_.image());
     }
     visibleStale_ = true;
@@ -215,10 +233,10 @@ void Surface::print(const QString &text)
 {
     QImage &target = drawTarget();
     const QFont f = qfont(font);
-    QFontMetricsF fm(f, &target);
+    QFontMetricsF fm(f, metricsDevice());
     const double x = toPx(currentX, scaleMode_, true);
     const double y = toPx(currentY, scaleMode_, false);
-    if (!text.isEmpty()) {
+    if (!text.isEmpty() && !target.isNull()) {
         QPainter painter(&target);
         painter.setFont(f);
         painter.setPen(foreColor);
@@ -231,13 +249,13 @@ void Surface::print(const QString &text)
 
 double Surface::textWidth(const QString &text) const
 {
-    QFontMetricsF fm(qfont(font), const_cast<QImage *>(&persistent_));
+    QFontMetricsF fm(qfont(font), metricsDevice());
     return fromPx(fm.horizontalAdvance(text), scaleMode_, true);
 }
 
 double Surface::textHeight(const QString &) const
 {
-    QFontMetricsF fm(qfont(font), const_cast<QImage *>(&persistent_));
+    QFontMetricsF fm(qfont(font), metricsDevice());
     return fromPx(fm.height(), scaleMode_, false);
 }
 

@@ -86,6 +86,7 @@ Form::Form(const QString &name, double clientWidthTwips, double clientHeightTwip
     const int w = static_cast<int>(std::lround(clientWidthTwips / platform::twipsPerPixelX()));
     const int h = static_cast<int>(std::lround(clientHeightTwips / platform::twipsPerPixelY()));
     client_->setMinimumSize(0, 0);
+    designClientPx_ = QSize(w, h);
     resize(w, h + menuBar()->sizeHint().height());
     client_->resize(w, h);
     // Centred on the screen.
@@ -192,6 +193,19 @@ void Form::resizeEvent(QResizeEvent *e)
     // The central widget takes its new size in the layout pass that follows.
     client_->resize(centralWidget()->size());
     Form_Resize();
+}
+
+void Form::showEvent(QShowEvent *e)
+{
+    // The menus are built after this base, so the menu bar's height is known only now; the
+    // design size is the client area below it.
+    if (!designSized_) {
+        designSized_ = true;
+        const int bar = menuBar()->heightForWidth(designClientPx_.width());
+        resize(designClientPx_.width(),
+               designClientPx_.height() + (bar > 0 ? bar : menuBar()->sizeHint().height()));
+    }
+    QMainWindow::showEvent(e);
 }
 
 void Form::changeEvent(QEvent *e)

@@ -67,6 +67,7 @@ signals:
 
 protected:
     void resizeEvent(QResizeEvent *e) override;
+    void showEvent(QShowEvent *e) override;
     void closeEvent(QCloseEvent *e) override;
     void changeEvent(QEvent *e) override;
 
@@ -78,6 +79,8 @@ private:
     QImage background_;
     platform::ScaleMode scaleMode_ = platform::ScaleMode::Twips;
     bool unloading_ = false;
+    QSize designClientPx_;
+    bool designSized_ = false;
 };
 
 // The main window, as every window reaches it (nullptr when there is none, as on the

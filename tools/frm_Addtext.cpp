@@ -1,18 +1,145 @@
 #include "tools/frm_Addtext.h"
+
+#include "platform/Toolkit.h"
 #include "shell/Texts.h"
+
+#include <QLabel>
+#include <QMenu>
 #include <QMenuBar>
 
-frm_Addtext::frm_Addtext(QWidget *parent)
-    : shell::Form(QStringLiteral("frm_Addtext"), 19920, 9555, QStringLiteral("bg/bg.jpg"), parent)
+namespace {
+
+constexpr double kClientWidth = 19920, kClientHeight = 9555;
+constexpr double kResetFontSize = 12;
+const QString kResetFontName = QStringLiteral("Times New Roman");
+
+tools::ToolSpec addtextSpec()
 {
-    mnu_exit = menuBar()->addAction(QStringLiteral("&Exit"));
-    connect(mnu_exit, &QAction::triggered, this, [this] { mnu_exit_Click(); });
+    tools::ToolSpec s;
+    s.textKey = "addtext";
+    s.accepted = {QStringLiteral(".bmp"), QStringLiteral(".png"), QStringLiteral(".jpg"),
+                  QStringLiteral(".tif")};
+    s.intermediatePrefix = QStringLiteral("adtx-");
+    s.intermediateSuffix = QStringLiteral(".bmp");
+    s.outputPrefix = QStringLiteral("adt-");
+    return s;
+}
+
+} // namespace
+
+const std::array<frm_Addtext::ColourEntry, 8> frm_Addtext::kColours = {{
+    {"addtext.mnu_black", qRgb(0, 0, 0)},
+    {"addtext.mnu_blue", qRgb(0, 0, 255)},
+    {"addtext.mnu_red", qRgb(255, 0, 0)},
+    {"addtext.mnu_yellow", qRgb(255, 255, 0)},
+    {"addtext.mnu_green", qRgb(0, 255, 0)},
+    {"addtext.mnu_magenta", qRgb(255, 0, 255)},
+    {"addtext.mnu_cyan", qRgb(0, 255, 255)},
+    {"addtext.mnu_white", qRgb(255, 255, 255)},
+}};
+
+frm_Addtext::frm_Addtext(QWidget *parent)
+    : tools::ToolWindow(QStringLiteral("frm_Addtext"), addtextSpec(), kClientWidth, kClientHeight,
+                        QStringLiteral("bg/bg.jpg"), parent)
+{
+    mnu_files = addFileSelectionMenu();
+    addTargetMenu(QStringLiteral("&Target Directory"));
+    mnu_font = menuBar()->addMenu(QStringLiteral("Font"));
+    mnu_fontstyle = addCommand(QStringLiteral("St&yle"), [this] { mnu_fontstyle_Click(); }, mnu_font);
+    mnu_fontcolor = mnu_font->addMenu(QStringLiteral("Color"));
+    QAction **colourActions[] = {&mnu_black, &mnu_blue,    &mnu_red,  &mnu_yellow,
+                                 &mnu_green, &mnu_magenta, &mnu_cyan, &mnu_white};
+    const char *designCaptions[] = {"Black", "Blue", "Red", "Yellow", "Green", "Magenta", "Cyan", "White"};
+    for (int i = 0; i < int(kColours.size()); ++i)
+        *colourActions[i] = addCommand(QString::fromLatin1(designCaptions[i]),
+                                       [this, i] { mnu_color_Click(i); }, mnu_fontcolor);
+    mnu_load = addCommand(QStringLiteral("&Load Picture"), [this] { mnu_load_Click(); });
+    mnu_addtext = addCommand(QStringLiteral("T&ext to be Added"), [this] { mnu_addtext_Click(); });
+    mnu_sav = addCommand(QStringLiteral("&Save"), [this] { mnu_sav_Click(); });
+    addExitMenu();
+    lblfont = addLabel("lblfont", 4680, 1440);
 }
 
 void frm_Addtext::Form_Activate()
 {
     setWindowTitle(shell::tx("addtext.title"));
-    mnu_exit->setText(shell::tx("addtext.mnu_exit"));
+    setCommonCaptions(mnu_files);
+    mnu_fontstyle->setText(shell::tx("addtext.mnu_fontstyle"));
+    mnu_fontcolor->setTitle(shell::tx("addtext.mnu_fontcolor"));
+    QAction *colourActions[] = {mnu_black, mnu_blue, mnu_red, mnu_yellow,
+                                mnu_green, mnu_magenta, mnu_cyan, mnu_white};
+    for (int i = 0; i < int(kColours.size()); ++i)
+        colourActions[i]->setText(shell::tx(kColours[i].key));
+    mnu_load->setText(shell::tx("addtext.mnu_load"));
+    mnu_addtext->setText(shell::tx("addtext.mnu_addtext"));
+    mnu_sav->setText(shell::tx("addtext.mnu_sav"));
+
+    ToolWindow::Form_Activate();
+    CommonDialog.font.name = kResetFontName;
+    CommonDialog.font.size = kResetFontSize;
+    CommonDialog.Color = QColor(kColours[0].rgb);
+    varcolor = shell::tx(kColours[0].key);
+    writeFontLabel();
 }
 
-void frm_Addtext::mnu_exit_Click() { handBackToMain(); }
+void frm_Addtext::writeFontLabel()
+{
+    lblfont->setText(shell::tx("addtext.label.font") + CommonDialog.font.name +
+                     shell::tx("addtext.label.size") + QString::number(CommonDialog.font.size) +
+                     shell::tx("addtext.label.color") + varcolor);
+}
+
+void frm_Addtext::Form_MouseMove() { setWindowTitle(shell::tx("addtext.title")); }
+
+void frm_Addtext::mnu_fontstyle_Click()
+{
+    if (isBusy())
+        return;
+    platform::toolkit().showFont(CommonDialog.font, this);
+    writeFontLabel();
+}
+
+void frm_Addtext::mnu_color_Click(int index)
+{
+    if (isBusy() || index < 0 || index >= int(kColours.size()))
+        return;
+    CommonDialog.Color = QColor(kColours[index].rgb);
+    varcolor = shell::tx(kColours[index].key);
+    writeFontLabel();
+}
+
+void frm_Addtext::mnu_addtext_Click()
+{
+    if (isBusy())
+        return;
+    vartext = platform::toolkit().inputBox(shell::tx("addtext.prompt"), shell::tx("common.title.pixmar"));
+}
+
+void frm_Addtext::Picture1_Click()
+{
+    posX = lastX;
+    posY = lastY;
+    Picture1.setAutoRedraw(true);
+    // The preview takes the dialog's settings only here: the run prints with what the last
+    // click copied.
+    Picture1.font = CommonDialog.font;
+    Picture1.foreColor = CommonDialog.Color;
+    Picture1.currentX = posX;
+    Picture1.currentY = posY;
+    Picture1.print(vartext);
+}
+
+void frm_Addtext::processEntry()
+{
+    loadEntryPicture(Picture1);
+    fitIntoSurface(Picture1, picsrc);
+    Picture1.currentX = posX;
+    Picture1.currentY = posY;
+    Picture1.print(vartext);
+    platform::doEvents();
+    writeIntermediate(Picture1.persistentImage());
+    convertOutput(true);
+    lblfont->clear();
+    lblfile->clear();
+    lbltarget->clear();
+}

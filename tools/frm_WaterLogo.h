@@ -1,15 +1,51 @@
 #pragma once
-#include "shell/Form.h"
+#include "tools/WatermarkWindow.h"
+#include "tools/modGDIPlusResize.h"
 
 class QAction;
+class QLabel;
+class QMenu;
 
-class frm_WaterLogo : public shell::Form {
+// Logo watermark: the text watermark with a logo in place of the text. The logo is loaded at
+// its own size on black through the scaled loader and blended onto each picture with the
+// constant opacity of a transparency level. Its own pixels keep the logo's alpha on the logo
+// surface, so it is laid over the picture at that opacity and its transparent parts (black,
+// alpha 0) leave the picture unchanged.
+class frm_WaterLogo : public tools::WatermarkWindow {
     Q_OBJECT
 public:
     explicit frm_WaterLogo(QWidget *parent = nullptr);
-    void Form_Activate() override;
-    void mnu_exit_Click();
 
-private:
-    QAction *mnu_exit = nullptr;
+    QString varlogo;                         // the chosen logo file; kept after a run
+    modGDIPlusResize::Token gdiptoken = 0;   // held while a logo is loaded and blended
+
+    QMenu *mnu_file = nullptr;
+    QAction *mnu_loadpic = nullptr;
+    QAction *mnu_0 = nullptr, *mnu_10 = nullptr, *mnu_20 = nullptr, *mnu_30 = nullptr,
+            *mnu_40 = nullptr, *mnu_50 = nullptr, *mnu_60 = nullptr, *mnu_70 = nullptr,
+            *mnu_80 = nullptr, *mnu_90 = nullptr;
+    QAction *mnu_txtwtr = nullptr;
+    QAction *mnu_sav = nullptr;
+    QLabel *lblogo = nullptr;
+
+    static const QStringList kLevels;
+    static const QString kDefaultLevel;
+    // The logo dialog's filter: four entries, the first one's pattern beginning with a blank.
+    static const QString kLogoFilter;
+
+    void Form_Activate() override;
+    void Form_MouseMove() override;
+    // Places the logo; a logo that cannot be loaded gives the loader's error in a box.
+    void Picture1_Click() override;
+    // Chooses the logo file.
+    void mnu_txtwtr_Click();
+
+protected:
+    std::vector<tools::InputCheck> loadChecks() const override;
+    std::vector<tools::InputCheck> runChecks() const override;
+    void prepareMarkSurface() override;
+    int sourceConstantAlpha() const override;
+    void markWorkStarted() override;
+    void markWorkEnded() override;
+    void clearEntryLabels() override;
 };

@@ -1,18 +1,115 @@
 #include "tools/frm_Watertext.h"
+
+#include "platform/Toolkit.h"
 #include "shell/Texts.h"
-#include <QMenuBar>
+
+#include <QLabel>
+#include <QMenu>
+
+namespace {
+
+constexpr double kResetFontSize = 14;
+const QString kResetFontName = QStringLiteral("Times New Roman");
+
+tools::ToolSpec watertextSpec()
+{
+    tools::ToolSpec s;
+    s.textKey = "watertext";
+    s.accepted = {QStringLiteral(".bmp"), QStringLiteral(".jpg")};
+    s.intermediatePrefix = QStringLiteral("adwt-");
+    s.intermediateSuffix = QStringLiteral(".jpg");   // holds a bitmap all the same
+    s.outputPrefix = QStringLiteral("awtx-");
+    s.singleLabelKey = "watertext.label.single";
+    s.targetLabelKey = "watertext.label.target";
+    return s;
+}
+
+} // namespace
+
+const QStringList frm_Watertext::kLevels = {
+    QStringLiteral("10%"), QStringLiteral("20%"), QStringLiteral("30%"),
+    QStringLiteral("40%"), QStringLiteral("50%"), QStringLiteral("60%"),
+    QStringLiteral("70%"), QStringLiteral("80%"), QStringLiteral("90%")};
+const QString frm_Watertext::kDefaultLevel = QStringLiteral("70%");
 
 frm_Watertext::frm_Watertext(QWidget *parent)
-    : shell::Form(QStringLiteral("frm_Watertext"), 19920, 9555, QStringLiteral("bg/bg.jpg"), parent)
+    : tools::WatermarkWindow(QStringLiteral("frm_Watertext"), watertextSpec(), kLevels, parent)
 {
-    mnu_exit = menuBar()->addAction(QStringLiteral("&Exit"));
-    connect(mnu_exit, &QAction::triggered, this, [this] { mnu_exit_Click(); });
+    mnu_file = addFileSelectionMenu();
+    addTargetMenu(QStringLiteral("&Target Directory"));
+    mnu_font = addCommand(QStringLiteral("F&ont"), [this] { mnu_font_Click(); });
+    mnu_loadpic = addCommand(QStringLiteral("&Load Picture"), [this] { mnu_loadpic_Click(); });
+    addLevelMenu(QStringLiteral("Transparency Le&vel"));
+    QAction **named[] = {&mnu_10, &mnu_20, &mnu_30, &mnu_40, &mnu_50,
+                         &mnu_60, &mnu_70, &mnu_80, &mnu_90};
+    for (size_t i = 0; i < levelMenus().size(); ++i)
+        *named[i] = levelMenus()[i];
+    mnu_txtwtr = addCommand(QStringLiteral("T&ext Watermark"), [this] { mnu_txtwtr_Click(); });
+    mnu_sav = addCommand(QStringLiteral("&Save"), [this] { mnu_sav_Click(); });
+    addExitMenu();
+    lblfont = addLabel("lblfont", 4680, 1440);
 }
 
 void frm_Watertext::Form_Activate()
 {
     setWindowTitle(shell::tx("watertext.title"));
-    mnu_exit->setText(shell::tx("watertext.mnu_exit"));
+    setCommonCaptions(mnu_file);
+    mnu_loadpic->setText(shell::tx("watertext.mnu_loadpic"));
+    mnu_tranparent->setTitle(shell::tx("watertext.mnu_tranparent"));
+    mnu_txtwtr->setText(shell::tx("watertext.mnu_txtwtr"));
+    mnu_sav->setText(shell::tx("watertext.mnu_sav"));
+
+    ToolWindow::Form_Activate();
+    CommonDialog.font.name = kResetFontName;
+    CommonDialog.font.size = kResetFontSize;
+    CommonDialog.Color = Qt::black;
+    resetLevel(kDefaultLevel);
+    writeFontLabel();
 }
 
-void frm_Watertext::mnu_exit_Click() { handBackToMain(); }
+void frm_Watertext::writeFontLabel()
+{
+    lblfont->setText(shell::tx("watertext.label.font") + CommonDialog.font.name +
+                     shell::tx("watertext.label.size") + QString::number(CommonDialog.font.size));
+}
+
+void frm_Watertext::Form_MouseMove() { setWindowTitle(shell::tx("watertext.titleMove")); }
+
+void frm_Watertext::mnu_font_Click()
+{
+    if (isBusy())
+        return;
+    platform::toolkit().showFont(CommonDialog.font, this);
+    writeFontLabel();
+}
+
+void frm_Watertext::mnu_txtwtr_Click()
+{
+    if (isBusy())
+        return;
+    vartext = platform::toolkit().inputBox(shell::tx("watertext.prompt"),
+                                           shell::tx("common.title.pixmar"));
+}
+
+void frm_Watertext::prepareMarkSurface()
+{
+    Picture2.setAutoRedraw(true);
+    Picture2.setScaleMode(platform::ScaleMode::Pixels);
+    Picture2.cls();
+    Picture2.font = CommonDialog.font;
+    Picture2.setBackColor(Qt::black);
+    Picture2.foreColor = Qt::white;
+    Picture2.setOuterSize(Picture2.textWidth(vartext), Picture2.textHeight(vartext),
+                          platform::ScaleMode::Pixels);
+    markWidth = Picture2.innerWidthPx();
+    markHeight = Picture2.innerHeightPx();
+    Picture2.currentX = 0;
+    Picture2.currentY = 0;
+    Picture2.print(vartext);
+}
+
+void frm_Watertext::clearEntryLabels()
+{
+    WatermarkWindow::clearEntryLabels();
+    lblfont->clear();
+}

@@ -1,0 +1,98 @@
+#include "app/CliPictureTool.h"
+
+#include "shell/Texts.h"
+#include "tools/ToolWindow.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace app {
+namespace {
+
+// The dialogs give absolute paths; so does the command line, whatever was typed.
+QString absolute(const QString &path)
+{
+    return path.isEmpty() ? QString() : QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+}
+
+} // namespace
+
+platform::FontSpec FontArgs::applyTo(platform::FontSpec current) const
+{
+    if (!name.isEmpty())
+        current.name = name;
+    if (size > 0)
+        current.size = size;
+    current.bold = current.bold || bold;
+    current.italic = current.italic || italic;
+    return current;
+}
+
+bool takeFontOption(const QStringList &args, int &i, FontArgs &out, CliSession &session, bool &ok)
+{
+    const QString &a = args[i];
+    ok = true;
+    if (a == QLatin1String("--font")) {
+        ok = takeValue(args, i, out.name, session);
+    } else if (a == QLatin1String("--size")) {
+        QString v;
+        ok = takeValue(args, i, v, session);
+        if (ok) {
+            out.size = v.toDouble(&ok);
+            if (!ok || out.size <= 0) {
+                ok = false;
+                session.badArguments(QStringLiteral("--size takes a size in points"));
+            }
+        }
+    } else if (a == QLatin1String("--bold")) {
+        out.bold = true;
+    } else if (a == QLatin1String("--italic")) {
+        out.italic = true;
+    } else {
+        return false;
+    }
+    return true;
+}
+
+bool checkSource(CliSession &session, const PictureToolArgs &args)
+{
+    if (args.file.isEmpty() == args.dir.isEmpty()) {
+        session.badArguments(QStringLiteral("give either --file F or --dir D"));
+        return false;
+    }
+    return true;
+}
+
+int runPictureTool(CliSession &session, tools::ToolWindow &window, const PictureToolArgs &args,
+                   const std::function<void()> &setOptions, const std::function<void()> &load,
+                   const std::function<void()> &save)
+{
+    // "Nothing to do in this folder" is a refusal of the input like the "Pixmar: ..." boxes.
+    session.treatAsInputFault(shell::tx("common.title.pixmar"));
+    session.toolkit.defaultAnswer =
+        session.onErrorStop ? platform::MsgResult::No : platform::MsgResult::Yes;
+    // Laid out as on screen (the preview takes the client area) without a native window.
+    window.setAttribute(Qt::WA_DontShowOnScreen);
+    window.activate();
+    if (!args.file.isEmpty()) {
+        session.toolkit.openAnswers.push_back(absolute(args.file));
+        window.mnu_single_Click();
+    } else {
+        session.toolkit.folderAnswers.push_back(absolute(args.dir));
+        window.mnu_bulk_Click();
+    }
+    session.toolkit.folderAnswers.push_back(absolute(args.target));
+    window.mnu_folder_Click();
+    if (setOptions)
+        setOptions();
+    load();
+    // Refused input, or nothing to process (a missing or empty folder, a missing file).
+    if (session.inputFault || window.curfile.isEmpty())
+        return kExitInputFault;
+    if (args.hasClick)
+        window.clickAtPixels(args.atX, args.atY);
+    save();
+    return session.exitStatus(window.lastRun() == tools::ToolWindow::RunOutcome::Reported);
+}
+
+} // namespace app

@@ -1,0 +1,36 @@
+#pragma once
+#include "app/Cli.h"
+#include "platform/Toolkit.h"
+
+#include <functional>
+
+namespace tools { class ToolWindow; }
+
+namespace app {
+
+// Font options of the text tools: --font NAME --size PT --bold --italic.
+struct FontArgs {
+    QString name;
+    double size = 0;
+    bool bold = false, italic = false;
+    bool given() const { return !name.isEmpty() || size > 0 || bold || italic; }
+    // The dialog's answer: the current settings with the given options applied.
+    platform::FontSpec applyTo(platform::FontSpec current) const;
+};
+// Parses a font option at args[i]; returns true when it consumed one (ok false on a bad value).
+bool takeFontOption(const QStringList &args, int &i, FontArgs &out, CliSession &session, bool &ok);
+
+// The steps a user takes in a picture tool window, on the command line: Single (--file) or
+// Bulk (--dir) with the file or folder, the target, the tool's own options (`setOptions`),
+// Load Picture (`load`), the click (--at), then the run (`save`). An input fault shown by
+// the load step, or a load step that leaves nothing to process, ends the command with
+// kExitInputFault; an error shown for the first picture is printed and the run still starts.
+// Returns the exit status.
+int runPictureTool(CliSession &session, tools::ToolWindow &window, const PictureToolArgs &args,
+                   const std::function<void()> &setOptions, const std::function<void()> &load,
+                   const std::function<void()> &save);
+
+// --file and --dir: exactly one of them. Returns false (after reporting) otherwise.
+bool checkSource(CliSession &session, const PictureToolArgs &args);
+
+} // namespace app

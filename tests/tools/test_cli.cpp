@@ -1,0 +1,104 @@
+// `pixmar text` and `pixmar watermark`: the windows driven from the command line.
+#include "ToolTestSupport.h"
+
+#include "app/Cli.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+
+using tooltest::maxChannel;
+
+namespace {
+
+class Cli : public ::testing::Test {
+protected:
+    Cli()
+    {
+        shell::setVarbahasa(QStringLiteral("eng"));
+        src = tmp.path() + QStringLiteral("/src");
+        out = tmp.path() + QStringLiteral("/out");
+        QDir().mkpath(src);
+        QDir().mkpath(out);
+    }
+    int run(int (*command)(app::CliSession &, const QStringList &), const QStringList &args,
+            bool stop = false)
+    {
+        app::CliSession session;
+        session.onErrorStop = stop;
+        const int status = command(session, args);
+        messages = session.toolkit.messages;
+        return status;
+    }
+    QStringList outFiles() const { return QDir(out).entryList(QDir::Files, QDir::Name); }
+    QString lastText() const { return messages.empty() ? QString() : messages.back().text; }
+
+    QTemporaryDir tmp;
+    QString src, out;
+    std::vector<platform::ScriptedToolkit::Message> messages;
+};
+
+} // namespace
+
+TEST_F(Cli, WatermarkWritesOneFilePerAcceptedPictureWithTheMarkAtTheGivenPixels)
+{
+    testsupport::writeSolid(src + QStringLiteral("/a.bmp"), 300, 100, Qt::black);
+    testsupport::writeSolid(src + QStringLiteral("/b.jpg"), 120, 80, Qt::gray);
+    testsupport::writeBytes(src + QStringLiteral("/notes.txt"), "x");
+    const int status = run(app::cliWatermark,
+                           {QStringLiteral("--dir"), src, QStringLiteral("--target"), out,
+                            QStringLiteral("--text"), QStringLiteral("Sample"), QStringLiteral("--level"),
+                            QStringLiteral("50%"), QStringLiteral("--at"), QStringLiteral("20,20")});
+    EXPECT_EQ(status, app::kExitOk);
+    EXPECT_EQ(outFiles(), QStringList({QStringLiteral("awtx-a.bmp"), QStringLiteral("awtx-b.jpg")}));
+    EXPECT_TRUE(lastText().startsWith(QStringLiteral("Adding text watermark for 3 file(s) DONE.")));
+    const QImage a = QImage(out + QStringLiteral("/awtx-a.bmp")).convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(maxChannel(a), 128);
+    EXPECT_EQ(maxChannel(a, QRect(0, 0, 20, 100)), 0);
+    EXPECT_EQ(maxChannel(a, QRect(0, 0, 300, 20)), 0);
+}
+
+TEST_F(Cli, TextTurnsThePixelsIntoTheTextToolsTwips)
+{
+    testsupport::writeSolid(src + QStringLiteral("/a.bmp"), 200, 100, Qt::black);
+    const int status = run(app::cliText,
+                           {QStringLiteral("--file"), src + QStringLiteral("/a.bmp"), QStringLiteral("--target"),
+                            out, QStringLiteral("--text"), QStringLiteral("Hi"), QStringLiteral("--color"),
+                            QStringLiteral("white"), QStringLiteral("--size"), QStringLiteral("20"),
+                            QStringLiteral("--at"), QStringLiteral("30,40")});
+    EXPECT_EQ(status, app::kExitOk);
+    EXPECT_EQ(outFiles(), QStringList{QStringLiteral("adt-a.bmp")});
+    const QImage a = QImage(out + QStringLiteral("/adt-a.bmp")).convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(maxChannel(a), 255);
+    EXPECT_EQ(maxChannel(a, QRect(0, 0, 30, 100)), 0);
+    EXPECT_EQ(maxChannel(a, QRect(0, 0, 200, 40)), 0);
+}
+
+TEST_F(Cli, ExitStatusesTellFaultsFailuresAndStops)
+{
+    const QStringList base = {QStringLiteral("--dir"), src, QStringLiteral("--text"), QStringLiteral("x")};
+    EXPECT_EQ(run(app::cliWatermark, {QStringLiteral("--dir"), src, QStringLiteral("--target"), out}),
+              app::kExitInputFault);   // no --text
+    EXPECT_EQ(run(app::cliWatermark, base + QStringList{QStringLiteral("--level"), QStringLiteral("15%")}),
+              app::kExitInputFault);
+    EXPECT_EQ(run(app::cliWatermark, base), app::kExitInputFault);   // no target: the window's check
+    EXPECT_EQ(lastText(), QStringLiteral("Please specify Target Folder!"));
+    const QStringList withTarget = base + QStringList{QStringLiteral("--target"), out};
+    EXPECT_EQ(run(app::cliText, withTarget), app::kExitInputFault);   // nothing in the folder
+    EXPECT_EQ(run(app::cliWatermark, {QStringLiteral("--dir"), src + QStringLiteral("/gone"), QStringLiteral("--text"),
+                                      QStringLiteral("x"), QStringLiteral("--target"), out}),
+              app::kExitInputFault);
+    EXPECT_TRUE(outFiles().isEmpty());
+
+    testsupport::writeSolid(src + QStringLiteral("/a.jpg"), 20, 20, Qt::white);
+    testsupport::writeBytes(src + QStringLiteral("/b.jpg"), "broken");
+    testsupport::writeSolid(src + QStringLiteral("/c.jpg"), 20, 20, Qt::white);
+    EXPECT_EQ(run(app::cliWatermark, withTarget), app::kExitFailed);
+    EXPECT_TRUE(lastText().startsWith(QStringLiteral("Adding text watermark for 2 file(s) DONE.")));
+    QDir(out).removeRecursively();
+    QDir().mkpath(out);
+    EXPECT_EQ(run(app::cliText, withTarget, true), app::kExitFailed);   // --on-error stop
+    EXPECT_EQ(messages.back().buttons, platform::MsgButtons::YesNo);     // no report after it
+    EXPECT_EQ(outFiles(), QStringList{QStringLiteral("adt-a.jpg")});
+    QFile::remove(src + QStringLiteral("/b.jpg"));
+    EXPECT_EQ(run(app::cliText, withTarget), app::kExitOk);
+}

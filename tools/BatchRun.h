@@ -1,0 +1,81 @@
+#pragma once
+#include <QImage>
+#include <QSize>
+#include <QString>
+#include <QStringList>
+
+// The parts of the picture tools' batch run that need no window: naming of listing entries,
+// the invalid-file list, the fit arithmetic, the completion report, the intermediate bitmap
+// file and its conversion through FreeImage. The window side is ToolWindow.
+namespace tools {
+
+// Extension of a listing entry from its last "." (lower-cased, dot included, empty without a
+// dot) and the name without it (case unchanged).
+struct EntryName {
+    QString curext;
+    QString basename;
+};
+EntryName splitEntryName(const QString &curfile);
+bool isAcceptedExtension(const QString &curext, const QStringList &accepted);
+
+// Skipped files are listed newest first, each followed by " ; ".
+void noteInvalid(QString &invalidlist, qint16 &invalidcount, bool &invalidflag,
+                 const QString &name);
+
+// The fit of a picture into a box, in one unit for all lengths: the width is reduced first,
+// then the height of the result; comparisons are strict and a picture is never enlarged.
+struct FitResult {
+    double width = 0;
+    double height = 0;
+    bool reducedWidth = false;
+    bool reducedHeight = false;
+};
+FitResult fitInto(double w, double h, double innerW, double innerH);
+
+// The completion report, joined from its pieces in this order; `invalidlist` already holds
+// "None" when nothing was skipped.
+struct ReportTexts {
+    QString firstStart;   // "Inserting text for "
+    QString firstEnd;     // " file(s) DONE."
+    QString header;       // "Below are the invalid file format:-"
+    QString dashLine;     // dashes and two blanks
+    QString total;        // "Total invalid file(s) : "
+};
+QString completionReport(const ReportTexts &texts, int n, const QString &invalidlist,
+                         int invalidcount);
+
+// FreeImage format codes the conversion writes.
+constexpr int kFormatBitmap = 0;   // FIF_BMP
+constexpr int kFormatJpeg = 2;     // FIF_JPEG
+// JPEG for ".jpg", a bitmap for every other extension.
+int formatCodeFor(const QString &curext);
+
+// Converts a bitmap file that Pixmar wrote itself (24 bits per pixel, 40-byte header) into
+// `outputPath` in the given format. Throws platform::AppError when FreeImage cannot read the
+// bitmap or cannot write the output, so that a file that was not written is never counted.
+void convertBitmapFile(const QString &bitmapPath, const QString &outputPath, int formatCode);
+
+// The intermediate bitmap of one entry. Its name is claimed when the object is made: the
+// wanted name when no file has it, else the next free one, so that the run never replaces a
+// file it did not create. Whatever is still there when the object goes is removed, so an
+// entry that fails half way leaves nothing behind.
+class IntermediateFile {
+public:
+    // Throws platform::AppError when no name can be claimed in `folder`.
+    IntermediateFile(const QString &folder, const QString &stem, const QString &suffix);
+    ~IntermediateFile();
+    IntermediateFile(const IntermediateFile &) = delete;
+    IntermediateFile &operator=(const IntermediateFile &) = delete;
+
+    const QString &path() const { return path_; }
+    // Writes the image as a 24-bit bitmap; throws platform::AppError.
+    void write(const QImage &image);
+    // Deletes the file now; throws platform::AppError when that fails.
+    void remove();
+
+private:
+    QString path_;
+    bool owned_ = false;
+};
+
+} // namespace tools
