@@ -4,7 +4,8 @@
 set -eu
 cd "$(dirname "$0")/.."
 PACKAGES="build-essential cmake pkg-config qt6-base-dev libgl-dev libfreeimage-dev libgif-dev
-libimagequant-dev libgtest-dev fonts-liberation2 fonts-dejavu-core xvfb xauth"
+libimagequant-dev libgtest-dev qt6-image-formats-plugins fonts-liberation2 fonts-dejavu-core
+xvfb xauth"
 missing=""
 for p in $PACKAGES; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
