@@ -53,13 +53,16 @@ TEST_F(Addtext, ExtensionsAreComparedLowerCasedAndOutputsKeepTheSourceFormat)
 {
     testsupport::writeSolid(in(QStringLiteral("Photo.JPG")), 30, 20, Qt::red);
     testsupport::writeSolid(in(QStringLiteral("c.png")), 30, 20, Qt::blue);
+    testsupport::writeSolid(in(QStringLiteral("d.tif")), 30, 20, Qt::green);
     testsupport::writeSolid(in(QStringLiteral("a.jpeg")), 30, 20, Qt::blue);
     testsupport::writeBytes(in(QStringLiteral("noext")), "x");
     bulk(w, src, out);
     loadAndSave();
-    EXPECT_TRUE(lastText().startsWith(QStringLiteral("Inserting text for 4 file(s) DONE.")));
+    EXPECT_TRUE(lastText().startsWith(QStringLiteral("Inserting text for 5 file(s) DONE.")));
     EXPECT_TRUE(lastText().contains(QStringLiteral("\r\nnoext ; a.jpeg ; \r\n")));   // newest first
-    EXPECT_EQ(outFiles(), QStringList({QStringLiteral("adt-c.png"), QStringLiteral("adt-Photo.jpg")}));
+    EXPECT_EQ(outFiles(), QStringList({QStringLiteral("adt-c.png"), QStringLiteral("adt-d.tif"),
+                                       QStringLiteral("adt-Photo.jpg")}));
+    EXPECT_EQ(format(at(QStringLiteral("adt-d.tif"))), QStringLiteral("bmp"));
     EXPECT_EQ(format(at(QStringLiteral("adt-Photo.jpg"))), QStringLiteral("jpeg"));
     EXPECT_EQ(format(at(QStringLiteral("adt-c.png"))), QStringLiteral("bmp"));
 }
