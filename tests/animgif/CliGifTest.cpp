@@ -1,49 +1,16 @@
 // The gif command: the window driven from the arguments, its boxes printed.
 #include "GifTestSupport.h"
 #include "app/Cli.h"
+#include "support/TestSupport.h"
 
 #include <QDir>
 #include <QTemporaryDir>
-#include <QTemporaryFile>
 #include <cstdio>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 namespace {
 
-// Sends a standard stream into a file for the lifetime of the object.
-class Captured {
-public:
-    explicit Captured(FILE *stream) : stream_(stream), fd_(fileno(stream))
-    {
-        file_.open();
-        std::fflush(stream_);
-        saved_ = ::dup(fd_);
-        ::dup2(file_.handle(), fd_);
-    }
-    ~Captured() { restore(); }
-    QString text()
-    {
-        restore();
-        file_.seek(0);
-        return QString::fromUtf8(file_.readAll());
-    }
-
-private:
-    void restore()
-    {
-        if (saved_ < 0)
-            return;
-        std::fflush(stream_);
-        ::dup2(saved_, fd_);
-        ::close(saved_);
-        saved_ = -1;
-    }
-    FILE *stream_;
-    int fd_;
-    int saved_ = -1;
-    QTemporaryFile file_;
-};
+using testsupport::Captured;
 
 QString makeFolder(const QTemporaryDir &tmp, const QString &name, std::initializer_list<QColor> colours)
 {

@@ -1,50 +1,13 @@
 #include "app/Cli.h"
 #include "rename/FolderSnapshot.h"
+#include "support/TestSupport.h"
 
 #include <QDir>
 #include <QTemporaryDir>
-#include <QTemporaryFile>
 #include <cstdio>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-namespace {
-
-// Sends a standard stream into a file for the lifetime of the object.
-class Captured {
-public:
-    explicit Captured(FILE *stream) : stream_(stream), fd_(fileno(stream))
-    {
-        file_.open();
-        std::fflush(stream_);
-        saved_ = ::dup(fd_);
-        ::dup2(file_.handle(), fd_);
-    }
-    ~Captured() { restore(); }
-    QString text()
-    {
-        restore();
-        file_.seek(0);
-        return QString::fromUtf8(file_.readAll());
-    }
-
-private:
-    void restore()
-    {
-        if (saved_ < 0)
-            return;
-        std::fflush(stream_);
-        ::dup2(saved_, fd_);
-        ::close(saved_);
-        saved_ = -1;
-    }
-    FILE *stream_;
-    int fd_;
-    int saved_ = -1;
-    QTemporaryFile file_;
-};
-
-} // namespace
+using testsupport::Captured;
 
 TEST(RenameCommand, RenamesPrintingEachNewPathThenTheReport)
 {

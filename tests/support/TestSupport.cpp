@@ -1,6 +1,7 @@
 #include "support/TestSupport.h"
 
 #include <QFile>
+#include <unistd.h>
 
 namespace testsupport {
 
@@ -30,6 +31,31 @@ QByteArray readBytes(const QString &path)
 {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+Captured::Captured(FILE *stream) : stream_(stream), fd_(fileno(stream))
+{
+    file_.open();
+    std::fflush(stream_);
+    saved_ = ::dup(fd_);
+    ::dup2(file_.handle(), fd_);
+}
+
+QString Captured::text()
+{
+    restore();
+    file_.seek(0);
+    return QString::fromUtf8(file_.readAll());
+}
+
+void Captured::restore()
+{
+    if (saved_ < 0)
+        return;
+    std::fflush(stream_);
+    ::dup2(saved_, fd_);
+    ::close(saved_);
+    saved_ = -1;
 }
 
 } // namespace testsupport

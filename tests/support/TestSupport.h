@@ -5,6 +5,8 @@
 #include <QImage>
 #include <QString>
 #include <QTemporaryDir>
+#include <QTemporaryFile>
+#include <cstdio>
 
 namespace testsupport {
 
@@ -26,5 +28,23 @@ QImage gradientImage(int w, int h);
 // Writes raw bytes (for broken files).
 bool writeBytes(const QString &path, const QByteArray &bytes);
 QByteArray readBytes(const QString &path);
+
+// Sends a standard stream (stdout, stderr) into a file for the lifetime of the object, so
+// that a command run in-process can be read back.
+class Captured {
+public:
+    explicit Captured(FILE *stream);
+    ~Captured() { restore(); }
+    Captured(const Captured &) = delete;
+    Captured &operator=(const Captured &) = delete;
+    QString text();
+
+private:
+    void restore();
+    FILE *stream_;
+    int fd_;
+    int saved_ = -1;
+    QTemporaryFile file_;
+};
 
 } // namespace testsupport
