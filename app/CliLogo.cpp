@@ -14,20 +14,13 @@ int cliLogo(CliSession &s, const QStringList &args)
     QString logo, level;
     for (int i = 0; i < args.size(); ++i) {
         bool ok = true;
-        if (takePictureToolOption(args, i, picture, s, ok)) {
+        if (takePictureToolOption(args, i, picture, s, ok) ||
+            takeLevelOption(args, i, frm_WaterLogo::kLevels, level, s, ok)) {
             if (!ok)
                 return kExitInputFault;
         } else if (args[i] == QLatin1String("--logo")) {
             if (!takeValue(args, i, logo, s))
                 return kExitInputFault;
-        } else if (args[i] == QLatin1String("--level")) {
-            if (!takeValue(args, i, level, s))
-                return kExitInputFault;
-            if (!level.endsWith(QLatin1Char('%')))
-                level += QLatin1Char('%');
-            if (!frm_WaterLogo::kLevels.contains(level))
-                return s.badArguments(QStringLiteral("--level takes one of %1")
-                                          .arg(frm_WaterLogo::kLevels.join(QLatin1String(", "))));
         } else {
             return s.badArguments(QStringLiteral("unknown option %1 for logo").arg(args[i]));
         }

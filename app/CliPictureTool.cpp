@@ -95,4 +95,21 @@ int runPictureTool(CliSession &session, tools::ToolWindow &window, const Picture
     return session.exitStatus(window.lastRun() == tools::ToolWindow::RunOutcome::Reported);
 }
 
+bool takeLevelOption(const QStringList &args, int &i, const QStringList &levels, QString &out,
+                     CliSession &session, bool &ok)
+{
+    if (args[i] != QLatin1String("--level"))
+        return false;
+    ok = takeValue(args, i, out, session);
+    if (!ok)
+        return true;
+    if (!out.endsWith(QLatin1Char('%')))
+        out += QLatin1Char('%');
+    if (!levels.contains(out)) {
+        session.badArguments(QStringLiteral("--level takes one of %1").arg(levels.join(QLatin1String(", "))));
+        ok = false;
+    }
+    return true;
+}
+
 } // namespace app

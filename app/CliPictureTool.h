@@ -20,6 +20,11 @@ struct FontArgs {
 // Parses a font option at args[i]; returns true when it consumed one (ok false on a bad value).
 bool takeFontOption(const QStringList &args, int &i, FontArgs &out, CliSession &session, bool &ok);
 
+// --level N% (the "%" may be left out), one of `levels`. Returns true when it consumed the
+// option (ok false on a missing or unknown level, after reporting).
+bool takeLevelOption(const QStringList &args, int &i, const QStringList &levels, QString &out,
+                     CliSession &session, bool &ok);
+
 // The steps a user takes in a picture tool window, on the command line: Single (--file) or
 // Bulk (--dir) with the file or folder, the target, the tool's own options (`setOptions`),
 // Load Picture (`load`), the click (--at), then the run (`save`). An input fault shown by

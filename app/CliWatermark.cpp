@@ -14,21 +14,14 @@ int cliWatermark(CliSession &s, const QStringList &args)
     bool hasText = false;
     for (int i = 0; i < args.size(); ++i) {
         bool ok = true;
-        if (takePictureToolOption(args, i, picture, s, ok) || takeFontOption(args, i, font, s, ok)) {
+        if (takePictureToolOption(args, i, picture, s, ok) || takeFontOption(args, i, font, s, ok) ||
+            takeLevelOption(args, i, frm_Watertext::kLevels, level, s, ok)) {
             if (!ok)
                 return kExitInputFault;
         } else if (args[i] == QLatin1String("--text")) {
             if (!takeValue(args, i, text, s))
                 return kExitInputFault;
             hasText = true;
-        } else if (args[i] == QLatin1String("--level")) {
-            if (!takeValue(args, i, level, s))
-                return kExitInputFault;
-            if (!level.endsWith(QLatin1Char('%')))
-                level += QLatin1Char('%');
-            if (!frm_Watertext::kLevels.contains(level))
-                return s.badArguments(QStringLiteral("--level takes one of %1")
-                                          .arg(frm_Watertext::kLevels.join(QLatin1String(", "))));
         } else {
             return s.badArguments(QStringLiteral("unknown option %1 for watermark").arg(args[i]));
         }
