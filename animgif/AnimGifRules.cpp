@@ -43,15 +43,9 @@ qint32 listedDelay(const QString &text)
 
 bool exceedsDelayLimit(const QString &text) { return leadingNumber(text) > kDelayLimit; }
 
-QString lowerExtension(const QString &fileName)
-{
-    const qsizetype dot = fileName.lastIndexOf(u'.');
-    return dot < 0 ? QString() : fileName.mid(dot).toLower();
-}
-
 bool isListedPicture(const QString &fileName)
 {
-    const QString ext = lowerExtension(fileName);
+    const QString ext = platform::lowerExtension(fileName);
     return ext == QLatin1String(".bmp") || ext == QLatin1String(".jpg");
 }
 

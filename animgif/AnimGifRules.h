@@ -24,8 +24,6 @@ qint32 listedDelay(const QString &text);
 // True when the box holds a number above the limit.
 bool exceedsDelayLimit(const QString &text);
 
-// The extension from the last "." on, lower-cased; empty without a dot.
-QString lowerExtension(const QString &fileName);
 // Only ".bmp" and ".jpg" pictures are listed (".JPG" too; ".jpeg" not).
 bool isListedPicture(const QString &fileName);
 // A folder and a name joined with one separator.

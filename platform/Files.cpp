@@ -93,6 +93,12 @@ QString withSeparator(const QString &folder)
     return folder + QLatin1Char('/');
 }
 
+QString lowerExtension(const QString &fileName)
+{
+    const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
+    return dot < 0 ? QString() : fileName.mid(dot).toLower();
+}
+
 QString fileNamePart(const QString &path)
 {
     int i = path.lastIndexOf(QLatin1Char('/'));

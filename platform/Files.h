@@ -33,6 +33,10 @@ bool isPlainFile(const QString &path);
 
 // `folder` followed by the separator, unless it already ends in one.
 QString withSeparator(const QString &folder);
+// The extension of a file name: from its last "." to the end, lower-cased, dot included;
+// empty when the name has no ".". Pictures are accepted or refused by it.
+QString lowerExtension(const QString &fileName);
+
 // Name part and folder part (folder keeps its trailing separator).
 QString fileNamePart(const QString &path);
 QString folderPart(const QString &path);

@@ -61,10 +61,8 @@ using FreeImageBitmap = std::unique_ptr<FIBITMAP, FreeImageUnload>;
 
 EntryName splitEntryName(const QString &curfile)
 {
-    const int dot = curfile.lastIndexOf(QLatin1Char('.'));
-    if (dot < 0)
-        return {QString(), curfile};
-    return {curfile.mid(dot).toLower(), curfile.left(dot)};
+    const QString curext = platform::lowerExtension(curfile);
+    return {curext, curfile.left(curfile.size() - curext.size())};
 }
 
 bool isAcceptedExtension(const QString &curext, const QStringList &accepted)
