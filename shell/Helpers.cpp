@@ -36,8 +36,10 @@ protected:
             return false;
         auto *k = static_cast<QKeyEvent *>(e);
         const QString text = k->text();
-        if (text.isEmpty())
-            return false;   // navigation and editing keys carry no character
+        // Navigation and editing keys carry no character. Delete is one of them, though X11
+        // and Wayland give it the text DEL (127): it edits the box and is no typed character.
+        if (text.isEmpty() || k->key() == Qt::Key_Delete)
+            return false;
         int code = text.at(0).unicode();
         filter_(code);
         return code == 0;

@@ -4,6 +4,8 @@
 #include "support/TestSupport.h"
 
 #include <QDir>
+#include <QApplication>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -34,6 +36,18 @@ TEST(KeyFilters, TypedKeysAreFilteredInTheBox)
     EXPECT_EQ(edit.text(), "123");
     QTest::keyClick(&edit, Qt::Key_Backspace);
     EXPECT_EQ(edit.text(), "12");
+
+    // The desktop gives Delete the text DEL (127); it still deletes in both boxes.
+    QLineEdit name;
+    shell::installKeyFilter(&name, shell::KeyNameCharsOnly);
+    name.setText("Ab");
+    for (QLineEdit *box : {&edit, &name}) {
+        box->home(false);
+        QKeyEvent del(QEvent::KeyPress, Qt::Key_Delete, Qt::NoModifier, QString(QChar(0x7F)));
+        QApplication::sendEvent(box, &del);
+    }
+    EXPECT_EQ(edit.text(), "2");
+    EXPECT_EQ(name.text(), "b");
 }
 
 TEST(PointerReadout, ReservesASignPosition)
