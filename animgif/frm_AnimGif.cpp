@@ -119,8 +119,15 @@ frm_AnimGif::frm_AnimGif(QWidget *parent)
     connect(cmdCreate, &QPushButton::clicked, this, [this] { cmdCreate_Click(); });
     connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
     connect(txtdelay, &QLineEdit::textChanged, this, [this] { txtdelay_Change(); });
+    // A click previews its entry, also the entry that is already current when the preview
+    // has since shown another picture (a folder listed after it); moving through the list
+    // with the keys previews too.
     connect(lstFiles, &QListWidget::currentRowChanged, this, [this](int row) {
         if (row >= 0)
+            lstFiles_Click();
+    });
+    connect(lstFiles, &QListWidget::itemClicked, this, [this](QListWidgetItem *item) {
+        if (lstFiles->row(item) != previewEntry_)
             lstFiles_Click();
     });
 }
@@ -183,6 +190,7 @@ void frm_AnimGif::setListVisible(bool visible)
 void frm_AnimGif::setPreview(const platform::Picture &picture)
 {
     preview_ = picture;
+    previewEntry_ = -1;
     if (picture.isNull())
         Image1->clear();
     else
@@ -295,6 +303,7 @@ void frm_AnimGif::lstFiles_Click()
         return;
     try {
         setPreview(platform::loadPicture(entry->text(), [this](QSize) { return Image1->size(); }));
+        previewEntry_ = lstFiles->row(entry);
     } catch (const platform::AppError &e) {
         // The picture went away or broke since it was listed: the preview shows nothing and
         // the list stays as it is.

@@ -64,4 +64,6 @@ private:
 
     std::unique_ptr<cGDIP> gdip_;
     platform::Picture preview_;
+    // The entry the preview shows; -1 when it shows a picture being listed, or nothing.
+    int previewEntry_ = -1;
 };

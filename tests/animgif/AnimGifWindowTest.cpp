@@ -274,6 +274,27 @@ TEST_F(AnimGifWindow, ClickingAnEntryPreviewsItAndAMissingOneKeepsTheList)
     EXPECT_TRUE(w.isVisible());
 }
 
+TEST_F(AnimGifWindow, ClickingAnEntryAgainAfterAnotherListingPreviewsItAgain)
+{
+    const QString one = folder("one"), two = folder("two");
+    picture(one, "a.bmp", Qt::red);
+    picture(two, "b.bmp", Qt::blue);
+    listFolder(one, "10");
+    auto click = [this](int row) {
+        const QRect r = w.lstFiles->visualItemRect(w.lstFiles->item(row));
+        QTest::mouseClick(w.lstFiles->viewport(), Qt::LeftButton, {}, r.center());
+    };
+    click(0);
+    EXPECT_EQ(w.previewPicture().image().pixel(1, 1), qRgb(255, 0, 0));
+    listFolder(two, "10");   // the preview shows the picture listed last
+    EXPECT_EQ(w.previewPicture().image().pixel(1, 1), qRgb(0, 0, 255));
+    click(0);
+    EXPECT_EQ(w.previewPicture().image().pixel(1, 1), qRgb(255, 0, 0));
+    click(1);
+    EXPECT_EQ(w.previewPicture().image().pixel(1, 1), qRgb(0, 0, 255));
+    EXPECT_TRUE(tk.messages.empty());
+}
+
 TEST_F(AnimGifWindow, ClearEmptiesTheListAndResetsTheBoxes)
 {
     const QString dir = folder("c");
