@@ -18,7 +18,54 @@ void writeOut(FILE *stream, QString text)
     std::fflush(stream);
 }
 
+// The options that take the next argument as their value, of every command.
+const QStringList &valueOptions()
+{
+    static const QStringList options = {
+        QStringLiteral("--lang"),   QStringLiteral("--on-error"), QStringLiteral("--screenshot"),
+        QStringLiteral("--window"), QStringLiteral("--file"),     QStringLiteral("--dir"),
+        QStringLiteral("--target"), QStringLiteral("--text"),     QStringLiteral("--font"),
+        QStringLiteral("--size"),   QStringLiteral("--color"),    QStringLiteral("--at"),
+        QStringLiteral("--logo"),   QStringLiteral("--level"),    QStringLiteral("--delay"),
+        QStringLiteral("--prefix")};
+    return options;
+}
+
 } // namespace
+
+bool hasOption(const QStringList &args, const QString &option)
+{
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        if (args[i] == option)
+            return true;
+        if (valueOptions().contains(args[i]))
+            ++i;   // its value, whatever it looks like
+    }
+    return false;
+}
+
+Request requestOf(const QStringList &args)
+{
+    if (args.isEmpty())
+        return Request::MainWindow;
+    if (hasOption(args, QStringLiteral("--help")) || hasOption(args, QStringLiteral("-h")))
+        return Request::Help;
+    if (hasOption(args, QStringLiteral("--version")))
+        return Request::Version;
+    if (hasOption(args, QStringLiteral("--screenshot")))
+        return Request::Screenshot;
+    return Request::Command;
+}
+
+QString versionText() { return QStringLiteral("pixmar " PIXMAR_VERSION "\n"); }
+
+bool checkLanguage(const QString &lang)
+{
+    if (lang == QLatin1String("bm") || lang == QLatin1String("eng"))
+        return true;
+    writeOut(stderr, QStringLiteral("pixmar: --lang takes bm or eng (see pixmar --help)"));
+    return false;
+}
 
 CliSession::CliSession()
 {
@@ -128,7 +175,8 @@ QString usageText()
         "  pixmar                                  open the main window\n"
         "  pixmar --screenshot FILE [--window NAME] [--lang bm|eng]\n"
         "                                          render a window offscreen to a PNG file\n"
-        "  pixmar [--lang bm|eng] [--on-error stop] TOOL ARGS...\n"
+        "  pixmar --help | --version\n"
+        "  pixmar [--lang bm|eng] [--on-error stop|continue] TOOL ARGS...\n"
         "\n"
         "Tools:\n"
         "  text      (--file F | --dir D) --target T --text TEXT [--font NAME] [--size PT]\n"
@@ -143,12 +191,14 @@ QString usageText()
         "--at X,Y is the click on the preview, in pixels from the fitted picture's top-left\n"
         "corner; without it there is no click. --color is one of black, blue, red, yellow,\n"
         "green, magenta, cyan, white. gif lists each DIR with the delay given before it (in\n"
-        "hundredths of a second) and writes Pixmar-anim.gif into the last DIR.\n"
+        "hundredths of a second, 0 to 60000; 0 counts as 1) and writes Pixmar-anim.gif into\n"
+        "the last DIR. rename prints each new path as it is renamed.\n"
         "\n"
         "Each command takes the steps a user takes in the window. Information boxes are printed\n"
         "on standard output, errors and input faults on standard error; the completion report\n"
         "comes last on standard output. A \"Continue?\" question is answered Yes (skip the\n"
-        "file) unless --on-error stop is given.\n"
+        "file) unless --on-error stop is given. --lang chooses the language of the messages\n"
+        "(English when it is not given).\n"
         "\n"
         "Exit status: 0 when the run ends with its report and no file failed; 1 when a file\n"
         "failed or the run was stopped; 2 for an input fault or bad arguments.\n"
@@ -163,11 +213,14 @@ int runCommandLine(const QStringList &argsIn)
     bool stop = false;
     while (!args.isEmpty()) {
         const QString a = args.front();
-        if (a == QLatin1String("--lang") && args.size() >= 2) {
+        if (a == QLatin1String("--lang")) {
+            if (!checkLanguage(args.value(1)))
+                return kExitInputFault;
             lang = args[1];
             args.remove(0, 2);
-        } else if (a == QLatin1String("--on-error") && args.size() >= 2) {
-            if (args[1] != QLatin1String("stop") && args[1] != QLatin1String("continue")) {
+        } else if (a == QLatin1String("--on-error")) {
+            if (args.size() < 2
+                || (args[1] != QLatin1String("stop") && args[1] != QLatin1String("continue"))) {
                 CliSession s;
                 return s.badArguments(QStringLiteral("--on-error takes stop or continue"));
             }

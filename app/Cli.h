@@ -64,5 +64,16 @@ int cliRename(CliSession &s, const QStringList &args);
 // global options; returns -1 when they name no tool (the caller opens the main window).
 int runCommandLine(const QStringList &args);
 QString usageText();
+QString versionText();
+
+// What the arguments (without the program name) ask for. --help, -h, --version and
+// --screenshot count only where an option may stand, not as the value of another option
+// (a rename prefix "-h", a text "--help").
+enum class Request { MainWindow, Help, Version, Screenshot, Command };
+Request requestOf(const QStringList &args);
+// True when `option` stands in an option position of args.
+bool hasOption(const QStringList &args, const QString &option);
+// The --lang value, checked: "bm" or "eng". Returns false (after reporting) for another.
+bool checkLanguage(const QString &lang);
 
 } // namespace app

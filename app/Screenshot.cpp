@@ -25,6 +25,8 @@ int runScreenshot(const QStringList &args)
         std::fputs("pixmar: --screenshot needs a file name\n", stderr);
         return kExitInputFault;
     }
+    if (!checkLanguage(lang))
+        return kExitInputFault;
     frmUtama main;
     main.langflag = lang == QLatin1String("bm");
     main.activate();

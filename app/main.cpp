@@ -41,11 +41,16 @@ int main(int argc, char *argv[])
     QStringList raw;
     for (int i = 1; i < argc; ++i)
         raw << QString::fromLocal8Bit(argv[i]);
-    const bool headless = !raw.isEmpty();
-    if (raw.contains(QLatin1String("--help")) || raw.contains(QLatin1String("-h"))) {
+    const app::Request request = app::requestOf(raw);
+    if (request == app::Request::Help) {
         std::fputs(app::usageText().toUtf8().constData(), stdout);
         return 0;
     }
+    if (request == app::Request::Version) {
+        std::fputs(app::versionText().toUtf8().constData(), stdout);
+        return 0;
+    }
+    const bool headless = request != app::Request::MainWindow;
     // Commands and screenshots need no display.
     if (headless && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -53,9 +58,9 @@ int main(int argc, char *argv[])
     g_defaultHandler = qInstallMessageHandler(quietOffscreen);
     QApplication qapp(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Pixmar"));
-    if (raw.contains(QLatin1String("--screenshot")))
+    if (request == app::Request::Screenshot)
         return app::runScreenshot(raw);
-    if (!raw.isEmpty()) {
+    if (request == app::Request::Command) {
         const int status = app::runCommandLine(raw);
         if (status >= 0)
             return status;
