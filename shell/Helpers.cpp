@@ -3,6 +3,7 @@
 #include "platform/Files.h"
 #include "platform/Toolkit.h"
 
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QObject>
@@ -32,6 +33,10 @@ public:
 protected:
     bool eventFilter(QObject *, QEvent *e) override
     {
+        if (e->type() == QEvent::InputMethod) {
+            filterCommitted(static_cast<QInputMethodEvent *>(e));
+            return false;
+        }
         if (e->type() != QEvent::KeyPress)
             return false;
         auto *k = static_cast<QKeyEvent *>(e);
@@ -46,6 +51,22 @@ protected:
     }
 
 private:
+    // Characters composed with an input method are typed too, though they arrive as the
+    // method's committed text rather than as key presses: each goes through the filter.
+    void filterCommitted(QInputMethodEvent *e) const
+    {
+        const QString committed = e->commitString();
+        QString kept;
+        for (QChar c : committed) {
+            int code = c.unicode();
+            filter_(code);
+            if (code != 0)
+                kept += c;
+        }
+        if (kept != committed)
+            e->setCommitString(kept, e->replacementStart(), e->replacementLength());
+    }
+
     void (*filter_)(int &);
 };
 

@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QApplication>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QTest>
@@ -48,6 +49,19 @@ TEST(KeyFilters, TypedKeysAreFilteredInTheBox)
     }
     EXPECT_EQ(edit.text(), "2");
     EXPECT_EQ(name.text(), "b");
+
+    // Text composed with an input method is typed text: filtered the same way.
+    auto compose = [](QLineEdit &box, const QString &committed) {
+        QInputMethodEvent e;
+        e.setCommitString(committed);
+        QApplication::sendEvent(&box, &e);
+    };
+    edit.end(false);
+    compose(edit, QStringLiteral("\u00e95x"));
+    name.end(false);
+    compose(name, QStringLiteral("c.d/\u00e9"));
+    EXPECT_EQ(edit.text(), "25");
+    EXPECT_EQ(name.text(), "bcd");
 }
 
 TEST(PointerReadout, ReservesASignPosition)
