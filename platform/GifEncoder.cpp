@@ -164,9 +164,12 @@ GpStatus GifWriter::open(const QString &path, QSize canvas, std::optional<int> l
         return codecs::statusFromErrno(errno);
     syncFd_ = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
     int err = 0;
-    gif_ = EGifOpenFileHandle(fd, &err);   // takes the descriptor, also on failure
-    if (!gif_)
+    gif_ = EGifOpenFileHandle(fd, &err);
+    if (!gif_) {
+        // giflib takes the descriptor only once it has its memory; without it, it is ours.
+        ::close(fd);
         return OutOfMemory;
+    }
     EGifSetGifVersion(gif_, true);
     canvas_ = canvas;
     if (EGifPutScreenDesc(gif_, canvas.width(), canvas.height(), kGifColourResolution, 0, nullptr)
