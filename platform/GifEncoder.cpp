@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
+#include <new>
 #include <gif_lib.h>
 #include <libimagequant.h>
 #include <unistd.h>
@@ -223,8 +224,15 @@ void GifWriter::reduceLoop()
             failed = failure_ != Ok;
         }
         Reduced done{job.delayCs, std::nullopt};
-        if (!failed)   // after a failure the file is lost anyway: only keep the count right
-            done.frame = quantizeFrame(fitToCanvas(job.image, canvas_));
+        if (!failed) {   // after a failure the file is lost anyway: only keep the count right
+            // An exception leaving this thread would end the program: a frame too large for
+            // the memory left fails the file (OutOfMemory below) instead.
+            try {
+                done.frame = quantizeFrame(fitToCanvas(job.image, canvas_));
+            } catch (const std::bad_alloc &) {
+                done.frame.reset();
+            }
+        }
         job.image = QImage();   // the picture goes as soon as its palette version exists
         std::lock_guard lock(mutex_);
         if (!failed && !done.frame && failure_ == Ok)
