@@ -82,6 +82,8 @@ Form::Form(const QString &name, double clientWidthTwips, double clientHeightTwip
     client_ = new FormClient(this);
     client_->setObjectName(QStringLiteral("client"));
     setCentralWidget(client_);
+    // Commands stand on the menu bar itself; a desktop's global menu would hide them.
+    menuBar()->setNativeMenuBar(false);
     // The design size is the client area; the menu bar comes on top of it.
     const int w = static_cast<int>(std::lround(clientWidthTwips / platform::twipsPerPixelX()));
     const int h = static_cast<int>(std::lround(clientHeightTwips / platform::twipsPerPixelY()));

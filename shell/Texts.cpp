@@ -77,8 +77,6 @@ const Entry kCatalogue[] = {
      "Ia diedarkan TANPA SEBARANG JAMINAN.",
      "Warning: this program is free software under the GNU General Public License, version 3 or "
      "later. It comes WITHOUT ANY WARRANTY, to the extent permitted by law."},
-    {"about.ok", "OK", "OK"},
-    {"about.sysinfo", "Maklumat Sistem...", "System Info..."},
     {"about.sysinfoUnavailable", "System Information Is Unavailable At This Time",
      "System Information Is Unavailable At This Time"},
 
