@@ -7,6 +7,7 @@
 #include "shell/Texts.h"
 
 #include <QCloseEvent>
+#include <QDir>
 #include <QLabel>
 #include <QLoggingCategory>
 #include <QMenu>
@@ -339,6 +340,11 @@ FitResult ToolWindow::fitIntoSurface(platform::Surface &surface, const platform:
                                 himetricTo(picture.heightHimetric(), u, false),
                                 surface.innerWidth(), surface.innerHeight());
     surface.setOuterSize(r.width, r.height, u);
+    if (surface.innerWidthPx() == 0 || surface.innerHeightPx() == 0)
+        throw platform::AppError(platform::err::InvalidPicture, QStringLiteral("FitPicture"),
+                                 spec_.tooThinText.arg(QDir::toNativeSeparators(curdir + curfile))
+                                     .arg(picture.pixelSize().width())
+                                     .arg(picture.pixelSize().height()));
     if (place) {
         // Centred on the screen as the design places it, but kept inside the client area so
         // that a wide picture on a wide screen can still be clicked everywhere.
