@@ -137,6 +137,8 @@ QLabel *ToolWindow::addLabel(const char *objectName, double left, double top)
 {
     auto *label = new QLabel(client());
     label->setObjectName(QLatin1String(objectName));
+    // Labels show paths and names as they are, even ones that look like markup.
+    label->setTextFormat(Qt::PlainText);
     QFont f(QStringLiteral("Times New Roman"));
     f.setPointSizeF(kLabelFontSize);
     label->setFont(f);

@@ -297,3 +297,13 @@ TEST_F(Addtext, APictureFittedToLessThanAPixelIsRefusedWithItsOwnMessage)
     EXPECT_TRUE(lastText().startsWith(QStringLiteral("Inserting text for 1 file(s) DONE.")));
     EXPECT_EQ(outFiles(), QStringList{QStringLiteral("adt-c.bmp")});
 }
+
+TEST_F(Addtext, LabelsShowPathsWithMarkupAsTyped)
+{
+    // A name that looks like markup must not be rendered as such: the label shows the path.
+    const QString file = in(QStringLiteral("<b>x</b>.jpg"));
+    single(w, file, out);
+    EXPECT_EQ(w.lblfile->text(), QStringLiteral("Single File : ") + file);
+    const QFontMetrics fm(w.lblfile->font());
+    EXPECT_GE(w.lblfile->sizeHint().width(), fm.horizontalAdvance(w.lblfile->text()));
+}
