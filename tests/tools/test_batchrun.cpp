@@ -6,6 +6,12 @@
 #include "platform/Picture.h"
 #include "tools/BatchRun.h"
 
+#include <QApplication>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+
 using namespace tools;
 
 TEST(BatchRunFit, WidthFirstThenHeightStrictAndNeverEnlarged)
@@ -48,4 +54,28 @@ TEST_F(BatchRunFiles, ConversionFailuresRaiseAndWriteNothing)
         EXPECT_TRUE(e.description().contains(QStringLiteral("c.jpg")));
     }
     EXPECT_EQ(outFiles(), QStringList({QStringLiteral("ok.bmp"), QStringLiteral("text.bmp")}));
+}
+
+TEST(BatchRunMessages, AFileNameThatLooksLikeMarkupIsShownAsItIs)
+{
+    // The question about a file names it; the desktop's box must not take the name for markup
+    // (nor the line break before "Continue?" for a blank).
+    const QString text = QStringLiteral("Invalid picture: /p/<b>x</b>.jpg\r\nContinue?");
+    QSize literal, shown;
+    QTimer::singleShot(0, [&] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        auto *label = box->findChild<QLabel *>(QStringLiteral("qt_msgbox_label"));
+        ASSERT_NE(label, nullptr);
+        const QFontMetrics fm(label->font());
+        literal = QSize(fm.horizontalAdvance(text.section(QLatin1Char('\r'), 0, 0)), fm.lineSpacing() + fm.height());
+        shown = label->sizeHint();
+        box->button(QMessageBox::No)->click();
+    });
+    platform::QtToolkit desktop;
+    EXPECT_EQ(desktop.messageBox(text, QStringLiteral("Error"), platform::MsgIcon::Error,
+                                 platform::MsgButtons::YesNo),
+              platform::MsgResult::No);
+    EXPECT_GE(shown.width(), literal.width());     // the name with its "<b>" and "</b>"
+    EXPECT_GE(shown.height(), literal.height());   // and "Continue?" on a line of its own
 }
