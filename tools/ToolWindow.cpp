@@ -344,9 +344,9 @@ FitResult ToolWindow::fitIntoSurface(platform::Surface &surface, const platform:
     surface.setOuterSize(r.width, r.height, u);
     if (surface.innerWidthPx() == 0 || surface.innerHeightPx() == 0)
         throw platform::AppError(platform::err::InvalidPicture, QStringLiteral("FitPicture"),
-                                 spec_.tooThinText.arg(QDir::toNativeSeparators(curdir + curfile))
-                                     .arg(picture.pixelSize().width())
-                                     .arg(picture.pixelSize().height()));
+                                 spec_.tooThinText.arg(QDir::toNativeSeparators(curdir + curfile),
+                                                       QString::number(picture.pixelSize().width()),
+                                                       QString::number(picture.pixelSize().height())));
     if (place) {
         // Centred on the screen as the design places it, but kept inside the client area so
         // that a wide picture on a wide screen can still be clicked everywhere.
