@@ -79,3 +79,15 @@ TEST(BatchRunMessages, AFileNameThatLooksLikeMarkupIsShownAsItIs)
     EXPECT_GE(shown.width(), literal.width());     // the name with its "<b>" and "</b>"
     EXPECT_GE(shown.height(), literal.height());   // and "Continue?" on a line of its own
 }
+
+TEST_F(BatchRunFiles, TheIntermediateFileTakesTheNextFreeNameEvenForNamesWithPercentSigns)
+{
+    testsupport::writeBytes(at(QStringLiteral("adtx-100%1.bmp")), "the user's own file");
+    {
+        IntermediateFile f(out, QStringLiteral("adtx-100%1"), QStringLiteral(".bmp"));
+        EXPECT_EQ(f.path(), at(QStringLiteral("adtx-100%1~1.bmp")));
+        f.write(testsupport::gradientImage(4, 4));
+    }
+    EXPECT_EQ(testsupport::readBytes(at(QStringLiteral("adtx-100%1.bmp"))), QByteArray("the user's own file"));
+    EXPECT_EQ(outFiles(), QStringList{QStringLiteral("adtx-100%1.bmp")});   // its own one is gone
+}
