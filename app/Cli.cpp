@@ -3,11 +3,18 @@
 #include "shell/Texts.h"
 
 #include <QFileInfo>
+#include <cmath>
 #include <cstdio>
 #include <unistd.h>
 
 namespace app {
 namespace {
+
+// --at is a point on a preview: far beyond any picture (or not a number at all) it is a
+// typing error, and the windows keep their positions as whole numbers.
+constexpr double kMaxClickPixels = 1e6;
+
+bool isClickCoordinate(double v) { return std::isfinite(v) && std::abs(v) <= kMaxClickPixels; }
 
 void writeOut(FILE *stream, QString text)
 {
@@ -156,7 +163,7 @@ bool takePictureToolOption(const QStringList &args, int &i, PictureToolArgs &out
                 out.atX = xy[0].trimmed().toDouble(&okX);
                 out.atY = xy[1].trimmed().toDouble(&okY);
             }
-            if (!okX || !okY) {
+            if (!okX || !okY || !isClickCoordinate(out.atX) || !isClickCoordinate(out.atY)) {
                 session.badArguments(QStringLiteral("--at takes X,Y in pixels"));
                 ok = false;
             }

@@ -140,7 +140,7 @@ QString freeFileName(const QString &folder, const QString &stem, const QString &
     const QString base = withSeparator(folder);
     QString candidate = stem + suffix;
     for (int i = 1; QFileInfo::exists(base + candidate) || QFileInfo(base + candidate).isSymLink(); ++i)
-        candidate = QStringLiteral("%1~%2%3").arg(stem).arg(i).arg(suffix);
+        candidate = QStringLiteral("%1~%2%3").arg(stem, QString::number(i), suffix);
     return candidate;
 }
 

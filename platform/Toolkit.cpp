@@ -65,6 +65,8 @@ MsgResult QtToolkit::messageBox(const QString &text, const QString &title, MsgIc
 {
     QMessageBox box(QApplication::activeWindow());
     box.setWindowTitle(title);
+    // Messages carry file names, which may look like markup: shown as they are.
+    box.setTextFormat(Qt::PlainText);
     box.setText(lineBreaks(text));
     switch (icon) {
     case MsgIcon::Information: box.setIcon(QMessageBox::Information); break;

@@ -7,6 +7,7 @@
 #include "shell/Texts.h"
 
 #include <QCloseEvent>
+#include <QDir>
 #include <QLabel>
 #include <QLoggingCategory>
 #include <QMenu>
@@ -136,6 +137,8 @@ QLabel *ToolWindow::addLabel(const char *objectName, double left, double top)
 {
     auto *label = new QLabel(client());
     label->setObjectName(QLatin1String(objectName));
+    // Labels show paths and names as they are, even ones that look like markup.
+    label->setTextFormat(Qt::PlainText);
     QFont f(QStringLiteral("Times New Roman"));
     f.setPointSizeF(kLabelFontSize);
     label->setFont(f);
@@ -339,6 +342,11 @@ FitResult ToolWindow::fitIntoSurface(platform::Surface &surface, const platform:
                                 himetricTo(picture.heightHimetric(), u, false),
                                 surface.innerWidth(), surface.innerHeight());
     surface.setOuterSize(r.width, r.height, u);
+    if (surface.innerWidthPx() == 0 || surface.innerHeightPx() == 0)
+        throw platform::AppError(platform::err::InvalidPicture, QStringLiteral("FitPicture"),
+                                 spec_.tooThinText.arg(QDir::toNativeSeparators(curdir + curfile),
+                                                       QString::number(picture.pixelSize().width()),
+                                                       QString::number(picture.pixelSize().height())));
     if (place) {
         // Centred on the screen as the design places it, but kept inside the client area so
         // that a wide picture on a wide screen can still be clicked everywhere.

@@ -59,6 +59,9 @@ struct ToolSpec {
     const char *reportDoneKey = "common.report.done";   // end of the report's first line
     QString openFilter = QStringLiteral(
         "All Image Files (*.jpg; *.bmp)| *.jpg; *.bmp|JPEG (*.jpg)|*.jpg|Bitmap (*.bmp)|*.bmp");
+    // Description of the error for a picture the fit leaves less than a pixel across (%1 the
+    // file, %2 × %3 its size in pixels).
+    QString tooThinText = QStringLiteral("The picture is too thin to be shown: %1 (%2 x %3 pixels)");
 };
 
 // The window pattern and the batch run shared by the picture tools. A tool derives from it,
@@ -165,7 +168,9 @@ protected:
     void loadEntryPicture(const platform::Surface &surface);
     // The fit into the preview: clears `surface`, sizes it to the fitted picture (outer size),
     // paints the picture into it and makes that its persistent picture. `place` moves its
-    // left edge (the preview); the other surfaces stay where they are.
+    // left edge (the preview); the other surfaces stay where they are. Throws
+    // platform::AppError (ToolSpec::tooThinText) when the fitted picture is less than a pixel
+    // across: there would be nothing to draw on or to save.
     FitResult fitIntoSurface(platform::Surface &surface, const platform::Picture &picture,
                              bool place = true);
     // Writes the intermediate bitmap of the current entry (tmppath) under a free name.

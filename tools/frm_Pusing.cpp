@@ -1,12 +1,10 @@
 #include "tools/frm_Pusing.h"
 
-#include "platform/Errors.h"
 #include "platform/SurfaceView.h"
 #include "platform/Toolkit.h"
 #include "shell/Texts.h"
 #include "tools/DDBHelper.h"
 
-#include <QDir>
 #include <QLabel>
 #include <QLoggingCategory>
 #include <QMenu>
@@ -35,6 +33,7 @@ tools::ToolSpec pusingSpec()
     s.singleLabelKey = "pusing.label.single";
     s.targetLabelKey = "pusing.label.target";
     s.reportDoneKey = "pusing.report.done";
+    s.tooThinText = QStringLiteral("The picture is too thin to be turned: %1 (%2 x %3 pixels)");
     return s;
 }
 
@@ -183,15 +182,6 @@ void frm_Pusing::fitForTurn(platform::Surface &surface)
     FitPicture(surface, picsrc);
     surface.refresh();
     surface.setAutoRedraw(false);
-    // A very long, thin picture fits into less than one pixel across: nothing would be left
-    // to turn or to save.
-    if (surface.innerWidthPx() == 0 || surface.innerHeightPx() == 0)
-        throw platform::AppError(
-            platform::err::InvalidPicture, QStringLiteral("FitPicture"),
-            QStringLiteral("The picture is too thin to be turned: %1 (%2 x %3 pixels)")
-                .arg(QDir::toNativeSeparators(curdir + curfile))
-                .arg(picsrc.pixelSize().width())
-                .arg(picsrc.pixelSize().height()));
 }
 
 void frm_Pusing::prepareLoadSurfaces()

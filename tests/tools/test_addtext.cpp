@@ -276,3 +276,34 @@ TEST_F(Addtext, MalayCaptionsLabelsAndReadout)
                               QStringLiteral("  \r\n") + QString(35, QLatin1Char(' ')) + QStringLiteral("\r\nNone\r\n") +
                               QString(35, QLatin1Char(' ')) + QStringLiteral("\r\nJumlah fail tidak sah : 0"));
 }
+
+TEST_F(Addtext, APictureFittedToLessThanAPixelIsRefusedWithItsOwnMessage)
+{
+    // 3000 × 1 fits 1328 pixels wide and less than half a pixel high; 1 × 3000 the other way.
+    testsupport::writeSolid(in(QStringLiteral("a-wide%2.bmp")), 3000, 1, Qt::white);   // "%2" is no placeholder
+    testsupport::writeSolid(in(QStringLiteral("b-tall.bmp")), 1, 3000, Qt::white);
+    testsupport::writeSolid(in(QStringLiteral("c.bmp")), 20, 20, Qt::white);
+    bulk(w, src, out);
+    w.mnu_load_Click();
+    ASSERT_EQ(tk.messages.size(), 1u);
+    EXPECT_EQ(lastTitle(), QStringLiteral("Error"));
+    EXPECT_EQ(lastText(), QStringLiteral("The picture is too thin to be shown: ") + in(QStringLiteral("a-wide%2.bmp")) +
+                              QStringLiteral(" (3000 x 1 pixels)"));
+    w.mnu_sav_Click();
+    const QStringList asked = questions();
+    ASSERT_EQ(asked.size(), 2);
+    EXPECT_TRUE(asked[0].startsWith(QStringLiteral("The picture is too thin to be shown: ") + in(QStringLiteral("a-wide%2.bmp"))));
+    EXPECT_TRUE(asked[1].startsWith(QStringLiteral("The picture is too thin to be shown: ") + in(QStringLiteral("b-tall.bmp"))));
+    EXPECT_TRUE(lastText().startsWith(QStringLiteral("Inserting text for 1 file(s) DONE.")));
+    EXPECT_EQ(outFiles(), QStringList{QStringLiteral("adt-c.bmp")});
+}
+
+TEST_F(Addtext, LabelsShowPathsWithMarkupAsTyped)
+{
+    // A name that looks like markup must not be rendered as such: the label shows the path.
+    const QString file = in(QStringLiteral("<b>x</b>.jpg"));
+    single(w, file, out);
+    EXPECT_EQ(w.lblfile->text(), QStringLiteral("Single File : ") + file);
+    const QFontMetrics fm(w.lblfile->font());
+    EXPECT_GE(w.lblfile->sizeHint().width(), fm.horizontalAdvance(w.lblfile->text()));
+}

@@ -6,6 +6,12 @@
 #include "platform/Picture.h"
 #include "tools/BatchRun.h"
 
+#include <QApplication>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+
 using namespace tools;
 
 TEST(BatchRunFit, WidthFirstThenHeightStrictAndNeverEnlarged)
@@ -48,4 +54,40 @@ TEST_F(BatchRunFiles, ConversionFailuresRaiseAndWriteNothing)
         EXPECT_TRUE(e.description().contains(QStringLiteral("c.jpg")));
     }
     EXPECT_EQ(outFiles(), QStringList({QStringLiteral("ok.bmp"), QStringLiteral("text.bmp")}));
+}
+
+TEST(BatchRunMessages, AFileNameThatLooksLikeMarkupIsShownAsItIs)
+{
+    // The question about a file names it; the desktop's box must not take the name for markup
+    // (nor the line break before "Continue?" for a blank).
+    const QString text = QStringLiteral("Invalid picture: /p/<b>x</b>.jpg\r\nContinue?");
+    QSize literal, shown;
+    QTimer::singleShot(0, [&] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        auto *label = box->findChild<QLabel *>(QStringLiteral("qt_msgbox_label"));
+        ASSERT_NE(label, nullptr);
+        const QFontMetrics fm(label->font());
+        literal = QSize(fm.horizontalAdvance(text.section(QLatin1Char('\r'), 0, 0)), fm.lineSpacing() + fm.height());
+        shown = label->sizeHint();
+        box->button(QMessageBox::No)->click();
+    });
+    platform::QtToolkit desktop;
+    EXPECT_EQ(desktop.messageBox(text, QStringLiteral("Error"), platform::MsgIcon::Error,
+                                 platform::MsgButtons::YesNo),
+              platform::MsgResult::No);
+    EXPECT_GE(shown.width(), literal.width());     // the name with its "<b>" and "</b>"
+    EXPECT_GE(shown.height(), literal.height());   // and "Continue?" on a line of its own
+}
+
+TEST_F(BatchRunFiles, TheIntermediateFileTakesTheNextFreeNameEvenForNamesWithPercentSigns)
+{
+    testsupport::writeBytes(at(QStringLiteral("adtx-100%1.bmp")), "the user's own file");
+    {
+        IntermediateFile f(out, QStringLiteral("adtx-100%1"), QStringLiteral(".bmp"));
+        EXPECT_EQ(f.path(), at(QStringLiteral("adtx-100%1~1.bmp")));
+        f.write(testsupport::gradientImage(4, 4));
+    }
+    EXPECT_EQ(testsupport::readBytes(at(QStringLiteral("adtx-100%1.bmp"))), QByteArray("the user's own file"));
+    EXPECT_EQ(outFiles(), QStringList{QStringLiteral("adtx-100%1.bmp")});   // its own one is gone
 }

@@ -100,5 +100,11 @@ TEST_F(Cli, ExitStatusesTellFaultsFailuresAndStops)
     EXPECT_EQ(messages.back().buttons, platform::MsgButtons::YesNo);     // no report after it
     EXPECT_EQ(outFiles(), QStringList{QStringLiteral("adt-a.jpg")});
     QFile::remove(src + QStringLiteral("/b.jpg"));
-    EXPECT_EQ(run(app::cliText, withTarget), app::kExitOk);
+    for (const char *at : {"nan,1", "1,inf", "1e300,0", "1,2,3", "x,1"}) {   // no point on a picture
+        EXPECT_EQ(run(app::cliText, withTarget + QStringList{QStringLiteral("--at"), QLatin1String(at)}),
+                  app::kExitInputFault) << at;
+        EXPECT_TRUE(messages.empty()) << at;   // refused before the window is driven
+    }
+    EXPECT_EQ(run(app::cliText, withTarget + QStringList{QStringLiteral("--at"), QStringLiteral("-3,2.5")}),
+              app::kExitOk);
 }

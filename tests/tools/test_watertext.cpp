@@ -148,6 +148,7 @@ TEST_F(Watertext, FailuresAreAskedAboutAndNothingOfTheUsersIsReplaced)
     testsupport::writeSolid(in(QStringLiteral("a.jpg")), 40, 30, Qt::gray);
     testsupport::writeSolid(in(QStringLiteral("b.bmp")), 40, 30, Qt::gray);
     const QStringList broken = tooltest::writeBrokenPictures(src);
+    testsupport::writeSolid(in(QStringLiteral("thin.bmp")), 3000, 1, Qt::gray);   // fits to 0 pixels
     testsupport::writeBytes(at(QStringLiteral("adwt-a.jpg")), "the user's own file");
     QDir(out).mkdir(QStringLiteral("awtx-b.bmp"));   // the output cannot be written
     bulk(w, src, out);
@@ -158,8 +159,9 @@ TEST_F(Watertext, FailuresAreAskedAboutAndNothingOfTheUsersIsReplaced)
     w.mnu_sav_Click();
     EXPECT_FALSE(exitEnabled);
     const QStringList asked = questions();
-    EXPECT_EQ(asked.size(), broken.size() + 1);
+    EXPECT_EQ(asked.size(), broken.size() + 2);
     EXPECT_EQ(asked.filter(QStringLiteral("awtx-b.bmp")).size(), 1);
+    EXPECT_EQ(asked.filter(QStringLiteral("The picture is too thin to be shown: ") + in(QStringLiteral("thin.bmp"))).size(), 1);
     EXPECT_TRUE(lastText().startsWith(QStringLiteral("Adding text watermark for 1 file(s) DONE.")));
     EXPECT_EQ(lastTitle(), QStringLiteral("Text Watermark"));
     EXPECT_EQ(testsupport::readBytes(at(QStringLiteral("adwt-a.jpg"))), QByteArray("the user's own file"));
