@@ -7,6 +7,11 @@
 #include <FreeImage.h>
 
 #include <QDir>
+#include <QTemporaryFile>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <sys/stat.h>
 #include <QFile>
 #include <QFileInfo>
 #include <QLoggingCategory>
@@ -122,9 +127,27 @@ void convertBitmapFile(const QString &bitmapPath, const QString &outputPath, int
     FreeImageBitmap bitmap(FreeImage_Load(FIF_BMP, in.constData(), 0));
     if (!bitmap)
         conversionFailed(QStringLiteral("Cannot read the intermediate bitmap %1"), bitmapPath);
-    const QByteArray out = QFile::encodeName(outputPath);
-    if (!FreeImage_Save(static_cast<FREE_IMAGE_FORMAT>(formatCode), bitmap.get(), out.constData(), 0))
+    // The output is written under a temporary name beside it and then renamed into place: a
+    // failed save leaves no half-written file, and a link standing at the output's name is
+    // replaced rather than written through to whatever it points at.
+    const QFileInfo outInfo(outputPath);
+    QTemporaryFile staging(outInfo.absolutePath() + QStringLiteral("/.pixmar-XXXXXX"));
+    if (!staging.open())
         conversionFailed(QStringLiteral("Cannot write %1"), outputPath);
+    staging.close();
+    const QByteArray tmp = QFile::encodeName(staging.fileName());
+    if (!FreeImage_Save(static_cast<FREE_IMAGE_FORMAT>(formatCode), bitmap.get(), tmp.constData(), 0))
+        conversionFailed(QStringLiteral("Cannot write %1"), outputPath);
+    // Temporary files are private; the output gets the permissions a new file would get.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::chmod(tmp.constData(), 0666 & ~mask);
+    const QByteArray out = QFile::encodeName(outputPath);
+    if (::rename(tmp.constData(), out.constData()) != 0) {
+        lastFreeImageMessage() = QString::fromLocal8Bit(std::strerror(errno));
+        conversionFailed(QStringLiteral("Cannot write %1"), outputPath);
+    }
+    staging.setAutoRemove(false);
 }
 
 IntermediateFile::IntermediateFile(const QString &folder, const QString &stem, const QString &suffix)

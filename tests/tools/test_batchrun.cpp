@@ -7,6 +7,7 @@
 #include "tools/BatchRun.h"
 
 #include <QApplication>
+#include <QTemporaryDir>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
@@ -54,6 +55,23 @@ TEST_F(BatchRunFiles, ConversionFailuresRaiseAndWriteNothing)
         EXPECT_TRUE(e.description().contains(QStringLiteral("c.jpg")));
     }
     EXPECT_EQ(outFiles(), QStringList({QStringLiteral("ok.bmp"), QStringLiteral("text.bmp")}));
+}
+
+TEST_F(BatchRunFiles, OutputReplacesALinkInsteadOfWritingThroughIt)
+{
+    platform::savePicture(testsupport::gradientImage(8, 8), at(QStringLiteral("ok.bmp")));
+    QTemporaryDir elsewhere;
+    const QString precious = elsewhere.filePath(QStringLiteral("precious.jpg"));
+    testsupport::writeBytes(precious, "the user's own file");
+    ASSERT_TRUE(QFile::link(precious, at(QStringLiteral("adt-a.jpg"))));
+    convertBitmapFile(at(QStringLiteral("ok.bmp")), at(QStringLiteral("adt-a.jpg")), kFormatJpeg);
+    EXPECT_EQ(testsupport::readBytes(precious), "the user's own file");
+    const QFileInfo written(at(QStringLiteral("adt-a.jpg")));
+    EXPECT_FALSE(written.isSymLink());
+    EXPECT_EQ(QImage(written.filePath()).size(), QSize(8, 8));
+    EXPECT_TRUE(written.permissions() & QFileDevice::ReadOther);
+    // No staging file is left beside the output.
+    EXPECT_EQ(QDir(out).entryList(QDir::Files | QDir::Hidden).size(), 2);
 }
 
 TEST(BatchRunMessages, AFileNameThatLooksLikeMarkupIsShownAsItIs)
