@@ -23,7 +23,6 @@
 
 Q_LOGGING_CATEGORY(lcAnimGif, "pixmar.animgif", QtInfoMsg)
 
-using platform::MsgButtons;
 using platform::MsgIcon;
 using platform::MsgResult;
 using shell::tx;
@@ -40,11 +39,6 @@ constexpr double kListHeightAllowance = 2440;
 constexpr double kPreviewHeightAllowance = 2580;
 constexpr int kDelayRole = Qt::UserRole;   // the item value: the entry's delay
 const QColor kGrey(0xC0, 0xC0, 0xC0);
-
-void box(const QString &text, const QString &title, MsgIcon icon = MsgIcon::Information)
-{
-    platform::toolkit().messageBox(text, title, icon, MsgButtons::OK);
-}
 
 int twipsToPixelsY(double twips) { return int(std::lround(twips / platform::twipsPerPixelY())); }
 
@@ -144,7 +138,7 @@ void frm_AnimGif::Form_Activate()
         gdip_ = std::move(fresh);
     } catch (const platform::AppError &e) {
         gdip_.reset();
-        box(e.description(), tx("common.title.error"), MsgIcon::Error);
+        shell::showError(e.description());
     }
 
     setWindowTitle(tx("animgif.title"));
@@ -212,7 +206,7 @@ void frm_AnimGif::cmddir_Click()
 {
     const QString folder = shell::BrowseForFolder(this);
     if (folder.isEmpty()) {
-        box(tx("common.msg.noSource"), tx("common.title.invalidFolder"));
+        shell::showMessage(tx("common.msg.noSource"), tx("common.title.invalidFolder"));
         txtDirectory->setFocus();
         return;
     }
@@ -224,7 +218,7 @@ void frm_AnimGif::cmddir_Click()
 void frm_AnimGif::ListPictureFiles()
 {
     if (txtdelay->text().isEmpty()) {
-        box(tx("animgif.msg.noDelay"), tx("common.title.pixmar"));
+        shell::showMessage(tx("animgif.msg.noDelay"), tx("common.title.pixmar"));
         txtdelay->setFocus();
         return;
     }
@@ -235,7 +229,7 @@ void frm_AnimGif::ListPictureFiles()
     try {
         listing = platform::FolderListing(platform::withSeparator(folder));
     } catch (const platform::AppError &e) {
-        box(e.description(), tx("common.title.error"), MsgIcon::Error);
+        shell::showError(e.description());
         setPreview(platform::Picture());
         return;
     }
@@ -256,10 +250,7 @@ void frm_AnimGif::ListPictureFiles()
             entry->setData(kDelayRole, animgif::listedDelay(txtdelay->text()));
             lstFiles->addItem(entry);
         } catch (const platform::AppError &e) {
-            const MsgResult answer = platform::toolkit().messageBox(
-                e.description() + shell::CRLF + tx("common.continue"), tx("common.title.error"),
-                MsgIcon::Error, MsgButtons::YesNo);
-            if (answer == MsgResult::No) {
+            if (shell::askContinue(e.description()) == MsgResult::No) {
                 setPreview(platform::Picture());
                 return;
             }
@@ -279,7 +270,7 @@ void frm_AnimGif::txtdelay_LostFocus()
     // An empty box stays empty: listing a folder asks for a delay then.
     if (!animgif::exceedsDelayLimit(txtdelay->text()))
         return;
-    box(tx("animgif.msg.limit"), tx("common.title.pixmar"), MsgIcon::Error);
+    shell::showMessage(tx("animgif.msg.limit"), tx("common.title.pixmar"), MsgIcon::Error);
     txtdelay->setText(animgif::kDefaultDelay);
     txtdelay->setFocus();
 }
@@ -308,7 +299,7 @@ void frm_AnimGif::lstFiles_Click()
         // The picture went away or broke since it was listed: the preview shows nothing and
         // the list stays as it is.
         setPreview(platform::Picture());
-        box(e.description(), tx("common.title.error"), MsgIcon::Error);
+        shell::showError(e.description());
     }
 }
 
@@ -323,13 +314,13 @@ void frm_AnimGif::Command1_Click()
 void frm_AnimGif::cmdCreate_Click()
 {
     if (lstFiles->count() == 0) {
-        box(tx("animgif.msg.noFiles"), tx("common.title.pixmar"));
+        shell::showMessage(tx("animgif.msg.noFiles"), tx("common.title.pixmar"));
         return;
     }
     // After a successful build the list is kept but the folder box is empty: building again
     // then would write into a folder the user never chose.
     if (txtDirectory->text().isEmpty()) {
-        box(tx("common.msg.noSource"), tx("common.title.invalidFolder"));
+        shell::showMessage(tx("common.msg.noSource"), tx("common.title.invalidFolder"));
         txtDirectory->setFocus();
         return;
     }
@@ -355,10 +346,10 @@ void frm_AnimGif::cmdCreate_Click()
     }
     if (!built) {
         // The list and the boxes stay, so the user can mend the cause and build again.
-        box(cGDIP::StatusText(failure), tx("common.title.error"), MsgIcon::Error);
+        shell::showError(cGDIP::StatusText(failure));
         return;
     }
-    box(tx("animgif.msg.created"), tx("common.title.pixmar"));
+    shell::showMessage(tx("animgif.msg.created"), tx("common.title.pixmar"));
     setListVisible(false);
     txtDirectory->clear();
     txtdelay->setText(animgif::kDefaultDelay);

@@ -14,8 +14,6 @@
 #include <QPushButton>
 #include <cmath>
 
-using platform::MsgButtons;
-using platform::MsgIcon;
 using shell::tx;
 
 namespace {
@@ -33,11 +31,6 @@ constexpr double kListTop = 2520;
 constexpr double kListWidth = 6375;
 // Subtracted from the client height for the lists' height, leaving 280 twips below them.
 constexpr double kListHeightAllowance = 2800;
-
-void info(const QString &text, const QString &title)
-{
-    platform::toolkit().messageBox(text, title, MsgIcon::Information, MsgButtons::OK);
-}
 
 } // namespace
 
@@ -128,7 +121,7 @@ void frm_RenBulk::cmddir_Click()
     lstFiles2->clear();
     const QString folder = shell::BrowseForFolder(this);
     if (folder.isEmpty()) {
-        info(tx("common.msg.noSource"), tx("common.title.invalidFolder"));
+        shell::showMessage(tx("common.msg.noSource"), tx("common.title.invalidFolder"));
         txtDirectory->setFocus();
         return;
     }
@@ -146,8 +139,7 @@ void frm_RenBulk::ListFolder()
     try {
         listing = platform::FolderListing(renfolder);
     } catch (const platform::AppError &e) {
-        platform::toolkit().messageBox(e.description(), tx("common.title.error"), MsgIcon::Error,
-                                       MsgButtons::OK);
+        shell::showError(e.description());
         return;
     }
     // The listing is read whole before the first name is shown, so an unreadable folder fails
@@ -171,14 +163,14 @@ void frm_RenBulk::cmdRen_Click()
     qsizetype renamed = 0;
     if (!paths.isEmpty()) {
         if (!renbulk::prefixIsSafe(renbulk::effectivePrefix(txtname->text()))) {
-            info(tx("renbulk.msg.badPrefix"), tx("renbulk.title.badPrefix"));
+            shell::showMessage(tx("renbulk.msg.badPrefix"), tx("renbulk.title.badPrefix"));
             txtname->setFocus();
             return;
         }
         const renbulk::RenamePlan plan = renbulk::planRename(paths, txtname->text());
         if (const auto clash = renbulk::findClash(plan)) {
-            info(tx("renbulk.msg.nameTaken").arg(clash->wantedBy, clash->takenBy),
-                 tx("renbulk.title.nameTaken"));
+            shell::showMessage(tx("renbulk.msg.nameTaken").arg(clash->wantedBy, clash->takenBy),
+                               tx("renbulk.title.nameTaken"));
         } else {
             renbulk::RenameOutcome outcome;
             {
@@ -199,15 +191,14 @@ void frm_RenBulk::cmdRen_Click()
                     for (const auto &[home, now] : outcome.notRestored)
                         text += shell::CRLF + home + QStringLiteral(" -> ") + now;
                 }
-                platform::toolkit().messageBox(text, tx("common.title.error"), MsgIcon::Error,
-                                               MsgButtons::OK);
+                shell::showError(text);
             } else if (plan.limitReached) {
-                info(tx("renbulk.msg.limit"), tx("common.title.pixmar"));
+                shell::showMessage(tx("renbulk.msg.limit"), tx("common.title.pixmar"));
             }
             renamed = outcome.renamed;
         }
     }
-    info(QString::number(renamed) + tx("renbulk.report"), tx("common.title.pixmar"));
+    shell::showMessage(QString::number(renamed) + tx("renbulk.report"), tx("common.title.pixmar"));
     clearAll();
 }
 

@@ -2,6 +2,7 @@
 
 #include "platform/Files.h"
 #include "platform/Toolkit.h"
+#include "shell/Texts.h"
 
 #include <QInputMethodEvent>
 #include <QKeyEvent>
@@ -73,6 +74,23 @@ private:
 } // namespace
 
 bool HasFile(const QString &path) { return platform::isPlainFile(path); }
+
+void showMessage(const QString &text, const QString &title, platform::MsgIcon icon)
+{
+    platform::toolkit().messageBox(text, title, icon, platform::MsgButtons::OK);
+}
+
+void showError(const QString &description)
+{
+    showMessage(description, tx("common.title.error"), platform::MsgIcon::Error);
+}
+
+platform::MsgResult askContinue(const QString &description)
+{
+    return platform::toolkit().messageBox(description + CRLF + tx("common.continue"),
+                                          tx("common.title.error"), platform::MsgIcon::Error,
+                                          platform::MsgButtons::YesNo);
+}
 
 QString BrowseForFolder(QWidget *owner) { return platform::toolkit().browseForFolder(owner); }
 

@@ -1,4 +1,5 @@
 #pragma once
+#include "platform/Toolkit.h"
 #include <QString>
 
 class QLineEdit;
@@ -9,6 +10,15 @@ namespace shell {
 
 // True when `path` names a plain file (no folder, no hidden file).
 bool HasFile(const QString &path);
+
+// The boxes every window shows. An OK box:
+void showMessage(const QString &text, const QString &title,
+                 platform::MsgIcon icon = platform::MsgIcon::Information);
+// The description of a failed operation, under "Error".
+void showError(const QString &description);
+// The description of a file that failed in a run, followed by "Continue?", under "Error"
+// with Yes and No.
+platform::MsgResult askContinue(const QString &description);
 
 // The folder picker ("Select Directory"), owned by `owner`; empty text on cancel.
 QString BrowseForFolder(QWidget *owner);

@@ -244,19 +244,7 @@ void ToolWindow::mnu_exit_Click()
     handBackToMain();
 }
 
-// ---- boxes and checks
-
-void ToolWindow::info(const QString &text, const QString &title)
-{
-    platform::toolkit().messageBox(text, title, platform::MsgIcon::Information,
-                                   platform::MsgButtons::OK);
-}
-
-void ToolWindow::showErrorOk(const platform::AppError &e)
-{
-    platform::toolkit().messageBox(e.description(), shell::tx("common.title.error"),
-                                   platform::MsgIcon::Error, platform::MsgButtons::OK);
-}
+// ---- input checks
 
 std::vector<InputCheck> ToolWindow::standardChecks(const char *noSourceKey, const char *noTargetKey,
                                                    const char *fileTitleKey,
@@ -275,7 +263,7 @@ bool ToolWindow::inputCheck(const std::vector<InputCheck> &checks)
 {
     for (const InputCheck &c : checks) {
         if (c.fails()) {
-            info(shell::tx(c.textKey), shell::tx(c.titleKey));
+            shell::showMessage(shell::tx(c.textKey), shell::tx(c.titleKey));
             return false;
         }
     }
@@ -423,7 +411,7 @@ void ToolWindow::loadStep()
         }
         if (curfile.isEmpty()) {
             scope.normalPointer();
-            info(shell::tx("common.msg.noImageInFolder"), shell::tx("common.title.pixmar"));
+            shell::showMessage(shell::tx("common.msg.noImageInFolder"), shell::tx("common.title.pixmar"));
             return;
         }
         invalidlist.clear();
@@ -440,12 +428,11 @@ void ToolWindow::loadStep()
     } catch (const platform::AppError &e) {
         Picture1.clearPicture();
         scope.normalPointer();
-        showErrorOk(e);
+        shell::showError(e.description());
     } catch (const std::bad_alloc &) {
         Picture1.clearPicture();
         scope.normalPointer();
-        showErrorOk(platform::AppError(platform::err::OutOfMemory, QStringLiteral("LoadPicture"),
-                                       QStringLiteral("Out of memory")));
+        shell::showError(QStringLiteral("Out of memory"));
     }
 }
 
@@ -515,11 +502,7 @@ void ToolWindow::batchRun()
             }
             if (!failure.isEmpty()) {
                 counted = false;
-                const platform::MsgResult answer = platform::toolkit().messageBox(
-                    failure + shell::CRLF + shell::tx("common.continue"),
-                    shell::tx("common.title.error"), platform::MsgIcon::Error,
-                    platform::MsgButtons::YesNo);
-                if (answer != platform::MsgResult::Yes) {
+                if (shell::askContinue(failure) != platform::MsgResult::Yes) {
                     Picture1.clearPicture();
                     lastRun_ = RunOutcome::Stopped;
                     return;
@@ -537,7 +520,7 @@ void ToolWindow::batchRun()
     scope.normalPointer();
     if (invalidcount == 0)
         invalidlist = shell::tx("common.none");
-    info(completionReportText(), toolText("report.title"));
+    shell::showMessage(completionReportText(), toolText("report.title"));
     Picture1.clearPicture();
     varfile.clear();
     varsrcdir.clear();

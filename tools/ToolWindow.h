@@ -184,10 +184,7 @@ protected:
 
     // A text of this tool: "<textKey>.<item>".
     QString toolText(const char *item) const;
-    // Boxes.
     bool inputCheck(const std::vector<InputCheck> &checks);
-    void info(const QString &text, const QString &title);
-    void showErrorOk(const platform::AppError &e);
 
     platform::SurfaceView *Picture1View = nullptr;
 

@@ -2,6 +2,7 @@
 
 #include "platform/Errors.h"
 #include "platform/Toolkit.h"
+#include "shell/Helpers.h"
 #include "shell/Texts.h"
 
 #include <QLabel>
@@ -96,7 +97,7 @@ void frm_WaterLogo::Picture1_Click()
     try {
         WatermarkWindow::Picture1_Click();
     } catch (const platform::AppError &e) {
-        showErrorOk(e);
+        shell::showError(e.description());
     }
 }
 
