@@ -18,7 +18,7 @@
 #include <QMenuBar>
 #include <QPixmap>
 #include <QPushButton>
-#include <cmath>
+#include <algorithm>
 #include <vector>
 
 Q_LOGGING_CATEGORY(lcAnimGif, "pixmar.animgif", QtInfoMsg)
@@ -40,8 +40,6 @@ constexpr double kPreviewHeightAllowance = 2580;
 constexpr int kDelayRole = Qt::UserRole;   // the item value: the entry's delay
 const QColor kGrey(0xC0, 0xC0, 0xC0);
 
-int twipsToPixelsY(double twips) { return int(std::lround(twips / platform::twipsPerPixelY())); }
-
 } // namespace
 
 frm_AnimGif::frm_AnimGif(QWidget *parent)
@@ -49,22 +47,16 @@ frm_AnimGif::frm_AnimGif(QWidget *parent)
                   QStringLiteral("bg/animbg.jpg"), parent)
 {
     QWidget *c = client();
-    auto label = [c](int left, int top, int width, int height, const QString &text) {
-        auto *l = new QLabel(text, c);
-        l->setAutoFillBackground(true);   // readable on any background
-        placeTwips(l, left, top, width, height);
-        return l;
-    };
     // The design texts; Form_Activate replaces all but the "ms".
-    Label1[0] = label(480, 720, 900, 255, QStringLiteral("Delay:"));
-    Label1[4] = label(2160, 720, 270, 210, tx("animgif.lblMs"));
-    Label1[3] = label(2640, 720, 1395, 195, QStringLiteral("(*transition time)"));
-    Label1[2] = label(480, 1320, 900, 255, QStringLiteral("Folder"));
-    Label1[1] = label(9480, 1920, 2000, 255, QStringLiteral("Picture Files"));
-    Label3 = label(480, 1845, 6375, 255, tx("animgif.lblPreview", QStringLiteral("eng")));
-    for (int i = 0; i < 5; ++i)
-        Label1[size_t(i)]->setObjectName(QStringLiteral("Label1_%1").arg(i));
-    Label3->setObjectName(QStringLiteral("Label3"));
+    Label1[0] = addOpaqueLabel(QStringLiteral("Label1_0"), 480, 720, 900, 255, QStringLiteral("Delay:"));
+    Label1[4] = addOpaqueLabel(QStringLiteral("Label1_4"), 2160, 720, 270, 210, tx("animgif.lblMs"));
+    Label1[3] = addOpaqueLabel(QStringLiteral("Label1_3"), 2640, 720, 1395, 195,
+                               QStringLiteral("(*transition time)"));
+    Label1[2] = addOpaqueLabel(QStringLiteral("Label1_2"), 480, 1320, 900, 255, QStringLiteral("Folder"));
+    Label1[1] = addOpaqueLabel(QStringLiteral("Label1_1"), 9480, 1920, 2000, 255,
+                               QStringLiteral("Picture Files"));
+    Label3 = addOpaqueLabel(QStringLiteral("Label3"), 480, 1845, 6375, 255,
+                            tx("animgif.lblPreview", QStringLiteral("eng")));
 
     txtdelay = new QLineEdit(animgif::kDefaultDelay, c);
     txtdelay->setObjectName(QStringLiteral("txtdelay"));

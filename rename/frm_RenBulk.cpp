@@ -12,7 +12,7 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
-#include <cmath>
+#include <algorithm>
 
 using shell::tx;
 
@@ -27,6 +27,7 @@ constexpr double kBoxTop = 1080;
 constexpr double kBoxHeight = 315;
 constexpr double kButtonTop = 1560;
 constexpr double kButtonHeight = 375;
+constexpr double kLabelHeight = 255;
 constexpr double kListTop = 2520;
 constexpr double kListWidth = 6375;
 // Subtracted from the client height for the lists' height, leaving 280 twips below them.
@@ -39,13 +40,9 @@ frm_RenBulk::frm_RenBulk(QWidget *parent)
                   QStringLiteral("bg/renbulk.jpg"), parent)
 {
     QWidget *c = client();
-    auto label = [c](const char *name, double left, double top, double width) {
-        auto *l = new QLabel(c);
-        l->setObjectName(QLatin1String(name));
-        // Opaque, as the window's labels have always been: readable on any background.
-        l->setAutoFillBackground(true);
+    auto label = [this](const char *name, double left, double top, double width) {
+        QLabel *l = addOpaqueLabel(QLatin1String(name), left, top, width, kLabelHeight);
         l->setMargin(2);
-        placeTwips(l, left, top, width, 255);
         return l;
     };
     Label1[2] = label("Label1_2", kLeftColumn, 780, 2000);
@@ -108,8 +105,7 @@ bool frm_RenBulk::Form_Resize()
     // The base window resizes before the lists exist.
     if (!shell::Form::Form_Resize() || !lstFiles1)
         return false;
-    const double heightTwips = std::max(0.0, clientHeight() - kListHeightAllowance);
-    const int heightPx = int(std::lround(heightTwips / platform::twipsPerPixelY()));
+    const int heightPx = twipsToPixelsY(std::max(0.0, clientHeight() - kListHeightAllowance));
     for (ListBox *list : {lstFiles1, lstFiles2})
         list->resize(list->width(), heightPx);
     return true;

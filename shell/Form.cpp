@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QImageReader>
+#include <QLabel>
 #include <QMenuBar>
 #include <QPainter>
 #include <QPointer>
@@ -187,6 +188,21 @@ void Form::placeTwips(QWidget *w, double left, double top, double width, double 
     const double tx = platform::twipsPerPixelX(), ty = platform::twipsPerPixelY();
     w->setGeometry(int(std::lround(left / tx)), int(std::lround(top / ty)),
                    int(std::lround(width / tx)), int(std::lround(height / ty)));
+}
+
+int Form::twipsToPixelsY(double twips)
+{
+    return int(std::lround(twips / platform::twipsPerPixelY()));
+}
+
+QLabel *Form::addOpaqueLabel(const QString &objectName, double left, double top, double width,
+                             double height, const QString &text)
+{
+    auto *label = new QLabel(text, client_);
+    label->setObjectName(objectName);
+    label->setAutoFillBackground(true);
+    placeTwips(label, left, top, width, height);
+    return label;
 }
 
 void Form::resizeEvent(QResizeEvent *e)

@@ -4,6 +4,7 @@
 #include <QMainWindow>
 #include <QString>
 
+class QLabel;
 namespace platform { class Surface; }
 
 namespace shell {
@@ -50,6 +51,12 @@ public:
     // The client area: controls and surfaces are its children, placed in twips.
     QWidget *client() const { return client_; }
     static void placeTwips(QWidget *w, double left, double top, double width, double height);
+    // A vertical length in twips as whole pixels, rounded as placeTwips rounds.
+    static int twipsToPixelsY(double twips);
+    // A label of the client area placed in twips, filled with its own background so that it
+    // stays readable on any background picture.
+    QLabel *addOpaqueLabel(const QString &objectName, double left, double top, double width,
+                           double height, const QString &text = {});
     // The background as last painted (null when none).
     const QImage &background() const { return background_; }
     QString backgroundPath() const;
