@@ -16,13 +16,11 @@ constexpr double kMaxClickPixels = 1e6;
 
 bool isClickCoordinate(double v) { return std::isfinite(v) && std::abs(v) <= kMaxClickPixels; }
 
+// A message box's text: its CR LF line breaks become the terminal's.
 void writeOut(FILE *stream, QString text)
 {
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    const QByteArray bytes = text.toUtf8();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
-    std::fputc('\n', stream);
-    std::fflush(stream);
+    writeLine(stream, text);
 }
 
 // The options that take the next argument as their value, of every command.
@@ -130,6 +128,14 @@ int CliSession::exitStatus(bool reportShown) const
     if (stopped || fileFailed || !reportShown)
         return kExitFailed;
     return kExitOk;
+}
+
+void writeLine(std::FILE *stream, const QString &text)
+{
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
+    std::fputc('\n', stream);
+    std::fflush(stream);
 }
 
 bool takeValue(const QStringList &args, int &i, QString &out, CliSession &session)

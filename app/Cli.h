@@ -2,6 +2,7 @@
 #include "platform/Toolkit.h"
 #include <QStringList>
 #include <QTextStream>
+#include <cstdio>
 
 // The command line: every tool runs headless through the same window classes, driven by a
 // scripted toolkit that answers the dialogs from the arguments and prints each message box.
@@ -45,6 +46,10 @@ struct PictureToolArgs {
     bool hasClick = false;
     double atX = 0, atY = 0;   // pixels from the fitted picture's top-left corner
 };
+
+// Writes the text and a line break to `stream` in UTF-8 and flushes it, so that output keeps
+// its order with the other stream.
+void writeLine(std::FILE *stream, const QString &text);
 
 // Reads the value after an option; returns false (and reports) when missing.
 bool takeValue(const QStringList &args, int &i, QString &out, CliSession &session);

@@ -2,9 +2,6 @@
 #include "app/CliPictureTool.h"
 #include "tools/frm_WaterLogo.h"
 
-#include <QDir>
-#include <QFileInfo>
-
 namespace app {
 
 // pixmar logo (--file F | --dir D) --target T --logo L [--level N%] [--at X,Y]
@@ -32,8 +29,7 @@ int cliLogo(CliSession &s, const QStringList &args)
 
     frm_WaterLogo window;
     auto options = [&] {
-        // The dialog answers with an absolute path, whatever was typed.
-        s.toolkit.openAnswers.push_back(QDir::cleanPath(QFileInfo(logo).absoluteFilePath()));
+        s.toolkit.openAnswers.push_back(absolutePath(logo));
         window.mnu_txtwtr_Click();
         if (!level.isEmpty())
             window.mnu_level_Click(level);

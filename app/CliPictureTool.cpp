@@ -7,15 +7,11 @@
 #include <QFileInfo>
 
 namespace app {
-namespace {
 
-// The dialogs give absolute paths; so does the command line, whatever was typed.
-QString absolute(const QString &path)
+QString absolutePath(const QString &path)
 {
     return path.isEmpty() ? QString() : QDir::cleanPath(QFileInfo(path).absoluteFilePath());
 }
-
-} // namespace
 
 platform::FontSpec FontArgs::applyTo(platform::FontSpec current) const
 {
@@ -54,6 +50,18 @@ bool takeFontOption(const QStringList &args, int &i, FontArgs &out, CliSession &
     return true;
 }
 
+bool takeTextOption(const QStringList &args, int &i, std::optional<QString> &out,
+                    CliSession &session, bool &ok)
+{
+    if (args[i] != QLatin1String("--text"))
+        return false;
+    QString text;
+    ok = takeValue(args, i, text, session);
+    if (ok)
+        out = text;
+    return true;
+}
+
 bool checkSource(CliSession &session, const PictureToolArgs &args)
 {
     if (args.file.isEmpty() == args.dir.isEmpty()) {
@@ -75,13 +83,13 @@ int runPictureTool(CliSession &session, tools::ToolWindow &window, const Picture
     window.setAttribute(Qt::WA_DontShowOnScreen);
     window.activate();
     if (!args.file.isEmpty()) {
-        session.toolkit.openAnswers.push_back(absolute(args.file));
+        session.toolkit.openAnswers.push_back(absolutePath(args.file));
         window.mnu_single_Click();
     } else {
-        session.toolkit.folderAnswers.push_back(absolute(args.dir));
+        session.toolkit.folderAnswers.push_back(absolutePath(args.dir));
         window.mnu_bulk_Click();
     }
-    session.toolkit.folderAnswers.push_back(absolute(args.target));
+    session.toolkit.folderAnswers.push_back(absolutePath(args.target));
     window.mnu_folder_Click();
     if (setOptions)
         setOptions();

@@ -3,6 +3,7 @@
 #include "platform/Toolkit.h"
 
 #include <functional>
+#include <optional>
 
 namespace tools { class ToolWindow; }
 
@@ -20,6 +21,10 @@ struct FontArgs {
 // Parses a font option at args[i]; returns true when it consumed one (ok false on a bad value).
 bool takeFontOption(const QStringList &args, int &i, FontArgs &out, CliSession &session, bool &ok);
 
+// --text TEXT. Returns true when it consumed the option (ok false when the value is missing).
+bool takeTextOption(const QStringList &args, int &i, std::optional<QString> &out,
+                    CliSession &session, bool &ok);
+
 // --level N% (the "%" may be left out), one of `levels`. Returns true when it consumed the
 // option (ok false on a missing or unknown level, after reporting).
 bool takeLevelOption(const QStringList &args, int &i, const QStringList &levels, QString &out,
@@ -34,6 +39,9 @@ bool takeLevelOption(const QStringList &args, int &i, const QStringList &levels,
 int runPictureTool(CliSession &session, tools::ToolWindow &window, const PictureToolArgs &args,
                    const std::function<void()> &setOptions, const std::function<void()> &load,
                    const std::function<void()> &save);
+
+// The path as the dialogs give it: absolute and clean, whatever was typed.
+QString absolutePath(const QString &path);
 
 // --file and --dir: exactly one of them. Returns false (after reporting) otherwise.
 bool checkSource(CliSession &session, const PictureToolArgs &args);

@@ -6,20 +6,8 @@
 
 #include <QFileInfo>
 #include <QLineEdit>
-#include <cstdio>
 
 namespace app {
-namespace {
-
-void printLine(const QString &text)
-{
-    const QByteArray bytes = text.toUtf8();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
-}
-
-} // namespace
 
 // pixmar rename DIR --prefix P: the folder button answered with DIR, the prefix entered as
 // pasted text (the window's own refusal guards it), then Rename.
@@ -51,7 +39,7 @@ int cliRename(CliSession &s, const QStringList &args)
 
     frm_RenBulk window;
     window.Form_Activate();
-    window.lstFiles2->onItemAdded = printLine;
+    window.lstFiles2->onItemAdded = [](const QString &path) { writeLine(stdout, path); };
     s.toolkit.folderAnswers.push_back(folder.absoluteFilePath());
     window.cmddir_Click();
     window.txtname->setText(prefix);

@@ -19,17 +19,14 @@ int cliText(CliSession &s, const QStringList &args)
 {
     PictureToolArgs picture;
     FontArgs font;
-    QString text, colour;
-    bool hasText = false;
+    std::optional<QString> text;
+    QString colour;
     for (int i = 0; i < args.size(); ++i) {
         bool ok = true;
-        if (takePictureToolOption(args, i, picture, s, ok) || takeFontOption(args, i, font, s, ok)) {
+        if (takePictureToolOption(args, i, picture, s, ok) || takeFontOption(args, i, font, s, ok) ||
+            takeTextOption(args, i, text, s, ok)) {
             if (!ok)
                 return kExitInputFault;
-        } else if (args[i] == QLatin1String("--text")) {
-            if (!takeValue(args, i, text, s))
-                return kExitInputFault;
-            hasText = true;
         } else if (args[i] == QLatin1String("--color")) {
             if (!takeValue(args, i, colour, s))
                 return kExitInputFault;
@@ -43,7 +40,7 @@ int cliText(CliSession &s, const QStringList &args)
     }
     if (!checkSource(s, picture))
         return kExitInputFault;
-    if (!hasText)
+    if (!text)
         return s.badArguments(QStringLiteral("text needs --text TEXT"));
 
     frm_Addtext window;
@@ -54,7 +51,7 @@ int cliText(CliSession &s, const QStringList &args)
         }
         if (!colour.isEmpty())
             window.mnu_color_Click(int(kColourNames.indexOf(colour)));
-        s.toolkit.inputAnswers.push_back(text);
+        s.toolkit.inputAnswers.push_back(*text);
         window.mnu_addtext_Click();
     };
     return runPictureTool(s, window, picture, options, [&] { window.mnu_load_Click(); },

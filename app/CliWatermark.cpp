@@ -10,25 +10,22 @@ int cliWatermark(CliSession &s, const QStringList &args)
 {
     PictureToolArgs picture;
     FontArgs font;
-    QString text, level;
-    bool hasText = false;
+    std::optional<QString> text;
+    QString level;
     for (int i = 0; i < args.size(); ++i) {
         bool ok = true;
         if (takePictureToolOption(args, i, picture, s, ok) || takeFontOption(args, i, font, s, ok) ||
+            takeTextOption(args, i, text, s, ok) ||
             takeLevelOption(args, i, frm_Watertext::kLevels, level, s, ok)) {
             if (!ok)
                 return kExitInputFault;
-        } else if (args[i] == QLatin1String("--text")) {
-            if (!takeValue(args, i, text, s))
-                return kExitInputFault;
-            hasText = true;
         } else {
             return s.badArguments(QStringLiteral("unknown option %1 for watermark").arg(args[i]));
         }
     }
     if (!checkSource(s, picture))
         return kExitInputFault;
-    if (!hasText)
+    if (!text)
         return s.badArguments(QStringLiteral("watermark needs --text TEXT"));
 
     frm_Watertext window;
@@ -39,7 +36,7 @@ int cliWatermark(CliSession &s, const QStringList &args)
         }
         if (!level.isEmpty())
             window.mnu_level_Click(level);
-        s.toolkit.inputAnswers.push_back(text);
+        s.toolkit.inputAnswers.push_back(*text);
         window.mnu_txtwtr_Click();
     };
     return runPictureTool(s, window, picture, options, [&] { window.mnu_loadpic_Click(); },
