@@ -2,10 +2,10 @@
 
 #include "platform/Gdi.h"
 #include "platform/GdiBitmap.h"
+#include "platform/HandleTable.h"
 #include "platform/Limits.h"
 
 #include <memory>
-#include <unordered_map>
 
 namespace platform::gdi {
 
@@ -25,8 +25,8 @@ struct DeviceContext {
 namespace {
 
 struct Handles {
-    std::unordered_map<GdiObject *, std::unique_ptr<GdiObject>> objects;
-    std::unordered_map<DeviceContext *, std::unique_ptr<DeviceContext>> contexts;
+    HandleTable<GdiObject> objects;
+    HandleTable<DeviceContext> contexts;
 };
 
 Handles &handles()
@@ -52,20 +52,15 @@ GdiObject *stockWhiteBrush()
     return &white;
 }
 
-bool valid(DeviceContext *dc) { return dc && handles().contexts.count(dc); }
+bool valid(DeviceContext *dc) { return handles().contexts.contains(dc); }
 
 // Checked against the table before anything is read through the handle.
 bool valid(GdiObject *o)
 {
-    return o && (o == stockBitmap() || o == stockWhiteBrush() || handles().objects.count(o));
+    return o && (o == stockBitmap() || o == stockWhiteBrush() || handles().objects.contains(o));
 }
 
-GdiObject *add(std::unique_ptr<GdiObject> o)
-{
-    GdiObject *h = o.get();
-    handles().objects.emplace(h, std::move(o));
-    return h;
-}
+GdiObject *add(std::unique_ptr<GdiObject> o) { return handles().objects.add(std::move(o)); }
 
 } // namespace
 
@@ -76,9 +71,7 @@ HDC CreateCompatibleDC(HDC reference)
     auto dc = std::make_unique<DeviceContext>();
     dc->bitmap = stockBitmap();
     dc->brush = stockWhiteBrush();
-    DeviceContext *h = dc.get();
-    handles().contexts.emplace(h, std::move(dc));
-    return h;
+    return handles().contexts.add(std::move(dc));
 }
 
 bool DeleteDC(HDC dc)
@@ -87,7 +80,7 @@ bool DeleteDC(HDC dc)
         return false;
     if (dc->bitmap && !dc->bitmap->stock)
         dc->bitmap->selectedIn = nullptr;
-    handles().contexts.erase(dc);
+    handles().contexts.remove(dc);
     return true;
 }
 
@@ -148,12 +141,10 @@ bool DeleteObject(HGDIOBJ object)
         return true;
     if (object->selectedIn)
         return false;
-    if (object->kind == GdiObject::Kind::Brush) {
-        for (const auto &[h, dc] : handles().contexts)
-            if (dc->brush == object)
-                return false;
-    }
-    handles().objects.erase(object);
+    if (object->kind == GdiObject::Kind::Brush
+        && handles().contexts.any([object](const DeviceContext &dc) { return dc.brush == object; }))
+        return false;
+    handles().objects.remove(object);
     return true;
 }
 

@@ -1,6 +1,7 @@
 #include "platform/GdiPlus.h"
 #include "platform/GdiPlusCodecs.h"
 #include "platform/GifEncoder.h"
+#include "platform/HandleTable.h"
 
 #include <QByteArray>
 #include <QLoggingCategory>
@@ -14,7 +15,6 @@
 #include <optional>
 #include <set>
 #include <string_view>
-#include <unordered_map>
 
 Q_LOGGING_CATEGORY(lcGdiPlus, "pixmar.gdiplus")
 
@@ -59,13 +59,13 @@ namespace {
 constexpr std::uint32_t kFirstToken = 0x1000;
 constexpr int kDefaultJpegQuality = 75;
 
-// Objects handed out through the flat calls. Handles are checked against these tables, so
-// a stale handle is an InvalidParameter, never a dangling pointer.
+// Objects handed out through the flat calls: a stale handle is an InvalidParameter, never a
+// dangling pointer.
 struct Library {
     std::set<ULONG_PTR> tokens;
     ULONG_PTR nextToken = kFirstToken;
-    std::unordered_map<GpImage *, std::unique_ptr<GpImage>> images;
-    std::unordered_map<GpGraphics *, std::unique_ptr<GpGraphics>> graphics;
+    HandleTable<GpImage> images;
+    HandleTable<GpGraphics> graphics;
 };
 
 Library &lib()
@@ -76,21 +76,27 @@ Library &lib()
 
 bool started() { return !lib().tokens.empty(); }
 
-GpStatus checkImage(GpImage *image)
+template <class T>
+GpStatus checkHandle(const HandleTable<T> &table, T *handle)
 {
     if (!started())
         return GdiplusNotInitialized;
-    if (!image || !lib().images.count(image))
-        return InvalidParameter;
-    return Ok;
+    return table.contains(handle) ? Ok : InvalidParameter;
 }
 
-GpStatus checkGraphics(GpGraphics *graphics)
+GpStatus checkImage(GpImage *image) { return checkHandle(lib().images, image); }
+GpStatus checkGraphics(GpGraphics *graphics) { return checkHandle(lib().graphics, graphics); }
+
+// The shape of the image queries: a live image, somewhere to put every answer, then `read`.
+template <class Read, class... Out>
+GpStatus queryImage(GpImage *image, Read read, Out *...out)
 {
-    if (!started())
-        return GdiplusNotInitialized;
-    if (!graphics || !lib().graphics.count(graphics))
+    const GpStatus s = checkImage(image);
+    if (s != Ok)
+        return s;
+    if (((out == nullptr) || ...))
         return InvalidParameter;
+    read(*image);
     return Ok;
 }
 
@@ -385,9 +391,7 @@ GpStatus GdipLoadImageFromFile(const WCHAR *filename, GpImage **image)
     img->pixelFormat = d.pixelFormat;
     img->size = d.image.size();
     img->pixels = std::move(d.image);
-    GpImage *handle = img.get();
-    lib().images.emplace(handle, std::move(img));
-    *image = handle;
+    *image = lib().images.add(std::move(img));
     return Ok;
 }
 
@@ -396,60 +400,40 @@ GpStatus GdipDisposeImage(GpImage *image)
     const GpStatus s = checkImage(image);
     if (s != Ok)
         return s;
-    lib().images.erase(image);   // an unfinished multi-frame file is abandoned with it
+    lib().images.remove(image);   // an unfinished multi-frame file is abandoned with it
     return Ok;
 }
 
 GpStatus GdipGetImagePixelFormat(GpImage *image, PixelFormat *format)
 {
-    GpStatus s = checkImage(image);
-    if (s == Ok && !format)
-        s = InvalidParameter;
-    if (s == Ok)
-        *format = image->pixelFormat;
-    return s;
+    return queryImage(image, [&](const GpImage &i) { *format = i.pixelFormat; }, format);
 }
 
 GpStatus GdipGetImageDimension(GpImage *image, float *width, float *height)
 {
-    GpStatus s = checkImage(image);
-    if (s == Ok && (!width || !height))
-        s = InvalidParameter;
-    if (s == Ok) {
-        *width = float(image->size.width());
-        *height = float(image->size.height());
-    }
-    return s;
+    return queryImage(
+        image,
+        [&](const GpImage &i) {
+            *width = float(i.size.width());
+            *height = float(i.size.height());
+        },
+        width, height);
 }
 
 GpStatus GdipGetImageWidth(GpImage *image, std::uint32_t *width)
 {
-    GpStatus s = checkImage(image);
-    if (s == Ok && !width)
-        s = InvalidParameter;
-    if (s == Ok)
-        *width = std::uint32_t(image->size.width());
-    return s;
+    return queryImage(image, [&](const GpImage &i) { *width = std::uint32_t(i.size.width()); }, width);
 }
 
 GpStatus GdipGetImageHeight(GpImage *image, std::uint32_t *height)
 {
-    GpStatus s = checkImage(image);
-    if (s == Ok && !height)
-        s = InvalidParameter;
-    if (s == Ok)
-        *height = std::uint32_t(image->size.height());
-    return s;
+    return queryImage(image, [&](const GpImage &i) { *height = std::uint32_t(i.size.height()); },
+                      height);
 }
 
 GpStatus GdipGetImageRawFormat(GpImage *image, GUID *format)
 {
-    GpStatus s = checkImage(image);
-    if (s == Ok && !format)
-        s = InvalidParameter;
-    if (s == Ok)
-        *format = image->rawFormat;
-    return s;
+    return queryImage(image, [&](const GpImage &i) { *format = i.rawFormat; }, format);
 }
 
 // ---------------------------------------------------------------- properties
@@ -628,9 +612,7 @@ GpStatus GdipCreateFromHDC(HDC hdc, GpGraphics **graphics)
         return InvalidParameter;
     auto g = std::make_unique<GpGraphics>();
     g->device = hdc;
-    GpGraphics *handle = g.get();
-    lib().graphics.emplace(handle, std::move(g));
-    *graphics = handle;
+    *graphics = lib().graphics.add(std::move(g));
     return Ok;
 }
 
@@ -638,7 +620,7 @@ GpStatus GdipDeleteGraphics(GpGraphics *graphics)
 {
     const GpStatus s = checkGraphics(graphics);
     if (s == Ok)
-        lib().graphics.erase(graphics);
+        lib().graphics.remove(graphics);
     return s;
 }
 
