@@ -330,13 +330,6 @@ std::int32_t IIDFromString(const WCHAR *text, GUID *guid)
     return 0;
 }
 
-QString guidToString(const GUID &g)
-{
-    QUuid u(g.Data1, g.Data2, g.Data3, g.Data4[0], g.Data4[1], g.Data4[2], g.Data4[3],
-            g.Data4[4], g.Data4[5], g.Data4[6], g.Data4[7]);
-    return u.toString(QUuid::WithBraces).toUpper();
-}
-
 // ---------------------------------------------------------------- start-up
 
 GpStatus GdiplusStartup(ULONG_PTR *token, const GdiplusStartupInput *input,

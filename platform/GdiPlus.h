@@ -59,7 +59,6 @@ using CLSID = GUID;
 // Text form "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}"; returns 0 or CO_E_IIDSTRING.
 constexpr std::int32_t CO_E_IIDSTRING = static_cast<std::int32_t>(0x800401F4u);
 std::int32_t IIDFromString(const WCHAR *text, GUID *guid);
-QString guidToString(const GUID &guid);
 
 // ---- start-up
 struct GdiplusStartupInput {

@@ -78,14 +78,6 @@ double pixelsToHimetric(double pixels, bool horizontal)
     return pixels * kHimetricPerInch / dpi(horizontal);
 }
 
-QSize readPictureSize(const QString &path)
-{
-    ensureAllocationLimit();
-    QImageReader reader(path);
-    reader.setAutoTransform(false);
-    return reader.size();
-}
-
 Picture loadPicture(const QString &path, const PaintSizeHint &hint)
 {
     ensureAllocationLimit();

@@ -36,9 +36,6 @@ using PaintSizeHint = std::function<QSize(QSize original)>;
 // unreasonable size (see Limits.h).
 Picture loadPicture(const QString &path, const PaintSizeHint &hint = {});
 
-// Only the size from the file's header; invalid size when unreadable.
-QSize readPictureSize(const QString &path);
-
 // Writes an image as a bitmap file whatever the extension: 24 bits per pixel, classic
 // 40-byte header (the form FreeImage reads). Throws AppError when the file cannot be written.
 void savePicture(const QImage &image, const QString &path);

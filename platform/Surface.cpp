@@ -69,8 +69,6 @@ void Surface::setTop(double v, ScaleMode u)
     changed();
 }
 
-void Surface::setOuterWidth(double v, ScaleMode u) { setOuterSize(v, outerHeight(u), u); }
-void Surface::setOuterHeight(double v, ScaleMode u) { setOuterSize(outerWidth(u), v, u); }
 
 void Surface::setOuterSize(double w, double h, ScaleMode u)
 {

@@ -34,8 +34,6 @@ public:
     double outerHeight(ScaleMode u) const { return fromPx(height_, u, false); }
     void setLeft(double v, ScaleMode u);
     void setTop(double v, ScaleMode u);
-    void setOuterWidth(double v, ScaleMode u);
-    void setOuterHeight(double v, ScaleMode u);
     void setOuterSize(double w, double h, ScaleMode u);
     // Drawable area, in the surface's own scale mode.
     double innerWidth() const { return fromPx(innerWidthPx(), scaleMode_, true); }

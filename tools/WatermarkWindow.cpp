@@ -77,12 +77,6 @@ QMenu *WatermarkWindow::addLevelMenu(const QString &designCaption)
     return mnu_tranparent;
 }
 
-QAction *WatermarkWindow::levelMenu(const QString &level) const
-{
-    const auto i = levels_.indexOf(level);
-    return i < 0 ? nullptr : levelMenus_[size_t(i)];
-}
-
 void WatermarkWindow::writeLevelLabel() { lbltransparent->setText(toolText("label.level") + varlevel); }
 
 void WatermarkWindow::resetLevel(const QString &level)

@@ -39,7 +39,6 @@ public:
 
     // The level entries, in menu order, with their captions.
     const std::vector<QAction *> &levelMenus() const { return levelMenus_; }
-    QAction *levelMenu(const QString &level) const;
     // mnu_10_Click … mnu_90_Click: the entries behave alike.
     void mnu_level_Click(const QString &level);
 
