@@ -31,6 +31,7 @@ constexpr qint64 PathNotFound = 76;
 constexpr qint64 InvalidPicture = 481;
 constexpr qint64 OutOfMemory = 7;
 constexpr qint64 DeviceIO = 57;
+constexpr qint64 FileAlreadyExists = 58;
 } // namespace err
 
 } // namespace platform

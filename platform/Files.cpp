@@ -118,7 +118,7 @@ void renameNoReplace(const QString &from, const QString &to)
         return;
     const int e = errno;
     if (e == EEXIST)
-        throw AppError(58, QStringLiteral("Name"),
+        throw AppError(err::FileAlreadyExists, QStringLiteral("Name"),
                        QStringLiteral("File already exists: %1").arg(native(to)));
     throw AppError(numberForErrno(e), QStringLiteral("Name"),
                    QStringLiteral("Cannot rename %1 to %2: %3")

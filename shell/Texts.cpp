@@ -38,9 +38,7 @@ const Entry kCatalogue[] = {
     {"common.label.single", "Single File : ", "Single File : "},
     {"common.label.target", "Directory Sasaran : ", "Target Directory : "},
     {"common.report.done", " file(s) SELESAI.", " file(s) DONE."},
-    {"common.report.header", "Berikut adalah format fail tidak sah:-", "Below are the invalid file format:-"},
     {"common.report.total", "Jumlah fail tidak sah : ", "Total invalid file(s) : "},
-    {"common.folderPickerTitle", "Select Directory", "Select Directory"},
 
     // ---- main window
     {"main.title", " Pixmar 1.1", " Pixmar 1.1"},
