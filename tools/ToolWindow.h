@@ -40,6 +40,10 @@ struct ToolState {
     int N = 0;                     // files counted by the run
 };
 
+// The design client area of every picture tool window, in twips.
+constexpr double kToolClientWidth = 19920;
+constexpr double kToolClientHeight = 9555;
+
 // One input check: when `fails` is true the message `textKey` is shown under `titleKey`.
 struct InputCheck {
     std::function<bool()> fails;

@@ -46,17 +46,21 @@ int opacityForLevel(const QString &level)
     return int(std::clamp<std::int64_t>(A, 0, 255));
 }
 
+platform::gdi::BLENDFUNCTION blendFunctionFor(int sourceConstantAlpha)
+{
+    return {platform::gdi::AC_SRC_OVER, 0, std::uint8_t(sourceConstantAlpha),
+            platform::gdi::AC_SRC_ALPHA};
+}
+
 std::uint32_t blendValueFor(int sourceConstantAlpha)
 {
-    const platform::gdi::BLENDFUNCTION bf{platform::gdi::AC_SRC_OVER, 0,
-                                          std::uint8_t(sourceConstantAlpha),
-                                          platform::gdi::AC_SRC_ALPHA};
-    return platform::gdi::packBlendFunction(bf);
+    return platform::gdi::packBlendFunction(blendFunctionFor(sourceConstantAlpha));
 }
 
 WatermarkWindow::WatermarkWindow(const QString &name, ToolSpec spec, QStringList levels,
                                  QWidget *parent)
-    : ToolWindow(name, std::move(spec), 19920, 9555, QStringLiteral("bg/bg.jpg"), parent),
+    : ToolWindow(name, std::move(spec), kToolClientWidth, kToolClientHeight,
+                 QStringLiteral("bg/bg.jpg"), parent),
       levels_(std::move(levels))
 {
     for (platform::Surface *s : {&Picture2, &Picture3, &Picture4}) {
@@ -77,20 +81,16 @@ QMenu *WatermarkWindow::addLevelMenu(const QString &designCaption)
     return mnu_tranparent;
 }
 
-void WatermarkWindow::writeLevelLabel() { lbltransparent->setText(toolText("label.level") + varlevel); }
-
-void WatermarkWindow::resetLevel(const QString &level)
+void WatermarkWindow::setLevel(const QString &level)
 {
     varlevel = level;
-    writeLevelLabel();
+    lbltransparent->setText(toolText("label.level") + varlevel);
 }
 
 void WatermarkWindow::mnu_level_Click(const QString &level)
 {
-    if (isBusy())
-        return;
-    varlevel = level;
-    writeLevelLabel();
+    if (!isBusy())
+        setLevel(level);
 }
 
 std::vector<InputCheck> WatermarkWindow::loadChecks() const
@@ -139,8 +139,7 @@ void WatermarkWindow::showFirstPicture()
 
 void WatermarkWindow::blendMark()
 {
-    const int A = sourceConstantAlpha();
-    blendfn = {platform::gdi::AC_SRC_OVER, 0, std::uint8_t(A), platform::gdi::AC_SRC_ALPHA};
+    blendfn = blendFunctionFor(sourceConstantAlpha());
     // A failed blend leaves the picture without the mark; nothing is shown.
     platform::gdi::AlphaBlend(Picture1.drawTarget(), int(posX), int(posY), markWidth, markHeight,
                               Picture2.persistentImage(), 0, 0,

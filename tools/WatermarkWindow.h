@@ -14,7 +14,9 @@ namespace tools {
 // A = 255 × (100 − L) / 100 rounded to the nearest whole number, halves to the even
 // neighbour ("50%" → 128, "30%" → 178, "90%" → 26).
 int opacityForLevel(const QString &level);
-// The four blend bytes (AC_SRC_OVER, 0, A, AC_SRC_ALPHA) as AlphaBlend receives them.
+// The blend of a mark: (AC_SRC_OVER, 0, A, AC_SRC_ALPHA), and its four bytes as AlphaBlend
+// receives them.
+platform::gdi::BLENDFUNCTION blendFunctionFor(int sourceConstantAlpha);
 std::uint32_t blendValueFor(int sourceConstantAlpha);
 
 // A watermark window: a mark surface (Picture2) is blended onto the fitted preview with the
@@ -57,9 +59,8 @@ protected:
 
     // The level drop-down, built in the tool's menu order.
     QMenu *addLevelMenu(const QString &designCaption);
-    // Activation: level back to `level`, its label rewritten.
-    void resetLevel(const QString &level);
-    void writeLevelLabel();
+    // The level, shown in its label (activation sets the tool's default).
+    void setLevel(const QString &level);
 
     // ---- what a watermark tool supplies
     // Prepares the mark surface Picture2 and sets markWidth / markHeight, the rectangle that

@@ -9,7 +9,6 @@
 
 namespace {
 
-constexpr double kClientWidth = 19920, kClientHeight = 9555;
 constexpr double kResetFontSize = 12;
 const QString kResetFontName = QStringLiteral("Times New Roman");
 
@@ -39,7 +38,8 @@ const std::array<frm_Addtext::ColourEntry, 8> frm_Addtext::kColours = {{
 }};
 
 frm_Addtext::frm_Addtext(QWidget *parent)
-    : tools::ToolWindow(QStringLiteral("frm_Addtext"), addtextSpec(), kClientWidth, kClientHeight,
+    : tools::ToolWindow(QStringLiteral("frm_Addtext"), addtextSpec(), tools::kToolClientWidth,
+                        tools::kToolClientHeight,
                         QStringLiteral("bg/bg.jpg"), parent)
 {
     mnu_files = addFileSelectionMenu();

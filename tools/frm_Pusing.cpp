@@ -16,7 +16,6 @@ namespace {
 
 using platform::ScaleMode;
 
-constexpr double kClientWidth = 19920, kClientHeight = 9555;
 constexpr qint16 kClockwise = 90;
 constexpr qint16 kCounterClockwise = 270;
 // The export surface holds the turned working surface at this many times its size.
@@ -40,7 +39,8 @@ tools::ToolSpec pusingSpec()
 } // namespace
 
 frm_Pusing::frm_Pusing(QWidget *parent)
-    : tools::ToolWindow(QStringLiteral("frm_Pusing"), pusingSpec(), kClientWidth, kClientHeight,
+    : tools::ToolWindow(QStringLiteral("frm_Pusing"), pusingSpec(), tools::kToolClientWidth,
+                        tools::kToolClientHeight,
                         QStringLiteral("bg/rotate.jpg"), parent)
 {
     // Design captions, until the first activation sets the language's.

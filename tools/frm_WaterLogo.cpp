@@ -75,7 +75,7 @@ void frm_WaterLogo::Form_Activate()
     mnu_sav->setText(shell::tx("waterlogo.mnu_sav"));
 
     ToolWindow::Form_Activate();
-    resetLevel(kDefaultLevel);
+    setLevel(kDefaultLevel);
 }
 
 void frm_WaterLogo::Form_MouseMove() { setWindowTitle(shell::tx("waterlogo.titleMove")); }

@@ -63,7 +63,7 @@ void frm_Watertext::Form_Activate()
     CommonDialog.font.name = kResetFontName;
     CommonDialog.font.size = kResetFontSize;
     CommonDialog.Color = Qt::black;
-    resetLevel(kDefaultLevel);
+    setLevel(kDefaultLevel);
     writeFontLabel();
 }
 
