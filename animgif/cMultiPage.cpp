@@ -1,6 +1,7 @@
 #include "animgif/cMultiPage.h"
 #include "animgif/cBitmap.h"
 #include "animgif/cGDIP.h"
+#include "platform/Files.h"
 #include "platform/GdiPlusCodecs.h"
 
 #include <QDir>
@@ -18,7 +19,6 @@ namespace gp = platform::gdiplus;
 namespace {
 
 const QString kClassName = QStringLiteral("cMultiPage");
-constexpr mode_t kNewFileMode = 0666;
 
 // A new file in the target's folder that the GIF is written to before it replaces the
 // target. It gets the target's permissions, or those a new file would get.
@@ -34,15 +34,10 @@ gp::GpStatus createTemporary(const QString &target, QString &temporary)
     temporary = file.fileName();
     file.close();
 
-    mode_t mode;
     struct stat st;
-    if (::stat(QFile::encodeName(target).constData(), &st) == 0) {
-        mode = st.st_mode & 07777;
-    } else {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode = kNewFileMode & ~mask;
-    }
+    const mode_t mode = ::stat(QFile::encodeName(target).constData(), &st) == 0
+        ? st.st_mode & 07777
+        : mode_t(platform::newFileMode());
     ::chmod(QFile::encodeName(temporary).constData(), mode);
     return gp::Ok;
 }

@@ -135,6 +135,15 @@ void deleteFile(const QString &path)
                        .arg(native(path), QString::fromLocal8Bit(std::strerror(e))));
 }
 
+unsigned newFileMode()
+{
+    constexpr mode_t kReadWriteAll = 0666;
+    // umask can only be read by setting it; it is put back at once.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return kReadWriteAll & ~mask;
+}
+
 QString freeFileName(const QString &folder, const QString &stem, const QString &suffix)
 {
     const QString base = withSeparator(folder);

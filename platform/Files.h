@@ -46,6 +46,10 @@ QString folderPart(const QString &path);
 void renameNoReplace(const QString &from, const QString &to);
 // Deletes a file; throws AppError on failure.
 void deleteFile(const QString &path);
+// The permission bits a newly created file gets under the process's umask (rw for all,
+// less the mask). Files first written under a private temporary name are given these when
+// they take their real name.
+unsigned newFileMode();
 // A name in `folder` that no file has, built from `stem` and `suffix` (stem + suffix, then
 // stem + "~1" + suffix, ...).
 QString freeFileName(const QString &folder, const QString &stem, const QString &suffix);

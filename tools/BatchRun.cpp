@@ -139,9 +139,7 @@ void convertBitmapFile(const QString &bitmapPath, const QString &outputPath, int
     if (!FreeImage_Save(static_cast<FREE_IMAGE_FORMAT>(formatCode), bitmap.get(), tmp.constData(), 0))
         conversionFailed(QStringLiteral("Cannot write %1"), outputPath);
     // Temporary files are private; the output gets the permissions a new file would get.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::chmod(tmp.constData(), 0666 & ~mask);
+    ::chmod(tmp.constData(), mode_t(platform::newFileMode()));
     const QByteArray out = QFile::encodeName(outputPath);
     if (::rename(tmp.constData(), out.constData()) != 0) {
         lastFreeImageMessage() = QString::fromLocal8Bit(std::strerror(errno));
