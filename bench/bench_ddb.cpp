@@ -1,5 +1,6 @@
 // Turning a working surface and its preview through the pixel grid, against decoding and
 // encoding a JPEG of the same size (what the rotate tool does around it for every file).
+#include "BenchSupport.h"
 #include "platform/Gdi.h"
 #include "platform/Picture.h"
 #include "platform/Surface.h"
@@ -19,23 +20,7 @@ constexpr int kWork = 1066;      // 16000 twips at 15 twips per pixel
 constexpr int kPreview = 533;    // 8000 twips
 constexpr int kRounds = 10;
 
-QImage photo(int side)
-{
-    // Smooth shapes with noise: compresses like a photograph, not like a flat test card.
-    QImage img(side, side, QImage::Format_RGB32);
-    std::mt19937 rng(7);
-    std::uniform_int_distribution<int> noise(-12, 12);
-    for (int y = 0; y < side; ++y) {
-        auto *row = reinterpret_cast<QRgb *>(img.scanLine(y));
-        for (int x = 0; x < side; ++x) {
-            const int r = (x * 255 / side + noise(rng)) & 0xFF;
-            const int g = ((x + y) * 127 / side + noise(rng)) & 0xFF;
-            const int b = (y * 255 / side + noise(rng)) & 0xFF;
-            row[x] = qRgb(r, g, b);
-        }
-    }
-    return img;
-}
+using bench::photo;
 
 void shape(platform::Surface &s, const QImage &img)
 {

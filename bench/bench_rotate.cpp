@@ -1,6 +1,7 @@
 // A real rotate run over photographs of the working surface's size (1066 x 1066), split into
 // the turn of the working surface and its preview through the pixel grid, against the
 // decoding of the file and the encoding of the result that the same run does.
+#include "BenchSupport.h"
 #include "platform/Gdi.h"
 #include "platform/Picture.h"
 #include "platform/Surface.h"
@@ -24,21 +25,7 @@ constexpr int kFiles = 8;
 constexpr int kRounds = 15;
 constexpr int kRuns = 3;
 
-QImage photo(int side)
-{
-    // Smooth shapes with noise: compresses like a photograph, not like a flat test card.
-    QImage img(side, side, QImage::Format_RGB32);
-    std::mt19937 rng(7);
-    std::uniform_int_distribution<int> noise(-12, 12);
-    for (int y = 0; y < side; ++y) {
-        auto *row = reinterpret_cast<QRgb *>(img.scanLine(y));
-        for (int x = 0; x < side; ++x)
-            row[x] = qRgb((x * 255 / side + noise(rng)) & 0xFF,
-                          ((x + y) * 127 / side + noise(rng)) & 0xFF,
-                          (y * 255 / side + noise(rng)) & 0xFF);
-    }
-    return img;
-}
+using bench::photo;
 
 double msSince(const QElapsedTimer &t) { return double(t.nsecsElapsed()) / 1e6; }
 
