@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 int main(int argc, char **argv)
@@ -8,6 +9,10 @@ int main(int argc, char **argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     if (qEnvironmentVariableIsEmpty("PIXMAR_HOME"))
         qputenv("PIXMAR_HOME", PIXMAR_SOURCE_DATA_DIR);
+    // Settings the windows remember go to a file of this run, never the user's own.
+    QTemporaryDir configDir;
+    if (qEnvironmentVariableIsEmpty("PIXMAR_CONFIG"))
+        qputenv("PIXMAR_CONFIG", configDir.filePath(QStringLiteral("pixmar.conf")).toUtf8());
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
