@@ -198,7 +198,7 @@ void frm_AnimGif::cmddir_Click()
 {
     const QString folder = shell::BrowseForFolder(this);
     if (folder.isEmpty()) {
-        shell::showMessage(tx("common.msg.noSource"), tx("common.title.invalidFolder"));
+        shell::showInputFault(tx("common.msg.noSource"), tx("common.title.invalidFolder"));
         txtDirectory->setFocus();
         return;
     }
@@ -306,13 +306,13 @@ void frm_AnimGif::Command1_Click()
 void frm_AnimGif::cmdCreate_Click()
 {
     if (lstFiles->count() == 0) {
-        shell::showMessage(tx("animgif.msg.noFiles"), tx("common.title.pixmar"));
+        shell::showInputFault(tx("animgif.msg.noFiles"), tx("common.title.pixmar"));
         return;
     }
     // After a successful build the list is kept but the folder box is empty: building again
     // then would write into a folder the user never chose.
     if (txtDirectory->text().isEmpty()) {
-        shell::showMessage(tx("common.msg.noSource"), tx("common.title.invalidFolder"));
+        shell::showInputFault(tx("common.msg.noSource"), tx("common.title.invalidFolder"));
         txtDirectory->setFocus();
         return;
     }

@@ -76,10 +76,6 @@ CliSession::CliSession()
 {
     platform::setToolkit(&toolkit);
     toolkit.onMessage = [this](const platform::ScriptedToolkit::Message &m) {
-        const bool isError = m.icon == platform::MsgIcon::Error ||
-                             m.title == shell::tx("common.title.error");
-        const bool isFault = m.title.startsWith(QLatin1String("Pixmar: ")) ||
-                             faultTitles.contains(m.title);
         if (progressShown) {
             std::fputs("\r\033[K", stderr);
             progressShown = false;
@@ -89,12 +85,12 @@ CliSession::CliSession()
             // The answer was chosen before this call (defaultAnswer, set from onErrorStop).
             if (m.answer == platform::MsgResult::No)
                 stopped = true;
-        } else if (isError) {
+        } else if (m.role == platform::MsgRole::Error) {
             fileFailed = true;
         }
-        if (isFault)
+        if (m.role == platform::MsgRole::InputFault)
             inputFault = true;
-        writeOut(isError || isFault ? stderr : stdout, m.text);
+        writeOut(m.role == platform::MsgRole::Notice ? stdout : stderr, m.text);
     };
     // "Continue?" is answered Yes (skip the file) unless --on-error stop.
     toolkit.defaultAnswer = platform::MsgResult::Yes;

@@ -20,7 +20,7 @@ public:
 
     platform::ScriptedToolkit toolkit;
     bool onErrorStop = false;        // --on-error stop: answer "Continue?" with No
-    // Set from the message boxes shown during the run.
+    // Set from the roles of the message boxes shown during the run.
     bool inputFault = false;         // an information box titled "Pixmar: ..." or "Pixmar" refusal
     bool fileFailed = false;         // an "Error" box was shown
     bool stopped = false;            // a "Continue?" question was answered No
@@ -30,11 +30,7 @@ public:
     // The exit status from what the run showed.
     int exitStatus(bool reportShown) const;
 
-    // Marks a message box title as an input fault (printed on standard error).
-    void treatAsInputFault(const QString &title) { faultTitles << title; }
-
 private:
-    QStringList faultTitles;
     bool progressShown = false;
 };
 

@@ -59,8 +59,6 @@ int cliGif(CliSession &s, const QStringList &args)
         if (s.stopped)
             return kExitFailed;
     }
-    if (window.lstFiles->count() == 0)
-        s.treatAsInputFault(shell::tx("common.title.pixmar"));   // "No files selected."
     window.cmdCreate_Click();
     if (s.inputFault)
         return kExitInputFault;

@@ -71,12 +71,20 @@ bool checkSource(CliSession &session, const PictureToolArgs &args)
     return true;
 }
 
+int exitStatusOf(const tools::RunOutcome &load, const tools::RunOutcome &run)
+{
+    using End = tools::RunOutcome::End;
+    if (run.end == End::InputFault)
+        return kExitInputFault;
+    if (run.end != End::Reported || !run.failures.empty() || !load.failures.empty())
+        return kExitFailed;
+    return kExitOk;
+}
+
 int runPictureTool(CliSession &session, tools::ToolWindow &window, const PictureToolArgs &args,
                    const std::function<void()> &setOptions, const std::function<void()> &load,
                    const std::function<void()> &save)
 {
-    // "Nothing to do in this folder" is a refusal of the input like the "Pixmar: ..." boxes.
-    session.treatAsInputFault(shell::tx("common.title.pixmar"));
     session.toolkit.defaultAnswer =
         session.onErrorStop ? platform::MsgResult::No : platform::MsgResult::Yes;
     // Laid out as on screen (the preview takes the client area) without a native window.
@@ -94,13 +102,16 @@ int runPictureTool(CliSession &session, tools::ToolWindow &window, const Picture
     if (setOptions)
         setOptions();
     load();
+    const tools::RunOutcome loaded = window.outcome();
     // Refused input, or nothing to process (a missing or empty folder, a missing file).
-    if (session.inputFault || window.curfile.isEmpty())
+    using End = tools::RunOutcome::End;
+    if (loaded.end == End::InputFault || loaded.end == End::NothingToLoad ||
+        window.run().curfile.isEmpty())
         return kExitInputFault;
     if (args.hasClick)
         window.clickAtPixels(args.atX, args.atY);
     save();
-    return session.exitStatus(window.lastRun() == tools::ToolWindow::RunOutcome::Reported);
+    return exitStatusOf(loaded, window.outcome());
 }
 
 bool takeLevelOption(const QStringList &args, int &i, const QStringList &levels, QString &out,

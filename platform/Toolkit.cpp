@@ -61,7 +61,7 @@ void setToolkit(Toolkit *t) { g_current = t; }
 // ---- Qt
 
 MsgResult QtToolkit::messageBox(const QString &text, const QString &title, MsgIcon icon,
-                                MsgButtons buttons)
+                                MsgButtons buttons, MsgRole)
 {
     QMessageBox box(QApplication::activeWindow());
     box.setWindowTitle(title);
@@ -164,7 +164,7 @@ ScreenMetrics QtToolkit::screen() const
 // ---- scripted
 
 MsgResult ScriptedToolkit::messageBox(const QString &text, const QString &title, MsgIcon icon,
-                                      MsgButtons buttons)
+                                      MsgButtons buttons, MsgRole role)
 {
     MsgResult answer = MsgResult::OK;
     if (buttons == MsgButtons::YesNo) {
@@ -175,7 +175,7 @@ MsgResult ScriptedToolkit::messageBox(const QString &text, const QString &title,
             answer = defaultAnswer;
         }
     }
-    messages.push_back({text, title, icon, buttons, answer});
+    messages.push_back({text, title, icon, buttons, answer, role});
     if (onMessage)
         onMessage(messages.back());
     return answer;

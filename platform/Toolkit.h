@@ -13,6 +13,9 @@ namespace platform {
 enum class MsgIcon { Information, Error, Exclamation, Question };
 enum class MsgButtons { OK, YesNo };
 enum class MsgResult { OK, Yes, No };
+// What a message is to the program, whatever its icon and title: the command line prints
+// notices on standard output and the others on standard error.
+enum class MsgRole { Notice, InputFault, Error };
 
 // Font settings as the font dialog and the surfaces see them.
 struct FontSpec {
@@ -36,7 +39,7 @@ public:
     virtual ~Toolkit() = default;
     // Modal message box. CR LF in the text is a line break.
     virtual MsgResult messageBox(const QString &text, const QString &title, MsgIcon icon,
-                                 MsgButtons buttons) = 0;
+                                 MsgButtons buttons, MsgRole role = MsgRole::Notice) = 0;
     // One-line input box; empty text on cancel.
     virtual QString inputBox(const QString &prompt, const QString &title) = 0;
     // Open-file dialog. `filter` is in the "Description|pattern|Description|pattern" form.
@@ -77,7 +80,7 @@ inline double twipsPerPixelY() { return toolkit().screen().twipsPerPixelY; }
 class QtToolkit : public Toolkit {
 public:
     MsgResult messageBox(const QString &text, const QString &title, MsgIcon icon,
-                         MsgButtons buttons) override;
+                         MsgButtons buttons, MsgRole role = MsgRole::Notice) override;
     QString inputBox(const QString &prompt, const QString &title) override;
     std::optional<QString> showOpen(const QString &filter, const QString &title,
                                     QWidget *owner) override;
@@ -99,6 +102,7 @@ public:
         MsgIcon icon;
         MsgButtons buttons;
         MsgResult answer;
+        MsgRole role;
     };
 
     std::deque<MsgResult> messageAnswers;           // for Yes/No boxes
@@ -122,7 +126,7 @@ public:
     std::function<void()> onDoEvents;
 
     MsgResult messageBox(const QString &text, const QString &title, MsgIcon icon,
-                         MsgButtons buttons) override;
+                         MsgButtons buttons, MsgRole role = MsgRole::Notice) override;
     QString inputBox(const QString &prompt, const QString &title) override;
     std::optional<QString> showOpen(const QString &filter, const QString &title,
                                     QWidget *owner) override;

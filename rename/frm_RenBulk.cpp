@@ -117,7 +117,7 @@ void frm_RenBulk::cmddir_Click()
     lstFiles2->clear();
     const QString folder = shell::BrowseForFolder(this);
     if (folder.isEmpty()) {
-        shell::showMessage(tx("common.msg.noSource"), tx("common.title.invalidFolder"));
+        shell::showInputFault(tx("common.msg.noSource"), tx("common.title.invalidFolder"));
         txtDirectory->setFocus();
         return;
     }
@@ -159,13 +159,13 @@ void frm_RenBulk::cmdRen_Click()
     qsizetype renamed = 0;
     if (!paths.isEmpty()) {
         if (!renbulk::prefixIsSafe(renbulk::effectivePrefix(txtname->text()))) {
-            shell::showMessage(tx("renbulk.msg.badPrefix"), tx("renbulk.title.badPrefix"));
+            shell::showInputFault(tx("renbulk.msg.badPrefix"), tx("renbulk.title.badPrefix"));
             txtname->setFocus();
             return;
         }
         const renbulk::RenamePlan plan = renbulk::planRename(paths, txtname->text());
         if (const auto clash = renbulk::findClash(plan)) {
-            shell::showMessage(tx("renbulk.msg.nameTaken").arg(clash->wantedBy, clash->takenBy),
+            shell::showInputFault(tx("renbulk.msg.nameTaken").arg(clash->wantedBy, clash->takenBy),
                                tx("renbulk.title.nameTaken"));
         } else {
             renbulk::RenameOutcome outcome;

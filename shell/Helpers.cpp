@@ -77,19 +77,28 @@ bool HasFile(const QString &path) { return platform::isPlainFile(path); }
 
 void showMessage(const QString &text, const QString &title, platform::MsgIcon icon)
 {
-    platform::toolkit().messageBox(text, title, icon, platform::MsgButtons::OK);
+    platform::toolkit().messageBox(text, title, icon, platform::MsgButtons::OK,
+                                   icon == platform::MsgIcon::Error ? platform::MsgRole::Error
+                                                                    : platform::MsgRole::Notice);
+}
+
+void showInputFault(const QString &text, const QString &title)
+{
+    platform::toolkit().messageBox(text, title, platform::MsgIcon::Information,
+                                   platform::MsgButtons::OK, platform::MsgRole::InputFault);
 }
 
 void showError(const QString &description)
 {
-    showMessage(description, tx("common.title.error"), platform::MsgIcon::Error);
+    platform::toolkit().messageBox(description, tx("common.title.error"), platform::MsgIcon::Error,
+                                   platform::MsgButtons::OK, platform::MsgRole::Error);
 }
 
 platform::MsgResult askContinue(const QString &description)
 {
     return platform::toolkit().messageBox(description + CRLF + tx("common.continue"),
                                           tx("common.title.error"), platform::MsgIcon::Error,
-                                          platform::MsgButtons::YesNo);
+                                          platform::MsgButtons::YesNo, platform::MsgRole::Error);
 }
 
 QString BrowseForFolder(QWidget *owner) { return platform::toolkit().browseForFolder(owner); }

@@ -14,6 +14,9 @@ bool HasFile(const QString &path);
 // The boxes every window shows. An OK box:
 void showMessage(const QString &text, const QString &title,
                  platform::MsgIcon icon = platform::MsgIcon::Information);
+// A refusal of the user's input (an information box, "Pixmar: ..." titles): the command
+// ends without work.
+void showInputFault(const QString &text, const QString &title);
 // The description of a failed operation, under "Error".
 void showError(const QString &description);
 // The description of a file that failed in a run, followed by "Continue?", under "Error"

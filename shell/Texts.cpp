@@ -39,6 +39,12 @@ const Entry kCatalogue[] = {
     {"common.label.target", "Directory Sasaran : ", "Target Directory : "},
     {"common.report.done", " file(s) SELESAI.", " file(s) DONE."},
     {"common.report.total", "Jumlah fail tidak sah : ", "Total invalid file(s) : "},
+    // %1 the file, %2 x %3 its size in pixels.
+    {"common.err.tooThin", "Gambar terlalu nipis untuk dipaparkan: %1 (%2 x %3 piksel)",
+     "The picture is too thin to be shown: %1 (%2 x %3 pixels)"},
+    {"pusing.err.tooThin", "Gambar terlalu nipis untuk diputar: %1 (%2 x %3 piksel)",
+     "The picture is too thin to be turned: %1 (%2 x %3 pixels)"},
+    {"err.outOfMemory", "Memori tidak mencukupi: %1", "Out of memory: %1"},
 
     // ---- main window
     {"main.title", " Pixmar 1.1", " Pixmar 1.1"},

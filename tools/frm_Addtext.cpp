@@ -12,18 +12,6 @@ namespace {
 constexpr double kResetFontSize = 12;
 const QString kResetFontName = QStringLiteral("Times New Roman");
 
-tools::ToolSpec addtextSpec()
-{
-    tools::ToolSpec s;
-    s.textKey = "addtext";
-    s.accepted = {QStringLiteral(".bmp"), QStringLiteral(".png"), QStringLiteral(".jpg"),
-                  QStringLiteral(".tif")};
-    s.intermediatePrefix = QStringLiteral("adtx-");
-    s.intermediateSuffix = QStringLiteral(".bmp");
-    s.outputPrefix = QStringLiteral("adt-");
-    return s;
-}
-
 } // namespace
 
 const std::array<frm_Addtext::ColourEntry, 8> frm_Addtext::kColours = {{
@@ -38,9 +26,10 @@ const std::array<frm_Addtext::ColourEntry, 8> frm_Addtext::kColours = {{
 }};
 
 frm_Addtext::frm_Addtext(QWidget *parent)
-    : tools::ToolWindow(QStringLiteral("frm_Addtext"), addtextSpec(), tools::kToolClientWidth,
-                        tools::kToolClientHeight,
-                        QStringLiteral("bg/bg.jpg"), parent)
+    : tools::ToolWindow(QStringLiteral("frm_Addtext"), std::make_unique<tools::AddtextRecipe>(),
+                        tools::kToolClientWidth, tools::kToolClientHeight,
+                        QStringLiteral("bg/bg.jpg"), parent),
+      vartext(static_cast<tools::AddtextRecipe &>(run().recipe()).vartext)
 {
     mnu_files = addFileSelectionMenu();
     addTargetMenu(QStringLiteral("&Target Directory"));
@@ -115,31 +104,8 @@ void frm_Addtext::mnu_addtext_Click()
     vartext = platform::toolkit().inputBox(shell::tx("addtext.prompt"), shell::tx("common.title.pixmar"));
 }
 
-void frm_Addtext::Picture1_Click()
+void frm_Addtext::clearEntryLabels()
 {
-    posX = lastX;
-    posY = lastY;
-    Picture1.setAutoRedraw(true);
-    // The preview takes the dialog's settings only here: the run prints with what the last
-    // click copied.
-    Picture1.font = CommonDialog.font;
-    Picture1.foreColor = CommonDialog.Color;
-    Picture1.currentX = posX;
-    Picture1.currentY = posY;
-    Picture1.print(vartext);
-}
-
-void frm_Addtext::processEntry()
-{
-    loadEntryPicture(Picture1);
-    fitIntoSurface(Picture1, picsrc);
-    Picture1.currentX = posX;
-    Picture1.currentY = posY;
-    Picture1.print(vartext);
-    platform::doEvents();
-    writeIntermediate(Picture1.persistentImage());
-    convertOutput(true);
     lblfont->clear();
-    lblfile->clear();
-    lbltarget->clear();
+    ToolWindow::clearEntryLabels();
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include "tools/AddtextRecipe.h"
 #include "tools/ToolWindow.h"
 
 #include <array>
@@ -14,7 +15,7 @@ class frm_Addtext : public tools::ToolWindow {
 public:
     explicit frm_Addtext(QWidget *parent = nullptr);
 
-    QString vartext;    // the text to insert
+    QString &vartext;   // the text to insert, as the recipe holds it
     QString varcolor;   // display name of the chosen colour
 
     QMenu *mnu_files = nullptr;
@@ -30,7 +31,6 @@ public:
 
     void Form_Activate() override;
     void Form_MouseMove() override;
-    void Picture1_Click() override;
     void mnu_fontstyle_Click();
     // The eight colour entries behave alike; `index` is their place in the Color menu.
     void mnu_color_Click(int index);
@@ -57,6 +57,5 @@ public:
     void writeFontLabel();
 
 protected:
-    void processEntry() override;
-    void clearMainInput() override { vartext.clear(); }
+    void clearEntryLabels() override;
 };

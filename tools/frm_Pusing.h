@@ -1,5 +1,6 @@
 #pragma once
 #include "platform/Surface.h"
+#include "tools/RotateRecipe.h"
 #include "tools/ToolWindow.h"
 
 class QAction;
@@ -16,18 +17,12 @@ public:
     explicit frm_Pusing(QWidget *parent = nullptr);
     ~frm_Pusing() override;
 
-    // Picture1 (inherited) is the preview before the turn.
-    platform::Surface Picture2;   // the turned preview, shown
-    platform::Surface Picture3;   // working surface, never shown
-    platform::Surface Picture4;   // the turned working surface: the result
-    platform::Surface Picture5;   // export surface: Picture4 at twice its size
-
-    bool rotplus = false;    // the run turns clockwise
-    bool rotminus = false;   // the run turns counter-clockwise
-    bool rotwork = false;    // RotateSurfaces turns Picture3 into Picture4
-    bool rotview = false;    // RotateSurfaces turns Picture1 into Picture2
-    bool reducedw = false;   // the last fitted picture was wider than its surface
-    bool reducedh = false;   // ... taller, after the width step
+    // The recipe's surfaces and flags under the names the window has always shown.
+    tools::RotateRecipe &turn;
+    platform::Surface &Picture2;   // the turned preview, shown
+    platform::Surface &Picture3;   // working surface, never shown
+    platform::Surface &Picture4;   // the turned working surface: the result
+    platform::Surface &Picture5;   // export surface: Picture4 at twice its size
 
     QMenu *mnu_file = nullptr;
     QAction *mnu_loadpic = nullptr;
@@ -45,41 +40,9 @@ public:
     void mnu_90pos_Click();
     void mnu_90neg_Click();
 
-    // Writes the pixels of fromPic turned by `angle` (0, 90, 180 or 270 degrees clockwise)
-    // into toPic, sized to hold them exactly; toPic keeps them as its picture. Any other
-    // angle leaves toPic as it is.
-    void RotatePicture(platform::Surface &fromPic, platform::Surface &toPic, qint16 angle);
-    // The fit of the shared pattern without moving the surface; sets reducedw / reducedh.
-    void FitPicture(platform::Surface &surface, const platform::Picture &picture);
-    // Turns the working surface (rotwork) or the preview (rotview) by the run's direction.
-    void RotateSurfaces();
-    // The intermediate bitmap into the output file in the source's format.
-    void ConvertRotatedFile();
-
-    // Working and preview surface sizes before each picture (twips).
-    static constexpr double kWorkSideTwips = 16000;
-    static constexpr double kPreviewSideTwips = 8000;
-
-protected:
-    std::vector<tools::InputCheck> loadChecks() const override;
-    std::vector<tools::InputCheck> runChecks() const override;
-    void prepareLoadSurfaces() override;
-    void showFirstPicture() override;
-    void prepareEntrySurfaces() override;
-    void processEntry() override;
+    // Load step: the source and target labels give way to the preview.
+    void loadStarted() override;
 
 private:
-    // The three input checks with the given texts, where a source that was never chosen
-    // (neither Single nor Bulk) counts as a missing source folder.
-    std::vector<tools::InputCheck> checks(const char *noSourceKey, const char *noTargetKey,
-                                          const char *fileTitleKey,
-                                          const char *folderTitleKey) const;
-    // Fits the picture into a surface with drawing kept for the fit only: the turn reads
-    // what was drawn.
-    void fitForTurn(platform::Surface &surface);
-    void centreInClient(platform::Surface &surface);
-    // The run's direction (angle), from rotplus / rotminus.
-    qint16 runAngle() const;
-
     platform::SurfaceView *Picture2View = nullptr;
 };

@@ -1,6 +1,5 @@
 #pragma once
 #include "tools/WatermarkWindow.h"
-#include "tools/modGDIPlusResize.h"
 
 class QAction;
 class QLabel;
@@ -16,8 +15,7 @@ class frm_WaterLogo : public tools::WatermarkWindow {
 public:
     explicit frm_WaterLogo(QWidget *parent = nullptr);
 
-    QString varlogo;                         // the chosen logo file; kept after a run
-    modGDIPlusResize::Token gdiptoken = 0;   // held while a logo is loaded and blended
+    QString &varlogo;   // the chosen logo file, as the recipe holds it; kept after a run
 
     QMenu *mnu_file = nullptr;
     QAction *mnu_loadpic = nullptr;
@@ -35,17 +33,9 @@ public:
 
     void Form_Activate() override;
     void Form_MouseMove() override;
-    // Places the logo; a logo that cannot be loaded gives the loader's error in a box.
-    void Picture1_Click() override;
     // Chooses the logo file.
     void mnu_txtwtr_Click();
 
 protected:
-    std::vector<tools::InputCheck> loadChecks() const override;
-    std::vector<tools::InputCheck> runChecks() const override;
-    void prepareMarkSurface() override;
-    int sourceConstantAlpha() const override;
-    void markWorkStarted() override;
-    void markWorkEnded() override;
     void clearEntryLabels() override;
 };

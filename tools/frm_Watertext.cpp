@@ -11,19 +11,6 @@ namespace {
 constexpr double kResetFontSize = 14;
 const QString kResetFontName = QStringLiteral("Times New Roman");
 
-tools::ToolSpec watertextSpec()
-{
-    tools::ToolSpec s;
-    s.textKey = "watertext";
-    s.accepted = {QStringLiteral(".bmp"), QStringLiteral(".jpg")};
-    s.intermediatePrefix = QStringLiteral("adwt-");
-    s.intermediateSuffix = QStringLiteral(".jpg");   // holds a bitmap all the same
-    s.outputPrefix = QStringLiteral("awtx-");
-    s.singleLabelKey = "watertext.label.single";
-    s.targetLabelKey = "watertext.label.target";
-    return s;
-}
-
 } // namespace
 
 const QStringList frm_Watertext::kLevels = {
@@ -33,7 +20,9 @@ const QStringList frm_Watertext::kLevels = {
 const QString frm_Watertext::kDefaultLevel = QStringLiteral("70%");
 
 frm_Watertext::frm_Watertext(QWidget *parent)
-    : tools::WatermarkWindow(QStringLiteral("frm_Watertext"), watertextSpec(), kLevels, parent)
+    : tools::WatermarkWindow(QStringLiteral("frm_Watertext"),
+                             std::make_unique<tools::WatertextRecipe>(), kLevels, parent),
+      vartext(static_cast<tools::WatertextRecipe &>(mark).vartext)
 {
     mnu_file = addFileSelectionMenu();
     addTargetMenu(QStringLiteral("&Target Directory"));
@@ -89,23 +78,6 @@ void frm_Watertext::mnu_txtwtr_Click()
         return;
     vartext = platform::toolkit().inputBox(shell::tx("watertext.prompt"),
                                            shell::tx("common.title.pixmar"));
-}
-
-void frm_Watertext::prepareMarkSurface()
-{
-    Picture2.setAutoRedraw(true);
-    Picture2.setScaleMode(platform::ScaleMode::Pixels);
-    Picture2.cls();
-    Picture2.font = CommonDialog.font;
-    Picture2.setBackColor(Qt::black);
-    Picture2.foreColor = Qt::white;
-    Picture2.setOuterSize(Picture2.textWidth(vartext), Picture2.textHeight(vartext),
-                          platform::ScaleMode::Pixels);
-    markWidth = Picture2.innerWidthPx();
-    markHeight = Picture2.innerHeightPx();
-    Picture2.currentX = 0;
-    Picture2.currentY = 0;
-    Picture2.print(vartext);
 }
 
 void frm_Watertext::clearEntryLabels()

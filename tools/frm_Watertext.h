@@ -13,7 +13,7 @@ class frm_Watertext : public tools::WatermarkWindow {
 public:
     explicit frm_Watertext(QWidget *parent = nullptr);
 
-    QString vartext;   // the watermark text
+    QString &vartext;   // the watermark text, as the recipe holds it
 
     QMenu *mnu_file = nullptr;
     QAction *mnu_font = nullptr;
@@ -36,7 +36,5 @@ public:
     void writeFontLabel();
 
 protected:
-    void prepareMarkSurface() override;
     void clearEntryLabels() override;
-    void clearMainInput() override { vartext.clear(); }
 };

@@ -46,7 +46,7 @@ TEST_F(Addtext, FolderWithTextFileAndJpegCountsBothAndWritesOne)
     EXPECT_TRUE(lastText().contains(QStringLiteral("\r\na.txt ; \r\n")));
     EXPECT_TRUE(lastText().endsWith(QStringLiteral("Total invalid file(s) : 1")));
     EXPECT_EQ(outFiles(), QStringList{QStringLiteral("adt-b.jpg")});   // no intermediate left
-    EXPECT_EQ(w.lastRun(), tools::ToolWindow::RunOutcome::Reported);
+    EXPECT_EQ(w.outcome().end, tools::RunOutcome::End::Reported);
 }
 
 TEST_F(Addtext, ExtensionsAreComparedLowerCasedAndOutputsKeepTheSourceFormat)
@@ -83,7 +83,7 @@ TEST_F(Addtext, SaveBeforeLoadReportsNothingAndSingleDoesExactlyOne)
     // The run emptied the file: Save again stops at the input check.
     w.mnu_sav_Click();
     EXPECT_EQ(lastText(), QStringLiteral("Please specify your picture file!"));
-    EXPECT_EQ(w.lastRun(), tools::ToolWindow::RunOutcome::InputFault);
+    EXPECT_EQ(w.outcome().end, tools::RunOutcome::End::InputFault);
 }
 
 TEST_F(Addtext, InputChecksStopInTheirOrderWithTheirTexts)
@@ -120,7 +120,7 @@ TEST_F(Addtext, NoToContinueEndsWithoutReportAndKeepsWhatWasWritten)
     EXPECT_EQ(tk.lastMessage()->buttons, platform::MsgButtons::YesNo);
     EXPECT_TRUE(lastText().endsWith(QStringLiteral("\r\nContinue?")));
     EXPECT_EQ(lastTitle(), QStringLiteral("Error"));
-    EXPECT_EQ(w.lastRun(), tools::ToolWindow::RunOutcome::Stopped);
+    EXPECT_EQ(w.outcome().end, tools::RunOutcome::End::Stopped);
     EXPECT_EQ(outFiles(), QStringList{QStringLiteral("adt-a.jpg")});
     EXPECT_EQ(tk.busyDepth, 0);
 }

@@ -161,7 +161,7 @@ TEST_P(RotatePictureAtDepth, QuarterTurnsPutEveryPixelInItsPlace)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.angle);
-        w.RotatePicture(from, to, c.angle);
+        tools::RotateRecipe::RotatePicture(from, to, c.angle);
         ASSERT_EQ(to.innerWidthPx(), c.w);
         ASSERT_EQ(to.innerHeightPx(), c.h);
         EXPECT_EQ(to.outerWidthPx(), c.w + 2 * platform::Surface::kBorderPx);
@@ -226,7 +226,7 @@ TEST_F(Rotate, APictureThatFitsTheWorkingSurfaceButNotThePreviewIsSavedDoubled)
     ASSERT_TRUE(halves(800, 600).save(in("a.bmp")));
     single(in("a.bmp"), out);
     loadAndTurn(true);
-    EXPECT_TRUE(w.reducedw);
+    EXPECT_TRUE(w.turn.reducedw);
     const QImage turned = readRgb(at("rot-a.bmp"));
     ASSERT_EQ(turned.size(), QSize(1200, 1600));
     // Clockwise: the left half becomes the top half.
@@ -259,8 +259,8 @@ TEST_F(Rotate, SingleBitmapBecomesATurnedBitmapAndNoIntermediateFileRemains)
     EXPECT_TRUE(w.Picture2.visible());
     EXPECT_EQ(w.Picture2.innerWidthPx(), 300);   // the picture fits the preview: turned whole
     EXPECT_EQ(w.Picture2.innerHeightPx(), 400);
-    EXPECT_TRUE(w.varfile.isEmpty());
-    EXPECT_EQ(w.vartgtdir, out);
+    EXPECT_TRUE(w.run().varfile.isEmpty());
+    EXPECT_EQ(w.run().vartgtdir, out);
 }
 
 TEST_F(Rotate, ALargeJpegIsTurnedAtTwiceItsWorkingSizeAsJpeg)
@@ -289,7 +289,7 @@ TEST_F(Rotate, BulkRunListsSkippedFilesNewestFirstAndCountsThem)
     testsupport::writeBytes(in("c.txt"), "text");
     bulk(src, out);
     w.mnu_loadpic_Click();
-    EXPECT_EQ(w.invalidlist, "a.png ; ");
+    EXPECT_EQ(w.run().invalidlist, "a.png ; ");
     EXPECT_TRUE(w.Picture1.picture().isNull());
     w.mnu_90pos_Click();
     EXPECT_EQ(lastText(), reportText("Rotate 3 Picture file(s) DONE.", "c.txt ; a.png ; ", 2));
@@ -324,8 +324,8 @@ TEST_F(Rotate, LoadStepFitsBothSurfacesAndTurnsNothing)
     EXPECT_NEAR(w.Picture3.outerHeightPx(), 533, 1);
     EXPECT_EQ(w.Picture1.outerWidthPx(), 533);
     EXPECT_NEAR(w.Picture1.outerHeightPx(), 267, 1);
-    EXPECT_TRUE(w.reducedw);
-    EXPECT_FALSE(w.reducedh);
+    EXPECT_TRUE(w.turn.reducedw);
+    EXPECT_FALSE(w.turn.reducedh);
     EXPECT_TRUE(w.Picture1.visible());
     EXPECT_NEAR(w.Picture1.leftPx(), (w.clientWidthPx() - 533) / 2, 1);
     EXPECT_NEAR(w.Picture1.topPx(), (w.clientHeightPx() - 267) / 2, 1);
@@ -373,7 +373,7 @@ TEST_F(Rotate, LoadStepAndRunCheckTheirInputsWithTheirOwnTexts)
         win.mnu_90pos_Click();
         EXPECT_EQ(lastText(), s.runText);
         EXPECT_EQ(lastTitle(), s.runTitle);
-        EXPECT_EQ(win.lastRun(), tools::ToolWindow::RunOutcome::InputFault);
+        EXPECT_EQ(win.outcome().end, tools::RunOutcome::End::InputFault);
     }
     // The Malay target message has no exclamation mark.
     shell::setVarbahasa(QStringLiteral("bm"));
@@ -394,8 +394,8 @@ TEST_F(Rotate, WithoutSingleOrBulkChosenTheSourceIsAskedFor)
     ASSERT_EQ(tk.messages.size(), 1u);
     EXPECT_EQ(lastText(), "Please specify Source Folder!");
     EXPECT_EQ(lastTitle(), "Pixmar: Invalid Folder");
-    EXPECT_TRUE(w.listing().names().isEmpty());
-    EXPECT_TRUE(w.curfile.isEmpty());
+    EXPECT_TRUE(w.run().listing().names().isEmpty());
+    EXPECT_TRUE(w.run().curfile.isEmpty());
     w.mnu_90neg_Click();
     EXPECT_EQ(lastText(), "Please specify Source Directory!");
     EXPECT_EQ(tk.messages.size(), 2u);
@@ -453,7 +453,7 @@ TEST_F(Rotate, BrokenPicturesAndPixelErrorsEndInTheQuestion)
     loadAndTurn(true);
     ASSERT_EQ(tk.messages.size(), 1u);
     EXPECT_EQ(lastText(), "Invalid number of bits per pixel: 1\r\nContinue?");
-    EXPECT_EQ(w.lastRun(), tools::ToolWindow::RunOutcome::Stopped);
+    EXPECT_EQ(w.outcome().end, tools::RunOutcome::End::Stopped);
     EXPECT_TRUE(outFiles().isEmpty());
 }
 
@@ -491,8 +491,8 @@ TEST_F(Rotate, MenusAreDisabledWhileARunLetsEventsRun)
     w.mnu_90pos_Click();
     tk.onDoEvents = nullptr;
     EXPECT_GT(checked, 0);
-    EXPECT_TRUE(w.rotplus);
-    EXPECT_FALSE(w.rotminus);
+    EXPECT_TRUE(w.turn.rotplus);
+    EXPECT_FALSE(w.turn.rotminus);
     EXPECT_TRUE(tk.openTitles.isEmpty());
     EXPECT_EQ(tk.messages.size(), 1u);
     EXPECT_EQ(lastText(), reportText("Rotate 2 Picture file(s) DONE.", "None", 0));

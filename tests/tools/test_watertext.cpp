@@ -139,8 +139,8 @@ TEST_F(Watertext, MalayLabelsAndActivationResetsLevelAndFontButKeepsFolders)
     EXPECT_EQ(w.varlevel, QStringLiteral("70%"));
     EXPECT_EQ(w.lblfont->text(), QStringLiteral("Font : Times New Roman / Saiz : 14"));
     EXPECT_TRUE(w.lblfile->text().isEmpty() && w.lbltarget->text().isEmpty());
-    EXPECT_EQ(w.varfile, in(QStringLiteral("a.jpg")));
-    EXPECT_EQ(w.vartgtdir, out);
+    EXPECT_EQ(w.run().varfile, in(QStringLiteral("a.jpg")));
+    EXPECT_EQ(w.run().vartgtdir, out);
 }
 
 TEST_F(Watertext, FailuresAreAskedAboutAndNothingOfTheUsersIsReplaced)

@@ -1,0 +1,18 @@
+#pragma once
+#include "tools/PictureRun.h"
+
+namespace tools {
+
+// Insert text: the line of text printed where the preview was clicked, in the font and colour
+// the click took from the dialog settings.
+class AddtextRecipe : public ToolRecipe {
+public:
+    QString vartext;   // the text to insert
+
+    const ToolSpec &spec() const override;
+    void click(PictureRun &run) override;
+    void processEntry(PictureRun &run) override;
+    void clearMainInput() override { vartext.clear(); }
+};
+
+} // namespace tools

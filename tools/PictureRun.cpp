@@ -1,0 +1,420 @@
+#include "tools/PictureRun.h"
+
+#include "platform/Errors.h"
+#include "platform/Toolkit.h"
+#include "shell/Helpers.h"
+#include "shell/Texts.h"
+
+#include <QDir>
+#include <QLoggingCategory>
+
+#include <algorithm>
+#include <new>
+
+Q_LOGGING_CATEGORY(lcRun, "pixmar.tools.run", QtWarningMsg)
+
+namespace tools {
+namespace {
+
+using platform::ScaleMode;
+
+// A picture's HIMETRIC extent in a surface unit.
+double himetricTo(double himetric, ScaleMode u, bool horizontal)
+{
+    if (u == ScaleMode::Pixels)
+        return platform::himetricToPixels(himetric, horizontal);
+    return himetric * platform::kTwipsPerInchD / platform::kHimetricPerInch;
+}
+
+} // namespace
+
+// ---- recipe defaults: the shared pattern
+
+std::vector<InputCheck> ToolRecipe::loadChecks(const PictureRun &run) const
+{
+    return run.standardChecks();
+}
+
+std::vector<InputCheck> ToolRecipe::runChecks(const PictureRun &run) const
+{
+    return run.standardChecks();
+}
+
+void ToolRecipe::prepareLoadSurfaces(PictureRun &run)
+{
+    run.Picture1.setVisible(true);
+    run.sizePreviewToClient();
+}
+
+void ToolRecipe::showFirstPicture(PictureRun &run)
+{
+    run.Picture1.setAutoSize(true);
+    run.Picture1.setAutoRedraw(true);
+    run.loadEntryPicture(run.Picture1);
+    run.fitIntoSurface(run.Picture1, run.picsrc);
+    platform::doEvents();
+}
+
+void ToolRecipe::prepareEntrySurfaces(PictureRun &run)
+{
+    run.setScaleMode(ScaleMode::Twips);
+    run.Picture1.setScaleMode(ScaleMode::Twips);
+    run.Picture1.setVisible(true);
+    run.sizePreviewToClient();
+}
+
+QSize HeadlessRunView::clientSizePx() const
+{
+    return {int(std::lround(kToolClientWidth / platform::twipsPerPixelX())),
+            int(std::lround(kToolClientHeight / platform::twipsPerPixelY()))};
+}
+
+// ---- the run
+
+PictureRun::PictureRun(ToolRecipe &recipe, RunView &view) : recipe_(recipe), view_(view)
+{
+    // Without a border the saved image is the whole fitted picture.
+    Picture1.setBorder(false);
+    Picture1.setVisible(false);
+}
+
+PictureRun::~PictureRun() = default;
+
+double PictureRun::clientWidth() const
+{
+    return scaleMode_ == ScaleMode::Pixels ? clientWidthPx()
+                                           : clientWidthPx() * platform::twipsPerPixelX();
+}
+
+double PictureRun::clientHeight() const
+{
+    return scaleMode_ == ScaleMode::Pixels ? clientHeightPx()
+                                           : clientHeightPx() * platform::twipsPerPixelY();
+}
+
+QString PictureRun::toolText(const char *item) const
+{
+    const QByteArray key = QByteArray(spec().textKey) + '.' + item;
+    return shell::tx(key.constData());
+}
+
+void PictureRun::chooseSingle(const QString &file)
+{
+    Picture1.clearPicture();
+    Picture1.setVisible(false);
+    varsingle = true;
+    varbulk = false;
+    varfile = file;
+}
+
+void PictureRun::chooseBulk(const QString &folder)
+{
+    varsingle = false;
+    varbulk = true;
+    Picture1.clearPicture();
+    Picture1.setVisible(false);
+    if (!folder.isEmpty())
+        varsrcdir = folder;
+    varsrcdir = shell::applyDriveRootRule(varsrcdir);
+}
+
+void PictureRun::chooseTarget(const QString &folder)
+{
+    if (!folder.isEmpty())
+        vartgtdir = shell::applyDriveRootRule(folder);
+}
+
+void PictureRun::pointerAt(double x, double y)
+{
+    lastX = x;
+    lastY = y;
+}
+
+void PictureRun::clickAt(double x, double y)
+{
+    pointerAt(x, y);
+    recipe_.click(*this);
+}
+
+// ---- input checks
+
+std::vector<InputCheck> PictureRun::standardChecks(const char *noSourceKey, const char *noTargetKey,
+                                                   const char *fileTitleKey,
+                                                   const char *folderTitleKey) const
+{
+    return {
+        {[this] { return isSingle() && varfile.isEmpty(); }, "common.msg.noPicture", fileTitleKey},
+        {[this] { return isBulk() && varsrcdir.isEmpty(); }, noSourceKey, folderTitleKey},
+        {[this] { return vartgtdir.isEmpty(); }, noTargetKey, folderTitleKey},
+    };
+}
+
+bool PictureRun::inputCheck(const std::vector<InputCheck> &checks)
+{
+    for (const InputCheck &c : checks) {
+        if (c.fails()) {
+            shell::showInputFault(shell::tx(c.textKey), shell::tx(c.titleKey));
+            outcome_ = {};
+            outcome_.end = RunOutcome::End::InputFault;
+            return false;
+        }
+    }
+    if (isBulk())
+        varfile = varsrcdir;
+    return true;
+}
+
+// ---- surfaces
+
+void PictureRun::sizePreviewToClient()
+{
+    Picture1.setOuterSize(clientWidth(), clientHeight(), scaleMode_);
+}
+
+void PictureRun::loadEntryPicture(const platform::Surface &surface)
+{
+    const ScaleMode u = surface.scaleMode();
+    const double innerW = surface.innerWidth(), innerH = surface.innerHeight();
+    // The decoder only needs the pixels the fit will paint: the same arithmetic as the fit,
+    // from the file's own size.
+    auto paintSize = [&surface, u, innerW, innerH](QSize original) {
+        const platform::Picture probe(QImage(), original);
+        const FitResult r = fitInto(himetricTo(probe.widthHimetric(), u, true),
+                                    himetricTo(probe.heightHimetric(), u, false), innerW, innerH);
+        return QSize(int(std::lround(surface.toPx(r.width, u, true))),
+                     int(std::lround(surface.toPx(r.height, u, false))));
+    };
+    picsrc = platform::loadPicture(curdir + curfile, paintSize);
+}
+
+FitResult PictureRun::fitIntoSurface(platform::Surface &surface, const platform::Picture &picture,
+                                     bool place)
+{
+    // The painted image becomes the picture, so it has to go into the persistent image.
+    surface.setAutoRedraw(true);
+    surface.clearPicture();
+    surface.cls();
+    const ScaleMode u = surface.scaleMode();
+    const FitResult r = fitInto(himetricTo(picture.widthHimetric(), u, true),
+                                himetricTo(picture.heightHimetric(), u, false),
+                                surface.innerWidth(), surface.innerHeight());
+    surface.setOuterSize(r.width, r.height, u);
+    if (surface.innerWidthPx() == 0 || surface.innerHeightPx() == 0)
+        throw platform::AppError(platform::err::InvalidPicture, QStringLiteral("FitPicture"),
+                                 shell::tx(spec().tooThinKey)
+                                     .arg(QDir::toNativeSeparators(curdir + curfile),
+                                          QString::number(picture.pixelSize().width()),
+                                          QString::number(picture.pixelSize().height())));
+    if (place) {
+        // Centred on the screen as the design places it, but kept inside the client area so
+        // that a wide picture on a wide screen can still be clicked everywhere.
+        const double widthTwips = surface.outerWidth(ScaleMode::Twips);
+        double left = double(platform::roundHalfEven(
+            (platform::toolkit().screen().widthTwips - widthTwips) / 2));
+        const double clientTwips = clientWidthPx() * platform::twipsPerPixelX();
+        left = std::max(0.0, std::min(left, clientTwips - widthTwips));
+        surface.setLeft(left, ScaleMode::Twips);
+    }
+    surface.paintPicture(picture, 0, 0, r.width, r.height);
+    surface.setPicture(surface.image());
+    return r;
+}
+
+// ---- files
+
+QString PictureRun::inTarget(const QString &name) const
+{
+    return platform::withSeparator(vartgtdir) + name;
+}
+
+QString PictureRun::outputPath() const { return inTarget(spec().outputPrefix + basename + curext); }
+
+void PictureRun::writeIntermediate(const QImage &image)
+{
+    if (!intermediate_)
+        intermediate_ = std::make_unique<IntermediateFile>(
+            vartgtdir, spec().intermediatePrefix + basename, spec().intermediateSuffix);
+    tmppath = intermediate_->path();
+    intermediate_->write(image);
+}
+
+void PictureRun::convertOutput(bool showOutput)
+{
+    const QString output = outputPath();
+    convertBitmapFile(tmppath, output, formatCodeFor(curext));
+    Picture1.clearPicture();
+    if (showOutput) {
+        try {
+            Picture1.setPicture(platform::loadPicture(output));
+        } catch (const platform::AppError &e) {
+            // The file is written; only showing it failed.
+            qCWarning(lcRun) << "cannot show" << output << e.description();
+        }
+    }
+    if (intermediate_)
+        intermediate_->remove();
+}
+
+// ---- load step
+
+void PictureRun::resetInvalid()
+{
+    invalidlist.clear();
+    invalidflag = false;
+    invalidcount = 0;
+    outcome_.invalid.clear();
+}
+
+void PictureRun::takeEntryName()
+{
+    const EntryName parts = splitEntryName(curfile);
+    curext = parts.curext;
+    basename = parts.basename;
+}
+
+void PictureRun::load()
+{
+    if (!inputCheck(recipe_.loadChecks(*this)))
+        return;
+    outcome_ = {};
+    std::optional<platform::BusyPointer> pointer(std::in_place);
+    view_.loadStarted();
+    recipe_.prepareLoadSurfaces(*this);
+    platform::doEvents();
+    try {
+        listing_.clear();
+        if (isBulk()) {
+            curdir = platform::withSeparator(varsrcdir);
+            listing_ = platform::FolderListing(curdir);
+            curfile = listing_.first();
+        } else if (isSingle()) {
+            curdir = platform::folderPart(varfile);
+            curfile = shell::HasFile(varfile) ? platform::fileNamePart(varfile) : QString();
+        } else {
+            curdir.clear();
+            curfile.clear();
+        }
+        if (curfile.isEmpty()) {
+            pointer.reset();
+            outcome_.end = RunOutcome::End::NothingToLoad;
+            shell::showInputFault(shell::tx("common.msg.noImageInFolder"),
+                                  shell::tx("common.title.pixmar"));
+            return;
+        }
+        resetInvalid();
+        takeEntryName();
+        outcome_.end = RunOutcome::End::Loaded;
+        if (!isAcceptedExtension(curext, spec().accepted)) {
+            noteInvalid(invalidlist, invalidcount, invalidflag, curfile);
+            return;
+        }
+        recipe_.showFirstPicture(*this);
+    } catch (const platform::AppError &e) {
+        Picture1.clearPicture();
+        pointer.reset();
+        outcome_.end = RunOutcome::End::LoadFailed;
+        outcome_.failures.push_back({curdir + curfile, e.description()});
+        shell::showError(e.description());
+    } catch (const std::bad_alloc &) {
+        Picture1.clearPicture();
+        pointer.reset();
+        outcome_.end = RunOutcome::End::LoadFailed;
+        const QString reason = shell::tx("err.outOfMemory").arg(curdir + curfile);
+        outcome_.failures.push_back({curdir + curfile, reason});
+        shell::showError(reason);
+    }
+}
+
+// ---- batch run
+
+void PictureRun::processListedEntry()
+{
+    try {
+        recipe_.processEntry(*this);
+        intermediate_.reset();
+    } catch (...) {
+        // Whatever the entry left behind of its own goes with it.
+        intermediate_.reset();
+        throw;
+    }
+}
+
+QString PictureRun::completionReportText() const
+{
+    ReportTexts t;
+    t.firstStart = toolText("report.first");
+    t.firstEnd = shell::tx(spec().reportDoneKey);
+    t.header = toolText("report.header");
+    t.dashLine = toolText("report.dashes");
+    t.total = shell::tx("common.report.total");
+    return completionReport(t, N, invalidlist, invalidcount);
+}
+
+void PictureRun::save()
+{
+    if (!inputCheck(recipe_.runChecks(*this)))
+        return;
+    outcome_ = {};
+    N = 0;
+    std::optional<platform::BusyPointer> pointer(std::in_place);
+    platform::doEvents();
+    resetInvalid();
+    const bool single = isSingle();
+
+    while (!curfile.isEmpty()) {
+        recipe_.prepareEntrySurfaces(*this);
+        takeEntryName();
+        if (single)
+            platform::toolkit().progress(1, 1, curfile);
+        else
+            platform::toolkit().progress(int(listing_.position()) + 1, int(listing_.names().size()),
+                                         curfile);
+        bool counted = true;
+        if (!isAcceptedExtension(curext, spec().accepted)) {
+            noteInvalid(invalidlist, invalidcount, invalidflag, curfile);
+            outcome_.invalid << curfile;
+        } else {
+            QString failure;
+            try {
+                processListedEntry();
+                view_.entryDone();
+            } catch (const platform::AppError &e) {
+                failure = e.description();
+            } catch (const std::bad_alloc &) {
+                failure = shell::tx("err.outOfMemory").arg(curdir + curfile);
+            }
+            if (!failure.isEmpty()) {
+                counted = false;
+                outcome_.failures.push_back({curdir + curfile, failure});
+                if (shell::askContinue(failure) != platform::MsgResult::Yes) {
+                    Picture1.clearPicture();
+                    outcome_.end = RunOutcome::End::Stopped;
+                    outcome_.done = N;
+                    return;
+                }
+            }
+        }
+        if (counted)
+            ++N;
+        if (single)
+            break;
+        curfile = listing_.next();
+    }
+
+    Picture1.setVisible(false);
+    pointer.reset();
+    if (invalidcount == 0)
+        invalidlist = shell::tx("common.none");
+    outcome_.end = RunOutcome::End::Reported;
+    outcome_.done = N;
+    shell::showMessage(completionReportText(), toolText("report.title"));
+    Picture1.clearPicture();
+    varfile.clear();
+    varsrcdir.clear();
+    recipe_.clearMainInput();
+    // The listing is used up: a Save without a new Load processes nothing.
+    curfile.clear();
+    listing_.clear();
+}
+
+} // namespace tools

@@ -1,0 +1,226 @@
+#pragma once
+#include "platform/Files.h"
+#include "platform/Picture.h"
+#include "platform/Surface.h"
+#include "tools/BatchRun.h"
+
+#include <QColor>
+#include <QSize>
+#include <QStringList>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+// The picture tools' load step and batch run, without any widget: the run state under the
+// names the tools share, the listing, the loop, the per-file steps on surfaces and the
+// outcome. A window shows the run's surfaces and forwards its menu commands; the command line
+// and the tests read the outcome. What each tool does differently is its ToolRecipe.
+namespace tools {
+
+// The state of a picture tool, under the names all the tools share.
+struct ToolState {
+    std::optional<bool> varsingle;   // Single mode chosen (unset until a mode is chosen)
+    std::optional<bool> varbulk;     // Bulk mode chosen
+    QString varfile;     // Single: the chosen file; Bulk: the source folder once a load or run starts
+    QString varsrcdir;   // source folder (Bulk)
+    QString vartgtdir;   // target folder
+    QString curdir;      // folder of the current listing, ending in a separator
+    QString curfile;     // current listing entry; empty when the listing is exhausted
+    QString curext;      // its extension, lower-cased, with the dot
+    QString basename;    // its name without the extension
+    QString tmppath;     // the intermediate bitmap of the current entry
+    QString invalidlist; // skipped names, newest first, each followed by " ; "
+    qint16 invalidcount = 0;
+    bool invalidflag = false;
+    platform::Picture picsrc;   // the picture of the current entry
+    double lastX = 0, lastY = 0;   // last pointer position over the preview (preview units)
+    double posX = 0, posY = 0;     // the position chosen by clicking the preview
+    int N = 0;                     // files counted by the run
+};
+
+// The design client area of every picture tool window, in twips.
+constexpr double kToolClientWidth = 19920;
+constexpr double kToolClientHeight = 9555;
+
+// One input check: when `fails` is true the message `textKey` is shown under `titleKey`.
+struct InputCheck {
+    std::function<bool()> fails;
+    const char *textKey;
+    const char *titleKey;
+};
+
+// The values by which the picture tools differ in the shared pattern.
+struct ToolSpec {
+    const char *textKey;            // prefix of the tool's texts: "<textKey>.report.title" ...
+    QStringList accepted;           // lower-case extensions with the dot
+    QString intermediatePrefix;     // "adtx-"
+    QString intermediateSuffix;     // ".bmp"; the content is a bitmap whatever the suffix
+    QString outputPrefix;           // "adt-"
+    const char *singleLabelKey = "common.label.single";
+    const char *targetLabelKey = "common.label.target";
+    const char *reportDoneKey = "common.report.done";   // end of the report's first line
+    QString openFilter = QStringLiteral(
+        "All Image Files (*.jpg; *.bmp)| *.jpg; *.bmp|JPEG (*.jpg)|*.jpg|Bitmap (*.bmp)|*.bmp");
+    // Catalogue key of the error for a picture the fit leaves less than a pixel across (%1 the
+    // file, %2 × %3 its size in pixels).
+    const char *tooThinKey = "common.err.tooThin";
+};
+
+// What a run ended with, as data: the window shows it, the command line turns it into an
+// exit status, tests check it.
+struct RunOutcome {
+    enum class End {
+        None,           // no run yet
+        InputFault,     // an input check refused the command
+        NothingToLoad,  // the load step found no file (empty folder, missing file)
+        Loaded,         // the load step showed (or classified) the first entry
+        LoadFailed,     // the load step's first picture could not be shown
+        Reported,       // the run went through the listing and showed its report
+        Stopped,        // the run was ended by "No" to "Continue?"
+    };
+    struct Failure {
+        QString file;     // the user's file
+        QString reason;   // as shown in the "Error" box
+    };
+    End end = End::None;
+    int done = 0;                    // files counted in the report (invalid ones included)
+    std::vector<Failure> failures;   // in listing order
+    QStringList invalid;             // skipped for their extension, in listing order
+};
+
+class PictureRun;
+
+// What a run needs from whoever shows it. A run without a window uses the design size.
+class RunView {
+public:
+    virtual ~RunView() = default;
+    // The client area the preview is sized to, in pixels.
+    virtual QSize clientSizePx() const = 0;
+    // The load step begins (before the listing is taken).
+    virtual void loadStarted() {}
+    // One entry of the run is written: the tool's information labels are cleared.
+    virtual void entryDone() {}
+};
+
+// What a picture tool supplies: its table values and its per-file drawing, and the steps
+// where it departs from the shared pattern. A recipe owns the tool's options and its hidden
+// surfaces; it never sees a widget.
+class ToolRecipe {
+public:
+    virtual ~ToolRecipe() = default;
+    virtual const ToolSpec &spec() const = 0;
+
+    virtual std::vector<InputCheck> loadChecks(const PictureRun &run) const;
+    virtual std::vector<InputCheck> runChecks(const PictureRun &run) const;
+    // Load step: the surfaces before the listing is taken.
+    virtual void prepareLoadSurfaces(PictureRun &run);
+    // Load step: the first accepted entry into the preview.
+    virtual void showFirstPicture(PictureRun &run);
+    // Run: units and surfaces before each entry.
+    virtual void prepareEntrySurfaces(PictureRun &run);
+    // Run: the work on one accepted entry; throws platform::AppError for a file error.
+    virtual void processEntry(PictureRun &run) = 0;
+    // After the report: the tool's own main input (the text to insert, ...).
+    virtual void clearMainInput() {}
+    // Units of the preview when the user clicks it.
+    virtual platform::ScaleMode clickUnits() const { return platform::ScaleMode::Twips; }
+    // The click on the preview at (lastX, lastY).
+    virtual void click(PictureRun &) {}
+};
+
+// The settings of the common dialog control: the open-file dialog's file name (kept from its
+// last use) and the font and colour settings.
+struct CommonDialogSettings {
+    QString FileName;
+    platform::FontSpec font;
+    QColor Color = Qt::black;
+};
+
+class PictureRun : public ToolState {
+public:
+    PictureRun(ToolRecipe &recipe, RunView &view);
+    ~PictureRun();
+    PictureRun(const PictureRun &) = delete;
+    PictureRun &operator=(const PictureRun &) = delete;
+
+    // The preview: holds the fitted picture; it is what gets saved.
+    platform::Surface Picture1;
+    CommonDialogSettings CommonDialog;
+
+    const ToolSpec &spec() const { return recipe_.spec(); }
+    ToolRecipe &recipe() { return recipe_; }
+    const RunOutcome &outcome() const { return outcome_; }
+    const platform::FolderListing &listing() const { return listing_; }
+    bool isSingle() const { return varsingle.value_or(false); }
+    bool isBulk() const { return !isSingle() && varbulk.value_or(false); }
+
+    // ---- the user's choices
+    void chooseSingle(const QString &file);
+    void chooseBulk(const QString &folder);   // empty keeps the previous folder
+    void chooseTarget(const QString &folder); // empty keeps the previous target
+
+    // ---- the two commands
+    void load();   // Load Picture
+    void save();   // Save
+    // The pointer over the preview and the click, in the preview's units.
+    void pointerAt(double x, double y);
+    void clickAt(double x, double y);
+
+    // ---- units: the scale mode the tool window works in (the client area in that unit)
+    platform::ScaleMode scaleMode() const { return scaleMode_; }
+    void setScaleMode(platform::ScaleMode m) { scaleMode_ = m; }
+    double clientWidth() const;
+    double clientHeight() const;
+    int clientWidthPx() const { return view_.clientSizePx().width(); }
+    int clientHeightPx() const { return view_.clientSizePx().height(); }
+
+    // ---- for the recipes
+    // The table of input checks: picture file, source folder, target folder.
+    std::vector<InputCheck> standardChecks(const char *noSourceKey = "common.msg.noSource",
+                                           const char *noTargetKey = "common.msg.noTarget",
+                                           const char *fileTitleKey = "common.title.invalidFile",
+                                           const char *folderTitleKey =
+                                               "common.title.invalidFolder") const;
+    void sizePreviewToClient();
+    // Loads curdir + curfile into picsrc, decoding a large picture at reduced scale, never
+    // below the size it will be fitted into on `surface`.
+    void loadEntryPicture(const platform::Surface &surface);
+    // The fit into a surface: clears it, sizes it to the fitted picture (outer size), paints
+    // the picture into it and makes that its persistent picture. `place` moves its left edge
+    // (the preview). Throws platform::AppError when the fitted picture is less than a pixel
+    // across: there would be nothing to draw on or to save.
+    FitResult fitIntoSurface(platform::Surface &surface, const platform::Picture &picture,
+                             bool place = true);
+    // Writes the intermediate bitmap of the current entry (tmppath) under a free name.
+    void writeIntermediate(const QImage &image);
+    // Converts tmppath into the output file and deletes tmppath; the output is then shown in
+    // the preview when `showOutput`, else the preview's picture is only cleared.
+    void convertOutput(bool showOutput);
+    QString outputPath() const;
+    QString inTarget(const QString &name) const;
+    // A text of this tool: "<textKey>.<item>".
+    QString toolText(const char *item) const;
+
+private:
+    bool inputCheck(const std::vector<InputCheck> &checks);
+    void resetInvalid();
+    void takeEntryName();
+    void processListedEntry();
+    QString completionReportText() const;
+
+    ToolRecipe &recipe_;
+    RunView &view_;
+    platform::ScaleMode scaleMode_ = platform::ScaleMode::Twips;
+    platform::FolderListing listing_;
+    std::unique_ptr<IntermediateFile> intermediate_;
+    RunOutcome outcome_;
+};
+
+// A view for runs without a window: the design client area at the screen's twips per pixel.
+class HeadlessRunView : public RunView {
+public:
+    QSize clientSizePx() const override;
+};
+
+} // namespace tools

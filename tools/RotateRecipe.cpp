@@ -1,0 +1,228 @@
+#include "tools/RotateRecipe.h"
+
+#include "platform/Toolkit.h"
+#include "tools/DDBHelper.h"
+
+#include <QLoggingCategory>
+
+Q_LOGGING_CATEGORY(lcRotate, "pixmar.tools.rotate", QtWarningMsg)
+
+namespace tools {
+namespace {
+
+using platform::ScaleMode;
+
+constexpr qint16 kClockwise = 90;
+constexpr qint16 kCounterClockwise = 270;
+// The export surface holds the turned working surface at this many times its size.
+constexpr int kExportScale = 2;
+
+} // namespace
+
+RotateRecipe::RotateRecipe()
+{
+    for (platform::Surface *s : {&Picture2, &Picture3, &Picture4, &Picture5})
+        s->setVisible(false);
+    // The hidden surfaces are borderless, so that their drawable areas are their sizes.
+    for (platform::Surface *s : {&Picture3, &Picture4, &Picture5})
+        s->setBorder(false);
+    Picture5.setAutoRedraw(true);
+}
+
+const ToolSpec &RotateRecipe::spec() const
+{
+    static const ToolSpec s = [] {
+        ToolSpec t;
+        t.textKey = "pusing";
+        t.accepted = {QStringLiteral(".bmp"), QStringLiteral(".jpg")};
+        t.intermediatePrefix = QStringLiteral("rotx-");
+        t.intermediateSuffix = QStringLiteral(".jpg");   // holds a bitmap all the same
+        t.outputPrefix = QStringLiteral("rot-");
+        t.singleLabelKey = "pusing.label.single";
+        t.targetLabelKey = "pusing.label.target";
+        t.reportDoneKey = "pusing.report.done";
+        t.tooThinKey = "pusing.err.tooThin";
+        return t;
+    }();
+    return s;
+}
+
+void RotateRecipe::prepareLoadUnits(PictureRun &run)
+{
+    run.setScaleMode(ScaleMode::Twips);
+    run.Picture1.setScaleMode(ScaleMode::Twips);
+    Picture3.setScaleMode(ScaleMode::Twips);
+}
+
+// ---- input checks
+
+std::vector<InputCheck> RotateRecipe::checks(const PictureRun &run, const char *noSourceKey,
+                                             const char *noTargetKey, const char *fileTitleKey,
+                                             const char *folderTitleKey)
+{
+    std::vector<InputCheck> list =
+        run.standardChecks(noSourceKey, noTargetKey, fileTitleKey, folderTitleKey);
+    // Without Single or Bulk chosen there is no source at all: ask for one instead of
+    // listing an empty path.
+    list[1].fails = [&run] {
+        return !run.varsingle.value_or(false) &&
+               (!run.varbulk.value_or(false) || run.varsrcdir.isEmpty());
+    };
+    return list;
+}
+
+std::vector<InputCheck> RotateRecipe::loadChecks(const PictureRun &run) const
+{
+    return checks(run, "common.msg.noSourceFolder", "common.msg.noTargetFolder",
+                  "pusing.title.invalidFile", "pusing.title.invalidFolder");
+}
+
+std::vector<InputCheck> RotateRecipe::runChecks(const PictureRun &run) const
+{
+    return checks(run, "common.msg.noSource", "common.msg.noTarget", "common.title.invalidFile",
+                  "common.title.invalidFolder");
+}
+
+// ---- surfaces
+
+void RotateRecipe::centreInClient(const PictureRun &run, platform::Surface &surface)
+{
+    const ScaleMode u = run.scaleMode();
+    surface.setLeft(run.clientWidth() / 2 - surface.outerWidth(u) / 2, u);
+    surface.setTop(run.clientHeight() / 2 - surface.outerHeight(u) / 2, u);
+}
+
+void RotateRecipe::FitPicture(PictureRun &run, platform::Surface &surface,
+                              const platform::Picture &picture)
+{
+    reducedw = false;
+    reducedh = false;
+    const FitResult r = run.fitIntoSurface(surface, picture, false);
+    reducedw = r.reducedWidth;
+    reducedh = r.reducedHeight;
+}
+
+void RotateRecipe::fitForTurn(PictureRun &run, platform::Surface &surface)
+{
+    surface.setAutoRedraw(true);
+    surface.setBorder(false);
+    FitPicture(run, surface, run.picsrc);
+    surface.refresh();
+    surface.setAutoRedraw(false);
+}
+
+void RotateRecipe::prepareLoadSurfaces(PictureRun &run)
+{
+    Picture2.setVisible(false);
+    Picture3.setOuterSize(kWorkSideTwips, kWorkSideTwips, ScaleMode::Twips);
+    run.Picture1.setOuterSize(kPreviewSideTwips, kPreviewSideTwips, ScaleMode::Twips);
+}
+
+void RotateRecipe::showFirstPicture(PictureRun &run)
+{
+    // Decoded once for the working surface; the smaller preview is fitted from the same
+    // picture, which a second decoding of the file would only repeat.
+    run.loadEntryPicture(Picture3);
+    fitForTurn(run, Picture3);
+    fitForTurn(run, run.Picture1);
+    run.Picture1.setVisible(true);
+    centreInClient(run, run.Picture1);
+    platform::doEvents();
+}
+
+void RotateRecipe::prepareEntrySurfaces(PictureRun &run)
+{
+    run.setScaleMode(ScaleMode::Twips);
+    run.Picture1.setScaleMode(ScaleMode::Twips);
+    Picture3.setScaleMode(ScaleMode::Twips);
+    run.Picture1.setVisible(true);
+    Picture2.setVisible(false);
+    Picture3.setOuterSize(kWorkSideTwips, kWorkSideTwips, ScaleMode::Twips);
+    run.Picture1.setOuterSize(kPreviewSideTwips, kPreviewSideTwips, ScaleMode::Twips);
+    Picture2.setOuterSize(kPreviewSideTwips, kPreviewSideTwips, ScaleMode::Twips);
+}
+
+// ---- the turn
+
+void RotateRecipe::RotatePicture(platform::Surface &fromPic, platform::Surface &toPic, qint16 angle)
+{
+    if (angle != 0 && angle != 90 && angle != 180 && angle != 270) {
+        qCWarning(lcRotate) << "no quarter turn:" << angle;
+        return;
+    }
+    DDBHelper::PixelGrid src;
+    DDBHelper::FormatCode bits = 0;
+    DDBHelper::GetBitmapPixels(fromPic, src, bits);
+    DDBHelper::PixelGrid dst = DDBHelper::RotateGrid(src, angle);
+    // The drawable area takes exactly the turned pixels; a border keeps its allowance.
+    const int allowanceW = toPic.outerWidthPx() - toPic.innerWidthPx();
+    const int allowanceH = toPic.outerHeightPx() - toPic.innerHeightPx();
+    toPic.setOuterSize(allowanceW + dst.width(), allowanceH + dst.height(), ScaleMode::Pixels);
+    DDBHelper::SetBitmapPixels(toPic, bits, dst);
+    toPic.setPicture(platform::Picture(toPic.drawTarget()));
+}
+
+qint16 RotateRecipe::runAngle() const
+{
+    if (rotplus)
+        return kClockwise;
+    if (rotminus)
+        return kCounterClockwise;
+    return 0;
+}
+
+void RotateRecipe::RotateSurfaces(PictureRun &run)
+{
+    if (rotview)
+        run.Picture1.setVisible(false);
+    const qint16 angle = runAngle();
+    if (rotwork)
+        RotatePicture(Picture3, Picture4, angle);
+    else if (rotview)
+        RotatePicture(run.Picture1, Picture2, angle);
+    if (rotview) {
+        centreInClient(run, Picture2);
+        Picture2.setVisible(true);
+    }
+}
+
+// ---- the run
+
+void RotateRecipe::processEntry(PictureRun &run)
+{
+    rotwork = true;
+    rotview = false;
+    run.loadEntryPicture(Picture3);
+    fitForTurn(run, Picture3);
+    RotateSurfaces(run);
+
+    rotwork = false;
+    rotview = true;
+    fitForTurn(run, run.Picture1);
+    run.Picture1.setVisible(true);
+    centreInClient(run, run.Picture1);
+    RotateSurfaces(run);
+
+    // The flags are the preview's: a picture that did not fit the preview is written at
+    // twice its working size.
+    if (reducedw || reducedh) {
+        Picture5.setOuterSize(kExportScale * Picture4.outerWidthPx(),
+                              kExportScale * Picture4.outerHeightPx(), ScaleMode::Pixels);
+        platform::doEvents();
+        Picture5.setScaleMode(ScaleMode::Pixels);
+        Picture5.setAutoRedraw(true);
+        Picture5.clearPicture();
+        // Drawn with drawing kept, so the persistent image is what gets saved; making it the
+        // surface's picture as well would only copy 2 x 2 times the working size again.
+        Picture5.paintPicture(Picture4.picture(), 0, 0, Picture5.innerWidthPx(),
+                              Picture5.innerHeightPx());
+        run.writeIntermediate(Picture5.persistentImage());
+        Picture5.clearPicture();
+    } else {
+        platform::doEvents();
+        run.writeIntermediate(Picture4.picture().image());
+    }
+    run.convertOutput(false);
+}
+
+} // namespace tools

@@ -1,0 +1,288 @@
+#include "tools/WatermarkRecipe.h"
+
+#include "platform/Errors.h"
+#include "platform/Toolkit.h"
+#include "platform/Units.h"
+#include "shell/Helpers.h"
+
+#include <algorithm>
+
+namespace tools {
+namespace {
+
+using platform::ScaleMode;
+
+constexpr double kPercent = 100.0;
+constexpr double kFullOpacity = 255.0;
+// "0%" would lay the logo fully opaque; the tool stops one step short of that.
+constexpr int kTopLogoOpacity = 254;
+// The logo surface as the window's design places it (hidden: it only feeds the blend).
+constexpr double kLogoSurfaceLeft = 12600, kLogoSurfaceWidth = 5295, kLogoSurfaceHeight = 4815;
+
+// Calls `f` when the scope ends, however it ends.
+template <class F> class ScopeExit {
+public:
+    explicit ScopeExit(F f) : f_(std::move(f)) {}
+    ~ScopeExit() { f_(); }
+    ScopeExit(const ScopeExit &) = delete;
+    ScopeExit &operator=(const ScopeExit &) = delete;
+
+private:
+    F f_;
+};
+
+} // namespace
+
+int opacityForLevel(const QString &level)
+{
+    // Only the first two characters count, read as a number as far as they are digits
+    // ("70%" → 70, "0%" → 0).
+    int L = 0;
+    for (QChar c : level.left(2)) {
+        if (!c.isDigit())
+            break;
+        L = L * 10 + c.digitValue();
+    }
+    const auto A = platform::roundHalfEven(kFullOpacity * (kPercent - L) / kPercent);
+    return int(std::clamp<std::int64_t>(A, 0, 255));
+}
+
+platform::gdi::BLENDFUNCTION blendFunctionFor(int sourceConstantAlpha)
+{
+    return {platform::gdi::AC_SRC_OVER, 0, std::uint8_t(sourceConstantAlpha),
+            platform::gdi::AC_SRC_ALPHA};
+}
+
+std::uint32_t blendValueFor(int sourceConstantAlpha)
+{
+    return platform::gdi::packBlendFunction(blendFunctionFor(sourceConstantAlpha));
+}
+
+// ---- the shared watermark
+
+WatermarkRecipe::WatermarkRecipe()
+{
+    for (platform::Surface *s : {&Picture2, &Picture3, &Picture4}) {
+        s->setBorder(false);
+        s->setVisible(false);
+        s->setAutoRedraw(true);
+    }
+    Picture2.setBackColor(Qt::black);
+}
+
+std::vector<InputCheck> WatermarkRecipe::loadChecks(const PictureRun &run) const
+{
+    return run.standardChecks("common.msg.noSourceFolder", "common.msg.noTargetFolder");
+}
+
+void WatermarkRecipe::prepareLoadUnits(PictureRun &run)
+{
+    run.setScaleMode(ScaleMode::Twips);
+    run.Picture1.setScaleMode(ScaleMode::Twips);
+    Picture3.setScaleMode(ScaleMode::Twips);
+}
+
+void WatermarkRecipe::FitToPreview(PictureRun &run, platform::Surface &preview,
+                                   const platform::Picture &picture)
+{
+    scaledW = false;
+    scaledH = false;
+    const FitResult r = run.fitIntoSurface(preview, picture);
+    scaledW = r.reducedWidth;
+    scaledH = r.reducedHeight;
+    fitW = r.width;
+    fitH = r.height;
+    Picture3.setOuterSize(fitW, fitH, preview.scaleMode());
+    Picture3.clearPicture();
+    Picture3.cls();
+    Picture3.refresh();
+    run.setScaleMode(ScaleMode::Pixels);
+    preview.setScaleMode(ScaleMode::Pixels);
+    Picture3.setScaleMode(ScaleMode::Pixels);
+}
+
+void WatermarkRecipe::showFirstPicture(PictureRun &run)
+{
+    run.Picture1.setAutoRedraw(true);
+    run.Picture1.setBorder(false);
+    run.loadEntryPicture(run.Picture1);
+    FitToPreview(run, run.Picture1, run.picsrc);
+    // Marks go onto the visible image only, so that a new click starts from the picture.
+    run.Picture1.setAutoRedraw(false);
+    platform::doEvents();
+}
+
+void WatermarkRecipe::blendMark(PictureRun &run)
+{
+    blendfn = blendFunctionFor(sourceConstantAlpha());
+    // A failed blend leaves the picture without the mark; nothing is shown.
+    platform::gdi::AlphaBlend(run.Picture1.drawTarget(), int(run.posX), int(run.posY), markWidth,
+                              markHeight, Picture2.persistentImage(), 0, 0,
+                              platform::gdi::packBlendFunction(blendfn));
+    run.Picture1.changed();
+}
+
+void WatermarkRecipe::click(PictureRun &run)
+{
+    run.posX = double(platform::roundHalfEven(run.lastX));
+    run.posY = double(platform::roundHalfEven(run.lastY));
+    markWorkStarted();
+    ScopeExit ended([this] { markWorkEnded(); });
+    prepareMarkSurface(run);
+    blendMark(run);
+}
+
+void WatermarkRecipe::processEntry(PictureRun &run)
+{
+    markWorkStarted();
+    ScopeExit ended([this] { markWorkEnded(); });
+    platform::Surface &preview = run.Picture1;
+
+    preview.setAutoRedraw(true);
+    preview.setBorder(false);
+    run.loadEntryPicture(preview);
+    FitToPreview(run, preview, run.picsrc);
+    preview.setAutoRedraw(false);
+
+    // Font, text and level are read now, so changes made after the last click count.
+    prepareMarkSurface(run);
+    blendMark(run);
+
+    Picture3.setBorder(false);
+    Picture3.setAutoRedraw(true);
+    platform::gdi::BitBlt(Picture3.drawTarget(), 0, 0, preview.innerWidthPx(),
+                          preview.innerHeightPx(), preview.visibleImage(), 0, 0);
+    Picture3.changed();
+    platform::doEvents();
+
+    if (scaledW && scaledH) {
+        // Reduced in both passes: written at twice the fitted size, stretched from the
+        // fitted image (the mark scales with it).
+        Picture4.setScaleMode(ScaleMode::Pixels);
+        Picture4.setOuterSize(2.0 * Picture3.outerWidthPx(), 2.0 * Picture3.outerHeightPx(),
+                              ScaleMode::Pixels);
+        Picture4.setAutoRedraw(true);
+        Picture4.clearPicture();
+        Picture4.paintPicture(Picture3.image(), 0, 0, Picture4.innerWidthPx(),
+                              Picture4.innerHeightPx());
+        run.writeIntermediate(Picture4.persistentImage());
+        Picture4.clearPicture();
+    } else {
+        run.writeIntermediate(Picture3.persistentImage());
+    }
+    run.convertOutput(false);
+}
+
+// ---- text watermark
+
+const ToolSpec &WatertextRecipe::spec() const
+{
+    static const ToolSpec s = [] {
+        ToolSpec t;
+        t.textKey = "watertext";
+        t.accepted = {QStringLiteral(".bmp"), QStringLiteral(".jpg")};
+        t.intermediatePrefix = QStringLiteral("adwt-");
+        t.intermediateSuffix = QStringLiteral(".jpg");   // holds a bitmap all the same
+        t.outputPrefix = QStringLiteral("awtx-");
+        t.singleLabelKey = "watertext.label.single";
+        t.targetLabelKey = "watertext.label.target";
+        return t;
+    }();
+    return s;
+}
+
+void WatertextRecipe::prepareMarkSurface(PictureRun &run)
+{
+    Picture2.setAutoRedraw(true);
+    Picture2.setScaleMode(ScaleMode::Pixels);
+    Picture2.cls();
+    Picture2.font = run.CommonDialog.font;
+    Picture2.setBackColor(Qt::black);
+    Picture2.foreColor = Qt::white;
+    Picture2.setOuterSize(Picture2.textWidth(vartext), Picture2.textHeight(vartext),
+                          ScaleMode::Pixels);
+    markWidth = Picture2.innerWidthPx();
+    markHeight = Picture2.innerHeightPx();
+    Picture2.currentX = 0;
+    Picture2.currentY = 0;
+    Picture2.print(vartext);
+}
+
+// ---- logo watermark
+
+WaterLogoRecipe::WaterLogoRecipe()
+{
+    Picture2.setOuterSize(kLogoSurfaceWidth, kLogoSurfaceHeight, ScaleMode::Twips);
+    Picture2.setLeft(kLogoSurfaceLeft, ScaleMode::Twips);
+    // Loading a logo sizes the surface to it, so that the blend covers exactly the logo.
+    Picture2.setAutoSize(true);
+}
+
+const ToolSpec &WaterLogoRecipe::spec() const
+{
+    static const ToolSpec s = [] {
+        ToolSpec t;
+        t.textKey = "waterlogo";
+        t.accepted = {QStringLiteral(".bmp"), QStringLiteral(".jpg")};
+        t.intermediatePrefix = QStringLiteral("adwl-");
+        t.intermediateSuffix = QStringLiteral(".jpg");   // holds a bitmap all the same
+        t.outputPrefix = QStringLiteral("awlo-");
+        t.singleLabelKey = "waterlogo.label.single";
+        t.targetLabelKey = "waterlogo.label.target";
+        return t;
+    }();
+    return s;
+}
+
+std::vector<InputCheck> WaterLogoRecipe::loadChecks(const PictureRun &run) const
+{
+    auto checks = run.standardChecks("common.msg.noSourceFolder", "common.msg.noTargetFolder",
+                                     "waterlogo.title.invalidFile", "waterlogo.title.invalidFolder");
+    checks.push_back({[this] { return varlogo.isEmpty(); }, "waterlogo.msg.noLogoLoad",
+                      "waterlogo.title.invalidFile"});
+    return checks;
+}
+
+std::vector<InputCheck> WaterLogoRecipe::runChecks(const PictureRun &run) const
+{
+    auto checks = run.standardChecks();
+    checks.push_back({[this] { return varlogo.isEmpty(); }, "waterlogo.msg.noLogoRun",
+                      "common.title.invalidFile"});
+    return checks;
+}
+
+void WaterLogoRecipe::click(PictureRun &run)
+{
+    // The library start made for the click is undone before the box shows.
+    try {
+        WatermarkRecipe::click(run);
+    } catch (const platform::AppError &e) {
+        shell::showError(e.description());
+    }
+}
+
+void WaterLogoRecipe::prepareMarkSurface(PictureRun &)
+{
+    Picture2.setAutoRedraw(true);
+    Picture2.setScaleMode(ScaleMode::Pixels);
+    Picture2.cls();
+    Picture2.setBackColor(Qt::black);
+    int w = -1, h = -1;
+    Picture2.setPicture(modGDIPlusResize::LoadPictureScaled(varlogo, w, h, 0, false));
+    Picture2.refresh();
+    // Read once the logo is in: the surface has taken its size, so a new logo larger than the
+    // last one is blended whole.
+    markWidth = Picture2.innerWidthPx();
+    markHeight = Picture2.innerHeightPx();
+}
+
+int WaterLogoRecipe::sourceConstantAlpha() const
+{
+    return std::min(opacityForLevel(varlevel), kTopLogoOpacity);
+}
+
+void WaterLogoRecipe::markWorkStarted() { gdiptoken = modGDIPlusResize::StartGdiPlus(); }
+
+void WaterLogoRecipe::markWorkEnded() { modGDIPlusResize::StopGdiPlus(gdiptoken); }
+
+} // namespace tools

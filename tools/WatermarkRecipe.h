@@ -1,0 +1,99 @@
+#pragma once
+#include "platform/Gdi.h"
+#include "tools/PictureRun.h"
+#include "tools/modGDIPlusResize.h"
+
+#include <cstdint>
+
+namespace tools {
+
+// The opacity of a transparency level: its first two characters read as a whole number L,
+// A = 255 × (100 − L) / 100 rounded to the nearest whole number, halves to the even
+// neighbour ("50%" → 128, "30%" → 178, "90%" → 26).
+int opacityForLevel(const QString &level);
+// The blend of a mark: (AC_SRC_OVER, 0, A, AC_SRC_ALPHA), and its four bytes as AlphaBlend
+// receives them.
+platform::gdi::BLENDFUNCTION blendFunctionFor(int sourceConstantAlpha);
+std::uint32_t blendValueFor(int sourceConstantAlpha);
+
+// A watermark: a mark surface (Picture2) is blended onto the fitted preview with the constant
+// opacity of a transparency level at the clicked position, copied into the output surface
+// (Picture3) and saved; a picture reduced in both passes of the fit is written at twice the
+// fitted size (Picture4). The text and logo watermarks supply the mark.
+class WatermarkRecipe : public ToolRecipe {
+public:
+    QString varlevel;            // "10%" … "90%" as shown in the menu
+    double fitW = 0, fitH = 0;   // the fitted size (preview units at the fit)
+    bool scaledW = false, scaledH = false;
+    platform::gdi::BLENDFUNCTION blendfn{};
+
+    platform::Surface Picture2;   // mark surface, hidden
+    platform::Surface Picture3;   // output surface, hidden
+    platform::Surface Picture4;   // enlargement surface, hidden
+
+    WatermarkRecipe();
+
+    // Units of the load step's surfaces (twips), set by Load Picture before it runs.
+    void prepareLoadUnits(PictureRun &run);
+    // The fit into the preview, keeping the reduction flags and the fitted size; the output
+    // surface takes that size; units are pixels afterwards.
+    void FitToPreview(PictureRun &run, platform::Surface &preview, const platform::Picture &picture);
+
+    std::vector<InputCheck> loadChecks(const PictureRun &run) const override;
+    void showFirstPicture(PictureRun &run) override;
+    void processEntry(PictureRun &run) override;
+    platform::ScaleMode clickUnits() const override { return platform::ScaleMode::Pixels; }
+    void click(PictureRun &run) override;
+
+protected:
+    // Prepares the mark surface Picture2 and sets markWidth / markHeight, the rectangle that
+    // is blended.
+    virtual void prepareMarkSurface(PictureRun &run) = 0;
+    // The opacity of the current level (the logo maps "0%" to 254).
+    virtual int sourceConstantAlpha() const { return opacityForLevel(varlevel); }
+    // Bracket the use of the mark for one click or one entry of the run (the logo starts and
+    // stops its imaging library here); markWorkEnded runs on every path.
+    virtual void markWorkStarted() {}
+    virtual void markWorkEnded() {}
+
+    int markWidth = 0, markHeight = 0;
+
+private:
+    // Blends the mark surface onto the preview's visible image at (posX, posY).
+    void blendMark(PictureRun &run);
+};
+
+// Text watermark: the text printed white on black in the dialog's font.
+class WatertextRecipe : public WatermarkRecipe {
+public:
+    QString vartext;   // the watermark text
+    const ToolSpec &spec() const override;
+    void clearMainInput() override { vartext.clear(); }
+
+protected:
+    void prepareMarkSurface(PictureRun &run) override;
+};
+
+// Logo watermark: the logo loaded at its own size on black through the scaled loader. Its
+// own pixels keep the logo's alpha on the logo surface, so it is laid over the picture at the
+// level's opacity and its transparent parts (black, alpha 0) leave the picture unchanged.
+class WaterLogoRecipe : public WatermarkRecipe {
+public:
+    QString varlogo;                         // the chosen logo file; kept after a run
+    modGDIPlusResize::Token gdiptoken = 0;   // held while a logo is loaded and blended
+
+    WaterLogoRecipe();
+    const ToolSpec &spec() const override;
+    std::vector<InputCheck> loadChecks(const PictureRun &run) const override;
+    std::vector<InputCheck> runChecks(const PictureRun &run) const override;
+    // A logo that cannot be loaded gives the loader's error in a box.
+    void click(PictureRun &run) override;
+
+protected:
+    void prepareMarkSurface(PictureRun &run) override;
+    int sourceConstantAlpha() const override;
+    void markWorkStarted() override;
+    void markWorkEnded() override;
+};
+
+} // namespace tools
