@@ -1,27 +1,73 @@
 #pragma once
 #include <QString>
+#include <QStringList>
 #include <exception>
 
 namespace platform {
 
-// An error raised by an operation: number, source and an English description.
-// The windows show the description; number and source identify the origin.
+// What went wrong, one code per kind of failure. The texts are the catalogue's (shell), in
+// the session's language; the system's own reason ("No space left on device") travels along.
+enum class ErrorKind {
+    Described,        // an error whose description was given where it was raised
+    FileNotFound,     // %1 the file
+    PathNotFound,     // %1 the folder
+    PermissionDenied, // %1 the file or folder
+    NotAFile,         // %1 a FIFO, device or folder where a file was expected
+    InvalidPicture,   // %1 the file
+    DamagedPicture,   // %1 the file: cut short or filled in by the decoder
+    PictureTooLarge,  // %1 the file, %2 × %3 its pixels
+    OutOfMemory,      // %1 the file
+    CannotRead,       // %1 the file
+    CannotWrite,      // %1 the file the user will look for (the output, not a temporary)
+    CannotDelete,     // %1 the file
+    CannotRename,     // %1 the file, %2 its new name
+    FileExists,       // %1 the name that is taken
+    NoFreeName,       // %1 the wanted name, %2 the folder
+    TooThin,          // %1 the file, %2 × %3 its pixels
+    TooThinToTurn,    // %1 the file, %2 × %3 its pixels
+};
+
+// An error raised by an operation. Errors of the project carry a kind, the files it concerns
+// and the system's reason; their description is made when it is shown, so it is in the
+// language of that moment. Errors whose text the design fixes (the imaging library's status
+// texts, the pixel helper's) carry a number, a source and that description.
 class AppError : public std::exception {
 public:
-    AppError(qint64 number, QString source, QString description)
-        : number_(number), source_(std::move(source)), description_(std::move(description)),
-          what_(description_.toUtf8()) {}
+    AppError(qint64 number, QString source, QString description);
+    AppError(ErrorKind kind, QStringList args, QString reason = {}, QString source = {});
+
+    ErrorKind kind() const { return kind_; }
     qint64 number() const { return number_; }
     const QString &source() const { return source_; }
-    const QString &description() const { return description_; }
-    const char *what() const noexcept override { return what_.constData(); }
+    // The files and values the text names (%1, %2, ...), and the system's reason.
+    const QStringList &args() const { return args_; }
+    const QString &reason() const { return reason_; }
+    // The text shown to the user.
+    QString description() const;
+    const char *what() const noexcept override;
+
+    // The same error about another file: a step that worked on a temporary file reports the
+    // file the user knows.
+    AppError about(const QString &file) const;
 
 private:
-    qint64 number_;
+    ErrorKind kind_ = ErrorKind::Described;
+    qint64 number_ = 0;
     QString source_;
-    QString description_;
-    QByteArray what_;
+    QStringList args_;
+    QString reason_;
+    QString fixed_;   // the given description (ErrorKind::Described)
+    mutable QByteArray what_;
 };
+
+// The error for a failed system call on `path`, from errno `e`: the kind it maps to (a missing
+// file, a refused permission) or `otherwise`, with the system's reason.
+AppError systemError(int e, ErrorKind otherwise, const QString &path, const QString &source = {});
+
+// Turns an error into text. The shell installs the catalogue's; without it the text is a
+// plain English one.
+using ErrorDescriber = QString (*)(const AppError &);
+void setErrorDescriber(ErrorDescriber describer);
 
 // Error numbers of the platform layer (the toolkit's own run-time errors).
 namespace err {

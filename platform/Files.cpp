@@ -23,20 +23,6 @@
 namespace platform {
 namespace {
 
-QString native(const QString &p) { return QDir::toNativeSeparators(p); }
-
-qint64 numberForErrno(int e)
-{
-    switch (e) {
-    case ENOENT: return err::FileNotFound;
-    case EACCES:
-    case EPERM:
-    case EROFS: return err::PermissionDenied;
-    case ENOTDIR: return err::PathNotFound;
-    default: return err::DeviceIO;
-    }
-}
-
 int renameNoReplaceRaw(const QByteArray &from, const QByteArray &to)
 {
 #ifdef SYS_renameat2
@@ -63,12 +49,10 @@ QStringList listPlainFiles(const QString &folder)
 {
     QFileInfo fi(folder);
     if (!fi.exists() || !fi.isDir())
-        throw AppError(err::PathNotFound, QStringLiteral("Dir"),
-                       QStringLiteral("Path not found: %1").arg(native(folder)));
+        throw AppError(ErrorKind::PathNotFound, {folder}, {}, QStringLiteral("Dir"));
     QDir dir(folder);
     if (!fi.isReadable() || !fi.isExecutable())
-        throw AppError(err::PermissionDenied, QStringLiteral("Dir"),
-                       QStringLiteral("Permission denied: %1").arg(native(folder)));
+        throw AppError(ErrorKind::PermissionDenied, {folder}, {}, QStringLiteral("Dir"));
     // QDir::Files follows links to files and leaves out dangling ones; hidden names are left out.
     QStringList names = dir.entryList(QDir::Files, QDir::NoSort);
     std::sort(names.begin(), names.end(), [](const QString &a, const QString &b) {
@@ -118,11 +102,11 @@ void renameNoReplace(const QString &from, const QString &to)
         return;
     const int e = errno;
     if (e == EEXIST)
-        throw AppError(err::FileAlreadyExists, QStringLiteral("Name"),
-                       QStringLiteral("File already exists: %1").arg(native(to)));
-    throw AppError(numberForErrno(e), QStringLiteral("Name"),
-                   QStringLiteral("Cannot rename %1 to %2: %3")
-                       .arg(native(from), native(to), QString::fromLocal8Bit(std::strerror(e))));
+        throw AppError(ErrorKind::FileExists, {to}, {}, QStringLiteral("Name"));
+    if (e == ENOENT || e == EACCES || e == EPERM || e == EROFS)
+        throw systemError(e, ErrorKind::CannotRename, from, QStringLiteral("Name"));
+    throw AppError(ErrorKind::CannotRename, {from, to}, QString::fromLocal8Bit(std::strerror(e)),
+                   QStringLiteral("Name"));
 }
 
 void deleteFile(const QString &path)
@@ -130,9 +114,7 @@ void deleteFile(const QString &path)
     if (::unlink(QFile::encodeName(path).constData()) == 0)
         return;
     const int e = errno;
-    throw AppError(numberForErrno(e), QStringLiteral("Kill"),
-                   QStringLiteral("Cannot delete %1: %2")
-                       .arg(native(path), QString::fromLocal8Bit(std::strerror(e))));
+    throw systemError(e, ErrorKind::CannotDelete, path, QStringLiteral("Kill"));
 }
 
 unsigned newFileMode()

@@ -148,17 +148,14 @@ void savePicture(const QImage &source, const QString &path)
         }
     }
     QFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(out) != out.size()) {
-        const qint64 number = f.error() == QFileDevice::PermissionsError ? err::PermissionDenied
-                                                                          : err::PathNotFound;
-        throw AppError(number, QStringLiteral("SavePicture"),
-                       QStringLiteral("Cannot write %1: %2")
-                           .arg(QDir::toNativeSeparators(path), f.errorString()));
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(out) != out.size() ||
+        !f.flush()) {
+        if (f.error() == QFileDevice::OpenError && f.exists() == false &&
+            !QFileInfo(QFileInfo(path).absolutePath()).isDir())
+            throw AppError(ErrorKind::PathNotFound, {QFileInfo(path).absolutePath()}, {},
+                           QStringLiteral("SavePicture"));
+        throw AppError(ErrorKind::CannotWrite, {path}, f.errorString(), QStringLiteral("SavePicture"));
     }
-    if (!f.flush())
-        throw AppError(err::DeviceIO, QStringLiteral("SavePicture"),
-                       QStringLiteral("Cannot write %1: %2")
-                           .arg(QDir::toNativeSeparators(path), f.errorString()));
 }
 
 } // namespace platform

@@ -1,5 +1,7 @@
 #include "shell/Texts.h"
 
+#include "platform/Errors.h"
+
 #include <QLoggingCategory>
 #include <string_view>
 #include <unordered_map>
@@ -40,11 +42,29 @@ const Entry kCatalogue[] = {
     {"common.report.done", " file(s) SELESAI.", " file(s) DONE."},
     {"common.report.total", "Jumlah fail tidak sah : ", "Total invalid file(s) : "},
     // %1 the file, %2 x %3 its size in pixels.
-    {"common.err.tooThin", "Gambar terlalu nipis untuk dipaparkan: %1 (%2 x %3 piksel)",
-     "The picture is too thin to be shown: %1 (%2 x %3 pixels)"},
-    {"pusing.err.tooThin", "Gambar terlalu nipis untuk diputar: %1 (%2 x %3 piksel)",
-     "The picture is too thin to be turned: %1 (%2 x %3 pixels)"},
+
+    // ---- errors: %1 the user's file, further values as their kind says; the system's
+    // reason follows in brackets.
+    {"err.fileNotFound", "Fail tidak dijumpai: %1", "File not found: %1"},
+    {"err.pathNotFound", "Laluan tidak dijumpai: %1", "Path not found: %1"},
+    {"err.permissionDenied", "Kebenaran ditolak: %1", "Permission denied: %1"},
+    {"err.notAFile", "Bukan fail biasa: %1", "Not a regular file: %1"},
+    {"err.invalidPicture", "Gambar tidak sah: %1", "Invalid picture: %1"},
+    {"err.damagedPicture", "Gambar rosak atau tidak lengkap: %1", "Damaged or incomplete picture: %1"},
+    {"err.pictureTooLarge", "Gambar terlalu besar: %1 (%2 x %3 piksel)",
+     "Picture too large: %1 (%2 x %3 pixels)"},
     {"err.outOfMemory", "Memori tidak mencukupi: %1", "Out of memory: %1"},
+    {"err.cannotRead", "Tidak dapat membaca %1", "Cannot read %1"},
+    {"err.cannotWrite", "Tidak dapat menulis %1", "Cannot write %1"},
+    {"err.cannotDelete", "Tidak dapat memadam %1", "Cannot delete %1"},
+    {"err.cannotRename", "Tidak dapat menamakan semula %1 kepada %2", "Cannot rename %1 to %2"},
+    {"err.fileExists", "Fail sudah wujud: %1", "File already exists: %1"},
+    {"err.noFreeName", "Tiada nama bebas untuk %1 dalam %2", "No free name for %1 in %2"},
+    {"err.tooThin", "Gambar terlalu nipis untuk dipaparkan: %1 (%2 x %3 piksel)",
+     "The picture is too thin to be shown: %1 (%2 x %3 pixels)"},
+    {"err.tooThinToTurn", "Gambar terlalu nipis untuk diputar: %1 (%2 x %3 piksel)",
+     "The picture is too thin to be turned: %1 (%2 x %3 pixels)"},
+    {"err.reason", " (%1)", " (%1)"},
 
     // ---- main window
     {"main.title", " Pixmar 1.1", " Pixmar 1.1"},
@@ -278,5 +298,43 @@ QString tx(const char *key, const QString &code)
 }
 
 QString tx(const char *key) { return tx(key, varbahasa()); }
+
+QString describeError(const platform::AppError &e)
+{
+    using K = platform::ErrorKind;
+    static const std::pair<K, const char *> kKeys[] = {
+        {K::FileNotFound, "err.fileNotFound"},     {K::PathNotFound, "err.pathNotFound"},
+        {K::PermissionDenied, "err.permissionDenied"}, {K::NotAFile, "err.notAFile"},
+        {K::InvalidPicture, "err.invalidPicture"}, {K::DamagedPicture, "err.damagedPicture"},
+        {K::PictureTooLarge, "err.pictureTooLarge"}, {K::OutOfMemory, "err.outOfMemory"},
+        {K::CannotRead, "err.cannotRead"},         {K::CannotWrite, "err.cannotWrite"},
+        {K::CannotDelete, "err.cannotDelete"},     {K::CannotRename, "err.cannotRename"},
+        {K::FileExists, "err.fileExists"},         {K::NoFreeName, "err.noFreeName"},
+        {K::TooThin, "err.tooThin"},               {K::TooThinToTurn, "err.tooThinToTurn"},
+    };
+    if (e.kind() == K::Described)
+        return e.description();
+    const char *key = nullptr;
+    for (const auto &[kind, k] : kKeys)
+        if (kind == e.kind())
+            key = k;
+    QString text = key ? tx(key) : QString();
+    // One pass over all the values, so a file name holding "%2" is shown as it is.
+    const QStringList &a = e.args();
+    switch (a.size()) {
+    case 0: break;
+    case 1: text = text.arg(a[0]); break;
+    case 2: text = text.arg(a[0], a[1]); break;
+    default: text = text.arg(a[0], a[1], a[2]); break;
+    }
+    if (!e.reason().isEmpty())
+        text += tx("err.reason").arg(e.reason());
+    return text;
+}
+
+namespace {
+// Errors raised below the shell are described with the catalogue's texts.
+const bool kDescriberInstalled = (platform::setErrorDescriber(&describeError), true);
+} // namespace
 
 } // namespace shell

@@ -1,6 +1,8 @@
 #pragma once
 #include <QString>
 
+namespace platform { class AppError; }
+
 // The interface language and the catalogue of every caption and message in Malay ("bm")
 // and English ("eng").
 namespace shell {
@@ -18,6 +20,10 @@ inline bool isMalay() { return isMalay(varbahasa()); }
 QString tx(const char *key);
 QString tx(const char *key, const QString &code);
 bool hasText(const char *key);
+
+// The text of an error in the current language: its kind's catalogue text with the files it
+// names and the system's reason.
+QString describeError(const platform::AppError &e);
 
 // "\r\n": message texts are joined with CR LF, as the original boxes show them.
 inline const QString CRLF = QStringLiteral("\r\n");

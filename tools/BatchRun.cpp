@@ -54,12 +54,9 @@ struct FreeImageUnload {
 };
 using FreeImageBitmap = std::unique_ptr<FIBITMAP, FreeImageUnload>;
 
-[[noreturn]] void conversionFailed(const QString &what, const QString &path)
+[[noreturn]] void conversionFailed(platform::ErrorKind kind, const QString &path)
 {
-    QString description = what.arg(QDir::toNativeSeparators(path));
-    if (!lastFreeImageMessage().isEmpty())
-        description += QStringLiteral(" (%1)").arg(lastFreeImageMessage());
-    throw platform::AppError(platform::err::DeviceIO, QStringLiteral("FreeImage"), description);
+    throw platform::AppError(kind, {path}, lastFreeImageMessage(), QStringLiteral("FreeImage"));
 }
 
 } // namespace
@@ -126,24 +123,41 @@ void convertBitmapFile(const QString &bitmapPath, const QString &outputPath, int
     const QByteArray in = QFile::encodeName(bitmapPath);
     FreeImageBitmap bitmap(FreeImage_Load(FIF_BMP, in.constData(), 0));
     if (!bitmap)
-        conversionFailed(QStringLiteral("Cannot read the intermediate bitmap %1"), bitmapPath);
+        conversionFailed(platform::ErrorKind::CannotRead, bitmapPath);
+    // Encoded in memory and written by us: FreeImage does not check its writes, so a full disk
+    // would otherwise pass as a written file, and the system's reason would be lost.
+    struct MemoryClose {
+        void operator()(FIMEMORY *m) const { FreeImage_CloseMemory(m); }
+    };
+    std::unique_ptr<FIMEMORY, MemoryClose> encoded(FreeImage_OpenMemory());
+    if (!encoded || !FreeImage_SaveToMemory(static_cast<FREE_IMAGE_FORMAT>(formatCode), bitmap.get(),
+                                            encoded.get(), 0))
+        conversionFailed(platform::ErrorKind::CannotWrite, outputPath);
+    BYTE *bytes = nullptr;
+    DWORD size = 0;
+    FreeImage_AcquireMemory(encoded.get(), &bytes, &size);
     // The output is written under a temporary name beside it and then renamed into place: a
     // failed save leaves no half-written file, and a link standing at the output's name is
     // replaced rather than written through to whatever it points at.
     const QFileInfo outInfo(outputPath);
     QTemporaryFile staging(outInfo.absolutePath() + QStringLiteral("/.pixmar-XXXXXX"));
-    if (!staging.open())
-        conversionFailed(QStringLiteral("Cannot write %1"), outputPath);
+    if (!staging.open()) {
+        lastFreeImageMessage() = staging.errorString();
+        conversionFailed(platform::ErrorKind::CannotWrite, outputPath);
+    }
+    if (staging.write(reinterpret_cast<const char *>(bytes), qint64(size)) != qint64(size) ||
+        !staging.flush()) {
+        lastFreeImageMessage() = staging.errorString();
+        conversionFailed(platform::ErrorKind::CannotWrite, outputPath);
+    }
     staging.close();
     const QByteArray tmp = QFile::encodeName(staging.fileName());
-    if (!FreeImage_Save(static_cast<FREE_IMAGE_FORMAT>(formatCode), bitmap.get(), tmp.constData(), 0))
-        conversionFailed(QStringLiteral("Cannot write %1"), outputPath);
     // Temporary files are private; the output gets the permissions a new file would get.
     ::chmod(tmp.constData(), mode_t(platform::newFileMode()));
     const QByteArray out = QFile::encodeName(outputPath);
     if (::rename(tmp.constData(), out.constData()) != 0) {
         lastFreeImageMessage() = QString::fromLocal8Bit(std::strerror(errno));
-        conversionFailed(QStringLiteral("Cannot write %1"), outputPath);
+        conversionFailed(platform::ErrorKind::CannotWrite, outputPath);
     }
     staging.setAutoRemove(false);
 }
@@ -151,9 +165,8 @@ void convertBitmapFile(const QString &bitmapPath, const QString &outputPath, int
 IntermediateFile::IntermediateFile(const QString &folder, const QString &stem, const QString &suffix)
 {
     if (!QFileInfo(folder).isDir())
-        throw platform::AppError(platform::err::PathNotFound, QStringLiteral("SavePicture"),
-                                 QStringLiteral("Target folder not found: %1")
-                                     .arg(QDir::toNativeSeparators(folder)));
+        throw platform::AppError(platform::ErrorKind::PathNotFound, {folder}, {},
+                                 QStringLiteral("SavePicture"));
     // The name is claimed by creating the file, so that nothing can take it between the
     // look-up and the write.
     constexpr int kAttempts = 100;
@@ -168,16 +181,14 @@ IntermediateFile::IntermediateFile(const QString &folder, const QString &stem, c
         }
         if (f.exists())
             continue;
-        const qint64 number = f.error() == QFileDevice::PermissionsError
-                                  ? platform::err::PermissionDenied
-                                  : platform::err::PathNotFound;
-        throw platform::AppError(number, QStringLiteral("SavePicture"),
-                                 QStringLiteral("Cannot write %1: %2")
-                                     .arg(QDir::toNativeSeparators(candidate), f.errorString()));
+        if (f.error() == QFileDevice::PermissionsError)
+            throw platform::AppError(platform::ErrorKind::PermissionDenied, {candidate}, {},
+                                     QStringLiteral("SavePicture"));
+        throw platform::AppError(platform::ErrorKind::CannotWrite, {candidate}, f.errorString(),
+                                 QStringLiteral("SavePicture"));
     }
-    throw platform::AppError(platform::err::DeviceIO, QStringLiteral("SavePicture"),
-                             QStringLiteral("No free name for %1%2 in %3")
-                                 .arg(stem, suffix, QDir::toNativeSeparators(folder)));
+    throw platform::AppError(platform::ErrorKind::NoFreeName, {stem + suffix, folder}, {},
+                             QStringLiteral("SavePicture"));
 }
 
 IntermediateFile::~IntermediateFile()

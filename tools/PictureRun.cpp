@@ -200,11 +200,10 @@ FitResult PictureRun::fitIntoSurface(platform::Surface &surface, const platform:
                                 surface.innerWidth(), surface.innerHeight());
     surface.setOuterSize(r.width, r.height, u);
     if (surface.innerWidthPx() == 0 || surface.innerHeightPx() == 0)
-        throw platform::AppError(platform::err::InvalidPicture, QStringLiteral("FitPicture"),
-                                 shell::tx(spec().tooThinKey)
-                                     .arg(QDir::toNativeSeparators(curdir + curfile),
-                                          QString::number(picture.pixelSize().width()),
-                                          QString::number(picture.pixelSize().height())));
+        throw platform::AppError(spec().tooThin,
+                                 {curdir + curfile, QString::number(picture.pixelSize().width()),
+                                  QString::number(picture.pixelSize().height())},
+                                 {}, QStringLiteral("FitPicture"));
     if (place) {
         // Centred on the screen as the design places it, but kept inside the client area so
         // that a wide picture on a wide screen can still be clicked everywhere.
@@ -231,11 +230,16 @@ QString PictureRun::outputPath() const { return inTarget(spec().outputPrefix + b
 
 void PictureRun::writeIntermediate(const QImage &image)
 {
-    if (!intermediate_)
-        intermediate_ = std::make_unique<IntermediateFile>(
-            vartgtdir, spec().intermediatePrefix + basename, spec().intermediateSuffix);
-    tmppath = intermediate_->path();
-    intermediate_->write(image);
+    try {
+        if (!intermediate_)
+            intermediate_ = std::make_unique<IntermediateFile>(
+                vartgtdir, spec().intermediatePrefix + basename, spec().intermediateSuffix);
+        tmppath = intermediate_->path();
+        intermediate_->write(image);
+    } catch (const platform::AppError &e) {
+        // The intermediate file is the program's own business: the user looks for the output.
+        throw e.about(outputPath());
+    }
 }
 
 void PictureRun::convertOutput(bool showOutput)
@@ -319,7 +323,8 @@ void PictureRun::load()
         Picture1.clearPicture();
         pointer.reset();
         outcome_.end = RunOutcome::End::LoadFailed;
-        const QString reason = shell::tx("err.outOfMemory").arg(curdir + curfile);
+        const QString reason =
+            platform::AppError(platform::ErrorKind::OutOfMemory, {curdir + curfile}).description();
         outcome_.failures.push_back({curdir + curfile, reason});
         shell::showError(reason);
     }
@@ -381,7 +386,8 @@ void PictureRun::save()
             } catch (const platform::AppError &e) {
                 failure = e.description();
             } catch (const std::bad_alloc &) {
-                failure = shell::tx("err.outOfMemory").arg(curdir + curfile);
+                failure = platform::AppError(platform::ErrorKind::OutOfMemory, {curdir + curfile})
+                              .description();
             }
             if (!failure.isEmpty()) {
                 counted = false;

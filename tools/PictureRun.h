@@ -1,4 +1,5 @@
 #pragma once
+#include "platform/Errors.h"
 #include "platform/Files.h"
 #include "platform/Picture.h"
 #include "platform/Surface.h"
@@ -62,9 +63,8 @@ struct ToolSpec {
     const char *reportDoneKey = "common.report.done";   // end of the report's first line
     QString openFilter = QStringLiteral(
         "All Image Files (*.jpg; *.bmp)| *.jpg; *.bmp|JPEG (*.jpg)|*.jpg|Bitmap (*.bmp)|*.bmp");
-    // Catalogue key of the error for a picture the fit leaves less than a pixel across (%1 the
-    // file, %2 × %3 its size in pixels).
-    const char *tooThinKey = "common.err.tooThin";
+    // The error for a picture the fit leaves less than a pixel across.
+    platform::ErrorKind tooThin = platform::ErrorKind::TooThin;
 };
 
 // What a run ended with, as data: the window shows it, the command line turns it into an

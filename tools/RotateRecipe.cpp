@@ -41,7 +41,7 @@ const ToolSpec &RotateRecipe::spec() const
         t.singleLabelKey = "pusing.label.single";
         t.targetLabelKey = "pusing.label.target";
         t.reportDoneKey = "pusing.report.done";
-        t.tooThinKey = "pusing.err.tooThin";
+        t.tooThin = platform::ErrorKind::TooThinToTurn;
         return t;
     }();
     return s;
