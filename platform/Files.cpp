@@ -117,6 +117,38 @@ void deleteFile(const QString &path)
     throw systemError(e, ErrorKind::CannotDelete, path, QStringLiteral("Kill"));
 }
 
+void writeAll(int fd, const QByteArray &bytes, const QString &path)
+{
+    const char *p = bytes.constData();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd, p, size_t(left));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            throw systemError(n < 0 ? errno : ENOSPC, ErrorKind::CannotWrite, path);
+        p += n;
+        left -= n;
+    }
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC,
+                          mode_t(newFileMode()));
+    if (fd < 0)
+        throw systemError(errno, ErrorKind::CannotWrite, path);
+    try {
+        writeAll(fd, bytes, path);
+    } catch (...) {
+        ::close(fd);
+        throw;
+    }
+    // Some file systems report a full disk only when the file is closed.
+    if (::close(fd) != 0)
+        throw systemError(errno, ErrorKind::CannotWrite, path);
+}
+
 unsigned newFileMode()
 {
     constexpr mode_t kReadWriteAll = 0666;

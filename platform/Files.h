@@ -50,6 +50,12 @@ void deleteFile(const QString &path);
 // less the mask). Files first written under a private temporary name are given these when
 // they take their real name.
 unsigned newFileMode();
+
+// Writes all of `bytes` to the open descriptor `fd` of `path`. Throws AppError (CannotWrite,
+// or what the system's reason maps to) with the system's reason: a full disk says so.
+void writeAll(int fd, const QByteArray &bytes, const QString &path);
+// Creates or truncates `path` and writes `bytes` into it the same way.
+void writeFile(const QString &path, const QByteArray &bytes);
 // A name in `folder` that no file has, built from `stem` and `suffix` (stem + suffix, then
 // stem + "~1" + suffix, ...).
 QString freeFileName(const QString &folder, const QString &stem, const QString &suffix);

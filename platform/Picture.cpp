@@ -1,4 +1,5 @@
 #include "platform/Picture.h"
+#include "platform/Files.h"
 
 #include "platform/Errors.h"
 #include "platform/Limits.h"
@@ -147,15 +148,7 @@ void savePicture(const QImage &source, const QString &path)
             dst[3 * x + 2] = src[3 * x];
         }
     }
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(out) != out.size() ||
-        !f.flush()) {
-        if (f.error() == QFileDevice::OpenError && f.exists() == false &&
-            !QFileInfo(QFileInfo(path).absolutePath()).isDir())
-            throw AppError(ErrorKind::PathNotFound, {QFileInfo(path).absolutePath()}, {},
-                           QStringLiteral("SavePicture"));
-        throw AppError(ErrorKind::CannotWrite, {path}, f.errorString(), QStringLiteral("SavePicture"));
-    }
+    writeFile(path, out);
 }
 
 } // namespace platform

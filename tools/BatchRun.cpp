@@ -145,10 +145,13 @@ void convertBitmapFile(const QString &bitmapPath, const QString &outputPath, int
         lastFreeImageMessage() = staging.errorString();
         conversionFailed(platform::ErrorKind::CannotWrite, outputPath);
     }
-    if (staging.write(reinterpret_cast<const char *>(bytes), qint64(size)) != qint64(size) ||
-        !staging.flush()) {
-        lastFreeImageMessage() = staging.errorString();
-        conversionFailed(platform::ErrorKind::CannotWrite, outputPath);
+    try {
+        platform::writeAll(staging.handle(),
+                           QByteArray::fromRawData(reinterpret_cast<const char *>(bytes), qsizetype(size)),
+                           outputPath);
+    } catch (...) {
+        staging.close();
+        throw;
     }
     staging.close();
     const QByteArray tmp = QFile::encodeName(staging.fileName());

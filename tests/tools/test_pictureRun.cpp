@@ -1,0 +1,145 @@
+// The picture tools' run without any window: the recipe and the run alone, as the command
+// line and a later worker pool use them, and the outcome they hand back.
+#include "ToolTestSupport.h"
+
+#include "platform/Errors.h"
+#include "tools/WatermarkRecipe.h"
+
+#include <QApplication>
+#include <QFile>
+#include <csignal>
+#include <sys/resource.h>
+
+namespace {
+
+class HeadlessRun : public tooltest::ToolFixture {
+protected:
+    HeadlessRun()
+    {
+        recipe.vartext = QStringLiteral("Mark");
+        recipe.varlevel = QStringLiteral("50%");
+        run.CommonDialog.font = platform::FontSpec{QStringLiteral("DejaVu Sans"), 20, false, false};
+    }
+    void loadAndClick()
+    {
+        recipe.prepareLoadUnits(run);
+        run.load();
+        run.clickAt(4, 4);
+    }
+    tools::WatertextRecipe recipe;
+    tools::HeadlessRunView view;
+    tools::PictureRun run{recipe, view};
+};
+
+} // namespace
+
+TEST_F(HeadlessRun, ABulkRunNeedsNoWidgetAndReportsItsOutcome)
+{
+    const int widgetsBefore = int(QApplication::allWidgets().size());
+    testsupport::writeSolid(in(QStringLiteral("a.jpg")), 120, 80, Qt::darkBlue);
+    testsupport::writeBytes(in(QStringLiteral("b.jpg")), "not a picture");
+    testsupport::writeBytes(in(QStringLiteral("c.txt")), "notes");
+    testsupport::writeSolid(in(QStringLiteral("d.bmp")), 60, 40, Qt::darkGreen);
+    run.chooseBulk(src);
+    run.chooseTarget(out);
+    loadAndClick();
+    EXPECT_EQ(run.outcome().end, tools::RunOutcome::End::Loaded);
+    run.save();
+
+    const tools::RunOutcome &o = run.outcome();
+    EXPECT_EQ(o.end, tools::RunOutcome::End::Reported);
+    EXPECT_EQ(o.done, 3);   // a, c (invalid, counted) and d; b failed
+    ASSERT_EQ(o.failures.size(), 1u);
+    EXPECT_EQ(o.failures[0].file, in(QStringLiteral("b.jpg")));
+    EXPECT_TRUE(o.failures[0].reason.contains(QStringLiteral("b.jpg")));
+    EXPECT_EQ(o.invalid, QStringList{QStringLiteral("c.txt")});
+    EXPECT_EQ(outFiles(), (QStringList{QStringLiteral("awtx-a.jpg"), QStringLiteral("awtx-d.bmp")}));
+    EXPECT_EQ(int(QApplication::allWidgets().size()), widgetsBefore);
+}
+
+TEST_F(HeadlessRun, NoToContinueEndsTheRunAsStoppedWithWhatWasDone)
+{
+    testsupport::writeSolid(in(QStringLiteral("a.jpg")), 120, 80, Qt::darkBlue);
+    testsupport::writeBytes(in(QStringLiteral("b.jpg")), "not a picture");
+    testsupport::writeSolid(in(QStringLiteral("c.jpg")), 120, 80, Qt::darkBlue);
+    run.chooseBulk(src);
+    run.chooseTarget(out);
+    loadAndClick();
+    tk.messageAnswers = {platform::MsgResult::No};
+    run.save();
+    EXPECT_EQ(run.outcome().end, tools::RunOutcome::End::Stopped);
+    EXPECT_EQ(run.outcome().done, 1);
+    EXPECT_EQ(outFiles(), QStringList{QStringLiteral("awtx-a.jpg")});
+}
+
+TEST_F(HeadlessRun, InputFaultsAndEmptyFoldersAreOutcomesNotJustBoxes)
+{
+    run.chooseBulk(src);
+    run.load();   // no target
+    EXPECT_EQ(run.outcome().end, tools::RunOutcome::End::InputFault);
+    ASSERT_NE(tk.lastMessage(), nullptr);
+    EXPECT_EQ(tk.lastMessage()->role, platform::MsgRole::InputFault);
+    run.chooseTarget(out);
+    run.load();   // an empty folder
+    EXPECT_EQ(run.outcome().end, tools::RunOutcome::End::NothingToLoad);
+    EXPECT_EQ(tk.lastMessage()->role, platform::MsgRole::InputFault);
+}
+
+// A write that the system refuses half way (here the file-size limit; a full disk takes the
+// same road) names the output the user looks for, never the intermediate file, with the
+// system's reason, in the session's language; nothing of the entry stays behind.
+TEST_F(HeadlessRun, AWriteTheSystemRefusesNamesTheOutputAndTheReason)
+{
+    testsupport::writeSolid(in(QStringLiteral("p.jpg")), 200, 150, Qt::darkBlue);
+    run.chooseSingle(in(QStringLiteral("p.jpg")));
+    run.chooseTarget(out);
+    loadAndClick();
+    shell::setVarbahasa(QStringLiteral("bm"));
+
+    struct rlimit saved {};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = saved;
+    small.rlim_cur = 4096;
+    setrlimit(RLIMIT_FSIZE, &small);
+    run.save();
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+
+    ASSERT_EQ(run.outcome().failures.size(), 1u);
+    const QString reason = run.outcome().failures[0].reason;
+    EXPECT_TRUE(reason.startsWith(QStringLiteral("Tidak dapat menulis "))) << reason.toStdString();
+    EXPECT_TRUE(reason.contains(QStringLiteral("awtx-p.jpg"))) << reason.toStdString();
+    EXPECT_FALSE(reason.contains(QStringLiteral("adwt-"))) << reason.toStdString();
+    EXPECT_TRUE(reason.contains(QString::fromLocal8Bit(std::strerror(EFBIG)))) << reason.toStdString();
+    EXPECT_TRUE(outFiles().isEmpty());
+    ASSERT_EQ(questions().size(), 1);
+    EXPECT_EQ(questions()[0], reason + QStringLiteral("\r\nContinue?"));
+}
+
+TEST(ErrorTexts, KindsAreDescribedInTheSessionsLanguageWithTheirValuesAsGiven)
+{
+    using platform::AppError;
+    using platform::ErrorKind;
+    shell::setVarbahasa(QStringLiteral("eng"));
+    const AppError thin(ErrorKind::TooThin, {QStringLiteral("/p/%2.jpg"), QStringLiteral("1"),
+                                             QStringLiteral("9000")});
+    EXPECT_EQ(thin.description(), "The picture is too thin to be shown: /p/%2.jpg (1 x 9000 pixels)");
+    const AppError write(ErrorKind::CannotWrite, {QStringLiteral("/t/out.jpg")},
+                         QStringLiteral("No space left on device"));
+    EXPECT_EQ(write.description(), "Cannot write /t/out.jpg (No space left on device)");
+    EXPECT_EQ(write.about(QStringLiteral("/t/other.jpg")).description(),
+              "Cannot write /t/other.jpg (No space left on device)");
+    shell::setVarbahasa(QStringLiteral("bm"));
+    EXPECT_EQ(write.description(), "Tidak dapat menulis /t/out.jpg (No space left on device)");
+    // Texts the design fixes stay as they were given.
+    EXPECT_EQ(AppError(5, QStringLiteral("x"), QStringLiteral("Fixed text")).description(), "Fixed text");
+    shell::setVarbahasa(QStringLiteral("eng"));
+
+    const AppError gone = platform::systemError(ENOENT, ErrorKind::CannotDelete, QStringLiteral("/t/x"));
+    EXPECT_EQ(gone.kind(), ErrorKind::FileNotFound);
+    EXPECT_EQ(gone.description(), "File not found: /t/x");
+    const AppError full = platform::systemError(ENOSPC, ErrorKind::CannotWrite, QStringLiteral("/t/x"));
+    EXPECT_EQ(full.kind(), ErrorKind::CannotWrite);
+    EXPECT_TRUE(full.description().endsWith(QString::fromLocal8Bit(std::strerror(ENOSPC)) + ')'));
+}
