@@ -3,6 +3,7 @@
 #include "platform/Errors.h"
 
 #include <QLoggingCategory>
+#include <string>
 #include <string_view>
 #include <unordered_map>
 
@@ -40,6 +41,23 @@ const Entry kCatalogue[] = {
     {"common.label.single", "Single File : ", "Single File : "},
     {"common.label.target", "Directory Sasaran : ", "Target Directory : "},
     {"common.report.done", " file(s) SELESAI.", " file(s) DONE."},
+    // Captions the tool windows share: a window's own key falls back to these.
+    {"common.mnu_exit", "Keluar", "Exit"},
+    {"common.mnu_files", "Pilihan Fail", "File Selection"},
+    {"common.mnu_single", "Satu Fail", "Single"},
+    {"common.mnu_bulk", "Pukal", "Bulk"},
+    {"common.mnu_folder", "Direktori Sasaran", "Target Directory"},
+    {"common.mnu_sav", "Simpan Fail", "Save"},
+    {"common.label.font", "Font : ", "Font : "},
+    {"common.label.size", " / Saiz : ", " / Size : "},
+    {"common.report.first", "Letak teks watermark untuk ", "Adding text watermark for "},
+    {"common.report.header", "Berikut adalah format fail yang tidak sah:-", "Below are the invalid file format:-"},
+    {"common.report.dashes", "-----------------------------------------  ", "---------------------------------  "},
+    {"common.mnu_loadpic", "Muat Gambar", "Load Picture"},
+    {"common.mnu_tranparent", "Tahap Ketelusan", "Transparency Level"},
+    {"common.label.level", "Tahap Ketelusan : ", "Transparency Level : "},
+    {"common.lblDirectory", "Direktori", "Directory"},
+    {"common.cmddir", "Dir", "Dir"},
     {"common.report.total", "Jumlah fail tidak sah : ", "Total invalid file(s) : "},
     // %1 the file, %2 x %3 its size in pixels.
 
@@ -78,7 +96,6 @@ const Entry kCatalogue[] = {
     {"main.mnu_help", "Bantuan", "Help"},
     {"main.mnu_man", "&Manual", "&Manual"},
     {"main.mnu_contact", "Hubungi Kami", "Contact Us"},
-    {"main.mnu_exit", "Keluar", "Exit"},
     {"main.contact", "Sila hubungi kami untuk sebarang pertanyaan.", "Please do no hesitate to contact us."},
     {"main.contactAddress", "pixmar-users@lists.pixmar.org", "pixmar-users@lists.pixmar.org"},
     {"main.manual", "PX-Malay.html", "PX-English.html"},
@@ -106,10 +123,6 @@ const Entry kCatalogue[] = {
 
     // ---- insert text (frm_Addtext)
     {"addtext.title", " Masukkan Teks Di Gambar", " Insert Text On Picture"},
-    {"addtext.mnu_files", "Pilihan Fail", "File Selection"},
-    {"addtext.mnu_single", "Satu Fail", "Single"},
-    {"addtext.mnu_bulk", "Pukal", "Bulk"},
-    {"addtext.mnu_folder", "Direktori Sasaran", "Target Directory"},
     {"addtext.mnu_fontstyle", "Stail", "Style"},
     {"addtext.mnu_fontcolor", "Warna", "Color"},
     {"addtext.mnu_black", "Hitam", "Black"},
@@ -122,12 +135,8 @@ const Entry kCatalogue[] = {
     {"addtext.mnu_white", "Putih", "White"},
     {"addtext.mnu_load", "Muat Gambar", "Load Picture"},
     {"addtext.mnu_addtext", "Masukkan Teks", "Text to be Added"},
-    {"addtext.mnu_sav", "Simpan Fail", "Save"},
-    {"addtext.mnu_exit", "Keluar", "Exit"},
     {"addtext.readout", " Posisi Tetikus (X, Y): ", " Mouse Position (X, Y): "},
     {"addtext.prompt", "Teks yang ingin dimasukkan : ", "Text to be Added : "},
-    {"addtext.label.font", "Font : ", "Font : "},
-    {"addtext.label.size", " / Saiz : ", " / Size : "},
     {"addtext.label.color", " / Warna : ", " / Color : "},
     {"addtext.report.title", "Masukkan Teks", "Insert Text"},
     {"addtext.report.first", "Memasukkan teks untuk ", "Inserting text for "},
@@ -137,44 +146,21 @@ const Entry kCatalogue[] = {
     // ---- text watermark (frm_Watertext)
     {"watertext.title", " Letak Teks Watermark Di Gambar", " Add Text Watermark On Picture"},
     {"watertext.titleMove", "  Letak Teks Watermark Di Gambar", "  Add Text Watermark On Picture"},
-    {"watertext.mnu_files", "Pilihan Fail", "File Selection"},
-    {"watertext.mnu_single", "Satu Fail", "Single"},
-    {"watertext.mnu_bulk", "Pukal", "Bulk"},
-    {"watertext.mnu_folder", "Direktori Sasaran", "Target Directory"},
-    {"watertext.mnu_loadpic", "Muat Gambar", "Load Picture"},
-    {"watertext.mnu_tranparent", "Tahap Ketelusan", "Transparency Level"},
     {"watertext.mnu_txtwtr", "Teks Watermark", "Text Watermark"},
-    {"watertext.mnu_sav", "Simpan Fail", "Save"},
-    {"watertext.mnu_exit", "Keluar", "Exit"},
     {"watertext.readout", "Mouse Position (X, Y): ", "Mouse Position (X, Y): "},
     {"watertext.prompt", "Teks Watermark yang ingin diletak : ", "Text Watermark to be Added : "},
     {"watertext.label.single", "Fail : ", "Single File : "},
     {"watertext.label.target", "Direktori Sasaran : ", "Target Directory : "},
-    {"watertext.label.level", "Tahap Ketelusan : ", "Transparency Level : "},
-    {"watertext.label.font", "Font : ", "Font : "},
-    {"watertext.label.size", " / Saiz : ", " / Size : "},
     {"watertext.report.title", "Teks Watermark", "Text Watermark"},
-    {"watertext.report.first", "Letak teks watermark untuk ", "Adding text watermark for "},
-    {"watertext.report.header", "Berikut adalah format fail yang tidak sah:-", "Below are the invalid file format:-"},
-    {"watertext.report.dashes", "-----------------------------------------  ", "---------------------------------  "},
 
     // ---- logo watermark (frm_WaterLogo)
     {"waterlogo.title", " Letak LOGO Watermark Di Gambar", " Add LOGO Watermark On Picture"},
     // The pointer over the window: one blank in Malay, two in English.
     {"waterlogo.titleMove", " Letak LOGO Watermark Di Gambar", "  Add LOGO Watermark On Picture"},
-    {"waterlogo.mnu_files", "Pilihan Fail", "File Selection"},
-    {"waterlogo.mnu_single", "Satu Fail", "Single"},
-    {"waterlogo.mnu_bulk", "Pukal", "Bulk"},
-    {"waterlogo.mnu_folder", "Direktori Sasaran", "Target Directory"},
-    {"waterlogo.mnu_loadpic", "Muat Gambar", "Load Picture"},
-    {"waterlogo.mnu_tranparent", "Tahap Ketelusan", "Transparency Level"},
     {"waterlogo.mnu_txtwtr", "LOGO Watermark", "LOGO Watermark"},
-    {"waterlogo.mnu_sav", "Simpan Fail", "Save"},
-    {"waterlogo.mnu_exit", "Keluar", "Exit"},
     {"waterlogo.readout", "Posisi Tetikus (X, Y): ", "Mouse Position (X, Y): "},
     {"waterlogo.label.single", "Fail : ", "Single File : "},
     {"waterlogo.label.target", "Direktori Sasaran : ", "Target Directory : "},
-    {"waterlogo.label.level", "Tahap Ketelusan : ", "Transparency Level : "},
     {"waterlogo.label.logo", "Fail LOGO : ", "LOGO File : "},
     // The load step's checks have titles of their own in English; the run uses the shared ones.
     {"waterlogo.title.invalidFile", "Pixmar: Fail Tidak Sah", "Pixmar: Invalid File"},
@@ -183,22 +169,13 @@ const Entry kCatalogue[] = {
     {"waterlogo.msg.noLogoRun", "Sila nyatakan fail LOGO!", "Please specify LOGO file!"},
     // The report is the text watermark's, under its own title.
     {"waterlogo.report.title", "LOGO Watermark", "LOGO Watermark"},
-    {"waterlogo.report.first", "Letak teks watermark untuk ", "Adding text watermark for "},
-    {"waterlogo.report.header", "Berikut adalah format fail yang tidak sah:-", "Below are the invalid file format:-"},
-    {"waterlogo.report.dashes", "-----------------------------------------  ", "---------------------------------  "},
 
     // ---- rotate (frm_Pusing)
     {"pusing.title", " Ubah Posisi Gambar (+90 Deg / -90 Deg)", " Rotate Picture (+90 Deg / -90 Deg)"},
-    {"pusing.mnu_files", "Pilihan Fail", "File Selection"},
-    {"pusing.mnu_single", "Satu Fail", "Single"},
-    {"pusing.mnu_bulk", "Pukal", "Bulk"},
-    {"pusing.mnu_folder", "Direktori Sasaran", "Target Directory"},
-    {"pusing.mnu_loadpic", "Muat Gambar", "Load Picture"},
     // "&&" shows as one "&".
     {"pusing.mnu_sav", "Ubah Poisi && Simpan", "Rotate && Save"},
     {"pusing.mnu_90pos", "+ 90 Degree", "+ 90 Degree"},
     {"pusing.mnu_90neg", "- 90 Degree", "- 90 Degree"},
-    {"pusing.mnu_exit", "Keluar", "Exit"},
     {"pusing.label.single", "Fail : ", "Single File : "},
     {"pusing.label.target", "Direktori Sasaran : ", "Target Directory : "},
     // The load step's own titles; the run uses the shared ones.
@@ -207,20 +184,15 @@ const Entry kCatalogue[] = {
     {"pusing.report.title", "Ubah Posisi Gambar", "Rotate Picture"},
     {"pusing.report.first", "Ubah Posisi ", "Rotate "},
     {"pusing.report.done", " fail Gambar SELESAI.", " Picture file(s) DONE."},
-    {"pusing.report.header", "Berikut adalah format fail yang tidak sah:-", "Below are the invalid file format:-"},
-    {"pusing.report.dashes", "-----------------------------------------  ", "---------------------------------  "},
 
     // ---- animated GIF (frm_AnimGif)
     {"animgif.title", " Bina Fail GIF Animasi", " Create Animated GIF File"},
-    {"animgif.mnu_exit", "Keluar", "Exit"},
     {"animgif.lblDelay", "Tempoh", "Delay"},
     {"animgif.lblFiles", "Fail-fail Gambar", "Picture Files"},
-    {"animgif.lblDirectory", "Direktori", "Directory"},
     {"animgif.lblTransition", "*masa peralihan", "*transition time"},
     {"animgif.lblMs", "ms", "ms"},
     {"animgif.lblPreview", "Hanya Untuk Paparan: Saiz mungkin berbeza dengan imej asal",
      "Only For Preview : Size might be vary with the original image"},
-    {"animgif.cmddir", "Dir", "Dir"},
     {"animgif.cmdCreate", "Bina GIF", "Create GIF"},
     {"animgif.Command1", "Padam", "Clear"},
     {"animgif.msg.noDelay", "Sila nyatakan nilai Tempoh!", "Please specify Delay value!"},
@@ -230,12 +202,9 @@ const Entry kCatalogue[] = {
 
     // ---- bulk rename (frm_RenBulk)
     {"renbulk.title", " Menamakan Fail Secara Pukal", " Rename File in Bulk"},
-    {"renbulk.mnu_exit", "Keluar", "Exit"},
-    {"renbulk.cmddir", "Dir", "Dir"},
     {"renbulk.cmdRen", "Nama Semula", "Rename"},
     {"renbulk.cmdclr", "Padam", "Clear"},
     {"renbulk.lblPrefix", "Nama Awalan Baru", "New Prefix Name"},
-    {"renbulk.lblDirectory", "Direktori", "Directory"},
     {"renbulk.lblBefore", "Sebelum", "Before"},
     {"renbulk.lblAfter", "Selepas", "After"},
     {"renbulk.msg.limit", "Jumlah fail melebihi had (9999)!",
@@ -290,6 +259,15 @@ bool hasText(const char *key) { return index().count(key) != 0; }
 QString tx(const char *key, const QString &code)
 {
     auto it = index().find(key);
+    if (it == index().end()) {
+        // A window's caption that all windows share lives once, under "common.".
+        const std::string_view k(key);
+        const auto dot = k.find('.');
+        if (dot != std::string_view::npos) {
+            const std::string common = "common" + std::string(k.substr(dot));
+            it = index().find(common);
+        }
+    }
     if (it == index().end()) {
         qCWarning(lcTexts) << "unknown text key" << key;
         return QStringLiteral("[%1]").arg(QLatin1String(key));

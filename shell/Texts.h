@@ -16,7 +16,9 @@ bool isMalay(const QString &code);
 inline bool isMalay() { return isMalay(varbahasa()); }
 
 // The text under `key` in the current language, or in the language `code`.
-// An unknown key is a programming error: it returns the key itself in brackets and logs it.
+// A key "<window>.<item>" that the catalogue lacks falls back to "common.<item>", where the
+// captions all windows share live. A key found in neither is a programming error: it returns
+// the key itself in brackets and logs it.
 QString tx(const char *key);
 QString tx(const char *key, const QString &code);
 bool hasText(const char *key);
