@@ -25,8 +25,10 @@ const QString kClassName = QStringLiteral("cMultiPage");
 gp::GpStatus createTemporary(const QString &target, QString &temporary)
 {
     const QFileInfo info(target);
-    QTemporaryFile file(info.absolutePath() + QStringLiteral("/.") + info.fileName()
-                        + QStringLiteral(".XXXXXX"));
+    // A build that was killed left its file behind: it goes before this one writes.
+    platform::removeStaleTemporaries(info.absolutePath());
+    QTemporaryFile file(info.absolutePath() + QLatin1Char('/') + platform::ownTemporaryPrefix() +
+                        info.fileName() + QStringLiteral(".XXXXXX"));
     file.setAutoRemove(false);
     errno = 0;
     if (!file.open())

@@ -25,6 +25,7 @@ enum class ErrorKind {
     NoFreeName,       // %1 the wanted name, %2 the folder
     TooThin,          // %1 the file, %2 × %3 its pixels
     TooThinToTurn,    // %1 the file, %2 × %3 its pixels
+    MarkNotDrawn,     // %1 the file the mark was to go on
 };
 
 // An error raised by an operation. Errors of the project carry a kind, the files it concerns

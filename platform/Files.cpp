@@ -19,6 +19,9 @@
 #define RENAME_NOREPLACE (1 << 0)
 #endif
 #include <sys/syscall.h>
+#include <csignal>
+#include <climits>
+#include <QRegularExpression>
 
 namespace platform {
 namespace {
@@ -177,6 +180,42 @@ QString installFolder()
     if (QFileInfo(installed + QStringLiteral("/bg")).isDir())
         return QDir::cleanPath(installed);
     return QStringLiteral(PIXMAR_SOURCE_DATA_DIR);
+}
+
+namespace {
+const QString kOwnTemporaryStem = QStringLiteral(".pixmar-part-");
+} // namespace
+
+QString ownTemporaryPrefix()
+{
+    return kOwnTemporaryStem + QString::number(::getpid()) + QLatin1Char('-');
+}
+
+int removeStaleTemporaries(const QString &folder)
+{
+    static const QRegularExpression own(QStringLiteral("^\\.pixmar-part-(\\d+)-"));
+    QDir dir(folder);
+    const QStringList names =
+        dir.entryList({kOwnTemporaryStem + QLatin1Char('*')}, QDir::Files | QDir::Hidden | QDir::System);
+    int removed = 0;
+    for (const QString &name : names) {
+        const auto m = own.match(name);
+        if (!m.hasMatch())
+            continue;
+        bool ok = false;
+        const qint64 pid = m.captured(1).toLongLong(&ok);
+        // A process that still exists may be a run at work (or any process that took the
+        // number since): its files stay.
+        if (!ok || pid <= 0 || pid > INT_MAX || ::kill(pid_t(pid), 0) == 0 || errno != ESRCH)
+            continue;
+        const QByteArray path = QFile::encodeName(withSeparator(folder) + name);
+        struct stat st;
+        if (::lstat(path.constData(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::getuid())
+            continue;
+        if (::unlink(path.constData()) == 0)
+            ++removed;
+    }
+    return removed;
 }
 
 QString installPath(const QString &relative) { return withSeparator(installFolder()) + relative; }

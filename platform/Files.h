@@ -63,6 +63,15 @@ QString freeFileName(const QString &folder, const QString &stem, const QString &
 // The installation folder: $PIXMAR_HOME, else ../share/pixmar next to the binary, else the
 // source tree's data folder.
 QString installFolder();
+
+// Temporary files the program writes beside its outputs are named "<this prefix><name>": a
+// hidden name that says whose it is and which process made it, so that folder listings pass
+// over it and a later run can tell a stale one from a file of the user's.
+QString ownTemporaryPrefix();
+// Removes the temporary files that runs which no longer exist left in `folder` (killed before
+// they could clean up): only regular files of this user that carry the program's prefix with
+// the number of a process that is gone. Returns how many it removed.
+int removeStaleTemporaries(const QString &folder);
 // A path inside the installation folder, given with "/" separators ("bg/main2i.jpg").
 QString installPath(const QString &relative);
 

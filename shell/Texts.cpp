@@ -82,6 +82,7 @@ const Entry kCatalogue[] = {
      "The picture is too thin to be shown: %1 (%2 x %3 pixels)"},
     {"err.tooThinToTurn", "Gambar terlalu nipis untuk diputar: %1 (%2 x %3 piksel)",
      "The picture is too thin to be turned: %1 (%2 x %3 pixels)"},
+    {"err.markNotDrawn", "Tanda air tidak dapat dilukis pada %1", "The watermark could not be drawn on %1"},
     {"err.reason", " (%1)", " (%1)"},
 
     // ---- main window
@@ -289,6 +290,7 @@ QString describeError(const platform::AppError &e)
         {K::CannotDelete, "err.cannotDelete"},     {K::CannotRename, "err.cannotRename"},
         {K::FileExists, "err.fileExists"},         {K::NoFreeName, "err.noFreeName"},
         {K::TooThin, "err.tooThin"},               {K::TooThinToTurn, "err.tooThinToTurn"},
+        {K::MarkNotDrawn, "err.markNotDrawn"},
     };
     if (e.kind() == K::Described)
         return e.description();

@@ -140,7 +140,8 @@ void convertBitmapFile(const QString &bitmapPath, const QString &outputPath, int
     // failed save leaves no half-written file, and a link standing at the output's name is
     // replaced rather than written through to whatever it points at.
     const QFileInfo outInfo(outputPath);
-    QTemporaryFile staging(outInfo.absolutePath() + QStringLiteral("/.pixmar-XXXXXX"));
+    QTemporaryFile staging(outInfo.absolutePath() + QLatin1Char('/') + platform::ownTemporaryPrefix() +
+                           QStringLiteral("XXXXXX"));
     if (!staging.open()) {
         lastFreeImageMessage() = staging.errorString();
         conversionFailed(platform::ErrorKind::CannotWrite, outputPath);

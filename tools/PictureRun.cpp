@@ -233,7 +233,8 @@ void PictureRun::writeIntermediate(const QImage &image)
     try {
         if (!intermediate_)
             intermediate_ = std::make_unique<IntermediateFile>(
-                vartgtdir, spec().intermediatePrefix + basename, spec().intermediateSuffix);
+                vartgtdir, platform::ownTemporaryPrefix() + spec().intermediatePrefix + basename,
+                spec().intermediateSuffix);
         tmppath = intermediate_->path();
         intermediate_->write(image);
     } catch (const platform::AppError &e) {
@@ -362,6 +363,8 @@ void PictureRun::save()
     outcome_ = {};
     N = 0;
     std::optional<platform::BusyPointer> pointer(std::in_place);
+    // What a killed run left in the target goes before this one adds its own.
+    platform::removeStaleTemporaries(vartgtdir);
     platform::doEvents();
     resetInvalid();
     const bool single = isSingle();

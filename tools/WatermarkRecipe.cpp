@@ -2,10 +2,12 @@
 
 #include "platform/Errors.h"
 #include "platform/Toolkit.h"
+#include "platform/Limits.h"
 #include "platform/Units.h"
 #include "shell/Helpers.h"
 
 #include <algorithm>
+#include <climits>
 
 namespace tools {
 namespace {
@@ -112,13 +114,26 @@ void WatermarkRecipe::showFirstPicture(PictureRun &run)
     platform::doEvents();
 }
 
+QSize WatermarkRecipe::visibleMarkSize(const PictureRun &run, int w, int h) const
+{
+    const qint64 roomW = qint64(run.Picture1.innerWidthPx()) - qint64(run.posX);
+    const qint64 roomH = qint64(run.Picture1.innerHeightPx()) - qint64(run.posY);
+    return {int(std::clamp<qint64>(std::min<qint64>(w, roomW), 0, platform::limits::kMaxPictureSide)),
+            int(std::clamp<qint64>(std::min<qint64>(h, roomH), 0, platform::limits::kMaxPictureSide))};
+}
+
 void WatermarkRecipe::blendMark(PictureRun &run)
 {
     blendfn = blendFunctionFor(sourceConstantAlpha());
-    // A failed blend leaves the picture without the mark; nothing is shown.
-    platform::gdi::AlphaBlend(run.Picture1.drawTarget(), int(run.posX), int(run.posY), markWidth,
-                              markHeight, Picture2.persistentImage(), 0, 0,
-                              platform::gdi::packBlendFunction(blendfn));
+    const QSize room = visibleMarkSize(run, markWidth, markHeight);
+    if (room.isEmpty())
+        return;   // nothing of the mark falls on this picture
+    const QImage &mark = Picture2.persistentImage();
+    const bool made = !mark.isNull() && mark.width() >= room.width() && mark.height() >= room.height();
+    if (!made || !platform::gdi::AlphaBlend(run.Picture1.drawTarget(), int(run.posX), int(run.posY),
+                                            markWidth, markHeight, mark, 0, 0,
+                                            platform::gdi::packBlendFunction(blendfn)))
+        throw platform::AppError(platform::ErrorKind::MarkNotDrawn, {run.curdir + run.curfile});
     run.Picture1.changed();
 }
 
@@ -126,10 +141,15 @@ void WatermarkRecipe::click(PictureRun &run)
 {
     run.posX = double(platform::roundHalfEven(run.lastX));
     run.posY = double(platform::roundHalfEven(run.lastY));
-    markWorkStarted();
-    ScopeExit ended([this] { markWorkEnded(); });
-    prepareMarkSurface(run);
-    blendMark(run);
+    // The library start made for the click is undone before the box shows.
+    try {
+        markWorkStarted();
+        ScopeExit ended([this] { markWorkEnded(); });
+        prepareMarkSurface(run);
+        blendMark(run);
+    } catch (const platform::AppError &e) {
+        shell::showError(e.description());
+    }
 }
 
 void WatermarkRecipe::processEntry(PictureRun &run)
@@ -199,8 +219,11 @@ void WatertextRecipe::prepareMarkSurface(PictureRun &run)
     Picture2.font = run.CommonDialog.font;
     Picture2.setBackColor(Qt::black);
     Picture2.foreColor = Qt::white;
-    Picture2.setOuterSize(Picture2.textWidth(vartext), Picture2.textHeight(vartext),
-                          ScaleMode::Pixels);
+    // Sized to what can show on the picture: thousands of characters at a large size would
+    // otherwise ask for gigabytes for glyphs far beyond the picture's edge.
+    const QSize visible = visibleMarkSize(run, int(std::min<double>(Picture2.textWidth(vartext), INT_MAX)),
+                                          int(std::min<double>(Picture2.textHeight(vartext), INT_MAX)));
+    Picture2.setOuterSize(visible.width(), visible.height(), ScaleMode::Pixels);
     markWidth = Picture2.innerWidthPx();
     markHeight = Picture2.innerHeightPx();
     Picture2.currentX = 0;
@@ -249,16 +272,6 @@ std::vector<InputCheck> WaterLogoRecipe::runChecks(const PictureRun &run) const
     checks.push_back({[this] { return varlogo.isEmpty(); }, "waterlogo.msg.noLogoRun",
                       "common.title.invalidFile"});
     return checks;
-}
-
-void WaterLogoRecipe::click(PictureRun &run)
-{
-    // The library start made for the click is undone before the box shows.
-    try {
-        WatermarkRecipe::click(run);
-    } catch (const platform::AppError &e) {
-        shell::showError(e.description());
-    }
 }
 
 void WaterLogoRecipe::prepareMarkSurface(PictureRun &)

@@ -43,6 +43,8 @@ public:
     void showFirstPicture(PictureRun &run) override;
     void processEntry(PictureRun &run) override;
     platform::ScaleMode clickUnits() const override { return platform::ScaleMode::Pixels; }
+    // Places the mark; a mark that cannot be made (a logo that does not load, a text too
+    // large for memory) gives its error in a box.
     void click(PictureRun &run) override;
 
 protected:
@@ -58,8 +60,13 @@ protected:
 
     int markWidth = 0, markHeight = 0;
 
+    // The part of a mark of w × h pixels at (posX, posY) that can show on the preview: the
+    // rest would be cut at the picture's edge, so no surface is made for it.
+    QSize visibleMarkSize(const PictureRun &run, int w, int h) const;
+
 private:
-    // Blends the mark surface onto the preview's visible image at (posX, posY).
+    // Blends the mark surface onto the preview's visible image at (posX, posY). Throws
+    // platform::AppError when a mark that would show could not be made or drawn.
     void blendMark(PictureRun &run);
 };
 
@@ -86,8 +93,6 @@ public:
     const ToolSpec &spec() const override;
     std::vector<InputCheck> loadChecks(const PictureRun &run) const override;
     std::vector<InputCheck> runChecks(const PictureRun &run) const override;
-    // A logo that cannot be loaded gives the loader's error in a box.
-    void click(PictureRun &run) override;
 
 protected:
     void prepareMarkSurface(PictureRun &run) override;
