@@ -6,13 +6,12 @@
 #include "shell/Helpers.h"
 #include "shell/Texts.h"
 
-#include <QCloseEvent>
 #include <QDir>
+#include <QEvent>
 #include <QLabel>
 #include <QLoggingCategory>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPointer>
 
 #include <algorithm>
 #include <new>
@@ -37,37 +36,6 @@ double himetricTo(double himetric, ScaleMode u, bool horizontal)
 
 } // namespace
 
-// Busy pointer and disabled menus for the time the load step or a run lets events run; the
-// window refuses to close meanwhile. Everything is restored on every way out.
-class ToolWindow::BusyScope {
-public:
-    explicit BusyScope(ToolWindow &w) : w_(w)
-    {
-        w_.busy_ = true;
-        for (QAction *a : w_.menuBar()->actions()) {
-            menus_.push_back({a, a->isEnabled()});
-            a->setEnabled(false);
-        }
-        pointer_.emplace();
-    }
-    ~BusyScope()
-    {
-        pointer_.reset();
-        for (auto &[action, enabled] : menus_)
-            if (action)
-                action->setEnabled(enabled);
-        w_.busy_ = false;
-    }
-    BusyScope(const BusyScope &) = delete;
-    BusyScope &operator=(const BusyScope &) = delete;
-    void normalPointer() { pointer_.reset(); }
-
-private:
-    ToolWindow &w_;
-    std::vector<std::pair<QPointer<QAction>, bool>> menus_;
-    std::optional<platform::BusyPointer> pointer_;
-};
-
 ToolWindow::ToolWindow(const QString &name, ToolSpec spec, double clientWidthTwips,
                        double clientHeightTwips, const QString &backgroundFile, QWidget *parent)
     : shell::Form(name, clientWidthTwips, clientHeightTwips, backgroundFile, parent),
@@ -80,7 +48,7 @@ ToolWindow::ToolWindow(const QString &name, ToolSpec spec, double clientWidthTwi
     Picture1View->setObjectName(QStringLiteral("Picture1"));
     Picture1View->onMouseMove = [this](double x, double y) { Picture1_MouseMove(x, y); };
     Picture1View->onClick = [this] {
-        if (!busy_)
+        if (!isBusy())
             Picture1_Click();
     };
     client()->setMouseTracking(true);
@@ -166,15 +134,6 @@ void ToolWindow::Form_Activate()
     lbltarget->clear();
 }
 
-void ToolWindow::closeEvent(QCloseEvent *e)
-{
-    if (busy_) {
-        e->ignore();
-        return;
-    }
-    shell::Form::closeEvent(e);
-}
-
 bool ToolWindow::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == client() && event->type() == QEvent::MouseMove)
@@ -200,7 +159,7 @@ void ToolWindow::clickAtPixels(double x, double y)
 
 void ToolWindow::mnu_single_Click()
 {
-    if (busy_)
+    if (isBusy())
         return;
     Picture1.clearPicture();
     Picture1.setVisible(false);
@@ -214,7 +173,7 @@ void ToolWindow::mnu_single_Click()
 
 void ToolWindow::mnu_bulk_Click()
 {
-    if (busy_)
+    if (isBusy())
         return;
     varsingle = false;
     varbulk = true;
@@ -229,7 +188,7 @@ void ToolWindow::mnu_bulk_Click()
 
 void ToolWindow::mnu_folder_Click()
 {
-    if (busy_)
+    if (isBusy())
         return;
     const QString chosen = shell::BrowseForFolder(this);
     if (!chosen.isEmpty())
@@ -239,7 +198,7 @@ void ToolWindow::mnu_folder_Click()
 
 void ToolWindow::mnu_exit_Click()
 {
-    if (busy_)
+    if (isBusy())
         return;
     handBackToMain();
 }
@@ -389,7 +348,7 @@ void ToolWindow::convertOutput(bool showOutput)
 
 void ToolWindow::loadStep()
 {
-    if (busy_)
+    if (isBusy())
         return;
     if (!inputCheck(loadChecks()))
         return;
@@ -463,7 +422,7 @@ QString ToolWindow::completionReportText() const
 
 void ToolWindow::batchRun()
 {
-    if (busy_)
+    if (isBusy())
         return;
     lastRun_ = RunOutcome::None;
     if (!inputCheck(runChecks())) {

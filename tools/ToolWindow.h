@@ -114,7 +114,6 @@ public:
         QColor Color = Qt::black;
     } CommonDialog;
 
-    bool isBusy() const { return busy_; }
     RunOutcome lastRun() const { return lastRun_; }
     const platform::FolderListing &listing() const { return listing_; }
     const ToolSpec &spec() const { return spec_; }
@@ -193,16 +192,13 @@ protected:
     platform::SurfaceView *Picture1View = nullptr;
 
 private:
-    class BusyScope;
     void processListedEntry();
     QString completionReportText() const;
     bool eventFilter(QObject *watched, QEvent *event) override;
-    void closeEvent(QCloseEvent *e) override;
 
     ToolSpec spec_;
     platform::FolderListing listing_;
     std::unique_ptr<IntermediateFile> intermediate_;
-    bool busy_ = false;
     RunOutcome lastRun_ = RunOutcome::None;
 };
 
