@@ -101,6 +101,9 @@ frm_AnimGif::frm_AnimGif(QWidget *parent)
 
     mnu_exit = menuBar()->addAction(QStringLiteral("&Exit"));
     connect(mnu_exit, &QAction::triggered, this, [this] { mnu_exit_Click(); });
+    // What the listing and the build read (the delay is read for every picture listed), and
+    // what would start them again or empty the list under them.
+    guardWhileBusy({txtdelay, txtDirectory, cmddir, cmdCreate, Command1});
     connect(cmddir, &QPushButton::clicked, this, [this] { cmddir_Click(); });
     connect(cmdCreate, &QPushButton::clicked, this, [this] { cmdCreate_Click(); });
     connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
@@ -196,6 +199,8 @@ qint32 frm_AnimGif::itemDelay(int index) const
 
 void frm_AnimGif::cmddir_Click()
 {
+    if (isBusy())
+        return;
     const QString folder = shell::BrowseForFolder(this);
     if (folder.isEmpty()) {
         shell::showMessage(tx("common.msg.noSource"), tx("common.title.invalidFolder"));
@@ -209,12 +214,14 @@ void frm_AnimGif::cmddir_Click()
 
 void frm_AnimGif::ListPictureFiles()
 {
+    if (isBusy())
+        return;
     if (txtdelay->text().isEmpty()) {
         shell::showMessage(tx("animgif.msg.noDelay"), tx("common.title.pixmar"));
         txtdelay->setFocus();
         return;
     }
-    platform::BusyPointer busy;
+    BusyScope busy(*this);
     platform::doEvents();
     const QString folder = txtDirectory->text();
     platform::FolderListing listing;
@@ -297,6 +304,8 @@ void frm_AnimGif::lstFiles_Click()
 
 void frm_AnimGif::Command1_Click()
 {
+    if (isBusy())
+        return;
     ClearFileList();
     setListVisible(false);
     txtDirectory->clear();
@@ -305,6 +314,8 @@ void frm_AnimGif::Command1_Click()
 
 void frm_AnimGif::cmdCreate_Click()
 {
+    if (isBusy())
+        return;
     if (lstFiles->count() == 0) {
         shell::showMessage(tx("animgif.msg.noFiles"), tx("common.title.pixmar"));
         return;
@@ -319,7 +330,7 @@ void frm_AnimGif::cmdCreate_Click()
     bool built = false;
     cMultiPage::GpStatus failure = platform::gdiplus::GdiplusNotInitialized;
     {
-        platform::BusyPointer busy;
+        BusyScope busy(*this);
         cMultiPage writer;
         QStringList paths;
         std::vector<qint32> delays;

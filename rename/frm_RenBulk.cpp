@@ -78,6 +78,8 @@ frm_RenBulk::frm_RenBulk(QWidget *parent)
 
     mnu_exit = menuBar()->addAction(tx("renbulk.mnu_exit"));
     connect(mnu_exit, &QAction::triggered, this, [this] { mnu_exit_Click(); });
+    // What the listing and the renaming read, and what would start them again.
+    guardWhileBusy({txtDirectory, cmddir, txtname, cmdRen, cmdclr});
     connect(cmddir, &QPushButton::clicked, this, [this] { cmddir_Click(); });
     connect(cmdRen, &QPushButton::clicked, this, [this] { cmdRen_Click(); });
     connect(cmdclr, &QPushButton::clicked, this, [this] { cmdclr_Click(); });
@@ -113,6 +115,8 @@ bool frm_RenBulk::Form_Resize()
 
 void frm_RenBulk::cmddir_Click()
 {
+    if (isBusy())
+        return;
     lstFiles1->clear();
     lstFiles2->clear();
     const QString folder = shell::BrowseForFolder(this);
@@ -128,7 +132,9 @@ void frm_RenBulk::cmddir_Click()
 
 void frm_RenBulk::ListFolder()
 {
-    platform::BusyPointer busy;
+    if (isBusy())
+        return;
+    BusyScope busy(*this);
     platform::doEvents();
     renfolder = platform::withSeparator(txtDirectory->text());
     platform::FolderListing listing;
@@ -149,6 +155,8 @@ void frm_RenBulk::ListFolder()
 
 void frm_RenBulk::cmdRen_Click()
 {
+    if (isBusy())
+        return;
     lstFiles2->setVisible(true);
     if (!txtDirectory->text().endsWith(QLatin1Char('/')))
         renfolder = txtDirectory->text() + QLatin1Char('/');
@@ -170,7 +178,7 @@ void frm_RenBulk::cmdRen_Click()
         } else {
             renbulk::RenameOutcome outcome;
             {
-                platform::BusyPointer busy;
+                BusyScope busy(*this);
                 outcome = renbulk::executePlan(plan, [&](qsizetype i, const QString &newPath) {
                     renext = renbulk::keptPart(platform::fileNamePart(plan.entries[i].oldPath));
                     lstFiles2->addItem(newPath);
@@ -198,7 +206,11 @@ void frm_RenBulk::cmdRen_Click()
     clearAll();
 }
 
-void frm_RenBulk::cmdclr_Click() { clearAll(); }
+void frm_RenBulk::cmdclr_Click()
+{
+    if (!isBusy())
+        clearAll();
+}
 
 void frm_RenBulk::clearAll()
 {

@@ -268,6 +268,8 @@ Form::BusyScope::BusyScope(Form &form) : form_(form)
 {
     if (form_.busyDepth_++ == 0)
         ++g_busyForms;
+    // Disabling the focused box sends the focus on; it comes back when the command ends.
+    focus_ = form_.focusWidget();
     for (QAction *a : form_.menuBar()->actions()) {
         actions_.emplace_back(a, a->isEnabled());
         a->setEnabled(false);
@@ -291,6 +293,8 @@ Form::BusyScope::~BusyScope()
     for (auto &[control, enabled] : controls_)
         if (control)
             control->setEnabled(enabled);
+    if (focus_ && focus_->isEnabled() && form_.focusWidget() != focus_)
+        focus_->setFocus(Qt::OtherFocusReason);
     if (--form_.busyDepth_ == 0)
         --g_busyForms;
 }

@@ -94,6 +94,7 @@ public:
         Form &form_;
         std::vector<std::pair<QPointer<QAction>, bool>> actions_;
         std::vector<std::pair<QPointer<QWidget>, bool>> controls_;
+        QPointer<QWidget> focus_;
         std::optional<platform::BusyPointer> pointer_;
     };
     // Commands check this first: what still reaches a busy window does nothing.
