@@ -125,6 +125,7 @@ frm_AnimGif::~frm_AnimGif() = default;
 
 void frm_AnimGif::Form_Activate()
 {
+    outcome_ = {};
     // A new library object each time; the one it replaces shuts its start down.
     try {
         auto fresh = std::make_unique<cGDIP>();
@@ -133,6 +134,7 @@ void frm_AnimGif::Form_Activate()
         gdip_ = std::move(fresh);
     } catch (const platform::AppError &e) {
         gdip_.reset();
+        outcome_.fail({}, e.description());
         shell::showError(e.description());
     }
 
@@ -203,6 +205,7 @@ void frm_AnimGif::cmddir_Click()
         return;
     const QString folder = shell::BrowseForFolder(this);
     if (folder.isEmpty()) {
+        outcome_.refused = true;
         shell::showMessage(tx("common.msg.noSource"), tx("common.title.invalidFolder"));
         txtDirectory->setFocus();
         return;
@@ -217,6 +220,7 @@ void frm_AnimGif::ListPictureFiles()
     if (isBusy())
         return;
     if (txtdelay->text().isEmpty()) {
+        outcome_.refused = true;
         shell::showMessage(tx("animgif.msg.noDelay"), tx("common.title.pixmar"));
         txtdelay->setFocus();
         return;
@@ -228,6 +232,7 @@ void frm_AnimGif::ListPictureFiles()
     try {
         listing = platform::FolderListing(platform::withSeparator(folder));
     } catch (const platform::AppError &e) {
+        outcome_.fail(folder, e.description());
         shell::showError(e.description());
         setPreview(platform::Picture());
         return;
@@ -249,7 +254,9 @@ void frm_AnimGif::ListPictureFiles()
             entry->setData(kDelayRole, animgif::listedDelay(txtdelay->text()));
             lstFiles->addItem(entry);
         } catch (const platform::AppError &e) {
+            outcome_.fail(path, e.description());
             if (shell::askContinue(e.description()) == MsgResult::No) {
+                outcome_.stopped = true;
                 setPreview(platform::Picture());
                 return;
             }
@@ -269,6 +276,7 @@ void frm_AnimGif::txtdelay_LostFocus()
     // An empty box stays empty: listing a folder asks for a delay then.
     if (!animgif::exceedsDelayLimit(txtdelay->text()))
         return;
+    outcome_.refused = true;
     shell::showMessage(tx("animgif.msg.limit"), tx("common.title.pixmar"), MsgIcon::Error);
     txtdelay->setText(animgif::kDefaultDelay);
     txtdelay->setFocus();
@@ -306,6 +314,7 @@ void frm_AnimGif::Command1_Click()
 {
     if (isBusy())
         return;
+    outcome_ = {};
     ClearFileList();
     setListVisible(false);
     txtDirectory->clear();
@@ -316,17 +325,21 @@ void frm_AnimGif::cmdCreate_Click()
 {
     if (isBusy())
         return;
+    outcome_.built = false;
     if (lstFiles->count() == 0) {
+        outcome_.refused = true;
         shell::showMessage(tx("animgif.msg.noFiles"), tx("common.title.pixmar"));
         return;
     }
     // After a successful build the list is kept but the folder box is empty: building again
     // then would write into a folder the user never chose.
     if (txtDirectory->text().isEmpty()) {
+        outcome_.refused = true;
         shell::showMessage(tx("common.msg.noSource"), tx("common.title.invalidFolder"));
         txtDirectory->setFocus();
         return;
     }
+    const QString output = animgif::outputPath(txtDirectory->text());
     bool built = false;
     cMultiPage::GpStatus failure = platform::gdiplus::GdiplusNotInitialized;
     {
@@ -342,16 +355,18 @@ void frm_AnimGif::cmdCreate_Click()
             platform::toolkit().progress(int(i) + 1, int(n), platform::fileNamePart(path));
         };
         if (gdip_) {
-            built = writer.SaveMultipageGif(paths, delays, animgif::outputPath(txtDirectory->text()),
-                                            gdip_.get(), animgif::kLoopForever);
+            built = writer.SaveMultipageGif(paths, delays, output, gdip_.get(),
+                                            animgif::kLoopForever);
             failure = writer.FailureStatus();
         }
     }
     if (!built) {
         // The list and the boxes stay, so the user can mend the cause and build again.
+        outcome_.fail(output, cGDIP::StatusText(failure));
         shell::showError(cGDIP::StatusText(failure));
         return;
     }
+    outcome_.built = true;
     shell::showMessage(tx("animgif.msg.created"), tx("common.title.pixmar"));
     setListVisible(false);
     txtDirectory->clear();

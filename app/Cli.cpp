@@ -94,7 +94,7 @@ CliSession::CliSession()
         }
         if (isFault)
             inputFault = true;
-        writeOut(isError || isFault ? stderr : stdout, m.text);
+        writeOut(isError || isFault || stderrTitles.contains(m.title) ? stderr : stdout, m.text);
     };
     // "Continue?" is answered Yes (skip the file) unless --on-error stop.
     toolkit.defaultAnswer = platform::MsgResult::Yes;
@@ -121,13 +121,23 @@ int CliSession::badArguments(const QString &why)
     return kExitInputFault;
 }
 
-int CliSession::exitStatus(bool reportShown) const
+int exitStatusOf(bool refused, bool failed, bool finished)
 {
-    if (inputFault && !reportShown)
+    if (refused && !finished)
         return kExitInputFault;
-    if (stopped || fileFailed || !reportShown)
+    if (failed || !finished)
         return kExitFailed;
     return kExitOk;
+}
+
+int exitStatusOf(const shell::Outcome &outcome, bool finished)
+{
+    return exitStatusOf(outcome.refused, outcome.stopped || !outcome.failures.empty(), finished);
+}
+
+int CliSession::exitStatus(bool reportShown) const
+{
+    return exitStatusOf(inputFault, stopped || fileFailed, reportShown);
 }
 
 void writeLine(std::FILE *stream, const QString &text)

@@ -117,10 +117,12 @@ void frm_RenBulk::cmddir_Click()
 {
     if (isBusy())
         return;
+    outcome_ = {};
     lstFiles1->clear();
     lstFiles2->clear();
     const QString folder = shell::BrowseForFolder(this);
     if (folder.isEmpty()) {
+        outcome_.refused = true;
         shell::showMessage(tx("common.msg.noSource"), tx("common.title.invalidFolder"));
         txtDirectory->setFocus();
         return;
@@ -141,6 +143,7 @@ void frm_RenBulk::ListFolder()
     try {
         listing = platform::FolderListing(renfolder);
     } catch (const platform::AppError &e) {
+        outcome_.fail(renfolder, e.description());
         shell::showError(e.description());
         return;
     }
@@ -157,6 +160,9 @@ void frm_RenBulk::cmdRen_Click()
 {
     if (isBusy())
         return;
+    outcome_.ran = false;
+    outcome_.renamed = 0;
+    outcome_.limitReached = false;
     lstFiles2->setVisible(true);
     if (!txtDirectory->text().endsWith(QLatin1Char('/')))
         renfolder = txtDirectory->text() + QLatin1Char('/');
@@ -167,49 +173,60 @@ void frm_RenBulk::cmdRen_Click()
     qsizetype renamed = 0;
     if (!paths.isEmpty()) {
         if (!renbulk::prefixIsSafe(renbulk::effectivePrefix(txtname->text()))) {
+            outcome_.refused = true;
             shell::showMessage(tx("renbulk.msg.badPrefix"), tx("renbulk.title.badPrefix"));
             txtname->setFocus();
             return;
         }
         const renbulk::RenamePlan plan = renbulk::planRename(paths, txtname->text());
         if (const auto clash = renbulk::findClash(plan)) {
+            // Refused before anything moved; the report of 0 files still follows.
+            outcome_.refused = true;
             shell::showMessage(tx("renbulk.msg.nameTaken").arg(clash->wantedBy, clash->takenBy),
                                tx("renbulk.title.nameTaken"));
         } else {
-            renbulk::RenameOutcome outcome;
+            renbulk::RenameOutcome run;
             {
                 BusyScope busy(*this);
-                outcome = renbulk::executePlan(plan, [&](qsizetype i, const QString &newPath) {
+                run = renbulk::executePlan(plan, [&](qsizetype i, const QString &newPath) {
                     renext = renbulk::keptPart(platform::fileNamePart(plan.entries[i].oldPath));
                     lstFiles2->addItem(newPath);
                     platform::doEvents();
                 });
                 lstFiles2->flush();
             }
-            if (outcome.failed) {
-                QString text = tx("renbulk.msg.failed").arg(outcome.failedPath, outcome.description);
-                if (outcome.notRestored.empty()) {
+            outcome_.ran = true;
+            if (run.failed) {
+                outcome_.fail(run.failedPath, run.description);
+                QString text = tx("renbulk.msg.failed").arg(run.failedPath, run.description);
+                if (run.notRestored.empty()) {
                     text += shell::CRLF + tx("renbulk.msg.restored");
                 } else {
                     text += shell::CRLF + tx("renbulk.msg.notRestored");
-                    for (const auto &[home, now] : outcome.notRestored)
+                    for (const auto &[home, now] : run.notRestored)
                         text += shell::CRLF + home + QStringLiteral(" -> ") + now;
                 }
                 shell::showError(text);
             } else if (plan.limitReached) {
+                outcome_.limitReached = true;
                 shell::showMessage(tx("renbulk.msg.limit"), tx("common.title.pixmar"));
             }
-            renamed = outcome.renamed;
+            renamed = run.renamed;
         }
+    } else {
+        outcome_.ran = true;   // nothing listed: the report of 0 files is the whole run
     }
+    outcome_.renamed = renamed;
     shell::showMessage(QString::number(renamed) + tx("renbulk.report"), tx("common.title.pixmar"));
     clearAll();
 }
 
 void frm_RenBulk::cmdclr_Click()
 {
-    if (!isBusy())
-        clearAll();
+    if (isBusy())
+        return;
+    outcome_ = {};
+    clearAll();
 }
 
 void frm_RenBulk::clearAll()

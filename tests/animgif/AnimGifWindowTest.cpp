@@ -127,6 +127,7 @@ TEST_F(AnimGifWindow, DelayBoxRules)
     w.txtdelay_LostFocus();
     EXPECT_TRUE(tk.messages.empty());
     EXPECT_EQ(w.txtdelay->text(), "60000");
+    EXPECT_FALSE(w.outcome().refused);
 
     w.txtdelay->setText("60001");
     w.txtdelay_LostFocus();
@@ -135,6 +136,8 @@ TEST_F(AnimGifWindow, DelayBoxRules)
     EXPECT_EQ(last().title, "Pixmar");
     EXPECT_EQ(last().icon, MsgIcon::Error);
     EXPECT_EQ(w.txtdelay->text(), "100");
+    EXPECT_TRUE(w.outcome().refused);
+    EXPECT_TRUE(w.outcome().failures.empty());   // a refusal, though shown as an error
 
     shell::setVarbahasa("bm");
     w.txtdelay->setText("99999");
@@ -212,6 +215,9 @@ TEST_F(AnimGifWindow, ListingRefusals)
     EXPECT_EQ(last().text, "Please specify Source Directory!");
     EXPECT_EQ(last().title, "Pixmar: Invalid Path");
     EXPECT_FALSE(w.lstFiles->isVisible());
+    EXPECT_TRUE(w.outcome().refused);
+    w.Form_Activate();   // starts the record afresh
+    EXPECT_FALSE(w.outcome().refused);
 
     // No delay: the folder is kept in its box, nothing is listed.
     w.txtdelay->clear();
@@ -221,6 +227,8 @@ TEST_F(AnimGifWindow, ListingRefusals)
     EXPECT_EQ(last().title, "Pixmar");
     EXPECT_EQ(w.txtDirectory->text(), one);
     EXPECT_EQ(w.lstFiles->count(), 0);
+    EXPECT_TRUE(w.outcome().refused);
+    EXPECT_TRUE(w.outcome().failures.empty());
 
     // A folder that cannot be read.
     w.txtdelay->setText("5");
@@ -229,6 +237,9 @@ TEST_F(AnimGifWindow, ListingRefusals)
     EXPECT_EQ(last().title, "Error");
     EXPECT_EQ(last().buttons, MsgButtons::OK);
     EXPECT_EQ(w.lstFiles->count(), 0);
+    ASSERT_EQ(w.outcome().failures.size(), 1u);
+    EXPECT_EQ(w.outcome().failures[0].path, one + "/gone");
+    EXPECT_EQ(w.outcome().failures[0].reason, last().text);
     EXPECT_EQ(tk.busyDepth, 0);
 }
 
@@ -247,12 +258,17 @@ TEST_F(AnimGifWindow, ABrokenPictureAsksWhetherToContinue)
     EXPECT_TRUE(last().text.endsWith("\r\nContinue?"));
     EXPECT_TRUE(last().text.contains("2.jpg"));
     EXPECT_EQ(entries(), (QStringList{dir + "/1.bmp", dir + "/3.bmp"}));
+    ASSERT_EQ(w.outcome().failures.size(), 1u);
+    EXPECT_EQ(w.outcome().failures[0].path, dir + "/2.jpg");
+    EXPECT_FALSE(w.outcome().stopped);
 
     // No: the listing stops, what was listed stays, the preview is emptied.
     tk.messageAnswers.push_back(MsgResult::No);
     listFolder(dir, "10");
     EXPECT_EQ(entries(), (QStringList{dir + "/1.bmp", dir + "/3.bmp", dir + "/1.bmp"}));
     EXPECT_TRUE(w.previewPicture().isNull());
+    EXPECT_TRUE(w.outcome().stopped);
+    EXPECT_EQ(w.outcome().failures.size(), 2u);
     EXPECT_EQ(tk.busyDepth, 0);
 }
 
@@ -322,6 +338,9 @@ TEST_F(AnimGifWindow, CreateGifWritesTheListInOrderWithEachDelay)
     EXPECT_EQ(last().text, "Animated GIF file created successfully!");
     EXPECT_EQ(last().title, "Pixmar");
     EXPECT_EQ(tk.busyDepth, 0);
+    EXPECT_TRUE(w.outcome().built);
+    EXPECT_FALSE(w.outcome().refused);
+    EXPECT_TRUE(w.outcome().failures.empty());
 
     const giftest::File gif = giftest::readGif(two + "/Pixmar-anim.gif");
     ASSERT_TRUE(gif.ok);
@@ -362,6 +381,10 @@ TEST_F(AnimGifWindow, CreateGifRefusals)
     ASSERT_EQ(tk.messages.size(), 1u);
     EXPECT_EQ(last().text, "No files selected.");
     EXPECT_EQ(last().title, "Pixmar");
+    EXPECT_TRUE(w.outcome().refused);
+    EXPECT_FALSE(w.outcome().built);
+    w.Command1_Click();   // Clear starts the record afresh
+    EXPECT_FALSE(w.outcome().refused);
 
     shell::setVarbahasa("bm");
     w.cmdCreate_Click();
@@ -411,6 +434,10 @@ TEST_F(AnimGifWindow, AFailedBuildSaysWhyAndLosesNothing)
     EXPECT_EQ(w.txtDirectory->text(), dir);
     EXPECT_EQ(w.txtdelay->text(), "10");
     EXPECT_EQ(w.lstFiles->count(), 1);
+    EXPECT_FALSE(w.outcome().built);
+    ASSERT_EQ(w.outcome().failures.size(), 1u);
+    EXPECT_EQ(w.outcome().failures[0].path, target);
+    EXPECT_EQ(w.outcome().failures[0].reason, "Access Denied");
 
     // The first picture gone by build time: no file is started at all.
     ::chmod(QFile::encodeName(target).constData(), 0644);

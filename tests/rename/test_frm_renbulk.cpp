@@ -86,6 +86,10 @@ TEST_F(RenBulkWindow, RenamesTheExampleFolderInListOrder)
     EXPECT_EQ(tk.messages[0].title, "Pixmar");
     EXPECT_EQ(tk.messages[0].icon, MsgIcon::Information);
     expectCleared();
+    EXPECT_TRUE(w.outcome().ran);
+    EXPECT_EQ(w.outcome().renamed, 3);
+    EXPECT_FALSE(w.outcome().refused || w.outcome().limitReached);
+    EXPECT_TRUE(w.outcome().failures.empty());
     EXPECT_EQ(snapshotFolder(tmp.path()), renamed(before, {{"a.jpg", "Trip-0000.jpg"},
                                                            {"b.JPG", "Trip-0001.JPG"},
                                                            {"readme", "Trip-0002.readme"}}));
@@ -109,12 +113,17 @@ TEST_F(RenBulkWindow, ReportsZeroForAnEmptyFolderAndWithoutAListing)
     EXPECT_EQ(texts(), QStringList({"Please specify Source Directory!"}));
     EXPECT_EQ(tk.messages[0].title, "Pixmar: Invalid Path");
     EXPECT_FALSE(w.lstFiles1->isVisible());
+    EXPECT_TRUE(w.outcome().refused);
+    EXPECT_FALSE(w.outcome().ran);
 
     tk.messages.clear();
     list();
     EXPECT_EQ(w.lstFiles1->count(), 0);
     rename("Trip");
     EXPECT_EQ(texts(), QStringList({"0 files were renamed."}));
+    EXPECT_FALSE(w.outcome().refused);   // a new folder starts the record afresh
+    EXPECT_TRUE(w.outcome().ran);
+    EXPECT_EQ(w.outcome().renamed, 0);
 
     // No folder listed at all: nothing in the folder changes.
     make({"a.jpg"});
@@ -144,6 +153,9 @@ TEST_F(RenBulkWindow, StopsAtTheLimitWithItsMessageBeforeTheReport)
     EXPECT_EQ(testsupport::readBytes(at("N-0000.dat")), "0");
     EXPECT_EQ(testsupport::readBytes(at("N-9999.dat")), "9999");
     EXPECT_EQ(QDir(tmp.path()).entryList(QDir::Files | QDir::Hidden).size(), kFiles);
+    EXPECT_TRUE(w.outcome().limitReached);
+    EXPECT_EQ(w.outcome().renamed, 10000);
+    EXPECT_TRUE(w.outcome().failures.empty());
 }
 
 TEST_F(RenBulkWindow, RefusesANameHeldOutsideTheRun)
@@ -161,6 +173,8 @@ TEST_F(RenBulkWindow, RefusesANameHeldOutsideTheRun)
     EXPECT_EQ(tk.messages[1].text, "0 files were renamed.");
     EXPECT_TRUE(after.isEmpty());
     EXPECT_EQ(snapshotFolder(tmp.path()), before);
+    EXPECT_TRUE(w.outcome().refused);
+    EXPECT_FALSE(w.outcome().ran);
 
     // In Malay, and with a folder holding the name.
     QFile::remove(at("Trip-0001.jpg"));
@@ -227,6 +241,11 @@ TEST_F(RenBulkWindow, AFailureMidwayPutsEveryFileBack)
     EXPECT_EQ(tk.messages[1].text, "0 files were renamed.");
     // Every file under its old name, byte for byte, and no temporary name left.
     EXPECT_EQ(snapshotFolder(tmp.path()), expected);
+    EXPECT_TRUE(w.outcome().ran);
+    EXPECT_EQ(w.outcome().renamed, 0);
+    ASSERT_EQ(w.outcome().failures.size(), 1u);
+    EXPECT_EQ(w.outcome().failures[0].path, at("z.jpg"));
+    EXPECT_FALSE(w.outcome().failures[0].reason.isEmpty());
 }
 
 TEST_F(RenBulkWindow, RefusesAPastedPrefixThatLeavesTheFolder)
@@ -249,6 +268,8 @@ TEST_F(RenBulkWindow, RefusesAPastedPrefixThatLeavesTheFolder)
         EXPECT_EQ(w.lstFiles1->count(), 1);
         EXPECT_EQ(snapshotFolder(folder), before);
         EXPECT_EQ(testsupport::readBytes(at("inner/x.jpg")), "x");
+        EXPECT_TRUE(w.outcome().refused);
+        EXPECT_FALSE(w.outcome().ran);
     }
     tk.messages.clear();
     rename("..");   // a plain name in the same folder
