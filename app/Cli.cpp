@@ -74,7 +74,6 @@ bool checkLanguage(const QString &lang)
 
 CliSession::CliSession()
 {
-    platform::setToolkit(&toolkit);
     toolkit.onMessage = [this](const platform::ScriptedToolkit::Message &m) {
         const bool isError = m.icon == platform::MsgIcon::Error ||
                              m.title == shell::tx("common.title.error");
@@ -112,7 +111,6 @@ CliSession::~CliSession()
 {
     if (progressShown)
         std::fputs("\r\033[K", stderr);
-    platform::setToolkit(nullptr);
 }
 
 int CliSession::badArguments(const QString &why)

@@ -45,6 +45,8 @@ public:
     void printOnStderr(const QString &title) { stderrTitles << title; }
 
 private:
+    // The session's toolkit is in use for its lifetime; the one before comes back after it.
+    platform::ScopedToolkit installed_{toolkit};
     QStringList faultTitles;
     QStringList stderrTitles;
     bool progressShown = false;
