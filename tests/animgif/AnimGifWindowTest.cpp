@@ -5,6 +5,7 @@
 #include "animgif/cGDIP.h"
 #include "animgif/frm_AnimGif.h"
 #include "shell/Texts.h"
+#include "support/BusyProbe.h"
 #include "support/TestSupport.h"
 
 #include <QAction>
@@ -502,32 +503,18 @@ TEST_F(AnimGifWindow, WhileListingOrBuildingItCannotBeClosedRestartedOrCleared)
     picture(one, "a.bmp", Qt::red);
     picture(one, "b.bmp", Qt::green);
     picture(one, "c.bmp", Qt::blue);
-    int pokes = 0;
-    bool closed = false, anyEnabled = false;
-    // Everything a user can still reach while the window works.
-    auto poke = [&] {
-        if (!w.isBusy())
-            return;
-        ++pokes;
-        for (QWidget *c : std::initializer_list<QWidget *>{w.txtdelay, w.txtDirectory, w.cmddir,
-                                                           w.cmdCreate, w.Command1})
-            anyEnabled = anyEnabled || c->isEnabled();
-        anyEnabled = anyEnabled || w.mnu_exit->isEnabled();
-        closed = closed || w.close();
-        for (QPushButton *b : {w.cmddir, w.cmdCreate, w.Command1})
-            b->click();
+    testsupport::BusyProbe probe(w, {w.txtdelay, w.txtDirectory, w.cmddir, w.cmdCreate, w.Command1}, [this] {
         w.cmddir_Click();
         w.ListPictureFiles();
         w.cmdCreate_Click();
         w.Command1_Click();
-        w.mnu_exit->trigger();
         w.mnu_exit_Click();
-    };
-    tk.onDoEvents = poke;
+    });
+    tk.onDoEvents = [&] { probe(); };
     tk.folderAnswers = {one, other};
     w.txtdelay->setText("20");
     w.cmddir_Click();
-    EXPECT_GT(pokes, 0);
+    EXPECT_GT(probe.pokes, 0);
     EXPECT_EQ(entries(), (QStringList{one + "/a.bmp", one + "/b.bmp", one + "/c.bmp"}));
     EXPECT_EQ(delays(), (std::vector<qint32>{20, 20, 20}));
     EXPECT_EQ(tk.folderAnswers, std::deque<QString>{other});   // no second listing began
@@ -536,21 +523,18 @@ TEST_F(AnimGifWindow, WhileListingOrBuildingItCannotBeClosedRestartedOrCleared)
 
     // The build reports each frame; the same pokes arrive from there.
     tk.onDoEvents = nullptr;
-    tk.onProgress = [&](int, int, const QString &) { poke(); };
-    pokes = 0;
+    tk.onProgress = [&](int, int, const QString &) { probe(); };
+    probe.pokes = 0;
     w.cmdCreate_Click();
     tk.onProgress = nullptr;
-    EXPECT_EQ(pokes, 3);
+    EXPECT_EQ(probe.pokes, 3);
     ASSERT_EQ(tk.messages.size(), 1u);
     EXPECT_EQ(last().text, "Animated GIF file created successfully!");
     EXPECT_EQ(giftest::readGif(one + "/Pixmar-anim.gif").frames.size(), 3u);
     EXPECT_EQ(w.lstFiles->count(), 3);   // not cleared under the build
-    EXPECT_FALSE(closed);
-    EXPECT_FALSE(anyEnabled);
+    EXPECT_FALSE(probe.closed);
+    EXPECT_FALSE(probe.anyEnabled);
     EXPECT_TRUE(w.isVisible());
-    for (QWidget *c : std::initializer_list<QWidget *>{w.txtdelay, w.txtDirectory, w.cmddir,
-                                                       w.cmdCreate, w.Command1})
-        EXPECT_TRUE(c->isEnabled());
-    EXPECT_TRUE(w.mnu_exit->isEnabled());
+    EXPECT_TRUE(probe.allEnabled());
     EXPECT_EQ(tk.busyDepth, 0);
 }

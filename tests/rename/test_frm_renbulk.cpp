@@ -2,6 +2,7 @@
 #include "rename/FolderSnapshot.h"
 #include "rename/ListBox.h"
 #include "shell/Texts.h"
+#include "support/BusyProbe.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
@@ -314,49 +315,33 @@ TEST_F(RenBulkWindow, WhileListingOrRenamingItCannotBeClosedRestartedOrCleared)
 {
     make({"a.jpg", "b.jpg", "c.jpg"});
     const QString elsewhere = tmp.path() + "/nowhere";
-    int pokes = 0;
-    bool closed = false, anyEnabled = false;
-    // Everything a user can still reach while the window lets events run.
-    tk.onDoEvents = [&] {
-        if (!w.isBusy())
-            return;
-        ++pokes;
-        for (QWidget *c : std::initializer_list<QWidget *>{w.txtDirectory, w.cmddir, w.txtname,
-                                                           w.cmdRen, w.cmdclr})
-            anyEnabled = anyEnabled || c->isEnabled();
-        anyEnabled = anyEnabled || w.mnu_exit->isEnabled();
-        closed = closed || w.close();
-        for (QPushButton *b : {w.cmddir, w.cmdRen, w.cmdclr})
-            b->click();
+    testsupport::BusyProbe probe(w, {w.txtDirectory, w.cmddir, w.txtname, w.cmdRen, w.cmdclr}, [this] {
         w.cmddir_Click();
         w.ListFolder();
         w.cmdRen_Click();
         w.cmdclr_Click();
-        w.mnu_exit->trigger();
         w.mnu_exit_Click();
-    };
+    });
+    tk.onDoEvents = [&] { probe(); };
     tk.folderAnswers = {tmp.path(), elsewhere};
     w.cmddir_Click();
-    EXPECT_GT(pokes, 0);
+    EXPECT_GT(probe.pokes, 0);
     EXPECT_EQ(w.lstFiles1->items(), QStringList({at("a.jpg"), at("b.jpg"), at("c.jpg")}));
     EXPECT_EQ(tk.folderAnswers, std::deque<QString>{elsewhere});   // no second listing began
     EXPECT_TRUE(tk.messages.empty());                                // nor a rename
     EXPECT_EQ(w.txtDirectory->text(), tmp.path());
 
-    pokes = 0;
+    probe.pokes = 0;
     rename("Trip");
     tk.onDoEvents = nullptr;
-    EXPECT_GT(pokes, 0);
-    EXPECT_FALSE(closed);
-    EXPECT_FALSE(anyEnabled);
+    EXPECT_GT(probe.pokes, 0);
+    EXPECT_FALSE(probe.closed);
+    EXPECT_FALSE(probe.anyEnabled);
     EXPECT_TRUE(w.isVisible());
     EXPECT_EQ(after, QStringList({at("Trip-0000.jpg"), at("Trip-0001.jpg"), at("Trip-0002.jpg")}));
     EXPECT_EQ(texts(), QStringList({"3 files were renamed."}));
     EXPECT_EQ(QDir(tmp.path()).entryList(QDir::Files, QDir::Name),
               QStringList({"Trip-0000.jpg", "Trip-0001.jpg", "Trip-0002.jpg"}));
-    for (QWidget *c : std::initializer_list<QWidget *>{w.txtDirectory, w.cmddir, w.txtname,
-                                                       w.cmdRen, w.cmdclr})
-        EXPECT_TRUE(c->isEnabled());
-    EXPECT_TRUE(w.mnu_exit->isEnabled());
+    EXPECT_TRUE(probe.allEnabled());
     EXPECT_EQ(tk.busyDepth, 0);
 }
