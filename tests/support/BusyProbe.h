@@ -25,7 +25,7 @@ public:
         if (!form_.isBusy())
             return;
         ++pokes;
-        anyEnabled = anyEnabled || !allDisabled();
+        anyEnabled = anyEnabled || enabledCount() > 0;
         closed = closed || form_.close();
         for (QWidget *c : controls_)
             if (auto *button = qobject_cast<QAbstractButton *>(c))
@@ -38,13 +38,7 @@ public:
     // Every guarded control and every menu enabled again (the command is over).
     bool allEnabled() const
     {
-        for (QWidget *c : controls_)
-            if (!c->isEnabled())
-                return false;
-        for (QAction *a : form_.menuBar()->actions())
-            if (!a->isEnabled())
-                return false;
-        return true;
+        return enabledCount() == qsizetype(controls_.size()) + form_.menuBar()->actions().size();
     }
 
     int pokes = 0;
@@ -52,15 +46,14 @@ public:
     bool anyEnabled = false;   // a guarded control or a menu was enabled while busy
 
 private:
-    bool allDisabled() const
+    qsizetype enabledCount() const
     {
+        qsizetype n = 0;
         for (QWidget *c : controls_)
-            if (c->isEnabled())
-                return false;
+            n += c->isEnabled();
         for (QAction *a : form_.menuBar()->actions())
-            if (a->isEnabled())
-                return false;
-        return true;
+            n += a->isEnabled();
+        return n;
     }
 
     shell::Form &form_;
