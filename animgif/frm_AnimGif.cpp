@@ -101,6 +101,9 @@ frm_AnimGif::frm_AnimGif(QWidget *parent)
 
     mnu_exit = menuBar()->addAction(QStringLiteral("&Exit"));
     connect(mnu_exit, &QAction::triggered, this, [this] { mnu_exit_Click(); });
+    // What the listing and the build read (the delay is read for every picture listed), and
+    // what would start them again or empty the list under them.
+    guardWhileBusy({txtdelay, txtDirectory, cmddir, cmdCreate, Command1});
     connect(cmddir, &QPushButton::clicked, this, [this] { cmddir_Click(); });
     connect(cmdCreate, &QPushButton::clicked, this, [this] { cmdCreate_Click(); });
     connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
@@ -122,6 +125,7 @@ frm_AnimGif::~frm_AnimGif() = default;
 
 void frm_AnimGif::Form_Activate()
 {
+    outcome_ = {};
     // A new library object each time; the one it replaces shuts its start down.
     try {
         auto fresh = std::make_unique<cGDIP>();
@@ -130,6 +134,7 @@ void frm_AnimGif::Form_Activate()
         gdip_ = std::move(fresh);
     } catch (const platform::AppError &e) {
         gdip_.reset();
+        outcome_.fail({}, e.description());
         shell::showError(e.description());
     }
 
@@ -196,8 +201,11 @@ qint32 frm_AnimGif::itemDelay(int index) const
 
 void frm_AnimGif::cmddir_Click()
 {
+    if (isBusy())
+        return;
     const QString folder = shell::BrowseForFolder(this);
     if (folder.isEmpty()) {
+        outcome_.refused = true;
         shell::showInputFault(tx("common.msg.noSource"), tx("common.title.invalidFolder"));
         txtDirectory->setFocus();
         return;
@@ -209,18 +217,22 @@ void frm_AnimGif::cmddir_Click()
 
 void frm_AnimGif::ListPictureFiles()
 {
+    if (isBusy())
+        return;
     if (txtdelay->text().isEmpty()) {
+        outcome_.refused = true;
         shell::showMessage(tx("animgif.msg.noDelay"), tx("common.title.pixmar"));
         txtdelay->setFocus();
         return;
     }
-    platform::BusyPointer busy;
+    BusyScope busy(*this);
     platform::doEvents();
     const QString folder = txtDirectory->text();
     platform::FolderListing listing;
     try {
         listing = platform::FolderListing(platform::withSeparator(folder));
     } catch (const platform::AppError &e) {
+        outcome_.fail(folder, e.description());
         shell::showError(e.description());
         setPreview(platform::Picture());
         return;
@@ -242,7 +254,9 @@ void frm_AnimGif::ListPictureFiles()
             entry->setData(kDelayRole, animgif::listedDelay(txtdelay->text()));
             lstFiles->addItem(entry);
         } catch (const platform::AppError &e) {
+            outcome_.fail(path, e.description());
             if (shell::askContinue(e.description()) == MsgResult::No) {
+                outcome_.stopped = true;
                 setPreview(platform::Picture());
                 return;
             }
@@ -262,6 +276,7 @@ void frm_AnimGif::txtdelay_LostFocus()
     // An empty box stays empty: listing a folder asks for a delay then.
     if (!animgif::exceedsDelayLimit(txtdelay->text()))
         return;
+    outcome_.refused = true;
     shell::showMessage(tx("animgif.msg.limit"), tx("common.title.pixmar"), MsgIcon::Error);
     txtdelay->setText(animgif::kDefaultDelay);
     txtdelay->setFocus();
@@ -297,6 +312,9 @@ void frm_AnimGif::lstFiles_Click()
 
 void frm_AnimGif::Command1_Click()
 {
+    if (isBusy())
+        return;
+    outcome_ = {};
     ClearFileList();
     setListVisible(false);
     txtDirectory->clear();
@@ -305,21 +323,27 @@ void frm_AnimGif::Command1_Click()
 
 void frm_AnimGif::cmdCreate_Click()
 {
+    if (isBusy())
+        return;
+    outcome_.built = false;
     if (lstFiles->count() == 0) {
+        outcome_.refused = true;
         shell::showInputFault(tx("animgif.msg.noFiles"), tx("common.title.pixmar"));
         return;
     }
     // After a successful build the list is kept but the folder box is empty: building again
     // then would write into a folder the user never chose.
     if (txtDirectory->text().isEmpty()) {
+        outcome_.refused = true;
         shell::showInputFault(tx("common.msg.noSource"), tx("common.title.invalidFolder"));
         txtDirectory->setFocus();
         return;
     }
+    const QString output = animgif::outputPath(txtDirectory->text());
     bool built = false;
     cMultiPage::GpStatus failure = platform::gdiplus::GdiplusNotInitialized;
     {
-        platform::BusyPointer busy;
+        BusyScope busy(*this);
         cMultiPage writer;
         QStringList paths;
         std::vector<qint32> delays;
@@ -331,16 +355,18 @@ void frm_AnimGif::cmdCreate_Click()
             platform::toolkit().progress(int(i) + 1, int(n), platform::fileNamePart(path));
         };
         if (gdip_) {
-            built = writer.SaveMultipageGif(paths, delays, animgif::outputPath(txtDirectory->text()),
-                                            gdip_.get(), animgif::kLoopForever);
+            built = writer.SaveMultipageGif(paths, delays, output, gdip_.get(),
+                                            animgif::kLoopForever);
             failure = writer.FailureStatus();
         }
     }
     if (!built) {
         // The list and the boxes stay, so the user can mend the cause and build again.
+        outcome_.fail(output, cGDIP::StatusText(failure));
         shell::showError(cGDIP::StatusText(failure));
         return;
     }
+    outcome_.built = true;
     shell::showMessage(tx("animgif.msg.created"), tx("common.title.pixmar"));
     setListVisible(false);
     txtDirectory->clear();

@@ -1,6 +1,7 @@
 #pragma once
 #include "platform/Picture.h"
 #include "shell/Form.h"
+#include "shell/Outcome.h"
 
 #include <array>
 #include <memory>
@@ -12,6 +13,13 @@ class QLineEdit;
 class QListWidget;
 class QPushButton;
 class cGDIP;
+
+// What the window's listings and its last build came to since the list was last emptied
+// (the window becoming active, Clear): refusals, pictures that could not be listed, a "Continue?"
+// answered No, and whether the last "Create GIF" wrote the file.
+struct AnimGifOutcome : shell::Outcome {
+    bool built = false;
+};
 
 // Builds one animated GIF from the pictures of one or more folders: each folder's ".bmp" and
 // ".jpg" files are appended to the list with the delay in the box at that moment, and
@@ -40,6 +48,7 @@ public:
     // The picture the preview shows (null when none).
     const platform::Picture &previewPicture() const { return preview_; }
     cGDIP *gdip() const { return gdip_.get(); }
+    const AnimGifOutcome &outcome() const { return outcome_; }
 
     // Controls, named as the window has always named them.
     QLineEdit *txtdelay = nullptr;
@@ -66,4 +75,5 @@ private:
     platform::Picture preview_;
     // The entry the preview shows; -1 when it shows a picture being listed, or nothing.
     int previewEntry_ = -1;
+    AnimGifOutcome outcome_;
 };

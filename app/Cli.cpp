@@ -74,7 +74,6 @@ bool checkLanguage(const QString &lang)
 
 CliSession::CliSession()
 {
-    platform::setToolkit(&toolkit);
     toolkit.onMessage = [this](const platform::ScriptedToolkit::Message &m) {
         if (progressShown) {
             std::fputs("\r\033[K", stderr);
@@ -108,7 +107,6 @@ CliSession::~CliSession()
 {
     if (progressShown)
         std::fputs("\r\033[K", stderr);
-    platform::setToolkit(nullptr);
 }
 
 int CliSession::badArguments(const QString &why)
@@ -117,13 +115,23 @@ int CliSession::badArguments(const QString &why)
     return kExitInputFault;
 }
 
-int CliSession::exitStatus(bool reportShown) const
+int exitStatusOf(bool refused, bool failed, bool finished)
 {
-    if (inputFault && !reportShown)
+    if (refused && !finished)
         return kExitInputFault;
-    if (stopped || fileFailed || !reportShown)
+    if (failed || !finished)
         return kExitFailed;
     return kExitOk;
+}
+
+int exitStatusOf(const shell::Outcome &outcome, bool finished)
+{
+    return exitStatusOf(outcome.refused, outcome.stopped || !outcome.failures.empty(), finished);
+}
+
+int CliSession::exitStatus(bool reportShown) const
+{
+    return exitStatusOf(inputFault, stopped || fileFailed, reportShown);
 }
 
 void writeLine(std::FILE *stream, const QString &text)

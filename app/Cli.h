@@ -1,5 +1,6 @@
 #pragma once
 #include "platform/Toolkit.h"
+#include "shell/Outcome.h"
 #include <QStringList>
 #include <QTextStream>
 #include <cstdio>
@@ -12,6 +13,13 @@ namespace app {
 constexpr int kExitOk = 0;          // the run ended with its report and no file failed
 constexpr int kExitFailed = 1;      // a file failed or the run was stopped
 constexpr int kExitInputFault = 2;  // an input fault or bad arguments
+
+// The exit status of a command: an input fault when it was refused and did not finish; a
+// failure when a file failed, it was stopped or it did not finish; else success.
+int exitStatusOf(bool refused, bool failed, bool finished);
+// The same from what a window recorded; `finished` is what counts as the command's end
+// (the GIF built, the rename run).
+int exitStatusOf(const shell::Outcome &outcome, bool finished);
 
 class CliSession {
 public:
@@ -31,6 +39,8 @@ public:
     int exitStatus(bool reportShown) const;
 
 private:
+    // The session's toolkit is in use for its lifetime; the one before comes back after it.
+    platform::ScopedToolkit installed_{toolkit};
     bool progressShown = false;
 };
 

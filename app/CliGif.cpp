@@ -48,23 +48,19 @@ int cliGif(CliSession &s, const QStringList &args)
 
     frm_AnimGif window;
     window.Form_Activate();
+    const AnimGifOutcome &outcome = window.outcome();
     for (const auto &[n, dir] : steps) {
         window.txtdelay->setText(n);
-        const size_t shown = s.toolkit.messages.size();
         window.txtdelay_LostFocus();
-        if (s.toolkit.messages.size() != shown)
+        if (outcome.refused)
             return kExitInputFault;   // refused (and printed): the window would reset the box
         s.toolkit.folderAnswers.push_back(QFileInfo(dir).absoluteFilePath());
         window.cmddir_Click();
-        if (s.stopped)
+        if (outcome.stopped)
             return kExitFailed;
     }
     window.cmdCreate_Click();
-    if (s.inputFault)
-        return kExitInputFault;
-    const auto *last = s.toolkit.lastMessage();
-    const bool built = last && last->text == shell::tx("animgif.msg.created");
-    return s.exitStatus(built);
+    return exitStatusOf(outcome, outcome.built);
 }
 
 } // namespace app

@@ -2,7 +2,6 @@
 
 #include "rename/ListBox.h"
 #include "rename/frm_RenBulk.h"
-#include "shell/Texts.h"
 
 #include <QFileInfo>
 #include <QLineEdit>
@@ -45,13 +44,9 @@ int cliRename(CliSession &s, const QStringList &args)
     window.txtname->setText(prefix);
     window.cmdRen_Click();
 
-    const auto *last = s.toolkit.lastMessage();
-    const bool reportShown = last && last->text.endsWith(shell::tx("renbulk.report"));
     // A refused run (a name taken outside the run, a bad prefix) is an input fault even
-    // though the window reports 0 files.
-    if (s.inputFault)
-        return kExitInputFault;
-    return s.exitStatus(reportShown);
+    // though the window reports 0 files: it did not run.
+    return exitStatusOf(window.outcome(), window.outcome().ran);
 }
 
 } // namespace app

@@ -11,6 +11,8 @@
 #include <QScreen>
 #include <QUrl>
 
+#include <utility>
+
 namespace platform {
 namespace {
 
@@ -56,7 +58,7 @@ QString lineBreaks(QString text)
 } // namespace
 
 Toolkit &toolkit() { return g_current ? *g_current : qtToolkit(); }
-void setToolkit(Toolkit *t) { g_current = t; }
+Toolkit *setToolkit(Toolkit *t) { return std::exchange(g_current, t); }
 
 // ---- Qt
 

@@ -62,7 +62,9 @@ public:
 
 // The toolkit in use. Defaults to the Qt toolkit; tests and the command line install a scripted one.
 Toolkit &toolkit();
-void setToolkit(Toolkit *toolkit);   // nullptr restores the Qt toolkit
+// Installs `toolkit` (nullptr: the Qt toolkit) and returns the one it replaces (nullptr when
+// that was the Qt toolkit), so that whoever installs one can put the previous one back.
+Toolkit *setToolkit(Toolkit *toolkit);
 
 // Busy (hourglass) pointer for the lifetime of the object, restored on every path out.
 class BusyPointer {
@@ -144,11 +146,17 @@ public:
     const Message *lastMessage() const { return messages.empty() ? nullptr : &messages.back(); }
 };
 
-// Installs a scripted toolkit for the lifetime of the object.
+// Installs a toolkit for the lifetime of the object, then puts back the one it replaced, so
+// that scopes nest (a command-line session inside a test keeps the test's toolkit).
 class ScopedToolkit {
 public:
-    explicit ScopedToolkit(Toolkit &t) { setToolkit(&t); }
-    ~ScopedToolkit() { setToolkit(nullptr); }
+    explicit ScopedToolkit(Toolkit &t) : previous_(setToolkit(&t)) {}
+    ~ScopedToolkit() { setToolkit(previous_); }
+    ScopedToolkit(const ScopedToolkit &) = delete;
+    ScopedToolkit &operator=(const ScopedToolkit &) = delete;
+
+private:
+    Toolkit *previous_;
 };
 
 } // namespace platform

@@ -78,6 +78,8 @@ frm_RenBulk::frm_RenBulk(QWidget *parent)
 
     mnu_exit = menuBar()->addAction(tx("renbulk.mnu_exit"));
     connect(mnu_exit, &QAction::triggered, this, [this] { mnu_exit_Click(); });
+    // What the listing and the renaming read, and what would start them again.
+    guardWhileBusy({txtDirectory, cmddir, txtname, cmdRen, cmdclr});
     connect(cmddir, &QPushButton::clicked, this, [this] { cmddir_Click(); });
     connect(cmdRen, &QPushButton::clicked, this, [this] { cmdRen_Click(); });
     connect(cmdclr, &QPushButton::clicked, this, [this] { cmdclr_Click(); });
@@ -113,10 +115,14 @@ bool frm_RenBulk::Form_Resize()
 
 void frm_RenBulk::cmddir_Click()
 {
+    if (isBusy())
+        return;
+    outcome_ = {};
     lstFiles1->clear();
     lstFiles2->clear();
     const QString folder = shell::BrowseForFolder(this);
     if (folder.isEmpty()) {
+        outcome_.refused = true;
         shell::showInputFault(tx("common.msg.noSource"), tx("common.title.invalidFolder"));
         txtDirectory->setFocus();
         return;
@@ -128,13 +134,16 @@ void frm_RenBulk::cmddir_Click()
 
 void frm_RenBulk::ListFolder()
 {
-    platform::BusyPointer busy;
+    if (isBusy())
+        return;
+    BusyScope busy(*this);
     platform::doEvents();
     renfolder = platform::withSeparator(txtDirectory->text());
     platform::FolderListing listing;
     try {
         listing = platform::FolderListing(renfolder);
     } catch (const platform::AppError &e) {
+        outcome_.fail(renfolder, e.description());
         shell::showError(e.description());
         return;
     }
@@ -149,6 +158,11 @@ void frm_RenBulk::ListFolder()
 
 void frm_RenBulk::cmdRen_Click()
 {
+    if (isBusy())
+        return;
+    outcome_.ran = false;
+    outcome_.renamed = 0;
+    outcome_.limitReached = false;
     lstFiles2->setVisible(true);
     if (!txtDirectory->text().endsWith(QLatin1Char('/')))
         renfolder = txtDirectory->text() + QLatin1Char('/');
@@ -159,46 +173,61 @@ void frm_RenBulk::cmdRen_Click()
     qsizetype renamed = 0;
     if (!paths.isEmpty()) {
         if (!renbulk::prefixIsSafe(renbulk::effectivePrefix(txtname->text()))) {
+            outcome_.refused = true;
             shell::showInputFault(tx("renbulk.msg.badPrefix"), tx("renbulk.title.badPrefix"));
             txtname->setFocus();
             return;
         }
         const renbulk::RenamePlan plan = renbulk::planRename(paths, txtname->text());
         if (const auto clash = renbulk::findClash(plan)) {
+            // Refused before anything moved; the report of 0 files still follows.
+            outcome_.refused = true;
             shell::showInputFault(tx("renbulk.msg.nameTaken").arg(clash->wantedBy, clash->takenBy),
                                tx("renbulk.title.nameTaken"));
         } else {
-            renbulk::RenameOutcome outcome;
+            renbulk::RenameOutcome run;
             {
-                platform::BusyPointer busy;
-                outcome = renbulk::executePlan(plan, [&](qsizetype i, const QString &newPath) {
+                BusyScope busy(*this);
+                run = renbulk::executePlan(plan, [&](qsizetype i, const QString &newPath) {
                     renext = renbulk::keptPart(platform::fileNamePart(plan.entries[i].oldPath));
                     lstFiles2->addItem(newPath);
                     platform::doEvents();
                 });
                 lstFiles2->flush();
             }
-            if (outcome.failed) {
-                QString text = tx("renbulk.msg.failed").arg(outcome.failedPath, outcome.description);
-                if (outcome.notRestored.empty()) {
+            outcome_.ran = true;
+            if (run.failed) {
+                outcome_.fail(run.failedPath, run.description);
+                QString text = tx("renbulk.msg.failed").arg(run.failedPath, run.description);
+                if (run.notRestored.empty()) {
                     text += shell::CRLF + tx("renbulk.msg.restored");
                 } else {
                     text += shell::CRLF + tx("renbulk.msg.notRestored");
-                    for (const auto &[home, now] : outcome.notRestored)
+                    for (const auto &[home, now] : run.notRestored)
                         text += shell::CRLF + home + QStringLiteral(" -> ") + now;
                 }
                 shell::showError(text);
             } else if (plan.limitReached) {
+                outcome_.limitReached = true;
                 shell::showMessage(tx("renbulk.msg.limit"), tx("common.title.pixmar"));
             }
-            renamed = outcome.renamed;
+            renamed = run.renamed;
         }
+    } else {
+        outcome_.ran = true;   // nothing listed: the report of 0 files is the whole run
     }
+    outcome_.renamed = renamed;
     shell::showMessage(QString::number(renamed) + tx("renbulk.report"), tx("common.title.pixmar"));
     clearAll();
 }
 
-void frm_RenBulk::cmdclr_Click() { clearAll(); }
+void frm_RenBulk::cmdclr_Click()
+{
+    if (isBusy())
+        return;
+    outcome_ = {};
+    clearAll();
+}
 
 void frm_RenBulk::clearAll()
 {

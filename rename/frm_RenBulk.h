@@ -1,5 +1,6 @@
 #pragma once
 #include "shell/Form.h"
+#include "shell/Outcome.h"
 #include <array>
 
 class QAction;
@@ -7,6 +8,14 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class ListBox;
+
+// What the window's listing and its last Rename came to since a folder was last chosen or the
+// window cleared (the run empties the lists itself; this record stays until then).
+struct RenBulkOutcome : shell::Outcome {
+    bool ran = false;            // the last Rename went through its checks and reported
+    qsizetype renamed = 0;       // files under their new names after it
+    bool limitReached = false;   // the listing held more files than a run renames
+};
 
 // Renames every file of one folder to a new prefix, a four-digit running number and the
 // rest of its old name from the first dot. The window lists and reports; the run itself is
@@ -41,6 +50,10 @@ public:
     QString renfolder;
     QString renext;
 
+    const RenBulkOutcome &outcome() const { return outcome_; }
+
 private:
     void clearAll();
+
+    RenBulkOutcome outcome_;
 };

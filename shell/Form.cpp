@@ -4,6 +4,7 @@
 #include "platform/Toolkit.h"
 #include "shell/Helpers.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QImageReader>
@@ -39,6 +40,7 @@ namespace {
 
 Form *g_mainForm = nullptr;
 QPointer<Form> g_lastActive;
+int g_busyForms = 0;
 
 // The original toolkit runs Activate when focus moves between the program's own windows,
 // not when the desktop hands focus back to the program; focus changes are filtered so.
@@ -152,6 +154,8 @@ void Form::Form_QueryUnload() { handBackToMain(); }
 
 void Form::handBackToMain()
 {
+    if (isBusy())
+        return;
     Form *main = mainForm();
     hide();
     if (main && main != this) {
@@ -239,9 +243,60 @@ void Form::closeEvent(QCloseEvent *e)
         e->accept();
         return;
     }
+    // A busy window stays until its command ends; the main window stays while any window is
+    // busy, since closing it unloads them all.
+    if (isBusy() || (this == mainForm() && anyBusy())) {
+        e->ignore();
+        return;
+    }
     Form_QueryUnload();
     e->accept();
     emit unloadRequested(this);
+}
+
+// ---- busy guard
+
+bool Form::anyBusy() { return g_busyForms > 0; }
+
+void Form::guardWhileBusy(std::initializer_list<QWidget *> controls)
+{
+    for (QWidget *w : controls)
+        busyGuarded_.emplace_back(w);
+}
+
+Form::BusyScope::BusyScope(Form &form) : form_(form)
+{
+    if (form_.busyDepth_++ == 0)
+        ++g_busyForms;
+    // Disabling the focused box sends the focus on; it comes back when the command ends.
+    focus_ = form_.focusWidget();
+    for (QAction *a : form_.menuBar()->actions()) {
+        actions_.emplace_back(a, a->isEnabled());
+        a->setEnabled(false);
+    }
+    for (const QPointer<QWidget> &w : form_.busyGuarded_) {
+        if (!w)
+            continue;
+        // Its own setting, not the one it inherits from a disabled parent.
+        controls_.emplace_back(w, !w->testAttribute(Qt::WA_ForceDisabled));
+        w->setEnabled(false);
+    }
+    pointer_.emplace();
+}
+
+Form::BusyScope::~BusyScope()
+{
+    pointer_.reset();
+    for (auto &[action, enabled] : actions_)
+        if (action)
+            action->setEnabled(enabled);
+    for (auto &[control, enabled] : controls_)
+        if (control)
+            control->setEnabled(enabled);
+    if (focus_ && focus_->isEnabled() && form_.focusWidget() != focus_)
+        focus_->setFocus(Qt::OtherFocusReason);
+    if (--form_.busyDepth_ == 0)
+        --g_busyForms;
 }
 
 } // namespace shell

@@ -1,9 +1,16 @@
 #pragma once
+#include "platform/Toolkit.h"
 #include "platform/Units.h"
 #include <QImage>
 #include <QMainWindow>
+#include <QPointer>
 #include <QString>
+#include <initializer_list>
+#include <optional>
+#include <utility>
+#include <vector>
 
+class QAction;
 class QLabel;
 namespace platform { class Surface; }
 
@@ -68,11 +75,42 @@ public:
     bool isUnloading() const { return unloading_; }
     void markUnloading() { unloading_ = true; }
 
+    // ---- busy guard
+    // A command that lets window events run (a listing, a run, a build) keeps its window busy
+    // for its lifetime: busy pointer, the menus and the controls named by guardWhileBusy
+    // disabled, closing refused. Without it, a click that arrives meanwhile would start the
+    // command again inside itself, and a close would delete the window while the command is
+    // still on the stack. Everything is restored on every way out.
+    class BusyScope {
+    public:
+        explicit BusyScope(Form &form);
+        ~BusyScope();
+        BusyScope(const BusyScope &) = delete;
+        BusyScope &operator=(const BusyScope &) = delete;
+        // The normal pointer back before the scope ends (a closing message box).
+        void normalPointer() { pointer_.reset(); }
+
+    private:
+        Form &form_;
+        std::vector<std::pair<QPointer<QAction>, bool>> actions_;
+        std::vector<std::pair<QPointer<QWidget>, bool>> controls_;
+        QPointer<QWidget> focus_;
+        std::optional<platform::BusyPointer> pointer_;
+    };
+    // Commands check this first: what still reaches a busy window does nothing.
+    bool isBusy() const { return busyDepth_ > 0; }
+    // True while any window of the program is busy: the main window's Exit would unload it.
+    static bool anyBusy();
+
 signals:
     // Closing through the frame unloads the window: its owner destroys it afterwards.
     void unloadRequested(shell::Form *form);
 
 protected:
+    // Controls that start or change the work (buttons, the boxes a command reads): disabled
+    // while the window is busy, like its menus.
+    void guardWhileBusy(std::initializer_list<QWidget *> controls);
+
     void resizeEvent(QResizeEvent *e) override;
     void showEvent(QShowEvent *e) override;
     void closeEvent(QCloseEvent *e) override;
@@ -88,6 +126,8 @@ private:
     bool unloading_ = false;
     QSize designClientPx_;
     bool designSized_ = false;
+    int busyDepth_ = 0;
+    std::vector<QPointer<QWidget>> busyGuarded_;
 };
 
 // The main window, as every window reaches it (nullptr when there is none, as on the

@@ -6,13 +6,12 @@
 #include "shell/Helpers.h"
 #include "shell/Texts.h"
 
-#include <QCloseEvent>
 #include <QDir>
+#include <QEvent>
 #include <QLabel>
 #include <QLoggingCategory>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPointer>
 
 #include <algorithm>
 #include <new>
@@ -27,47 +26,16 @@ constexpr double kLabelFontSize = 12;
 
 } // namespace
 
-// Busy pointer and disabled menus for the time the load step or a run lets events run; the
-// window refuses to close meanwhile. Everything is restored on every way out.
-class ToolWindow::BusyScope {
-public:
-    explicit BusyScope(ToolWindow &w) : w_(w)
-    {
-        w_.busy_ = true;
-        for (QAction *a : w_.menuBar()->actions()) {
-            menus_.push_back({a, a->isEnabled()});
-            a->setEnabled(false);
-        }
-        pointer_.emplace();
-    }
-    ~BusyScope()
-    {
-        pointer_.reset();
-        for (auto &[action, enabled] : menus_)
-            if (action)
-                action->setEnabled(enabled);
-        w_.busy_ = false;
-    }
-    BusyScope(const BusyScope &) = delete;
-    BusyScope &operator=(const BusyScope &) = delete;
-    void normalPointer() { pointer_.reset(); }
-
-private:
-    ToolWindow &w_;
-    std::vector<std::pair<QPointer<QAction>, bool>> menus_;
-    std::optional<platform::BusyPointer> pointer_;
-};
-
-ToolWindow::ToolWindow(const QString &name, std::unique_ptr<ToolRecipe> recipe,
-                       double clientWidthTwips, double clientHeightTwips,
-                       const QString &backgroundFile, QWidget *parent)
     : shell::Form(name, clientWidthTwips, clientHeightTwips, backgroundFile, parent),
       CommonDialog(run_.CommonDialog), Picture1(run_.Picture1), recipe_(std::move(recipe)), run_(*recipe_, *this)
 {
     Picture1View = new platform::SurfaceView(Picture1, client());
     Picture1View->setObjectName(QStringLiteral("Picture1"));
     Picture1View->onMouseMove = [this](double x, double y) { Picture1_MouseMove(x, y); };
-    Picture1View->onClick = [this] { Picture1_Click(); };
+    Picture1View->onClick = [this] {
+        if (!isBusy())
+            Picture1_Click();
+    };
     client()->setMouseTracking(true);
     client()->installEventFilter(this);
     lblfile = addLabel("lblfile", 4680, 1920);
@@ -145,15 +113,6 @@ void ToolWindow::Form_Activate()
     lbltarget->clear();
 }
 
-void ToolWindow::closeEvent(QCloseEvent *e)
-{
-    if (busy_) {
-        e->ignore();
-        return;
-    }
-    shell::Form::closeEvent(e);
-}
-
 bool ToolWindow::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == client() && event->type() == QEvent::MouseMove)
@@ -171,7 +130,7 @@ void ToolWindow::Picture1_MouseMove(double x, double y)
 
 void ToolWindow::Picture1_Click()
 {
-    if (!busy_)
+    if (!isBusy())
         run_.clickAt(run_.lastX, run_.lastY);
 }
 
@@ -184,7 +143,7 @@ void ToolWindow::clickAtPixels(double x, double y)
 
 void ToolWindow::mnu_single_Click()
 {
-    if (busy_)
+    if (isBusy())
         return;
     if (auto chosen = platform::toolkit().showOpen(run_.spec().openFilter, shell::tx("common.openTitle"), this))
         CommonDialog.FileName = *chosen;
@@ -194,7 +153,7 @@ void ToolWindow::mnu_single_Click()
 
 void ToolWindow::mnu_bulk_Click()
 {
-    if (busy_)
+    if (isBusy())
         return;
     // The mode changes before the picker opens: a cancelled picker still leaves Bulk chosen.
     run_.chooseBulk(QString());
@@ -204,7 +163,7 @@ void ToolWindow::mnu_bulk_Click()
 
 void ToolWindow::mnu_folder_Click()
 {
-    if (busy_)
+    if (isBusy())
         return;
     run_.chooseTarget(shell::BrowseForFolder(this));
     lbltarget->setText(shell::tx(run_.spec().targetLabelKey) + shell::folderForLabel(run_.vartgtdir));
@@ -212,7 +171,7 @@ void ToolWindow::mnu_folder_Click()
 
 void ToolWindow::mnu_exit_Click()
 {
-    if (busy_)
+    if (isBusy())
         return;
     handBackToMain();
 }
@@ -221,9 +180,11 @@ void ToolWindow::mnu_exit_Click()
 
 bool ToolWindow::guarded(const std::function<void()> &command)
 {
-    if (busy_)
+    if (isBusy())
         return false;
     BusyScope scope(*this);
+    // The run shows the busy pointer itself, and takes it back before its report.
+    scope.normalPointer();
     command();
     return true;
 }

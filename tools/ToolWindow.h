@@ -51,7 +51,6 @@ public:
     // The common dialog control's settings, as the run holds them.
     CommonDialogSettings &CommonDialog;
 
-    bool isBusy() const { return busy_; }
     const PictureRun &run() const { return run_; }
     PictureRun &run() { return run_; }
     const RunOutcome &outcome() const { return run_.outcome(); }
@@ -95,13 +94,10 @@ protected:
     platform::SurfaceView *Picture1View = nullptr;
 
 private:
-    class BusyScope;
     bool eventFilter(QObject *watched, QEvent *event) override;
-    void closeEvent(QCloseEvent *e) override;
 
     std::unique_ptr<ToolRecipe> recipe_;
     PictureRun run_;
-    bool busy_ = false;
 };
 
 } // namespace tools

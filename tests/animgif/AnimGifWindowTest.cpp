@@ -5,6 +5,7 @@
 #include "animgif/cGDIP.h"
 #include "animgif/frm_AnimGif.h"
 #include "shell/Texts.h"
+#include "support/BusyProbe.h"
 #include "support/TestSupport.h"
 
 #include <QAction>
@@ -127,6 +128,7 @@ TEST_F(AnimGifWindow, DelayBoxRules)
     w.txtdelay_LostFocus();
     EXPECT_TRUE(tk.messages.empty());
     EXPECT_EQ(w.txtdelay->text(), "60000");
+    EXPECT_FALSE(w.outcome().refused);
 
     w.txtdelay->setText("60001");
     w.txtdelay_LostFocus();
@@ -135,6 +137,8 @@ TEST_F(AnimGifWindow, DelayBoxRules)
     EXPECT_EQ(last().title, "Pixmar");
     EXPECT_EQ(last().icon, MsgIcon::Error);
     EXPECT_EQ(w.txtdelay->text(), "100");
+    EXPECT_TRUE(w.outcome().refused);
+    EXPECT_TRUE(w.outcome().failures.empty());   // a refusal, though shown as an error
 
     shell::setVarbahasa("bm");
     w.txtdelay->setText("99999");
@@ -212,6 +216,9 @@ TEST_F(AnimGifWindow, ListingRefusals)
     EXPECT_EQ(last().text, "Please specify Source Directory!");
     EXPECT_EQ(last().title, "Pixmar: Invalid Path");
     EXPECT_FALSE(w.lstFiles->isVisible());
+    EXPECT_TRUE(w.outcome().refused);
+    w.Form_Activate();   // starts the record afresh
+    EXPECT_FALSE(w.outcome().refused);
 
     // No delay: the folder is kept in its box, nothing is listed.
     w.txtdelay->clear();
@@ -221,6 +228,8 @@ TEST_F(AnimGifWindow, ListingRefusals)
     EXPECT_EQ(last().title, "Pixmar");
     EXPECT_EQ(w.txtDirectory->text(), one);
     EXPECT_EQ(w.lstFiles->count(), 0);
+    EXPECT_TRUE(w.outcome().refused);
+    EXPECT_TRUE(w.outcome().failures.empty());
 
     // A folder that cannot be read.
     w.txtdelay->setText("5");
@@ -229,6 +238,9 @@ TEST_F(AnimGifWindow, ListingRefusals)
     EXPECT_EQ(last().title, "Error");
     EXPECT_EQ(last().buttons, MsgButtons::OK);
     EXPECT_EQ(w.lstFiles->count(), 0);
+    ASSERT_EQ(w.outcome().failures.size(), 1u);
+    EXPECT_EQ(w.outcome().failures[0].path, one + "/gone");
+    EXPECT_EQ(w.outcome().failures[0].reason, last().text);
     EXPECT_EQ(tk.busyDepth, 0);
 }
 
@@ -247,12 +259,17 @@ TEST_F(AnimGifWindow, ABrokenPictureAsksWhetherToContinue)
     EXPECT_TRUE(last().text.endsWith("\r\nContinue?"));
     EXPECT_TRUE(last().text.contains("2.jpg"));
     EXPECT_EQ(entries(), (QStringList{dir + "/1.bmp", dir + "/3.bmp"}));
+    ASSERT_EQ(w.outcome().failures.size(), 1u);
+    EXPECT_EQ(w.outcome().failures[0].path, dir + "/2.jpg");
+    EXPECT_FALSE(w.outcome().stopped);
 
     // No: the listing stops, what was listed stays, the preview is emptied.
     tk.messageAnswers.push_back(MsgResult::No);
     listFolder(dir, "10");
     EXPECT_EQ(entries(), (QStringList{dir + "/1.bmp", dir + "/3.bmp", dir + "/1.bmp"}));
     EXPECT_TRUE(w.previewPicture().isNull());
+    EXPECT_TRUE(w.outcome().stopped);
+    EXPECT_EQ(w.outcome().failures.size(), 2u);
     EXPECT_EQ(tk.busyDepth, 0);
 }
 
@@ -322,6 +339,9 @@ TEST_F(AnimGifWindow, CreateGifWritesTheListInOrderWithEachDelay)
     EXPECT_EQ(last().text, "Animated GIF file created successfully!");
     EXPECT_EQ(last().title, "Pixmar");
     EXPECT_EQ(tk.busyDepth, 0);
+    EXPECT_TRUE(w.outcome().built);
+    EXPECT_FALSE(w.outcome().refused);
+    EXPECT_TRUE(w.outcome().failures.empty());
 
     const giftest::File gif = giftest::readGif(two + "/Pixmar-anim.gif");
     ASSERT_TRUE(gif.ok);
@@ -362,6 +382,10 @@ TEST_F(AnimGifWindow, CreateGifRefusals)
     ASSERT_EQ(tk.messages.size(), 1u);
     EXPECT_EQ(last().text, "No files selected.");
     EXPECT_EQ(last().title, "Pixmar");
+    EXPECT_TRUE(w.outcome().refused);
+    EXPECT_FALSE(w.outcome().built);
+    w.Command1_Click();   // Clear starts the record afresh
+    EXPECT_FALSE(w.outcome().refused);
 
     shell::setVarbahasa("bm");
     w.cmdCreate_Click();
@@ -411,6 +435,10 @@ TEST_F(AnimGifWindow, AFailedBuildSaysWhyAndLosesNothing)
     EXPECT_EQ(w.txtDirectory->text(), dir);
     EXPECT_EQ(w.txtdelay->text(), "10");
     EXPECT_EQ(w.lstFiles->count(), 1);
+    EXPECT_FALSE(w.outcome().built);
+    ASSERT_EQ(w.outcome().failures.size(), 1u);
+    EXPECT_EQ(w.outcome().failures[0].path, target);
+    EXPECT_EQ(w.outcome().failures[0].reason, "Access Denied");
 
     // The first picture gone by build time: no file is started at all.
     ::chmod(QFile::encodeName(target).constData(), 0644);
@@ -467,4 +495,46 @@ TEST_F(AnimGifWindow, ActivatingAgainReplacesTheLibraryObjectAndEmptiesTheList)
     EXPECT_TRUE(w.gdip()->started());
     EXPECT_EQ(w.lstFiles->count(), 0);
     EXPECT_FALSE(w.lstFiles->isVisible());
+}
+
+TEST_F(AnimGifWindow, WhileListingOrBuildingItCannotBeClosedRestartedOrCleared)
+{
+    const QString one = folder("one"), other = folder("other");
+    picture(one, "a.bmp", Qt::red);
+    picture(one, "b.bmp", Qt::green);
+    picture(one, "c.bmp", Qt::blue);
+    testsupport::BusyProbe probe(w, {w.txtdelay, w.txtDirectory, w.cmddir, w.cmdCreate, w.Command1}, [this] {
+        w.cmddir_Click();
+        w.ListPictureFiles();
+        w.cmdCreate_Click();
+        w.Command1_Click();
+        w.mnu_exit_Click();
+    });
+    tk.onDoEvents = [&] { probe(); };
+    tk.folderAnswers = {one, other};
+    w.txtdelay->setText("20");
+    w.cmddir_Click();
+    EXPECT_GT(probe.pokes, 0);
+    EXPECT_EQ(entries(), (QStringList{one + "/a.bmp", one + "/b.bmp", one + "/c.bmp"}));
+    EXPECT_EQ(delays(), (std::vector<qint32>{20, 20, 20}));
+    EXPECT_EQ(tk.folderAnswers, std::deque<QString>{other});   // no second listing began
+    EXPECT_TRUE(tk.messages.empty());                          // nor a build
+    EXPECT_FALSE(QFile::exists(one + "/Pixmar-anim.gif"));
+
+    // The build reports each frame; the same pokes arrive from there.
+    tk.onDoEvents = nullptr;
+    tk.onProgress = [&](int, int, const QString &) { probe(); };
+    probe.pokes = 0;
+    w.cmdCreate_Click();
+    tk.onProgress = nullptr;
+    EXPECT_EQ(probe.pokes, 3);
+    ASSERT_EQ(tk.messages.size(), 1u);
+    EXPECT_EQ(last().text, "Animated GIF file created successfully!");
+    EXPECT_EQ(giftest::readGif(one + "/Pixmar-anim.gif").frames.size(), 3u);
+    EXPECT_EQ(w.lstFiles->count(), 3);   // not cleared under the build
+    EXPECT_FALSE(probe.closed);
+    EXPECT_FALSE(probe.anyEnabled);
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_TRUE(probe.allEnabled());
+    EXPECT_EQ(tk.busyDepth, 0);
 }

@@ -97,3 +97,18 @@ TEST(GifCommand, BadArgumentsAndRefusalsAreInputFaults)
     EXPECT_FALSE(QFile::exists(a + "/Pixmar-anim.gif"));
     EXPECT_FALSE(QFile::exists(empty + "/Pixmar-anim.gif"));
 }
+
+TEST(GifCommand, AFailedBuildIsAFailureAndLeavesTheUsersFile)
+{
+    QTemporaryDir tmp;
+    const QString a = makeFolder(tmp, "a", {Qt::red});
+    const QString target = a + "/Pixmar-anim.gif";
+    ASSERT_TRUE(giftest::writeBytes(target, "the user's own file"));
+    ASSERT_TRUE(QFile::setPermissions(target, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+    Captured out(stdout), err(stderr);
+    EXPECT_EQ(app::runCommandLine({"gif", "--delay", "10", a}), app::kExitFailed);
+    EXPECT_EQ(out.text(), "");
+    EXPECT_EQ(err.text(), "Access Denied\n");
+    QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner);
+    EXPECT_EQ(giftest::fileBytes(target), QByteArray("the user's own file"));
+}

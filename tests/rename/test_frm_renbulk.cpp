@@ -2,6 +2,7 @@
 #include "rename/FolderSnapshot.h"
 #include "rename/ListBox.h"
 #include "shell/Texts.h"
+#include "support/BusyProbe.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
@@ -86,6 +87,10 @@ TEST_F(RenBulkWindow, RenamesTheExampleFolderInListOrder)
     EXPECT_EQ(tk.messages[0].title, "Pixmar");
     EXPECT_EQ(tk.messages[0].icon, MsgIcon::Information);
     expectCleared();
+    EXPECT_TRUE(w.outcome().ran);
+    EXPECT_EQ(w.outcome().renamed, 3);
+    EXPECT_FALSE(w.outcome().refused || w.outcome().limitReached);
+    EXPECT_TRUE(w.outcome().failures.empty());
     EXPECT_EQ(snapshotFolder(tmp.path()), renamed(before, {{"a.jpg", "Trip-0000.jpg"},
                                                            {"b.JPG", "Trip-0001.JPG"},
                                                            {"readme", "Trip-0002.readme"}}));
@@ -109,12 +114,17 @@ TEST_F(RenBulkWindow, ReportsZeroForAnEmptyFolderAndWithoutAListing)
     EXPECT_EQ(texts(), QStringList({"Please specify Source Directory!"}));
     EXPECT_EQ(tk.messages[0].title, "Pixmar: Invalid Path");
     EXPECT_FALSE(w.lstFiles1->isVisible());
+    EXPECT_TRUE(w.outcome().refused);
+    EXPECT_FALSE(w.outcome().ran);
 
     tk.messages.clear();
     list();
     EXPECT_EQ(w.lstFiles1->count(), 0);
     rename("Trip");
     EXPECT_EQ(texts(), QStringList({"0 files were renamed."}));
+    EXPECT_FALSE(w.outcome().refused);   // a new folder starts the record afresh
+    EXPECT_TRUE(w.outcome().ran);
+    EXPECT_EQ(w.outcome().renamed, 0);
 
     // No folder listed at all: nothing in the folder changes.
     make({"a.jpg"});
@@ -144,6 +154,9 @@ TEST_F(RenBulkWindow, StopsAtTheLimitWithItsMessageBeforeTheReport)
     EXPECT_EQ(testsupport::readBytes(at("N-0000.dat")), "0");
     EXPECT_EQ(testsupport::readBytes(at("N-9999.dat")), "9999");
     EXPECT_EQ(QDir(tmp.path()).entryList(QDir::Files | QDir::Hidden).size(), kFiles);
+    EXPECT_TRUE(w.outcome().limitReached);
+    EXPECT_EQ(w.outcome().renamed, 10000);
+    EXPECT_TRUE(w.outcome().failures.empty());
 }
 
 TEST_F(RenBulkWindow, RefusesANameHeldOutsideTheRun)
@@ -161,6 +174,8 @@ TEST_F(RenBulkWindow, RefusesANameHeldOutsideTheRun)
     EXPECT_EQ(tk.messages[1].text, "0 files were renamed.");
     EXPECT_TRUE(after.isEmpty());
     EXPECT_EQ(snapshotFolder(tmp.path()), before);
+    EXPECT_TRUE(w.outcome().refused);
+    EXPECT_FALSE(w.outcome().ran);
 
     // In Malay, and with a folder holding the name.
     QFile::remove(at("Trip-0001.jpg"));
@@ -227,6 +242,11 @@ TEST_F(RenBulkWindow, AFailureMidwayPutsEveryFileBack)
     EXPECT_EQ(tk.messages[1].text, "0 files were renamed.");
     // Every file under its old name, byte for byte, and no temporary name left.
     EXPECT_EQ(snapshotFolder(tmp.path()), expected);
+    EXPECT_TRUE(w.outcome().ran);
+    EXPECT_EQ(w.outcome().renamed, 0);
+    ASSERT_EQ(w.outcome().failures.size(), 1u);
+    EXPECT_EQ(w.outcome().failures[0].path, at("z.jpg"));
+    EXPECT_FALSE(w.outcome().failures[0].reason.isEmpty());
 }
 
 TEST_F(RenBulkWindow, RefusesAPastedPrefixThatLeavesTheFolder)
@@ -249,6 +269,8 @@ TEST_F(RenBulkWindow, RefusesAPastedPrefixThatLeavesTheFolder)
         EXPECT_EQ(w.lstFiles1->count(), 1);
         EXPECT_EQ(snapshotFolder(folder), before);
         EXPECT_EQ(testsupport::readBytes(at("inner/x.jpg")), "x");
+        EXPECT_TRUE(w.outcome().refused);
+        EXPECT_FALSE(w.outcome().ran);
     }
     tk.messages.clear();
     rename("..");   // a plain name in the same folder
@@ -287,4 +309,39 @@ TEST_F(RenBulkWindow, CaptionsFilterClearAndResize)
 
     w.mnu_exit_Click();
     EXPECT_FALSE(w.isVisible());
+}
+
+TEST_F(RenBulkWindow, WhileListingOrRenamingItCannotBeClosedRestartedOrCleared)
+{
+    make({"a.jpg", "b.jpg", "c.jpg"});
+    const QString elsewhere = tmp.path() + "/nowhere";
+    testsupport::BusyProbe probe(w, {w.txtDirectory, w.cmddir, w.txtname, w.cmdRen, w.cmdclr}, [this] {
+        w.cmddir_Click();
+        w.ListFolder();
+        w.cmdRen_Click();
+        w.cmdclr_Click();
+        w.mnu_exit_Click();
+    });
+    tk.onDoEvents = [&] { probe(); };
+    tk.folderAnswers = {tmp.path(), elsewhere};
+    w.cmddir_Click();
+    EXPECT_GT(probe.pokes, 0);
+    EXPECT_EQ(w.lstFiles1->items(), QStringList({at("a.jpg"), at("b.jpg"), at("c.jpg")}));
+    EXPECT_EQ(tk.folderAnswers, std::deque<QString>{elsewhere});   // no second listing began
+    EXPECT_TRUE(tk.messages.empty());                                // nor a rename
+    EXPECT_EQ(w.txtDirectory->text(), tmp.path());
+
+    probe.pokes = 0;
+    rename("Trip");
+    tk.onDoEvents = nullptr;
+    EXPECT_GT(probe.pokes, 0);
+    EXPECT_FALSE(probe.closed);
+    EXPECT_FALSE(probe.anyEnabled);
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_EQ(after, QStringList({at("Trip-0000.jpg"), at("Trip-0001.jpg"), at("Trip-0002.jpg")}));
+    EXPECT_EQ(texts(), QStringList({"3 files were renamed."}));
+    EXPECT_EQ(QDir(tmp.path()).entryList(QDir::Files, QDir::Name),
+              QStringList({"Trip-0000.jpg", "Trip-0001.jpg", "Trip-0002.jpg"}));
+    EXPECT_TRUE(probe.allEnabled());
+    EXPECT_EQ(tk.busyDepth, 0);
 }

@@ -44,3 +44,31 @@ TEST(CommandLine, ALanguageOtherThanBmOrEngIsRefusedBeforeAnythingRuns)
     EXPECT_TRUE(printed.contains("--on-error takes stop or continue"));
     EXPECT_EQ(QDir(tmp.path()).entryList(QDir::Files), QStringList{"a.jpg"});
 }
+
+TEST(CommandLine, ASessionPutsBackTheToolkitItFoundAndScopesNest)
+{
+    platform::Toolkit *const desktop = &platform::toolkit();
+    {
+        platform::ScriptedToolkit outer, inner;
+        platform::ScopedToolkit outerScope(outer);
+        {
+            platform::ScopedToolkit innerScope(inner);
+            EXPECT_EQ(&platform::toolkit(), &inner);
+        }
+        EXPECT_EQ(&platform::toolkit(), &outer);
+        {
+            // A command run inside a test answers its own dialogs, then the test's come back.
+            app::CliSession session;
+            EXPECT_EQ(&platform::toolkit(), &session.toolkit);
+            {
+                app::CliSession nested;
+                EXPECT_EQ(&platform::toolkit(), &nested.toolkit);
+            }
+            EXPECT_EQ(&platform::toolkit(), &session.toolkit);
+        }
+        EXPECT_EQ(&platform::toolkit(), &outer);
+        outer.folderAnswers.push_back(QStringLiteral("/pics"));
+        EXPECT_EQ(platform::toolkit().browseForFolder(nullptr), QStringLiteral("/pics"));
+    }
+    EXPECT_EQ(&platform::toolkit(), desktop);
+}

@@ -2,6 +2,7 @@
 // tests of the shared window pattern and batch run.
 #include "ToolTestSupport.h"
 
+#include "shell/frmUtama.h"
 #include "tools/frm_Addtext.h"
 
 #include <QAction>
@@ -9,6 +10,7 @@
 #include <QImageReader>
 #include <QLabel>
 #include <QMenu>
+#include <QPointer>
 
 using tooltest::maxChannel;
 
@@ -306,4 +308,42 @@ TEST_F(Addtext, LabelsShowPathsWithMarkupAsTyped)
     EXPECT_EQ(w.lblfile->text(), QStringLiteral("Single File : ") + file);
     const QFontMetrics fm(w.lblfile->font());
     EXPECT_GE(w.lblfile->sizeHint().width(), fm.horizontalAdvance(w.lblfile->text()));
+}
+
+TEST_F(Addtext, OpenedFromTheMainWindowNeitherFrameMayCloseItMidRun)
+{
+    testsupport::writeSolid(in(QStringLiteral("a.jpg")), 20, 20, Qt::white);
+    testsupport::writeSolid(in(QStringLiteral("b.jpg")), 20, 20, Qt::white);
+    frmUtama main;
+    main.activate();
+    main.mnu_addtext_Click();
+    QPointer<frm_Addtext> tool = main.addtext();
+    int unloads = 0;
+    QObject::connect(tool.data(), &shell::Form::unloadRequested, [&] { ++unloads; });
+    bulk(*tool, src, out);
+    int calls = 0;
+    bool closed = false;
+    // The load step and the run both let events run; closing either frame meanwhile would
+    // delete the tool under its own command (the main window's Exit unloads every tool).
+    tk.onDoEvents = [&] {
+        if (!tool->isBusy())
+            return;
+        ++calls;
+        closed = closed || tool->close() || main.close();
+    };
+    tool->mnu_load_Click();
+    tool->mnu_sav_Click();
+    tk.onDoEvents = nullptr;
+    EXPECT_GE(calls, 2);
+    EXPECT_FALSE(closed);
+    EXPECT_EQ(unloads, 0);
+    ASSERT_TRUE(tool);
+    EXPECT_TRUE(tool->isVisible());
+    EXPECT_TRUE(main.unloadOrder().isEmpty());
+    EXPECT_TRUE(lastText().startsWith(QStringLiteral("Inserting text for 2 file(s) DONE.")));
+
+    // Once the run is over both close as before.
+    EXPECT_TRUE(tool->close());
+    EXPECT_EQ(unloads, 1);
+    EXPECT_TRUE(main.isEnabled());
 }

@@ -229,7 +229,6 @@ TEST_F(Waterlogo, TheCommandWritesOneFilePerAcceptedPicture)
             status = app::cliLogo(session, args);
             messages = session.toolkit.messages;
         }
-        platform::setToolkit(&tk);   // the session put the desktop's toolkit back
         return status;
     };
     EXPECT_EQ(run({"--dir", src, "--target", out, "--logo", whiteLogo(8, 8), "--level", "30%", "--at", "10,10"}),
