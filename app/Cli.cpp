@@ -79,16 +79,6 @@ CliSession::CliSession()
             std::fputs("\r\033[K", stderr);
             progressShown = false;
         }
-        if (m.buttons == platform::MsgButtons::YesNo) {
-            fileFailed = true;
-            // The answer was chosen before this call (defaultAnswer, set from onErrorStop).
-            if (m.answer == platform::MsgResult::No)
-                stopped = true;
-        } else if (m.role == platform::MsgRole::Error) {
-            fileFailed = true;
-        }
-        if (m.role == platform::MsgRole::InputFault)
-            inputFault = true;
         writeOut(m.role == platform::MsgRole::Notice ? stdout : stderr, m.text);
     };
     // "Continue?" is answered Yes (skip the file) unless --on-error stop.
@@ -127,11 +117,6 @@ int exitStatusOf(bool refused, bool failed, bool finished)
 int exitStatusOf(const shell::Outcome &outcome, bool finished)
 {
     return exitStatusOf(outcome.refused, outcome.stopped || !outcome.failures.empty(), finished);
-}
-
-int CliSession::exitStatus(bool reportShown) const
-{
-    return exitStatusOf(inputFault, stopped || fileFailed, reportShown);
 }
 
 void writeLine(std::FILE *stream, const QString &text)

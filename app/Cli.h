@@ -28,15 +28,9 @@ public:
 
     platform::ScriptedToolkit toolkit;
     bool onErrorStop = false;        // --on-error stop: answer "Continue?" with No
-    // Set from the roles of the message boxes shown during the run.
-    bool inputFault = false;         // an information box titled "Pixmar: ..." or "Pixmar" refusal
-    bool fileFailed = false;         // an "Error" box was shown
-    bool stopped = false;            // a "Continue?" question was answered No
 
     // Prints a usage fault to standard error and gives kExitInputFault.
     int badArguments(const QString &why);
-    // The exit status from what the run showed.
-    int exitStatus(bool reportShown) const;
 
 private:
     // The session's toolkit is in use for its lifetime; the one before comes back after it.

@@ -71,16 +71,6 @@ bool checkSource(CliSession &session, const PictureToolArgs &args)
     return true;
 }
 
-int exitStatusOf(const tools::RunOutcome &load, const tools::RunOutcome &run)
-{
-    using End = tools::RunOutcome::End;
-    if (run.end == End::InputFault)
-        return kExitInputFault;
-    if (run.end != End::Reported || !run.failures.empty() || !load.failures.empty())
-        return kExitFailed;
-    return kExitOk;
-}
-
 int runPictureTool(CliSession &session, tools::ToolWindow &window, const PictureToolArgs &args,
                    const std::function<void()> &setOptions, const std::function<void()> &load,
                    const std::function<void()> &save)
@@ -111,7 +101,10 @@ int runPictureTool(CliSession &session, tools::ToolWindow &window, const Picture
     if (args.hasClick)
         window.clickAtPixels(args.atX, args.atY);
     save();
-    return exitStatusOf(loaded, window.outcome());
+    const tools::RunOutcome &ran = window.outcome();
+    // A first picture that could not be shown failed as surely as one the run could not do.
+    return exitStatusOf(ran.refused, ran.stopped || !ran.failures.empty() || !loaded.failures.empty(),
+                        ran.end == End::Reported);
 }
 
 bool takeLevelOption(const QStringList &args, int &i, const QStringList &levels, QString &out,

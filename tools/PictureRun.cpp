@@ -156,6 +156,7 @@ bool PictureRun::inputCheck(const std::vector<InputCheck> &checks)
             shell::showInputFault(shell::tx(c.textKey), shell::tx(c.titleKey));
             outcome_ = {};
             outcome_.end = RunOutcome::End::InputFault;
+            outcome_.refused = true;
             return false;
         }
     }
@@ -302,6 +303,7 @@ void PictureRun::load()
         if (curfile.isEmpty()) {
             pointer.reset();
             outcome_.end = RunOutcome::End::NothingToLoad;
+            outcome_.refused = true;
             shell::showInputFault(shell::tx("common.msg.noImageInFolder"),
                                   shell::tx("common.title.pixmar"));
             return;
@@ -318,7 +320,7 @@ void PictureRun::load()
         Picture1.clearPicture();
         pointer.reset();
         outcome_.end = RunOutcome::End::LoadFailed;
-        outcome_.failures.push_back({curdir + curfile, e.description()});
+        outcome_.fail(curdir + curfile, e.description());
         shell::showError(e.description());
     } catch (const std::bad_alloc &) {
         Picture1.clearPicture();
@@ -326,7 +328,7 @@ void PictureRun::load()
         outcome_.end = RunOutcome::End::LoadFailed;
         const QString reason =
             platform::AppError(platform::ErrorKind::OutOfMemory, {curdir + curfile}).description();
-        outcome_.failures.push_back({curdir + curfile, reason});
+        outcome_.fail(curdir + curfile, reason);
         shell::showError(reason);
     }
 }
@@ -394,10 +396,11 @@ void PictureRun::save()
             }
             if (!failure.isEmpty()) {
                 counted = false;
-                outcome_.failures.push_back({curdir + curfile, failure});
+                outcome_.fail(curdir + curfile, failure);
                 if (shell::askContinue(failure) != platform::MsgResult::Yes) {
                     Picture1.clearPicture();
                     outcome_.end = RunOutcome::End::Stopped;
+                    outcome_.stopped = true;
                     outcome_.done = N;
                     return;
                 }

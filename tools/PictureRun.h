@@ -3,6 +3,7 @@
 #include "platform/Files.h"
 #include "platform/Picture.h"
 #include "platform/Surface.h"
+#include "shell/Outcome.h"
 #include "tools/BatchRun.h"
 
 #include <QColor>
@@ -69,7 +70,7 @@ struct ToolSpec {
 
 // What a run ended with, as data: the window shows it, the command line turns it into an
 // exit status, tests check it.
-struct RunOutcome {
+struct RunOutcome : shell::Outcome {
     enum class End {
         None,           // no run yet
         InputFault,     // an input check refused the command
@@ -79,14 +80,9 @@ struct RunOutcome {
         Reported,       // the run went through the listing and showed its report
         Stopped,        // the run was ended by "No" to "Continue?"
     };
-    struct Failure {
-        QString file;     // the user's file
-        QString reason;   // as shown in the "Error" box
-    };
     End end = End::None;
-    int done = 0;                    // files counted in the report (invalid ones included)
-    std::vector<Failure> failures;   // in listing order
-    QStringList invalid;             // skipped for their extension, in listing order
+    int done = 0;            // files counted in the report (invalid ones included)
+    QStringList invalid;     // skipped for their extension, in listing order
 };
 
 class PictureRun;

@@ -16,8 +16,6 @@
 #include <algorithm>
 #include <new>
 
-Q_LOGGING_CATEGORY(lcToolWindow, "pixmar.tools.window", QtWarningMsg)
-
 namespace tools {
 namespace {
 
@@ -26,16 +24,16 @@ constexpr double kLabelFontSize = 12;
 
 } // namespace
 
+ToolWindow::ToolWindow(const QString &name, std::unique_ptr<ToolRecipe> recipe,
+                       double clientWidthTwips, double clientHeightTwips,
+                       const QString &backgroundFile, QWidget *parent)
     : shell::Form(name, clientWidthTwips, clientHeightTwips, backgroundFile, parent),
       CommonDialog(run_.CommonDialog), Picture1(run_.Picture1), recipe_(std::move(recipe)), run_(*recipe_, *this)
 {
     Picture1View = new platform::SurfaceView(Picture1, client());
     Picture1View->setObjectName(QStringLiteral("Picture1"));
     Picture1View->onMouseMove = [this](double x, double y) { Picture1_MouseMove(x, y); };
-    Picture1View->onClick = [this] {
-        if (!isBusy())
-            Picture1_Click();
-    };
+    Picture1View->onClick = [this] { Picture1_Click(); };
     client()->setMouseTracking(true);
     client()->installEventFilter(this);
     lblfile = addLabel("lblfile", 4680, 1920);

@@ -50,7 +50,7 @@ TEST_F(HeadlessRun, ABulkRunNeedsNoWidgetAndReportsItsOutcome)
     EXPECT_EQ(o.end, tools::RunOutcome::End::Reported);
     EXPECT_EQ(o.done, 3);   // a, c (invalid, counted) and d; b failed
     ASSERT_EQ(o.failures.size(), 1u);
-    EXPECT_EQ(o.failures[0].file, in(QStringLiteral("b.jpg")));
+    EXPECT_EQ(o.failures[0].path, in(QStringLiteral("b.jpg")));
     EXPECT_TRUE(o.failures[0].reason.contains(QStringLiteral("b.jpg")));
     EXPECT_EQ(o.invalid, QStringList{QStringLiteral("c.txt")});
     EXPECT_EQ(outFiles(), (QStringList{QStringLiteral("awtx-a.jpg"), QStringLiteral("awtx-d.bmp")}));
