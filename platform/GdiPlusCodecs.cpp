@@ -87,10 +87,13 @@ PixelFormat pixelFormatOf(const QImage &image)
     }
 }
 
-Decoded decodeFile(const QString &path)
+Decoded decodeFile(const QString &path, QSize shown)
 {
     Decoded out;
-    decoder::Decoded d = decoder::decode(path);
+    decoder::Hints hints;
+    if (shown.isValid())
+        hints.shownPart = [shown](QSize) { return QRect(QPoint(0, 0), shown); };
+    decoder::Decoded d = decoder::decode(path, hints);
     switch (d.failure) {
     case decoder::Failure::None:
         break;
@@ -118,6 +121,8 @@ Decoded decodeFile(const QString &path)
     // Qt hands GIF frames over as 32-bit images; the file itself holds palette indexes.
     out.pixelFormat = out.rawFormat == ImageFormatGIF ? PixelFormat8bppIndexed : pixelFormatOf(d.image);
     out.image = std::move(d.image);
+    out.size = d.original;
+    out.part = d.part;
     out.status = Ok;
     return out;
 }

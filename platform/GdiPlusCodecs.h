@@ -1,6 +1,7 @@
 #pragma once
 #include "platform/GdiPlus.h"
 #include <QImage>
+#include <QRect>
 #include <QString>
 
 // The decoders and single-picture encoders behind the imaging library stand-in. BMP, JPEG,
@@ -11,13 +12,16 @@ namespace platform::gdiplus::codecs {
 struct Decoded {
     GpStatus status = GenericError;
     QImage image;
+    QSize size;   // the picture's own size (image may hold only a part of it)
+    QRect part;   // where image lies in the picture
     PixelFormat pixelFormat = PixelFormatUndefined;
     GUID rawFormat{};
 };
 
 // Decodes the first picture of a file. Missing file: InvalidParameter; unreadable: AccessDenied;
 // not a picture or broken: UnknownImageFormat; a size beyond platform/Limits.h: ValueOverflow.
-Decoded decodeFile(const QString &path);
+// With `shown` valid, only the top-left part of that size is decoded.
+Decoded decodeFile(const QString &path, QSize shown = {});
 
 // The pixel format the library reports for a decoded image.
 PixelFormat pixelFormatOf(const QImage &image);

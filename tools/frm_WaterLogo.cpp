@@ -125,7 +125,11 @@ void frm_WaterLogo::prepareMarkSurface()
     Picture2.cls();
     Picture2.setBackColor(Qt::black);
     int w = -1, h = -1;
-    Picture2.setPicture(modGDIPlusResize::LoadPictureScaled(varlogo, w, h, 0, false));
+    // The logo is blended one to one onto the preview at (posX, posY): no more of it than the
+    // preview holds can show, so no more is decoded.
+    const QSize shown(Picture1.innerWidthPx() + std::max(0, -int(posX)),
+                      Picture1.innerHeightPx() + std::max(0, -int(posY)));
+    Picture2.setPicture(modGDIPlusResize::LoadPictureScaled(varlogo, w, h, 0, false, shown));
     Picture2.refresh();
     // Read once the logo is in: the surface has taken its size, so a new logo larger than the
     // last one is blended whole.
