@@ -50,15 +50,16 @@ template <class F> double msPerRound(F f, int rounds = kRounds)
     return double(t.nsecsElapsed()) / 1e6 / rounds;
 }
 
-// The process's peak resident memory since the last resetPeak() (Linux's VmHWM).
-double peakMB()
+// A memory figure of this process from /proc/self/status, in MB: VmHWM is the peak resident
+// memory since the last resetPeak(), VmRSS the current one.
+double statusMB(const QByteArray &field)
 {
     QFile status(QStringLiteral("/proc/self/status"));
     if (!status.open(QIODevice::ReadOnly))
         return 0;
     for (const QByteArray &line : status.readAll().split('\n'))
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
+        if (line.startsWith(field + ':'))
+            return line.mid(field.size() + 1).trimmed().split(' ').first().toDouble() / 1024.0;
     return 0;
 }
 void resetPeak()
@@ -66,16 +67,6 @@ void resetPeak()
     QFile clear(QStringLiteral("/proc/self/clear_refs"));
     if (clear.open(QIODevice::WriteOnly))
         clear.write("5");
-}
-double residentMB()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
-    return 0;
 }
 
 // A logo far larger than the preview: loaded as the tool loads it (only what the preview can
@@ -93,13 +84,13 @@ void hugeLogo(const QString &folder, QSize size)
         return p.image().size();
     };
     resetPeak();
-    double before = residentMB();
+    double before = statusMB("VmRSS");
     const double shownMs = msPerRound([&] { load(kPreview); }, kHugeRounds);
-    const double shownPeak = peakMB() - before;
+    const double shownPeak = statusMB("VmHWM") - before;
     resetPeak();
-    before = residentMB();
+    before = statusMB("VmRSS");
     const double wholeMs = msPerRound([&] { load(QSize()); }, kHugeRounds);
-    const double wholePeak = peakMB() - before;
+    const double wholePeak = statusMB("VmHWM") - before;
     std::printf("%dx%d JPEG logo on a %dx%d preview: %.0f ms, peak +%.0f MB; whole: %.0f ms, "
                 "peak +%.0f MB; ratio %.2f (time)\n",
                 size.width(), size.height(), kPreview.width(), kPreview.height(), shownMs,

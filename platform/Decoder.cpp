@@ -65,13 +65,22 @@ public:
     explicit ByteScanner(QIODevice &d) : d_(d) {}
     int next()
     {
-        if (at_ == buf_.size()) {
-            buf_ = d_.read(kBlock);
-            at_ = 0;
-            if (buf_.isEmpty())
-                return -1;
-        }
+        if (at_ == buf_.size() && !refill())
+            return -1;
         return static_cast<unsigned char>(buf_[at_++]);
+    }
+    // Moves past the next 0xFF byte; false when there is none.
+    bool pastNextFF()
+    {
+        for (;;) {
+            const char *from = buf_.constData() + at_;
+            if (const void *ff = std::memchr(from, 0xFF, size_t(buf_.size() - at_))) {
+                at_ += static_cast<const char *>(ff) - from + 1;
+                return true;
+            }
+            if (!refill())
+                return false;
+        }
     }
     bool skip(qint64 n)
     {
@@ -87,6 +96,12 @@ public:
     }
 
 private:
+    bool refill()
+    {
+        buf_ = d_.read(kBlock);
+        at_ = 0;
+        return !buf_.isEmpty();
+    }
     static constexpr qint64 kBlock = 64 * 1024;
     QIODevice &d_;
     QByteArray buf_;
@@ -102,10 +117,11 @@ bool jpegReachesEnd(QIODevice &d)
     if (s.next() != 0xFF || s.next() != 0xD8)
         return false;
     for (;;) {
+        // Past entropy-coded data, or stray bytes between segments, to the next marker.
+        if (!s.pastNextFF())
+            return false;
         int b = s.next();
-        while (b >= 0 && b != 0xFF)   // entropy-coded data, or stray bytes between segments
-            b = s.next();
-        while (b == 0xFF)             // fill bytes before a marker
+        while (b == 0xFF)   // fill bytes before a marker
             b = s.next();
         if (b < 0)
             return false;

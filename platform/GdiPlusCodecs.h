@@ -4,9 +4,10 @@
 #include <QRect>
 #include <QString>
 
-// The decoders and single-picture encoders behind the imaging library stand-in. BMP, JPEG,
-// PNG and GIF go through Qt's readers and writers; TIFF goes through FreeImage, since Qt's
-// TIFF plugin is not part of the base package.
+// The decoding and single-picture encoders behind the imaging library stand-in. Pictures are
+// decoded by platform/Decoder.h, as the toolkit's own loader decodes them; BMP, JPEG and PNG
+// are written with Qt's writers, TIFF with FreeImage, since Qt's TIFF plugin is not part of
+// the base package.
 namespace platform::gdiplus::codecs {
 
 struct Decoded {
@@ -18,8 +19,8 @@ struct Decoded {
     GUID rawFormat{};
 };
 
-// Decodes the first picture of a file. Missing file: InvalidParameter; unreadable: AccessDenied;
-// not a picture or broken: UnknownImageFormat; a size beyond platform/Limits.h: ValueOverflow.
+// Decodes the first picture of a file. Missing file: InvalidParameter; unreadable or not a
+// regular file: AccessDenied; not a picture, broken or damaged: UnknownImageFormat; a size beyond platform/Limits.h: ValueOverflow.
 // With `shown` valid, only the top-left part of that size is decoded.
 Decoded decodeFile(const QString &path, QSize shown = {});
 

@@ -1,38 +1,30 @@
 // Pictures as users' folders hold them, through every tool's command: photos with a video
 // after their end marker, and names that are not files at all.
-#include "app/Cli.h"
-#include "support/TestSupport.h"
+#include "ToolTestSupport.h"
 
-#include <QDir>
-#include <QElapsedTimer>
-#include <QTemporaryDir>
-#include <gtest/gtest.h>
+#include "app/Cli.h"
+
 #include <sys/stat.h>
 
 namespace {
 
-class HostilePictures : public ::testing::Test {
+class HostilePictures : public tooltest::ToolFixture {
 protected:
-    HostilePictures()
-    {
-        src = tmp.path() + QStringLiteral("/src");
-        out = tmp.path() + QStringLiteral("/out");
-        QDir().mkpath(src);
-        QDir().mkpath(out);
-    }
     // Runs a command; its standard error is kept in `errors`.
     int run(const QStringList &args)
     {
-        testsupport::Captured err(stderr);
-        testsupport::Captured std(stdout);
-        const int status = app::runCommandLine(args);
-        errors = err.text();
+        int status = 0;
+        {
+            testsupport::Captured err(stderr);
+            testsupport::Captured std(stdout);
+            status = app::runCommandLine(args);
+            errors = err.text();
+        }
+        platform::setToolkit(&tk);   // the command put the desktop's toolkit back
         return status;
     }
-    QStringList outFiles() const { return QDir(out).entryList(QDir::Files, QDir::Name); }
 
-    QTemporaryDir tmp;
-    QString src, out, errors;
+    QString errors;
 };
 
 // A phone's motion photo: the picture, then a video of any length after its end marker.
