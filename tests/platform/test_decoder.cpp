@@ -78,6 +78,7 @@ QByteArray cutInData(const QByteArray &jpeg) { return jpeg.left(jpeg.size() * 2 
 TEST_F(Decoding, DataAfterTheEndMarkerIsNoTruncation)
 {
     const QByteArray jpeg = testsupport::jpegBytes(320, 240);
+    const QByteArray progressive = testsupport::jpegBytes(320, 240, true);
     // Phones append a whole video after the picture; its bytes hold markers of every kind.
     QByteArray video(256 * 1024, '\0');
     for (qsizetype i = 0; i < video.size(); ++i)
@@ -89,6 +90,9 @@ TEST_F(Decoding, DataAfterTheEndMarkerIsNoTruncation)
         const QString f = write(name, jpeg + tail);
         EXPECT_EQ(loaderError(f), 0) << name.toStdString();
         EXPECT_EQ(libraryStatus(f), gp::Ok) << name.toStdString();
+        write(name, progressive + tail);
+        EXPECT_EQ(loaderError(f), 0) << name.toStdString();
+        EXPECT_EQ(libraryStatus(f), gp::Ok) << name.toStdString();
     }
 }
 
@@ -98,8 +102,10 @@ TEST_F(Decoding, PicturesCompletedWithFillerAreRefusedAsDamaged)
     const QByteArray bmp = testsupport::bitmapBytes(64, 48);
     QByteArray offsetPastEnd = bmp;
     qToLittleEndian<quint32>(quint32(bmp.size() + 100), offsetPastEnd.data() + 10);
+    const QByteArray progressive = testsupport::jpegBytes(320, 240, true);
     const std::vector<std::pair<QString, QByteArray>> damaged = {
         {"cut.jpg", cutInData(jpeg)},
+        {"cut-progressive.jpg", cutInData(progressive) + QByteArray("\xFF\xD9", 2)},
         {"cut-end.jpg", cutInData(jpeg) + QByteArray("\xFF\xD9", 2)},
         {"cut.bmp", bmp.left(bmp.size() / 2)},
         {"offset.bmp", offsetPastEnd},

@@ -2,6 +2,7 @@
 
 #include <QBuffer>
 #include <QFile>
+#include <QImageWriter>
 #include <QtEndian>
 #include <algorithm>
 #include <unistd.h>
@@ -56,12 +57,15 @@ quint32 crc32(const QByteArray &data)
     return c ^ 0xFFFFFFFFu;
 }
 
-QByteArray encoded(const QImage &img, const char *format)
+QByteArray encoded(const QImage &img, const char *format, bool progressive = false)
 {
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
-    img.save(&buffer, format, 90);
+    QImageWriter writer(&buffer, format);
+    writer.setQuality(90);
+    writer.setProgressiveScanWrite(progressive);
+    writer.write(img);
     return bytes;
 }
 
@@ -107,7 +111,10 @@ QByteArray pngStoredData(const QByteArray &scanlines)
     return z + bigEndian32((b << 16) | a);
 }
 
-QByteArray jpegBytes(int w, int h) { return encoded(gradientImage(w, h), "JPEG"); }
+QByteArray jpegBytes(int w, int h, bool progressive)
+{
+    return encoded(gradientImage(w, h), "JPEG", progressive);
+}
 
 QByteArray bitmapBytes(int w, int h) { return encoded(gradientImage(w, h), "BMP"); }
 

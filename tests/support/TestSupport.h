@@ -40,8 +40,8 @@ QByteArray pngHeader(quint32 w, quint32 h, int bitDepth, int colourType);
 // blocks: no compressor needed to make it, so the pixels are exactly the ones written.
 QByteArray pngStoredData(const QByteArray &scanlines);
 
-// A JPEG of a w × h gradient.
-QByteArray jpegBytes(int w, int h);
+// A JPEG of a w × h gradient, baseline or progressive.
+QByteArray jpegBytes(int w, int h, bool progressive = false);
 // A 24-bit bitmap of a w × h gradient.
 QByteArray bitmapBytes(int w, int h);
 // A bitmap header (classic, 24 bits) that claims w × h pixels and holds none.
