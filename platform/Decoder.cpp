@@ -142,12 +142,13 @@ bool jpegReachesEnd(QIODevice &d)
 
 // A bitmap's header says where its pixels start and, for uncompressed ones, how many bytes
 // they take. Qt reads a bitmap that ends early, or whose pixels would start past its end,
-// without a word and fills the rest with black.
-bool bitmapDataComplete(QIODevice &d)
+// without a word and fills the rest with black. Gives why the pixels are not all there, or
+// nothing when they are (or when it cannot tell).
+QString bitmapDataMissing(QIODevice &d)
 {
     const QByteArray h = d.read(54);
     if (h.size() < 26 || !h.startsWith("BM"))
-        return true;   // not for this check to judge: the reader refuses it or not
+        return {};   // not for this check to judge: the reader refuses it or not
     const auto u16 = [&h](int at) { return qFromLittleEndian<quint16>(h.constData() + at); };
     const auto u32 = [&h](int at) { return qFromLittleEndian<quint32>(h.constData() + at); };
     const qint64 size = d.size();
@@ -166,15 +167,17 @@ bool bitmapDataComplete(QIODevice &d)
         bits = u16(28);
         compression = u32(30);
     } else {
-        return true;
+        return {};
     }
     if (dataStart >= size)
-        return false;
+        return QStringLiteral("its pixel data would start past its end");
     constexpr quint32 kRgb = 0, kBitFields = 3, kAlphaBitFields = 6;
     if (compression != kRgb && compression != kBitFields && compression != kAlphaBitFields)
-        return true;   // run-length and embedded formats: their length is not known up front
+        return {};   // run-length and embedded formats: their length is not known up front
     const qint64 rowBytes = (std::abs(width) * bits + 31) / 32 * 4;
-    return dataStart + rowBytes * std::abs(height) <= size;
+    if (dataStart + rowBytes * std::abs(height) > size)
+        return QStringLiteral("the file ends before its pixel data does");
+    return {};
 }
 
 struct PngHeader {
@@ -474,9 +477,9 @@ void decodeFile(QFile &file, const Hints &hints, Decoded &out)
         }
     } else if (out.format == "bmp" || out.format == "dib") {
         file.seek(0);
-        if (!bitmapDataComplete(file)) {
+        out.reason = bitmapDataMissing(file);
+        if (!out.reason.isEmpty()) {
             out.failure = Failure::Damaged;
-            out.reason = QStringLiteral("the file ends before its pixel data does");
             return;
         }
     }
