@@ -12,7 +12,9 @@
 #include <cstring>
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <atomic>
 #include <memory>
+#include <thread>
 #include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -234,11 +236,15 @@ bool qtMisreadsPng(const PngHeader &p)
 // Such a warning during a decode marks the picture as damaged.
 class JpegFillerWatch {
 public:
-    JpegFillerWatch() : previous_(qInstallMessageHandler(&handler)) { active_ = this; }
+    JpegFillerWatch()
+    {
+        previous_ = qInstallMessageHandler(&handler);
+        active_ = this;
+    }
     ~JpegFillerWatch()
     {
-        qInstallMessageHandler(previous_);
         active_ = nullptr;
+        qInstallMessageHandler(previous_);
     }
     JpegFillerWatch(const JpegFillerWatch &) = delete;
     JpegFillerWatch &operator=(const JpegFillerWatch &) = delete;
@@ -254,23 +260,26 @@ private:
                 return true;
         return false;
     }
+    // Other threads (the GIF writer's) may log meanwhile: their messages go on to the handler
+    // that was there before, and only the decoding thread's JPEG warnings are kept.
     static void handler(QtMsgType type, const QMessageLogContext &context, const QString &msg)
     {
         JpegFillerWatch *w = active_;
-        if (w && context.category && std::strcmp(context.category, "qt.gui.imageio.jpeg") == 0
-            && meansFiller(msg)) {
+        if (w && w->thread_ == std::this_thread::get_id() && context.category
+            && std::strcmp(context.category, "qt.gui.imageio.jpeg") == 0 && meansFiller(msg)) {
             w->filled_ = true;
             w->message_ = msg;
             return;   // reported as the file's error instead
         }
-        if (w && w->previous_)
-            w->previous_(type, context, msg);
+        if (const QtMessageHandler previous = previous_)
+            previous(type, context, msg);
         else
             std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, msg)));
     }
 
-    static inline JpegFillerWatch *active_ = nullptr;
-    QtMessageHandler previous_;
+    static inline std::atomic<JpegFillerWatch *> active_ = nullptr;
+    static inline std::atomic<QtMessageHandler> previous_ = nullptr;
+    const std::thread::id thread_ = std::this_thread::get_id();
     bool filled_ = false;
     QString message_;
 };
