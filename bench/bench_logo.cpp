@@ -10,6 +10,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QPainter>
 #include <QTemporaryDir>
 #include <cstdio>
@@ -40,13 +41,60 @@ QImage photo(QSize size)
     return img;
 }
 
-template <class F> double msPerRound(F f)
+template <class F> double msPerRound(F f, int rounds = kRounds)
 {
     QElapsedTimer t;
     t.start();
-    for (int i = 0; i < kRounds; ++i)
+    for (int i = 0; i < rounds; ++i)
         f();
-    return double(t.nsecsElapsed()) / 1e6 / kRounds;
+    return double(t.nsecsElapsed()) / 1e6 / rounds;
+}
+
+// A memory figure of this process from /proc/self/status, in MB: VmHWM is the peak resident
+// memory since the last resetPeak(), VmRSS the current one.
+double statusMB(const QByteArray &field)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : status.readAll().split('\n'))
+        if (line.startsWith(field + ':'))
+            return line.mid(field.size() + 1).trimmed().split(' ').first().toDouble() / 1024.0;
+    return 0;
+}
+void resetPeak()
+{
+    QFile clear(QStringLiteral("/proc/self/clear_refs"));
+    if (clear.open(QIODevice::WriteOnly))
+        clear.write("5");
+}
+
+// A logo far larger than the preview: loaded as the tool loads it (only what the preview can
+// show) and whole, as it was loaded before.
+void hugeLogo(const QString &folder, QSize size)
+{
+    const QString file = folder + QStringLiteral("/huge-logo.jpg");
+    photo(size).save(file, "JPG", 90);
+    constexpr int kHugeRounds = 3;
+    auto load = [&](QSize shown) {
+        auto token = modGDIPlusResize::StartGdiPlus();
+        int w = -1, h = -1;
+        const platform::Picture p = modGDIPlusResize::LoadPictureScaled(file, w, h, 0, false, shown);
+        modGDIPlusResize::StopGdiPlus(token);
+        return p.image().size();
+    };
+    resetPeak();
+    double before = statusMB("VmRSS");
+    const double shownMs = msPerRound([&] { load(kPreview); }, kHugeRounds);
+    const double shownPeak = statusMB("VmHWM") - before;
+    resetPeak();
+    before = statusMB("VmRSS");
+    const double wholeMs = msPerRound([&] { load(QSize()); }, kHugeRounds);
+    const double wholePeak = statusMB("VmHWM") - before;
+    std::printf("%dx%d JPEG logo on a %dx%d preview: %.0f ms, peak +%.0f MB; whole: %.0f ms, "
+                "peak +%.0f MB; ratio %.2f (time)\n",
+                size.width(), size.height(), kPreview.width(), kPreview.height(), shownMs,
+                shownPeak, wholeMs, wholePeak, shownMs / wholeMs);
 }
 
 } // namespace
@@ -80,5 +128,6 @@ int main(int argc, char **argv)
                 logoMs, logoMs / plainMs);
     std::printf("rest of an entry (%dx%d JPEG decode, bitmap, JPEG): %.2f ms; the logo step adds %.1f%%\n",
                 kPreview.width(), kPreview.height(), entryMs, 100.0 * logoMs / entryMs);
+    hugeLogo(tmp.path(), QSize(8000, 6000));
     return 0;
 }

@@ -79,6 +79,8 @@ constexpr qint64 InvalidPicture = 481;
 constexpr qint64 OutOfMemory = 7;
 constexpr qint64 DeviceIO = 57;
 constexpr qint64 FileAlreadyExists = 58;
+// A folder, FIFO or device where a file is expected.
+constexpr qint64 NotAFile = 75;
 } // namespace err
 
 } // namespace platform

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <cmath>
 #include <map>
 #include <memory>
 #include <optional>
@@ -31,6 +32,8 @@ struct GpImage {
     PixelFormat pixelFormat = PixelFormatUndefined;
     QSize size;
     QImage pixels;
+    QSize shown;   // only this top-left part was asked for (invalid: all of it)
+    QRect part;    // where `pixels` lie in the picture
     std::map<PROPID, StoredProperty> properties;
     // An open multi-frame file that this image started (it is the file's first frame).
     std::unique_ptr<gif::GifWriter> session;
@@ -41,12 +44,14 @@ struct GpImage {
     {
         if (!pixels.isNull())
             return Ok;
-        codecs::Decoded d = codecs::decodeFile(path);
+        codecs::Decoded d = codecs::decodeFile(path, shown);
         if (d.status != Ok)
             return d.status;
         pixels = std::move(d.image);
+        part = d.part;
         return Ok;
     }
+    bool whole() const { return part == QRect(QPoint(0, 0), size); }
 };
 
 struct GpGraphics {
@@ -273,6 +278,25 @@ GpStatus drawImage(GpGraphics *graphics, GpImage *image, DrawRect dst, std::opti
         return s;
     if (dst.w == 0 || dst.h == 0)
         return Ok;
+    QRect from = src.value_or(QRect(QPoint(0, 0), image->size));
+    if (from.width() <= 0 || from.height() <= 0)
+        return Ok;
+    if (!image->whole()) {
+        // Only a part was decoded: draw what of it falls in the source rectangle, where it
+        // would have been drawn had the whole picture been there.
+        if (dst.w < 0 || dst.h < 0)
+            return NotImplemented;
+        const QRect have = from.intersected(image->part);
+        if (have.isEmpty())
+            return Ok;
+        const double sx = double(dst.w) / from.width(), sy = double(dst.h) / from.height();
+        const int left = dst.x + int(std::lround((have.left() - from.left()) * sx));
+        const int top = dst.y + int(std::lround((have.top() - from.top()) * sy));
+        dst = DrawRect{left, top,
+                       dst.x + int(std::lround((have.right() + 1 - from.left()) * sx)) - left,
+                       dst.y + int(std::lround((have.bottom() + 1 - from.top()) * sy)) - top};
+        from = have;
+    }
     // A negative width or height draws the picture mirrored, as the library does.
     const bool mirrorX = dst.w < 0, mirrorY = dst.h < 0;
     if (mirrorX) {
@@ -284,12 +308,9 @@ GpStatus drawImage(GpGraphics *graphics, GpImage *image, DrawRect dst, std::opti
         dst.h = -dst.h;
     }
     QImage part = image->pixels;
-    if (src) {
-        if (src->width() <= 0 || src->height() <= 0)
-            return Ok;
-        if (*src != part.rect())
-            part = part.copy(*src);
-    }
+    from.translate(-image->part.topLeft());
+    if (from != part.rect())
+        part = part.copy(from);
     if (part.hasAlphaChannel() && part.format() != QImage::Format_ARGB32_Premultiplied)
         part = part.convertToFormat(QImage::Format_ARGB32_Premultiplied);
     const Qt::TransformationMode mode = graphics->mode == InterpolationModeNearestNeighbor
@@ -367,7 +388,9 @@ void GdiplusShutdown(ULONG_PTR token)
 
 // ---------------------------------------------------------------- images
 
-GpStatus GdipLoadImageFromFile(const WCHAR *filename, GpImage **image)
+namespace {
+
+GpStatus loadImage(const WCHAR *filename, QSize shown, GpImage **image)
 {
     if (!started())
         return GdiplusNotInitialized;
@@ -375,17 +398,33 @@ GpStatus GdipLoadImageFromFile(const WCHAR *filename, GpImage **image)
         return InvalidParameter;
     *image = nullptr;
     const QString path = QString::fromUtf16(filename);
-    codecs::Decoded d = codecs::decodeFile(path);
+    codecs::Decoded d = codecs::decodeFile(path, shown);
     if (d.status != Ok)
         return d.status;
     auto img = std::make_unique<GpImage>();
     img->path = path;
     img->rawFormat = d.rawFormat;
     img->pixelFormat = d.pixelFormat;
-    img->size = d.image.size();
+    img->size = d.size;
+    img->shown = shown;
+    img->part = d.part;
     img->pixels = std::move(d.image);
     *image = lib().images.add(std::move(img));
     return Ok;
+}
+
+} // namespace
+
+GpStatus GdipLoadImageFromFile(const WCHAR *filename, GpImage **image)
+{
+    return loadImage(filename, QSize(), image);
+}
+
+GpStatus loadImageShown(const WCHAR *filename, QSize shown, GpImage **image)
+{
+    if (!shown.isValid() || shown.isEmpty())
+        return InvalidParameter;
+    return loadImage(filename, shown, image);
 }
 
 GpStatus GdipDisposeImage(GpImage *image)
@@ -543,6 +582,8 @@ GpStatus GdipSaveImageToFile(GpImage *image, const WCHAR *filename, const CLSID 
     const QString path = QString::fromUtf16(filename);
     image->session.reset();   // saving again abandons a file this image had open
 
+    if (!image->whole())
+        return WrongState;
     const bool multiFrame = options.saveFlag == EncoderValueMultiFrame;
     if (codec->format == ImageFormatGIF)
         return startGif(*image, path, multiFrame);
@@ -566,7 +607,7 @@ GpStatus GdipSaveAddImage(GpImage *image, GpImage *newImage, const EncoderParame
         return options.status;
     if (options.saveFlag != EncoderValueFrameDimensionTime)
         return InvalidParameter;
-    if (!image->session)
+    if (!image->session || !newImage->whole())
         return WrongState;
     s = newImage->ensurePixels();
     if (s != Ok)

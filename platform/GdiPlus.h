@@ -101,6 +101,11 @@ struct GpGraphics;   // opaque
 
 GpStatus GdipLoadImageFromFile(const WCHAR *filename, GpImage **image);
 GpStatus GdipDisposeImage(GpImage *image);
+// Not a library call: the stand-in's own GdipLoadImageFromFile for a caller that draws the
+// picture one to one and of which at most the top-left `shown` pixels can be seen (a logo on a
+// preview). Only that part is decoded and kept; the image reports the picture's own size and
+// draws that part where it lies. It cannot be saved (WrongState).
+GpStatus loadImageShown(const WCHAR *filename, QSize shown, GpImage **image);
 GpStatus GdipGetImagePixelFormat(GpImage *image, PixelFormat *format);
 GpStatus GdipGetImageDimension(GpImage *image, float *width, float *height);
 GpStatus GdipGetImageWidth(GpImage *image, std::uint32_t *width);

@@ -1,18 +1,13 @@
 #include "platform/GdiPlusCodecs.h"
-#include "platform/Limits.h"
+#include "platform/Decoder.h"
 
 #include <FreeImage.h>
 #include <QFile>
-#include <QFileInfo>
-#include <QImageReader>
 #include <QImageWriter>
 #include <QLoggingCategory>
-#include <algorithm>
 #include <cerrno>
-#include <cstdarg>
 #include <cstdio>
 #include <cstring>
-#include <dlfcn.h>
 #include <memory>
 
 Q_LOGGING_CATEGORY(lcCodecs, "pixmar.gdiplus.codecs", QtInfoMsg)
@@ -25,115 +20,6 @@ struct FreeImageUnload {
 };
 using FreeImagePtr = std::unique_ptr<FIBITMAP, FreeImageUnload>;
 
-bool sizeAllowed(qint64 w, qint64 h)
-{
-    return w > 0 && h > 0 && w <= limits::kMaxPictureSide && h <= limits::kMaxPictureSide
-        && w * h <= limits::kMaxPicturePixels;
-}
-
-void raiseQtAllocationLimit()
-{
-    // Qt refuses pictures over 128 MB by default; our own limits decide instead.
-    static const bool done = [] {
-        if (QImageReader::allocationLimit() < limits::kDecoderAllocationLimitMB)
-            QImageReader::setAllocationLimit(limits::kDecoderAllocationLimitMB);
-        return true;
-    }();
-    Q_UNUSED(done);
-}
-
-// FreeImage reads every EXIF tag it knows of a TIFF file, and libtiff complains on standard
-// error about each one it does not know. Those complaints go to our log instead. libtiff comes
-// in with FreeImage; its development files are not needed for this one call.
-void routeTiffMessages()
-{
-    static const bool done = [] {
-        using Handler = void (*)(const char *, const char *, va_list);
-        using SetHandler = Handler (*)(Handler);
-        const Handler toLog = [](const char *module, const char *fmt, va_list ap) {
-            char text[512];
-            std::vsnprintf(text, sizeof text, fmt, ap);
-            qCDebug(lcCodecs) << "libtiff:" << (module ? module : "") << text;
-        };
-        for (const char *name : {"TIFFSetErrorHandler", "TIFFSetWarningHandler"})
-            if (auto set = reinterpret_cast<SetHandler>(::dlsym(RTLD_DEFAULT, name)))
-                set(toLog);
-        return true;
-    }();
-    Q_UNUSED(done);
-}
-
-// libjpeg decodes a truncated file without complaint, grey below the cut. A JPEG without
-// its end-of-image marker in its last bytes is taken as broken, as the toolkit's own picture
-// loader takes it, so that both agree on which pictures are readable.
-bool jpegLooksTruncated(const QString &path)
-{
-    constexpr qint64 kTail = 16 * 1024;
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return false;
-    f.seek(std::max<qint64>(0, f.size() - kTail));
-    return !f.readAll().contains(QByteArray("\xFF\xD9", 2));
-}
-
-bool looksLikeTiff(const QString &path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray head = f.read(4);
-    return head == QByteArray("II*\0", 4) || head == QByteArray("MM\0*", 4);
-}
-
-Decoded decodeTiff(const QString &path)
-{
-    routeTiffMessages();
-    Decoded out;
-    const QByteArray name = QFile::encodeName(path);
-    FreeImagePtr header(FreeImage_Load(FIF_TIFF, name.constData(), FIF_LOAD_NOPIXELS));
-    if (!header) {
-        out.status = UnknownImageFormat;
-        return out;
-    }
-    if (!sizeAllowed(FreeImage_GetWidth(header.get()), FreeImage_GetHeight(header.get()))) {
-        out.status = ValueOverflow;
-        return out;
-    }
-    header.reset();
-    FreeImagePtr full(FreeImage_Load(FIF_TIFF, name.constData(), TIFF_DEFAULT));
-    if (!full || !FreeImage_HasPixels(full.get())) {
-        out.status = UnknownImageFormat;
-        return out;
-    }
-    const bool alpha = FreeImage_GetColorType(full.get()) == FIC_RGBALPHA
-        || FreeImage_IsTransparent(full.get());
-    FreeImagePtr bgra(FreeImage_ConvertTo32Bits(full.get()));
-    if (!bgra) {
-        out.status = OutOfMemory;
-        return out;
-    }
-    const int w = int(FreeImage_GetWidth(bgra.get()));
-    const int h = int(FreeImage_GetHeight(bgra.get()));
-    QImage img(w, h, alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
-    if (img.isNull()) {
-        out.status = OutOfMemory;
-        return out;
-    }
-    // FreeImage keeps rows bottom-up in blue-green-red-alpha order, which is the memory
-    // layout of Qt's ARGB32 on little-endian machines.
-    for (int y = 0; y < h; ++y) {
-        const BYTE *src = FreeImage_GetScanLine(bgra.get(), h - 1 - y);
-        std::memcpy(img.scanLine(y), src, size_t(w) * 4);
-    }
-    if (!alpha)
-        img = std::move(img).convertToFormat(QImage::Format_RGB32);   // alpha byte forced to 0xFF
-    out.pixelFormat = alpha ? PixelFormat32bppARGB : PixelFormat24bppRGB;
-    out.image = std::move(img);
-    out.rawFormat = ImageFormatTIFF;
-    out.status = Ok;
-    return out;
-}
-
 GUID rawFormatFor(const QByteArray &qtFormat)
 {
     if (qtFormat == "jpeg" || qtFormat == "jpg")
@@ -144,6 +30,8 @@ GUID rawFormatFor(const QByteArray &qtFormat)
         return ImageFormatGIF;
     if (qtFormat == "bmp" || qtFormat == "dib")
         return ImageFormatBMP;
+    if (qtFormat == "tiff" || qtFormat == "tif")
+        return ImageFormatTIFF;
     return GUID{};
 }
 
@@ -199,55 +87,42 @@ PixelFormat pixelFormatOf(const QImage &image)
     }
 }
 
-Decoded decodeFile(const QString &path)
+Decoded decodeFile(const QString &path, QSize shown)
 {
     Decoded out;
-    const QFileInfo info(path);
-    if (!info.exists()) {
+    decoder::Hints hints;
+    if (shown.isValid())
+        hints.shownPart = [shown](QSize) { return QRect(QPoint(0, 0), shown); };
+    decoder::Decoded d = decoder::decode(path, hints);
+    switch (d.failure) {
+    case decoder::Failure::None:
+        break;
+    case decoder::Failure::Missing:
         // The library's answer for a path it cannot open: the same status its other calls
         // give for the missing image, so a failed load leaves one consistent last status.
         out.status = InvalidParameter;
         return out;
-    }
-    if (info.isDir() || !info.isReadable()) {
+    case decoder::Failure::NotAFile:
+    case decoder::Failure::Unreadable:
         out.status = AccessDenied;
         return out;
-    }
-    if (looksLikeTiff(path))
-        return decodeTiff(path);
-
-    raiseQtAllocationLimit();
-    QImageReader reader(path);
-    reader.setDecideFormatFromContent(true);
-    reader.setAutoTransform(false);
-    if (!reader.canRead()) {
-        out.status = UnknownImageFormat;
-        return out;
-    }
-    const QSize claimed = reader.size();
-    if (claimed.isValid() && !sizeAllowed(claimed.width(), claimed.height())) {
+    case decoder::Failure::TooLarge:
         out.status = ValueOverflow;
         return out;
-    }
-    const QByteArray format = reader.format();
-    if ((format == "jpeg" || format == "jpg") && jpegLooksTruncated(path)) {
+    case decoder::Failure::OutOfMemory:
+        out.status = OutOfMemory;
+        return out;
+    case decoder::Failure::NotPicture:
+    case decoder::Failure::Damaged:
         out.status = UnknownImageFormat;
         return out;
     }
-    QImage img;
-    if (!reader.read(&img) || img.isNull()) {
-        qCDebug(lcCodecs) << "cannot decode" << path << reader.errorString();
-        out.status = UnknownImageFormat;
-        return out;
-    }
-    if (!sizeAllowed(img.width(), img.height())) {
-        out.status = ValueOverflow;
-        return out;
-    }
-    out.rawFormat = rawFormatFor(format);
+    out.rawFormat = rawFormatFor(d.format);
     // Qt hands GIF frames over as 32-bit images; the file itself holds palette indexes.
-    out.pixelFormat = out.rawFormat == ImageFormatGIF ? PixelFormat8bppIndexed : pixelFormatOf(img);
-    out.image = std::move(img);
+    out.pixelFormat = out.rawFormat == ImageFormatGIF ? PixelFormat8bppIndexed : pixelFormatOf(d.image);
+    out.image = std::move(d.image);
+    out.size = d.original;
+    out.part = d.part;
     out.status = Ok;
     return out;
 }
@@ -256,7 +131,7 @@ namespace {
 
 GpStatus encodeTiff(const QImage &image, const QString &path)
 {
-    routeTiffMessages();
+    decoder::routeTiffMessages();
     const bool alpha = image.hasAlphaChannel();
     const QImage src = image.convertToFormat(alpha ? QImage::Format_ARGB32 : QImage::Format_RGB888);
     const int w = src.width(), h = src.height();

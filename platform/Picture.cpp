@@ -1,15 +1,13 @@
 #include "platform/Picture.h"
 #include "platform/Files.h"
 
+#include "platform/Decoder.h"
 #include "platform/Errors.h"
-#include "platform/Limits.h"
 #include "platform/Toolkit.h"
 #include "platform/Units.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QDir>
-#include <QImageReader>
 #include <QtEndian>
 
 namespace platform {
@@ -19,29 +17,6 @@ double dpi(bool horizontal)
 {
     ScreenMetrics m = toolkit().screen();
     return kTwipsPerInchD / (horizontal ? m.twipsPerPixelX : m.twipsPerPixelY);
-}
-
-void ensureAllocationLimit()
-{
-    static const bool once = [] {
-        QImageReader::setAllocationLimit(limits::kDecoderAllocationLimitMB);
-        return true;
-    }();
-    (void)once;
-}
-
-// libjpeg decodes a truncated file without complaint, filling the missing part with grey;
-// a picture that lacks its end-of-image marker is treated as broken instead.
-bool jpegLooksTruncated(const QString &path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return false;
-    constexpr qint64 kTail = 16 * 1024;
-    qint64 size = f.size();
-    f.seek(std::max<qint64>(0, size - kTail));
-    QByteArray tail = f.readAll();
-    return !tail.contains(QByteArray("\xFF\xD9", 2));
 }
 
 [[noreturn]] void invalidPicture(const QString &path, const QString &why = {})
@@ -81,42 +56,35 @@ double pixelsToHimetric(double pixels, bool horizontal)
 
 Picture loadPicture(const QString &path, const PaintSizeHint &hint)
 {
-    ensureAllocationLimit();
-    QFileInfo info(path);
-    if (!info.exists() || info.isDir())
+    decoder::Hints hints;
+    hints.drawnSize = hint;
+    decoder::Decoded d = decoder::decode(path, hints);
+    const QString shown = QDir::toNativeSeparators(path);
+    switch (d.failure) {
+    case decoder::Failure::None:
+        return Picture(std::move(d.image), d.original);
+    case decoder::Failure::Missing:
         throw AppError(err::FileNotFound, QStringLiteral("LoadPicture"),
-                       QStringLiteral("File not found: %1").arg(QDir::toNativeSeparators(path)));
-    if (!info.isReadable())
+                       QStringLiteral("File not found: %1").arg(shown));
+    case decoder::Failure::NotAFile:
+        throw AppError(err::NotAFile, QStringLiteral("LoadPicture"),
+                       QStringLiteral("Not a file: %1").arg(shown));
+    case decoder::Failure::Unreadable:
         throw AppError(err::PermissionDenied, QStringLiteral("LoadPicture"),
-                       QStringLiteral("Permission denied: %1").arg(QDir::toNativeSeparators(path)));
-
-    QImageReader reader(path);
-    reader.setAutoTransform(false);
-    reader.setDecideFormatFromContent(true);
-    if (!reader.canRead())
-        invalidPicture(path);
-    const QSize original = reader.size();
-    if (original.isValid()) {
-        if (original.width() > limits::kMaxPictureSide || original.height() > limits::kMaxPictureSide ||
-            qint64(original.width()) * original.height() > limits::kMaxPicturePixels)
-            invalidPicture(path, QStringLiteral("%1 × %2 pixels is too large")
-                                     .arg(original.width())
-                                     .arg(original.height()));
+                       QStringLiteral("Cannot read %1 (%2)").arg(shown, d.reason));
+    case decoder::Failure::OutOfMemory:
+        throw AppError(err::OutOfMemory, QStringLiteral("LoadPicture"),
+                       QStringLiteral("Out of memory reading %1").arg(shown));
+    case decoder::Failure::TooLarge:
+        invalidPicture(path, QStringLiteral("%1 × %2 pixels is too large")
+                                 .arg(d.original.width())
+                                 .arg(d.original.height()));
+    case decoder::Failure::Damaged:
+        invalidPicture(path, QStringLiteral("the picture is damaged: %1").arg(d.reason));
+    case decoder::Failure::NotPicture:
+        break;
     }
-    const QByteArray format = reader.format();
-    if ((format == "jpeg" || format == "jpg") && jpegLooksTruncated(path))
-        invalidPicture(path, QStringLiteral("the file is truncated"));
-
-    if (hint && original.isValid()) {
-        QSize target = hint(original);
-        if (target.isValid() && !target.isEmpty() && target.width() < original.width() &&
-            target.height() < original.height())
-            reader.setScaledSize(target);
-    }
-    QImage image = reader.read();
-    if (image.isNull())
-        invalidPicture(path, reader.errorString());
-    return Picture(std::move(image), original.isValid() ? original : QSize());
+    invalidPicture(path, d.reason);
 }
 
 void savePicture(const QImage &source, const QString &path)

@@ -31,9 +31,10 @@ private:
 // below it, where the decoder offers it.
 using PaintSizeHint = std::function<QSize(QSize original)>;
 
-// Loads a picture file (BMP, JPEG, PNG, TIFF, GIF, ...). Throws AppError: FileNotFound when the
-// file is missing, InvalidPicture when it is not a readable picture or claims an
-// unreasonable size (see Limits.h).
+// Loads a picture file (BMP, JPEG, PNG, TIFF, GIF, ...) through platform/Decoder.h. Throws
+// AppError: FileNotFound when the file is missing, NotAFile for a folder, FIFO or device (never
+// opened), PermissionDenied when it cannot be read, InvalidPicture when it is not a readable
+// picture, is damaged or claims an unreasonable size (see Limits.h).
 Picture loadPicture(const QString &path, const PaintSizeHint &hint = {});
 
 // Writes an image as a bitmap file whatever the extension: 24 bits per pixel, classic

@@ -274,14 +274,18 @@ std::vector<InputCheck> WaterLogoRecipe::runChecks(const PictureRun &run) const
     return checks;
 }
 
-void WaterLogoRecipe::prepareMarkSurface(PictureRun &)
+void WaterLogoRecipe::prepareMarkSurface(PictureRun &run)
 {
     Picture2.setAutoRedraw(true);
     Picture2.setScaleMode(ScaleMode::Pixels);
     Picture2.cls();
     Picture2.setBackColor(Qt::black);
     int w = -1, h = -1;
-    Picture2.setPicture(modGDIPlusResize::LoadPictureScaled(varlogo, w, h, 0, false));
+    // The logo is blended one to one onto the preview at (posX, posY): no more of it than the
+    // preview holds can show, so no more is decoded.
+    const QSize shown(run.Picture1.innerWidthPx() + std::max(0, -int(run.posX)),
+                      run.Picture1.innerHeightPx() + std::max(0, -int(run.posY)));
+    Picture2.setPicture(modGDIPlusResize::LoadPictureScaled(varlogo, w, h, 0, false, shown));
     Picture2.refresh();
     // Read once the logo is in: the surface has taken its size, so a new logo larger than the
     // last one is blended whole.

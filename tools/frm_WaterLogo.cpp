@@ -6,7 +6,6 @@
 #include <QLabel>
 #include <QMenu>
 
-
 const QStringList frm_WaterLogo::kLevels = {
     QStringLiteral("0%"),  QStringLiteral("10%"), QStringLiteral("20%"), QStringLiteral("30%"),
     QStringLiteral("40%"), QStringLiteral("50%"), QStringLiteral("60%"), QStringLiteral("70%"),

@@ -6,6 +6,7 @@
 #include "platform/OlePicture.h"
 #include "platform/Units.h"
 
+#include <algorithm>
 #include <memory>
 
 namespace modGDIPlusResize {
@@ -79,34 +80,42 @@ QSize keepProportionsSize(int w0, int h0, int width, int height)
 }
 
 platform::Picture LoadPictureScaled(const QString &sFileName, int &lWidth, int &lHeight,
-                                    std::uint32_t lBackColor, bool bKeepAspect)
+                                    std::uint32_t lBackColor, bool bKeepAspect, QSize shown)
 {
+    const bool naturalSize = lWidth == -1 || lHeight == -1;
+    const bool partShown = naturalSize && !bKeepAspect && shown.isValid() && !shown.isEmpty();
     gp::GpImage *loaded = nullptr;
-    if (gp::GdipLoadImageFromFile(gp::widePath(sFileName), &loaded) != gp::Ok)
+    const gp::GpStatus status = partShown
+        ? gp::loadImageShown(gp::widePath(sFileName), shown, &loaded)
+        : gp::GdipLoadImageFromFile(gp::widePath(sFileName), &loaded);
+    if (status != gp::Ok)
         loadError(sFileName);
     ImagePtr image(loaded);
 
-    if (lWidth == -1 || lHeight == -1) {
+    if (naturalSize) {
         std::uint32_t w = 0, h = 0;
         gp::GdipGetImageWidth(image.get(), &w);
         gp::GdipGetImageHeight(image.get(), &h);
         lWidth = int(w);
         lHeight = int(h);
     }
+    // Drawn one to one, the part beyond `shown` would never be seen.
+    const int targetWidth = partShown ? std::min(lWidth, shown.width()) : lWidth;
+    const int targetHeight = partShown ? std::min(lHeight, shown.height()) : lHeight;
 
     // The target: a bitmap of the display's depth in a memory context, background first.
     ContextPtr dc(gdi::CreateCompatibleDC(nullptr));
     const int planes = gdi::GetDeviceCaps(dc.get(), gdi::PLANES);
     const int bitsPixel = gdi::GetDeviceCaps(dc.get(), gdi::BITSPIXEL);
-    GdiObjectPtr bitmap(gdi::CreateBitmap(lWidth, lHeight, unsigned(planes), unsigned(bitsPixel),
-                                          nullptr));
+    GdiObjectPtr bitmap(gdi::CreateBitmap(targetWidth, targetHeight, unsigned(planes),
+                                          unsigned(bitsPixel), nullptr));
     if (!bitmap)
         loadError(sFileName);   // a size no bitmap can have: nothing to load the picture into
     Selection bitmapSelection(dc.get(), bitmap.get());
     {
         GdiObjectPtr brush(gdi::CreateSolidBrush(lBackColor));
         Selection brushSelection(dc.get(), brush.get());
-        gdi::PatBlt(dc.get(), 0, 0, lWidth, lHeight, gdi::PATCOPY);
+        gdi::PatBlt(dc.get(), 0, 0, targetWidth, targetHeight, gdi::PATCOPY);
     }
 
     {

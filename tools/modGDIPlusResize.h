@@ -35,9 +35,14 @@ QSize keepProportionsSize(int w0, int h0, int width, int height);
 // keeps its proportions at the top-left corner of the bitmap. On a 32-bit display the
 // bitmap keeps, in its spare byte, the alpha the drawing leaves: the picture's own alpha over
 // a black background.
+// `shown`, when given with -1 for the size and no proportions kept, is as much of the result's
+// top-left as can ever be seen: the picture is decoded and drawn only that far, and the
+// bitmap is no larger (lWidth and lHeight still receive the picture's own size). A huge logo
+// on a preview costs what the preview shows of it.
 // Throws platform::AppError 999 ("GDI+ Module", "Error loading picture " + path) when the
 // file cannot be loaded; everything made in the call is released on every path.
 platform::Picture LoadPictureScaled(const QString &sFileName, int &lWidth, int &lHeight,
-                                    std::uint32_t lBackColor, bool bKeepAspect);
+                                    std::uint32_t lBackColor, bool bKeepAspect,
+                                    QSize shown = {});
 
 } // namespace modGDIPlusResize

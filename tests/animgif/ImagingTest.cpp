@@ -4,6 +4,7 @@
 #include "animgif/cBitmap.h"
 #include "animgif/cGDIP.h"
 #include "platform/GdiPlus.h"
+#include "support/TestSupport.h"
 
 #include <FreeImage.h>
 #include <QImageReader>
@@ -69,25 +70,8 @@ std::vector<std::uint8_t> propertyBytes(gp::GpImage *img, gp::PROPID id, std::ui
 // Builds a PNG file whose header claims the given size (valid chunks and CRCs, no pixels).
 QByteArray pngHeaderOnly(quint32 w, quint32 h)
 {
-    auto crc32 = [](const QByteArray &data) {
-        quint32 c = 0xFFFFFFFFu;
-        for (char ch : data) {
-            c ^= quint8(ch);
-            for (int k = 0; k < 8; ++k)
-                c = (c >> 1) ^ (0xEDB88320u & (0u - (c & 1u)));
-        }
-        return c ^ 0xFFFFFFFFu;
-    };
-    auto be32 = [](quint32 v) {
-        QByteArray b(4, 0);
-        b[0] = char(v >> 24); b[1] = char(v >> 16); b[2] = char(v >> 8); b[3] = char(v);
-        return b;
-    };
-    auto chunk = [&](const QByteArray &typeAndData) {
-        return be32(quint32(typeAndData.size() - 4)) + typeAndData + be32(crc32(typeAndData));
-    };
-    const QByteArray ihdr = "IHDR" + be32(w) + be32(h) + QByteArray("\x08\x06\x00\x00\x00", 5);
-    return QByteArray("\x89PNG\r\n\x1a\n", 8) + chunk(ihdr) + chunk("IDAT") + chunk("IEND");
+    constexpr int kRgba = 6;
+    return testsupport::pngFile({{"IHDR", testsupport::pngHeader(w, h, 8, kRgba)}, {"IDAT", {}}, {"IEND", {}}});
 }
 
 } // namespace

@@ -50,6 +50,12 @@ TEST_F(FilesTest, ListingHoldsPlainFilesInCaseInsensitiveOrder)
     EXPECT_EQ(listing.next(), "c.TXT");
     EXPECT_EQ(listing.next(), "link.jpg");
     EXPECT_EQ(listing.next(), QString());
+
+    // Names that differ in case: a case-sensitive order would put "B.jpg" first.
+    QDir(tmp.path()).mkdir(QStringLiteral("cases"));
+    for (const char *n : {"B.jpg", "a.jpg", "C.jpg", "b2.jpg"})
+        writeBytes(path(QStringLiteral("cases/") + n), "x");
+    EXPECT_EQ(listPlainFiles(path("cases")), QStringList({"a.jpg", "B.jpg", "b2.jpg", "C.jpg"}));
 }
 
 TEST_F(FilesTest, RenameNeverReplacesAndFreeNamesAvoidTakenOnes)
@@ -67,6 +73,11 @@ TEST_F(FilesTest, RenameNeverReplacesAndFreeNamesAvoidTakenOnes)
     writeBytes(path("x.bmp"), "mine");
     writeBytes(path("x~1.bmp"), "mine too");
     EXPECT_EQ(freeFileName(tmp.path(), "x", ".bmp"), "x~2.bmp");
+    // A dangling link takes its name too: writing there would create the file it points to.
+    QFile::link(path("nowhere/file"), path("x~2.bmp"));
+    EXPECT_EQ(freeFileName(tmp.path(), "x", ".bmp"), "x~3.bmp");
+    QFile::link(path("missing"), path("y.jpg"));
+    EXPECT_EQ(freeFileName(tmp.path(), "y", ".jpg"), "y~1.jpg");
     EXPECT_EQ(errorNumber([&] { deleteFile(path("gone")); }), err::FileNotFound);
 }
 

@@ -7,6 +7,8 @@
 #include <QTemporaryDir>
 #include <QTemporaryFile>
 #include <cstdio>
+#include <utility>
+#include <vector>
 
 namespace testsupport {
 
@@ -28,6 +30,22 @@ QImage gradientImage(int w, int h);
 // Writes raw bytes (for broken files).
 bool writeBytes(const QString &path, const QByteArray &bytes);
 QByteArray readBytes(const QString &path);
+
+// A PNG file built by hand, so that a test knows every byte a decoder is given: the signature,
+// then each chunk (type and data) with its length and checksum.
+QByteArray pngFile(const std::vector<std::pair<QByteArray, QByteArray>> &chunks);
+// The IHDR data of a w × h PNG with the given bit depth and colour type.
+QByteArray pngHeader(quint32 w, quint32 h, int bitDepth, int colourType);
+// IDAT data holding `scanlines` (each row led by its filter byte) as a zlib stream of stored
+// blocks: no compressor needed to make it, so the pixels are exactly the ones written.
+QByteArray pngStoredData(const QByteArray &scanlines);
+
+// A JPEG of a w × h gradient, baseline or progressive.
+QByteArray jpegBytes(int w, int h, bool progressive = false);
+// A 24-bit bitmap of a w × h gradient.
+QByteArray bitmapBytes(int w, int h);
+// A bitmap header (classic, 24 bits) that claims w × h pixels and holds none.
+QByteArray bitmapHeaderOnly(qint32 w, qint32 h);
 
 // Sends a standard stream (stdout, stderr) into a file for the lifetime of the object, so
 // that a command run in-process can be read back.

@@ -114,6 +114,31 @@ TEST_F(Waterlogo, TheBlendCoversTheWholeLogoAndIsCutAtThePicturesEdge)
     EXPECT_EQ(result.pixel(59, 39), qRgb(254, 254, 254));
 }
 
+TEST_F(Waterlogo, ALogoLargerThanThePreviewIsDecodedOnlyAsFarAsItCanShow)
+{
+    testsupport::writeSolid(in(QStringLiteral("black.bmp")), 60, 40, Qt::black);
+    const QString logo = tmp.path() + QStringLiteral("/big.jpg");
+    testsupport::writeBytes(logo, testsupport::jpegBytes(2400, 1800));
+    single(w, in(QStringLiteral("black.bmp")), out);
+    chooseLogo(logo);
+    w.mnu_loadpic_Click();
+    w.clickAtPixels(10, 10);
+    // The logo surface holds what the preview can show of it, not the whole logo.
+    EXPECT_LE(w.Picture2.innerWidthPx(), w.Picture1.innerWidthPx());
+    EXPECT_LE(w.Picture2.innerHeightPx(), w.Picture1.innerHeightPx());
+    w.mnu_sav_Click();
+    // On black at "0%", each channel is the logo's own × 254 / 255, the logo read whole.
+    const QImage whole = QImage(logo).convertToFormat(QImage::Format_RGB32);
+    const QImage result = output(QStringLiteral("awlo-black.bmp"));
+    ASSERT_EQ(result.size(), QSize(60, 40));
+    auto mark = [](int c) { return (c * 254 + 127) / 255; };
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 60; ++x) {
+            const QRgb l = x < 10 || y < 10 ? qRgb(0, 0, 0) : whole.pixel(x - 10, y - 10);
+            ASSERT_EQ(result.pixel(x, y), qRgb(mark(qRed(l)), mark(qGreen(l)), mark(qBlue(l)))) << x << "," << y;
+        }
+}
+
 TEST_F(Waterlogo, SaveChecksTheLogoFourthAndTheTargetThird)
 {
     testsupport::writeSolid(in(QStringLiteral("a.bmp")), 20, 20, Qt::gray);

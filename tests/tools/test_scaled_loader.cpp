@@ -104,3 +104,32 @@ TEST_F(ScaledLoader, AMissingPictureOrAStoppedLibraryRaisesError999)
     EXPECT_THROW(LoadPictureScaled(path("ok.bmp"), w, h, 0, false), platform::AppError);
     token = modGDIPlusResize::StartGdiPlus();
 }
+
+TEST_F(ScaledLoader, OnlyTheShownPartIsDecodedAndItMatchesTheWholePicture)
+{
+    // A JPEG (decoded with smoothing across its blocks) and a PNG with transparent parts.
+    testsupport::writeBytes(path("logo.jpg"), testsupport::jpegBytes(400, 300));
+    QImage alpha = testsupport::gradientImage(90, 70).convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < alpha.height(); ++y)
+        for (int x = 0; x < alpha.width(); ++x)
+            if ((x + y) % 3 == 0)
+                alpha.setPixel(x, y, qRgba(0, 0, 0, 0));
+    ASSERT_TRUE(alpha.save(path("logo.png")));
+
+    for (const auto &[file, shown] : std::vector<std::pair<QString, QSize>>{
+             {path("logo.jpg"), QSize(123, 77)},
+             {path("logo.jpg"), QSize(1000, 40)},
+             {path("logo.png"), QSize(33, 70)}}) {
+        int w = -1, h = -1;
+        const QImage whole = LoadPictureScaled(file, w, h, 0, false).image();
+        int pw = -1, ph = -1;
+        const QImage part = LoadPictureScaled(file, pw, ph, 0, false, shown).image();
+        // The caller still learns the picture's own size; the bitmap holds no more than shows.
+        EXPECT_EQ(QSize(pw, ph), QSize(w, h));
+        const QSize expected = shown.boundedTo(whole.size());
+        ASSERT_EQ(part.size(), expected) << file.toStdString();
+        for (int y = 0; y < expected.height(); ++y)
+            for (int x = 0; x < expected.width(); ++x)
+                ASSERT_EQ(raw(part, x, y), raw(whole, x, y)) << file.toStdString() << " " << x << "," << y;
+    }
+}

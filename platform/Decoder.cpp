@@ -1,0 +1,560 @@
+#include "platform/Decoder.h"
+#include "platform/Limits.h"
+
+#include <FreeImage.h>
+#include <QFile>
+#include <QImageReader>
+#include <QLoggingCategory>
+#include <QtEndian>
+#include <cerrno>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <atomic>
+#include <memory>
+#include <thread>
+#include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
+
+Q_LOGGING_CATEGORY(lcDecoder, "pixmar.decoder", QtInfoMsg)
+
+namespace platform::decoder {
+namespace {
+
+// ---------------------------------------------------------------- opening
+
+// Anything but a regular file is refused before it is opened for reading: opening a FIFO
+// blocks until a writer comes, and a device may do anything. The file is opened without
+// blocking and checked again, in case the name was replaced in between.
+Failure openRegular(const QString &path, QFile &file, QString &reason)
+{
+    const QByteArray name = QFile::encodeName(path);
+    struct stat st {};
+    if (::stat(name.constData(), &st) != 0) {
+        reason = QString::fromLocal8Bit(std::strerror(errno));
+        return errno == ENOENT || errno == ENOTDIR ? Failure::Missing : Failure::Unreadable;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        reason = QStringLiteral("not a regular file");
+        return Failure::NotAFile;
+    }
+    const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        reason = QString::fromLocal8Bit(std::strerror(errno));
+        return errno == ENOENT ? Failure::Missing : Failure::Unreadable;
+    }
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        reason = QStringLiteral("not a regular file");
+        return Failure::NotAFile;
+    }
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        reason = file.errorString();
+        return Failure::Unreadable;
+    }
+    return Failure::None;
+}
+
+// ---------------------------------------------------------------- structure checks
+
+// Reads a device forward in blocks, for walks that look at every byte.
+class ByteScanner {
+public:
+    explicit ByteScanner(QIODevice &d) : d_(d) {}
+    int next()
+    {
+        if (at_ == buf_.size() && !refill())
+            return -1;
+        return static_cast<unsigned char>(buf_[at_++]);
+    }
+    // Moves past the next 0xFF byte; false when there is none.
+    bool pastNextFF()
+    {
+        for (;;) {
+            const char *from = buf_.constData() + at_;
+            if (const void *ff = std::memchr(from, 0xFF, size_t(buf_.size() - at_))) {
+                at_ += static_cast<const char *>(ff) - from + 1;
+                return true;
+            }
+            if (!refill())
+                return false;
+        }
+    }
+    bool skip(qint64 n)
+    {
+        const qint64 inBuffer = buf_.size() - at_;
+        if (n <= inBuffer) {
+            at_ += n;
+            return true;
+        }
+        const qint64 target = d_.pos() + (n - inBuffer);
+        buf_.clear();
+        at_ = 0;
+        return target <= d_.size() && d_.seek(target);
+    }
+
+private:
+    bool refill()
+    {
+        buf_ = d_.read(kBlock);
+        at_ = 0;
+        return !buf_.isEmpty();
+    }
+    static constexpr qint64 kBlock = 64 * 1024;
+    QIODevice &d_;
+    QByteArray buf_;
+    qsizetype at_ = 0;
+};
+
+// Follows a JPEG from its start marker through its segments and entropy-coded data to its
+// end marker. Whatever follows the end marker (phones append a whole video there) is not
+// looked at. False when the file ends first: the decoder would make up the rest in grey.
+bool jpegReachesEnd(QIODevice &d)
+{
+    ByteScanner s(d);
+    if (s.next() != 0xFF || s.next() != 0xD8)
+        return false;
+    for (;;) {
+        // Past entropy-coded data, or stray bytes between segments, to the next marker.
+        if (!s.pastNextFF())
+            return false;
+        int b = s.next();
+        while (b == 0xFF)   // fill bytes before a marker
+            b = s.next();
+        if (b < 0)
+            return false;
+        if (b == 0x00 || (b >= 0xD0 && b <= 0xD7) || b == 0x01 || b == 0xD8)
+            continue;                 // stuffed byte, restart marker: no segment follows
+        if (b == 0xD9)
+            return true;
+        const int hi = s.next(), lo = s.next();
+        if (hi < 0 || lo < 0)
+            return false;
+        const int length = (hi << 8) | lo;
+        // A segment's own bytes may hold anything (an embedded thumbnail's end marker among
+        // them), so they are skipped by their length, never scanned.
+        if (length < 2 || !s.skip(length - 2))
+            return false;
+    }
+}
+
+// A bitmap's header says where its pixels start and, for uncompressed ones, how many bytes
+// they take. Qt reads a bitmap that ends early, or whose pixels would start past its end,
+// without a word and fills the rest with black. Gives why the pixels are not all there, or
+// nothing when they are (or when it cannot tell).
+QString bitmapDataMissing(QIODevice &d)
+{
+    const QByteArray h = d.read(54);
+    if (h.size() < 26 || !h.startsWith("BM"))
+        return {};   // not for this check to judge: the reader refuses it or not
+    const auto u16 = [&h](int at) { return qFromLittleEndian<quint16>(h.constData() + at); };
+    const auto u32 = [&h](int at) { return qFromLittleEndian<quint32>(h.constData() + at); };
+    const qint64 size = d.size();
+    const qint64 dataStart = u32(10);
+    const quint32 infoSize = u32(14);
+    qint64 width = 0, height = 0;
+    int bits = 0;
+    quint32 compression = 0;
+    if (infoSize == 12) {
+        width = u16(18);
+        height = u16(20);
+        bits = u16(24);
+    } else if (infoSize >= 40 && h.size() >= 34) {
+        width = qFromLittleEndian<qint32>(h.constData() + 18);
+        height = qFromLittleEndian<qint32>(h.constData() + 22);
+        bits = u16(28);
+        compression = u32(30);
+    } else {
+        return {};
+    }
+    if (dataStart >= size)
+        return QStringLiteral("its pixel data would start past its end");
+    constexpr quint32 kRgb = 0, kBitFields = 3, kAlphaBitFields = 6;
+    if (compression != kRgb && compression != kBitFields && compression != kAlphaBitFields)
+        return {};   // run-length and embedded formats: their length is not known up front
+    const qint64 rowBytes = (std::abs(width) * bits + 31) / 32 * 4;
+    if (dataStart + rowBytes * std::abs(height) > size)
+        return QStringLiteral("the file ends before its pixel data does");
+    return {};
+}
+
+struct PngHeader {
+    int bitDepth = 0;
+    int colourType = -1;
+    bool transparentColour = false;   // a tRNS chunk before the pixel data
+};
+
+// The IHDR fields and whether a tRNS chunk comes before the first IDAT.
+PngHeader readPngHeader(QIODevice &d)
+{
+    PngHeader p;
+    const QByteArray sig = d.read(8);
+    if (sig != QByteArray("\x89PNG\r\n\x1a\n", 8))
+        return p;
+    for (int chunks = 0; chunks < 64; ++chunks) {
+        const QByteArray head = d.read(8);
+        if (head.size() < 8)
+            break;
+        const quint32 length = qFromBigEndian<quint32>(head.constData());
+        const QByteArray type = head.mid(4, 4);
+        if (type == "IHDR" && length >= 13) {
+            const QByteArray ihdr = d.read(13);
+            if (ihdr.size() < 13)
+                break;
+            p.bitDepth = static_cast<unsigned char>(ihdr[8]);
+            p.colourType = static_cast<unsigned char>(ihdr[9]);
+            if (!d.seek(d.pos() + (length - 13) + 4))
+                break;
+            continue;
+        }
+        if (type == "IDAT" || type == "IEND")
+            break;
+        if (type == "tRNS")
+            p.transparentColour = true;
+        if (!d.seek(d.pos() + qint64(length) + 4))
+            break;
+    }
+    return p;
+}
+
+// Qt 6.4's PNG reader garbles 16-bit truecolour pictures whose transparency is a tRNS colour
+// (stripes, wrong layout, no transparency); every other PNG it reads correctly.
+bool qtMisreadsPng(const PngHeader &p)
+{
+    constexpr int kTruecolour = 2;
+    return p.bitDepth == 16 && p.colourType == kTruecolour && p.transparentColour;
+}
+
+// ---------------------------------------------------------------- libjpeg's own signal
+
+// libjpeg completes a picture whose entropy-coded data ends early (cut short, or cut with an
+// end marker put back) with grey, and says so only in a warning, which Qt passes to its log.
+// Such a warning during a decode marks the picture as damaged.
+class JpegFillerWatch {
+public:
+    JpegFillerWatch()
+    {
+        previous_ = qInstallMessageHandler(&handler);
+        active_ = this;
+    }
+    ~JpegFillerWatch()
+    {
+        active_ = nullptr;
+        qInstallMessageHandler(previous_);
+    }
+    JpegFillerWatch(const JpegFillerWatch &) = delete;
+    JpegFillerWatch &operator=(const JpegFillerWatch &) = delete;
+    bool filled() const { return filled_; }
+    const QString &message() const { return message_; }
+
+private:
+    static bool meansFiller(const QString &m)
+    {
+        for (const char *text : {"premature end", "bad Huffman code", "bad arithmetic code",
+                                 "instead of RST"})
+            if (m.contains(QLatin1String(text), Qt::CaseInsensitive))
+                return true;
+        return false;
+    }
+    // Other threads (the GIF writer's) may log meanwhile: their messages go on to the handler
+    // that was there before, and only the decoding thread's JPEG warnings are kept.
+    static void handler(QtMsgType type, const QMessageLogContext &context, const QString &msg)
+    {
+        JpegFillerWatch *w = active_;
+        if (w && w->thread_ == std::this_thread::get_id() && context.category
+            && std::strcmp(context.category, "qt.gui.imageio.jpeg") == 0 && meansFiller(msg)) {
+            w->filled_ = true;
+            w->message_ = msg;
+            return;   // reported as the file's error instead
+        }
+        if (const QtMessageHandler previous = previous_)
+            previous(type, context, msg);
+        else
+            std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, msg)));
+    }
+
+    static inline std::atomic<JpegFillerWatch *> active_ = nullptr;
+    static inline std::atomic<QtMessageHandler> previous_ = nullptr;
+    const std::thread::id thread_ = std::this_thread::get_id();
+    bool filled_ = false;
+    QString message_;
+};
+
+// ---------------------------------------------------------------- FreeImage
+
+struct FreeImageUnload {
+    void operator()(FIBITMAP *b) const
+    {
+        if (b)
+            FreeImage_Unload(b);
+    }
+};
+using FreeImagePtr = std::unique_ptr<FIBITMAP, FreeImageUnload>;
+
+} // namespace
+
+// libtiff comes in with FreeImage; its development files are not needed for this one call.
+void routeTiffMessages()
+{
+    static const bool done = [] {
+        using Handler = void (*)(const char *, const char *, va_list);
+        using SetHandler = Handler (*)(Handler);
+        const Handler toLog = [](const char *module, const char *fmt, va_list ap) {
+            char text[512];
+            std::vsnprintf(text, sizeof text, fmt, ap);
+            qCDebug(lcDecoder) << "libtiff:" << (module ? module : "") << text;
+        };
+        for (const char *name : {"TIFFSetErrorHandler", "TIFFSetWarningHandler"})
+            if (auto set = reinterpret_cast<SetHandler>(::dlsym(RTLD_DEFAULT, name)))
+                set(toLog);
+        return true;
+    }();
+    Q_UNUSED(done);
+}
+
+namespace {
+
+// FreeImage reads through the file already opened (and checked) here, not by name.
+FreeImageIO deviceIO()
+{
+    FreeImageIO io{};
+    io.read_proc = [](void *buffer, unsigned size, unsigned count, fi_handle h) -> unsigned {
+        auto *d = static_cast<QIODevice *>(h);
+        if (size == 0)
+            return 0;
+        const qint64 got = d->read(static_cast<char *>(buffer), qint64(size) * count);
+        return got <= 0 ? 0u : unsigned(got / size);
+    };
+    io.write_proc = [](void *, unsigned, unsigned, fi_handle) -> unsigned { return 0; };
+    io.seek_proc = [](fi_handle h, long offset, int origin) -> int {
+        auto *d = static_cast<QIODevice *>(h);
+        const qint64 base = origin == SEEK_CUR ? d->pos() : origin == SEEK_END ? d->size() : 0;
+        return d->seek(base + offset) ? 0 : -1;
+    };
+    io.tell_proc = [](fi_handle h) -> long { return long(static_cast<QIODevice *>(h)->pos()); };
+    return io;
+}
+
+void decodeWithFreeImage(QFile &file, FREE_IMAGE_FORMAT fif, Decoded &out)
+{
+    routeTiffMessages();
+    FreeImageIO io = deviceIO();
+    file.seek(0);
+    FreeImagePtr header(FreeImage_LoadFromHandle(fif, &io, &file, FIF_LOAD_NOPIXELS));
+    if (!header) {
+        out.failure = Failure::NotPicture;
+        return;
+    }
+    out.original = QSize(int(FreeImage_GetWidth(header.get())), int(FreeImage_GetHeight(header.get())));
+    if (!sizeAllowed(FreeImage_GetWidth(header.get()), FreeImage_GetHeight(header.get()))) {
+        out.failure = Failure::TooLarge;
+        return;
+    }
+    header.reset();
+    file.seek(0);
+    FreeImagePtr full(FreeImage_LoadFromHandle(fif, &io, &file, 0));
+    if (!full || !FreeImage_HasPixels(full.get())) {
+        out.failure = Failure::NotPicture;
+        return;
+    }
+    const int w = int(FreeImage_GetWidth(full.get()));
+    const int h = int(FreeImage_GetHeight(full.get()));
+    if (FreeImage_GetImageType(full.get()) == FIT_RGBA16) {
+        // Sixteen bits a channel in red, green, blue, alpha order, as Qt keeps them.
+        QImage img(w, h, QImage::Format_RGBA64);
+        if (img.isNull()) {
+            out.failure = Failure::OutOfMemory;
+            return;
+        }
+        for (int y = 0; y < h; ++y)
+            std::memcpy(img.scanLine(y), FreeImage_GetScanLine(full.get(), h - 1 - y), size_t(w) * 8);
+        out.image = std::move(img);
+        return;
+    }
+    const bool alpha = FreeImage_GetColorType(full.get()) == FIC_RGBALPHA
+        || FreeImage_IsTransparent(full.get());
+    FreeImagePtr bgra(FreeImage_ConvertTo32Bits(full.get()));
+    QImage img = bgra ? QImage(w, h, alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32) : QImage();
+    if (img.isNull()) {
+        out.failure = Failure::OutOfMemory;
+        return;
+    }
+    // FreeImage keeps rows bottom-up in blue-green-red-alpha order, which is the memory
+    // layout of Qt's ARGB32 on little-endian machines.
+    for (int y = 0; y < h; ++y)
+        std::memcpy(img.scanLine(y), FreeImage_GetScanLine(bgra.get(), h - 1 - y), size_t(w) * 4);
+    if (!alpha)
+        img = std::move(img).convertToFormat(QImage::Format_RGB32);   // alpha byte forced to 0xFF
+    out.image = std::move(img);
+}
+
+// ---------------------------------------------------------------- hints
+
+// A drawn size worth decoding at: strictly smaller than the picture on both sides.
+QSize reducedSize(const Hints &hints, QSize original)
+{
+    if (!hints.drawnSize || !original.isValid())
+        return {};
+    const QSize target = hints.drawnSize(original);
+    if (target.isValid() && !target.isEmpty() && target.width() < original.width()
+        && target.height() < original.height())
+        return target;
+    return {};
+}
+
+QRect shownPart(const Hints &hints, QSize original)
+{
+    if (!hints.shownPart || !original.isValid())
+        return {};
+    const QRect part = hints.shownPart(original).intersected(QRect(QPoint(0, 0), original));
+    return part.isEmpty() || part.size() == original ? QRect() : part;
+}
+
+void ensureAllocationLimit()
+{
+    // Qt refuses pictures over 128 MB by default; our own limits decide instead.
+    static const bool done = [] {
+        if (QImageReader::allocationLimit() < limits::kDecoderAllocationLimitMB)
+            QImageReader::setAllocationLimit(limits::kDecoderAllocationLimitMB);
+        return true;
+    }();
+    Q_UNUSED(done);
+}
+
+// Decoders that do not reduce or cut while decoding get their result reduced or cut after,
+// the way Qt's reader treats its own decoders that cannot.
+void applyHintsAfter(const Hints &hints, Decoded &out)
+{
+    if (const QSize target = reducedSize(hints, out.original); target.isValid())
+        out.image = out.image.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    else if (const QRect part = shownPart(hints, out.original); part.isValid()) {
+        out.image = out.image.copy(part);
+        out.part = part;
+    }
+}
+
+bool startsWith(QFile &file, const QByteArray &magic)
+{
+    file.seek(0);
+    return file.peek(magic.size()) == magic;
+}
+
+void decodeFile(QFile &file, const Hints &hints, Decoded &out)
+{
+    if (startsWith(file, QByteArray("II*\0", 4)) || startsWith(file, QByteArray("MM\0*", 4))) {
+        out.format = "tiff";
+        decodeWithFreeImage(file, FIF_TIFF, out);
+        if (out.failure == Failure::None)
+            applyHintsAfter(hints, out);
+        return;
+    }
+    file.seek(0);
+    if (qtMisreadsPng(readPngHeader(file))) {
+        out.format = "png";
+        decodeWithFreeImage(file, FIF_PNG, out);
+        if (out.failure == Failure::None)
+            applyHintsAfter(hints, out);
+        return;
+    }
+
+    ensureAllocationLimit();
+    file.seek(0);
+    QImageReader reader(&file);
+    reader.setAutoTransform(false);
+    if (!reader.canRead()) {
+        out.failure = Failure::NotPicture;
+        return;
+    }
+    out.format = reader.format();
+    out.original = reader.size();
+    if (out.original.isValid() && !sizeAllowed(out.original.width(), out.original.height())) {
+        out.failure = Failure::TooLarge;
+        return;
+    }
+    const bool jpeg = out.format == "jpeg" || out.format == "jpg";
+    const qint64 readerAt = file.pos();
+    if (jpeg) {
+        file.seek(0);
+        if (!jpegReachesEnd(file)) {
+            out.failure = Failure::Damaged;
+            out.reason = QStringLiteral("the file ends before its end-of-image marker");
+            return;
+        }
+    } else if (out.format == "bmp" || out.format == "dib") {
+        file.seek(0);
+        out.reason = bitmapDataMissing(file);
+        if (!out.reason.isEmpty()) {
+            out.failure = Failure::Damaged;
+            return;
+        }
+    }
+    file.seek(readerAt);
+
+    if (const QSize target = reducedSize(hints, out.original); target.isValid()) {
+        reader.setScaledSize(target);
+    } else if (const QRect part = shownPart(hints, out.original); part.isValid()) {
+        // A margin beyond the shown part keeps the decoder's smoothing at the cut out of it.
+        constexpr int kMargin = 16;
+        const QRect clip = part.adjusted(0, 0, kMargin, kMargin)
+                               .intersected(QRect(QPoint(0, 0), out.original));
+        reader.setClipRect(clip);
+        out.part = part;
+    }
+    QImage img;
+    {
+        std::optional<JpegFillerWatch> watch;
+        if (jpeg)
+            watch.emplace();
+        const bool ok = reader.read(&img);
+        if (watch && watch->filled()) {
+            out.failure = Failure::Damaged;
+            out.reason = watch->message();
+            return;
+        }
+        if (!ok || img.isNull()) {
+            out.failure = Failure::NotPicture;
+            out.reason = reader.errorString();
+            return;
+        }
+    }
+    if (out.part.isValid() && img.size() != out.part.size())
+        img = img.copy(QRect(QPoint(0, 0), out.part.size()));
+    out.image = std::move(img);
+}
+
+} // namespace
+
+bool sizeAllowed(qint64 w, qint64 h)
+{
+    return w > 0 && h > 0 && w <= limits::kMaxPictureSide && h <= limits::kMaxPictureSide
+        && w * h <= limits::kMaxPicturePixels;
+}
+
+Decoded decode(const QString &path, const Hints &hints)
+{
+    Decoded out;
+    QFile file;
+    out.failure = openRegular(path, file, out.reason);
+    if (out.failure != Failure::None)
+        return out;
+    decodeFile(file, hints, out);
+    if (out.failure == Failure::None) {
+        if (!out.original.isValid())
+            out.original = out.image.size();
+        if (!out.part.isValid())
+            out.part = QRect(QPoint(0, 0), out.original);
+        if (!sizeAllowed(out.image.width(), out.image.height()))
+            out.failure = Failure::TooLarge;
+    }
+    if (out.failure != Failure::None) {
+        out.image = QImage();
+        qCDebug(lcDecoder) << "cannot decode" << path << out.reason;
+    }
+    return out;
+}
+
+} // namespace platform::decoder

@@ -1,0 +1,205 @@
+// The one picture decoder, seen through both of its users: the toolkit's picture loader and
+// the imaging library stand-in. Each case is checked on both, so that they cannot disagree.
+#include "platform/Errors.h"
+#include "platform/GdiPlus.h"
+#include "platform/Picture.h"
+#include "support/TestSupport.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QtEndian>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+using namespace platform;
+namespace gp = platform::gdiplus;
+using testsupport::writeBytes;
+
+namespace {
+
+struct Decoding : ::testing::Test {
+    Decoding()
+    {
+        gp::GdiplusStartupInput input;
+        gp::GdiplusStartup(&token, &input, nullptr);
+    }
+    ~Decoding() override { gp::GdiplusShutdown(token); }
+    QString path(const QString &name) const { return tmp.filePath(name); }
+    QString write(const QString &name, const QByteArray &bytes) const
+    {
+        EXPECT_TRUE(writeBytes(path(name), bytes));
+        return path(name);
+    }
+
+    // What the picture loader says: 0 for a picture, else the error number.
+    static qint64 loaderError(const QString &file, QString *description = nullptr)
+    {
+        try {
+            loadPicture(file);
+        } catch (const AppError &e) {
+            if (description)
+                *description = e.description();
+            return e.number();
+        }
+        return 0;
+    }
+    // What the imaging library says.
+    static gp::GpStatus libraryStatus(const QString &file, QImage *pixels = nullptr)
+    {
+        gp::GpImage *img = nullptr;
+        const gp::GpStatus s = gp::GdipLoadImageFromFile(gp::widePath(file), &img);
+        if (s == gp::Ok && pixels) {
+            // Drawn one to one onto transparent black: what a caller gets of the pixels.
+            std::uint32_t w = 0, h = 0;
+            gp::GdipGetImageWidth(img, &w);
+            gp::GdipGetImageHeight(img, &h);
+            *pixels = QImage(int(w), int(h), QImage::Format_ARGB32_Premultiplied);
+            pixels->fill(Qt::transparent);
+            gp::GpGraphics *g = nullptr;
+            gp::GdipCreateFromHDC(pixels, &g);
+            gp::GdipDrawImageRectI(g, img, 0, 0, int(w), int(h));
+            gp::GdipDeleteGraphics(g);
+        }
+        if (img)
+            gp::GdipDisposeImage(img);
+        return s;
+    }
+
+    gp::ULONG_PTR token = 0;
+    testsupport::ScriptedFixture fx;
+    QTemporaryDir tmp;
+};
+
+// The JPEG's entropy-coded data cut in the middle.
+QByteArray cutInData(const QByteArray &jpeg) { return jpeg.left(jpeg.size() * 2 / 3); }
+
+} // namespace
+
+TEST_F(Decoding, DataAfterTheEndMarkerIsNoTruncation)
+{
+    const QByteArray jpeg = testsupport::jpegBytes(320, 240);
+    const QByteArray progressive = testsupport::jpegBytes(320, 240, true);
+    // Phones append a whole video after the picture; its bytes hold markers of every kind.
+    QByteArray video(256 * 1024, '\0');
+    for (qsizetype i = 0; i < video.size(); ++i)
+        video[i] = char((i * 7919) >> 3);
+    for (const auto &[name, tail] : std::vector<std::pair<QString, QByteArray>>{
+             {"tail64k.jpg", QByteArray(64 * 1024, 'x')},
+             {"motion.jpg", video},
+             {"tail1.jpg", QByteArray(1, '\0')}}) {
+        const QString f = write(name, jpeg + tail);
+        EXPECT_EQ(loaderError(f), 0) << name.toStdString();
+        EXPECT_EQ(libraryStatus(f), gp::Ok) << name.toStdString();
+        write(name, progressive + tail);
+        EXPECT_EQ(loaderError(f), 0) << name.toStdString();
+        EXPECT_EQ(libraryStatus(f), gp::Ok) << name.toStdString();
+    }
+}
+
+TEST_F(Decoding, PicturesCompletedWithFillerAreRefusedAsDamaged)
+{
+    const QByteArray jpeg = testsupport::jpegBytes(320, 240);
+    const QByteArray bmp = testsupport::bitmapBytes(64, 48);
+    QByteArray offsetPastEnd = bmp;
+    qToLittleEndian<quint32>(quint32(bmp.size() + 100), offsetPastEnd.data() + 10);
+    const QByteArray progressive = testsupport::jpegBytes(320, 240, true);
+    const std::vector<std::pair<QString, QByteArray>> damaged = {
+        {"cut.jpg", cutInData(jpeg)},
+        {"cut-progressive.jpg", cutInData(progressive) + QByteArray("\xFF\xD9", 2)},
+        {"cut-end.jpg", cutInData(jpeg) + QByteArray("\xFF\xD9", 2)},
+        {"cut.bmp", bmp.left(bmp.size() / 2)},
+        {"offset.bmp", offsetPastEnd},
+    };
+    for (const auto &[name, bytes] : damaged) {
+        const QString f = write(name, bytes);
+        QString description;
+        EXPECT_EQ(loaderError(f, &description), err::InvalidPicture) << name.toStdString();
+        EXPECT_TRUE(description.contains(QDir::toNativeSeparators(f))) << description.toStdString();
+        EXPECT_TRUE(description.contains(QStringLiteral("damaged"))) << description.toStdString();
+        EXPECT_EQ(libraryStatus(f), gp::UnknownImageFormat) << name.toStdString();
+    }
+    // The whole ones still load.
+    EXPECT_EQ(loaderError(write("whole.jpg", jpeg)), 0);
+    EXPECT_EQ(loaderError(write("whole.bmp", bmp)), 0);
+    EXPECT_EQ(libraryStatus(path("whole.bmp")), gp::Ok);
+}
+
+TEST_F(Decoding, PathsThatAreNotFilesAreRefusedWithoutWaiting)
+{
+    const QString fifo = path("pipe.jpg");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    QDir(tmp.path()).mkdir(QStringLiteral("folder.jpg"));
+    QFile::link(fifo, path("link-to-pipe.jpg"));
+    QElapsedTimer clock;
+    clock.start();
+    for (const QString &f : {fifo, path("folder.jpg"), path("link-to-pipe.jpg"), QStringLiteral("/dev/null")}) {
+        QString description;
+        EXPECT_EQ(loaderError(f, &description), err::NotAFile) << f.toStdString();
+        EXPECT_TRUE(description.contains(QDir::toNativeSeparators(f))) << description.toStdString();
+        EXPECT_EQ(libraryStatus(f), gp::AccessDenied) << f.toStdString();
+    }
+    EXPECT_EQ(loaderError(path("missing.jpg")), err::FileNotFound);
+}
+
+TEST_F(Decoding, TheTotalPixelLimitHoldsWhereNoSideIsOverIt)
+{
+    // 15000 × 14000 is 210 million pixels: each side is allowed, the total is not.
+    constexpr int kRgb = 2;
+    for (const auto &[name, bytes] : std::vector<std::pair<QString, QByteArray>>{
+             {"wide.bmp", testsupport::bitmapHeaderOnly(15000, 14000)},
+             {"wide.png", testsupport::pngFile({{"IHDR", testsupport::pngHeader(15000, 14000, 8, kRgb)},
+                                                {"IDAT", {}},
+                                                {"IEND", {}}})}}) {
+        const QString f = write(name, bytes);
+        QString description;
+        EXPECT_EQ(loaderError(f, &description), err::InvalidPicture) << name.toStdString();
+        EXPECT_TRUE(description.contains(QStringLiteral("too large"))) << description.toStdString();
+        EXPECT_EQ(libraryStatus(f), gp::ValueOverflow) << name.toStdString();
+    }
+}
+
+TEST_F(Decoding, SixteenBitTruecolourWithATransparentColourKeepsItsPixels)
+{
+    // Every pixel written by hand, with the tRNS colour at known places; compared with what
+    // both paths decode, sixteen bits a channel for the loader.
+    constexpr int kW = 5, kH = 3, kRgb = 2;
+    const std::array<std::array<quint16, 3>, 4> colours = {{
+        {0x1234, 0x5678, 0x9ABC}, {0xFFFF, 0x0000, 0x0000}, {0x0000, 0xFFFF, 0x0000}, {0x1111, 0x2222, 0x3333}}};
+    const std::array<quint16, 3> transparent = colours[1];
+    auto colourAt = [&](int x, int y) { return colours[size_t((x + 2 * y) % 4)]; };
+    QByteArray scanlines;
+    for (int y = 0; y < kH; ++y) {
+        scanlines += '\0';   // no filter
+        for (int x = 0; x < kW; ++x)
+            for (quint16 c : colourAt(x, y)) {
+                scanlines += char(c >> 8);
+                scanlines += char(c & 0xFF);
+            }
+    }
+    QByteArray trns;
+    for (quint16 c : transparent) {
+        trns += char(c >> 8);
+        trns += char(c & 0xFF);
+    }
+    const QString f = write("deep.png", testsupport::pngFile({{"IHDR", testsupport::pngHeader(kW, kH, 16, kRgb)},
+                                                              {"tRNS", trns},
+                                                              {"IDAT", testsupport::pngStoredData(scanlines)},
+                                                              {"IEND", {}}}));
+    const QImage loaded = loadPicture(f).image();
+    ASSERT_EQ(loaded.size(), QSize(kW, kH));
+    QImage drawn;
+    ASSERT_EQ(libraryStatus(f, &drawn), gp::Ok);
+    for (int y = 0; y < kH; ++y)
+        for (int x = 0; x < kW; ++x) {
+            const auto c = colourAt(x, y);
+            const bool clear = c == transparent;
+            const QRgba64 p = loaded.pixelColor(x, y).rgba64();
+            EXPECT_EQ(p.red(), c[0]) << x << "," << y;
+            EXPECT_EQ(p.green(), c[1]) << x << "," << y;
+            EXPECT_EQ(p.blue(), c[2]) << x << "," << y;
+            EXPECT_EQ(p.alpha(), clear ? 0 : 0xFFFF) << x << "," << y;
+            const QRgb q = drawn.pixel(x, y);
+            EXPECT_EQ(q, clear ? qRgba(0, 0, 0, 0) : qRgba(c[0] >> 8, c[1] >> 8, c[2] >> 8, 255))
+                << x << "," << y;
+        }
+}
