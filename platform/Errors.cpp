@@ -1,5 +1,7 @@
 #include "platform/Errors.h"
 
+#include "shell/Texts.h"
+
 #include <QDir>
 #include <cerrno>
 #include <cstring>
@@ -7,19 +9,13 @@
 namespace platform {
 namespace {
 
-ErrorDescriber &describer()
-{
-    static ErrorDescriber d = nullptr;
-    return d;
-}
-
 qint64 numberFor(ErrorKind kind)
 {
     switch (kind) {
     case ErrorKind::FileNotFound: return err::FileNotFound;
     case ErrorKind::PathNotFound: return err::PathNotFound;
     case ErrorKind::PermissionDenied: return err::PermissionDenied;
-    case ErrorKind::NotAFile:
+    case ErrorKind::NotAFile: return err::NotAFile;
     case ErrorKind::InvalidPicture:
     case ErrorKind::DamagedPicture:
     case ErrorKind::PictureTooLarge:
@@ -29,17 +25,6 @@ qint64 numberFor(ErrorKind kind)
     case ErrorKind::FileExists: return err::FileAlreadyExists;
     default: return err::DeviceIO;
     }
-}
-
-// Without the catalogue (a program that never set one): plain English.
-QString fallbackText(const AppError &e)
-{
-    QString text = QStringLiteral("Error %1").arg(e.number());
-    for (const QString &a : e.args())
-        text += QStringLiteral(": ") + a;
-    if (!e.reason().isEmpty())
-        text += QStringLiteral(" (%1)").arg(e.reason());
-    return text;
 }
 
 } // namespace
@@ -61,7 +46,7 @@ QString AppError::description() const
 {
     if (kind_ == ErrorKind::Described)
         return fixed_;
-    return describer() ? describer()(*this) : fallbackText(*this);
+    return shell::describeError(*this);
 }
 
 const char *AppError::what() const noexcept
@@ -103,7 +88,5 @@ AppError systemError(int e, ErrorKind otherwise, const QString &path, const QStr
     const QString reason = kind == otherwise ? QString::fromLocal8Bit(std::strerror(e)) : QString();
     return AppError(kind, {path}, reason, source);
 }
-
-void setErrorDescriber(ErrorDescriber d) { describer() = d; }
 
 } // namespace platform

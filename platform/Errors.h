@@ -5,8 +5,9 @@
 
 namespace platform {
 
-// What went wrong, one code per kind of failure. The texts are the catalogue's (shell), in
-// the session's language; the system's own reason ("No space left on device") travels along.
+// What went wrong, one code per kind of failure. The texts are the catalogue's
+// (shell::describeError), in the session's language; the system's own reason ("No space left
+// on device") travels along.
 enum class ErrorKind {
     Described,        // an error whose description was given where it was raised
     FileNotFound,     // %1 the file
@@ -64,11 +65,6 @@ private:
 // The error for a failed system call on `path`, from errno `e`: the kind it maps to (a missing
 // file, a refused permission) or `otherwise`, with the system's reason.
 AppError systemError(int e, ErrorKind otherwise, const QString &path, const QString &source = {});
-
-// Turns an error into text. The shell installs the catalogue's; without it the text is a
-// plain English one.
-using ErrorDescriber = QString (*)(const AppError &);
-void setErrorDescriber(ErrorDescriber describer);
 
 // Error numbers of the platform layer (the toolkit's own run-time errors).
 namespace err {

@@ -19,14 +19,6 @@ double dpi(bool horizontal)
     return kTwipsPerInchD / (horizontal ? m.twipsPerPixelX : m.twipsPerPixelY);
 }
 
-[[noreturn]] void invalidPicture(const QString &path, const QString &why = {})
-{
-    QString d = QStringLiteral("Invalid picture: %1").arg(QDir::toNativeSeparators(path));
-    if (!why.isEmpty())
-        d += QStringLiteral(" (%1)").arg(why);
-    throw AppError(err::InvalidPicture, QStringLiteral("LoadPicture"), d);
-}
-
 } // namespace
 
 Picture::Picture(QImage image, QSize originalPixels)
@@ -59,32 +51,28 @@ Picture loadPicture(const QString &path, const PaintSizeHint &hint)
     decoder::Hints hints;
     hints.drawnSize = hint;
     decoder::Decoded d = decoder::decode(path, hints);
-    const QString shown = QDir::toNativeSeparators(path);
+    const QString source = QStringLiteral("LoadPicture");
     switch (d.failure) {
     case decoder::Failure::None:
         return Picture(std::move(d.image), d.original);
     case decoder::Failure::Missing:
-        throw AppError(err::FileNotFound, QStringLiteral("LoadPicture"),
-                       QStringLiteral("File not found: %1").arg(shown));
+        throw AppError(ErrorKind::FileNotFound, {path}, {}, source);
     case decoder::Failure::NotAFile:
-        throw AppError(err::NotAFile, QStringLiteral("LoadPicture"),
-                       QStringLiteral("Not a file: %1").arg(shown));
+        throw AppError(ErrorKind::NotAFile, {path}, {}, source);
     case decoder::Failure::Unreadable:
-        throw AppError(err::PermissionDenied, QStringLiteral("LoadPicture"),
-                       QStringLiteral("Cannot read %1 (%2)").arg(shown, d.reason));
+        throw AppError(ErrorKind::CannotRead, {path}, d.reason, source);
     case decoder::Failure::OutOfMemory:
-        throw AppError(err::OutOfMemory, QStringLiteral("LoadPicture"),
-                       QStringLiteral("Out of memory reading %1").arg(shown));
+        throw AppError(ErrorKind::OutOfMemory, {path}, {}, source);
     case decoder::Failure::TooLarge:
-        invalidPicture(path, QStringLiteral("%1 × %2 pixels is too large")
-                                 .arg(d.original.width())
-                                 .arg(d.original.height()));
+        throw AppError(ErrorKind::PictureTooLarge,
+                       {path, QString::number(d.original.width()), QString::number(d.original.height())},
+                       {}, source);
     case decoder::Failure::Damaged:
-        invalidPicture(path, QStringLiteral("the picture is damaged: %1").arg(d.reason));
+        throw AppError(ErrorKind::DamagedPicture, {path}, d.reason, source);
     case decoder::Failure::NotPicture:
         break;
     }
-    invalidPicture(path, d.reason);
+    throw AppError(ErrorKind::InvalidPicture, {path}, d.reason, source);
 }
 
 void savePicture(const QImage &source, const QString &path)

@@ -312,9 +312,4 @@ QString describeError(const platform::AppError &e)
     return text;
 }
 
-namespace {
-// Errors raised below the shell are described with the catalogue's texts.
-const bool kDescriberInstalled = (platform::setErrorDescriber(&describeError), true);
-} // namespace
-
 } // namespace shell
