@@ -8,7 +8,10 @@
 #include <QGuiApplication>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QMimeDatabase>
+#include <QProcess>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QUrl>
 
 namespace platform {
@@ -51,6 +54,32 @@ QString lineBreaks(QString text)
 {
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     return text;
+}
+
+// xdg-open starts in the background and finds out only there that nothing takes the file, so
+// the desktop is asked first: a default application for the file's type, or a browser (which
+// xdg-open falls back to on a desktop it does not know).
+bool hasDocumentHandler(const QString &path)
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("xdg-open")).isEmpty())
+        return false;
+    const QString xdgMime = QStandardPaths::findExecutable(QStringLiteral("xdg-mime"));
+    if (!xdgMime.isEmpty()) {
+        QProcess query;
+        query.start(xdgMime, {QStringLiteral("query"), QStringLiteral("default"),
+                              QMimeDatabase().mimeTypeForFile(path).name()});
+        if (query.waitForFinished(5000) && !query.readAllStandardOutput().trimmed().isEmpty())
+            return true;
+    }
+    QStringList browsers = {QStringLiteral("x-www-browser"), QStringLiteral("www-browser")};
+    const QString chosen = qEnvironmentVariable("BROWSER").section(QLatin1Char(':'), 0, 0);
+    if (!chosen.isEmpty())
+        browsers.prepend(chosen);
+    for (const QString &b : browsers) {
+        if (!QStandardPaths::findExecutable(b).isEmpty())
+            return true;
+    }
+    return false;
 }
 
 } // namespace
@@ -141,9 +170,9 @@ void QtToolkit::setBusy(bool busy)
 
 void QtToolkit::doEvents() { QCoreApplication::processEvents(); }
 
-void QtToolkit::openDocument(const QString &path)
+bool QtToolkit::openDocument(const QString &path)
 {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    return hasDocumentHandler(path) && QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 
 ScreenMetrics QtToolkit::screen() const
@@ -233,6 +262,10 @@ void ScriptedToolkit::doEvents()
         onDoEvents();
 }
 
-void ScriptedToolkit::openDocument(const QString &path) { openedDocuments << path; }
+bool ScriptedToolkit::openDocument(const QString &path)
+{
+    openedDocuments << path;
+    return documentHandler;
+}
 
 } // namespace platform

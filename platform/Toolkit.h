@@ -50,8 +50,9 @@ public:
     virtual void setBusy(bool busy) = 0;
     // Lets pending window events run.
     virtual void doEvents() = 0;
-    // Opens a document with the desktop's default handler; failures are silent.
-    virtual void openDocument(const QString &path) = 0;
+    // Opens a document with the desktop's default handler; false when the desktop has no
+    // handler for it or the handler cannot be started.
+    virtual bool openDocument(const QString &path) = 0;
     virtual ScreenMetrics screen() const = 0;
     // Long runs report file i of n; a terminal shows it, windows ignore it.
     virtual void progress(int /*index*/, int /*count*/, const QString & /*name*/) {}
@@ -85,7 +86,7 @@ public:
     QString browseForFolder(QWidget *owner) override;
     void setBusy(bool busy) override;
     void doEvents() override;
-    void openDocument(const QString &path) override;
+    bool openDocument(const QString &path) override;
     ScreenMetrics screen() const override;
 };
 
@@ -114,6 +115,7 @@ public:
     QStringList openTitles;
     QStringList openFilters;
     QStringList openedDocuments;
+    bool documentHandler = true;                     // whether the desktop opens documents
     int busyDepth = 0;
     int doEventsCount = 0;
     // Called for every message box as it is shown (the command line prints them).
@@ -130,7 +132,7 @@ public:
     QString browseForFolder(QWidget *owner) override;
     void setBusy(bool busy) override;
     void doEvents() override;
-    void openDocument(const QString &path) override;
+    bool openDocument(const QString &path) override;
     ScreenMetrics screen() const override { return metrics; }
     void progress(int index, int count, const QString &name) override {
         if (onProgress) onProgress(index, count, name);

@@ -56,6 +56,9 @@ const Entry kCatalogue[] = {
     {"main.contact", "Sila hubungi kami untuk sebarang pertanyaan.", "Please do no hesitate to contact us."},
     {"main.contactAddress", "pixmar-users@lists.pixmar.org", "pixmar-users@lists.pixmar.org"},
     {"main.manual", "PX-Malay.html", "PX-English.html"},
+    {"main.msg.noManualHandler",
+     "Manual tidak dapat dibuka kerana tiada aplikasi untuk membuka fail HTML. Manual terletak di:",
+     "The manual cannot be opened: there is no application for HTML files. The manual is at:"},
     {"main.tip.bm", "Bahasa Malaysia", "Bahasa Malaysia"},
     {"main.tip.eng", "English", "English"},
 
