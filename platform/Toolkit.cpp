@@ -5,6 +5,7 @@
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QFontDialog>
+#include <QFontInfo>
 #include <QGuiApplication>
 #include <QInputDialog>
 #include <QMessageBox>
@@ -127,10 +128,10 @@ QString QtToolkit::inputBox(const QString &prompt, const QString &title)
 }
 
 std::optional<QString> QtToolkit::showOpen(const QString &filter, const QString &title,
-                                           QWidget *owner)
+                                           QWidget *owner, const QString &startFolder)
 {
     QString selected;
-    QString path = QFileDialog::getOpenFileName(owner, title, QString(),
+    QString path = QFileDialog::getOpenFileName(owner, title, startFolder,
                                                 qtFilters(filter).join(QLatin1String(";;")),
                                                 &selected);
     if (path.isEmpty())
@@ -144,20 +145,32 @@ bool QtToolkit::showFont(FontSpec &font, QWidget *owner)
     initial.setPointSizeF(font.size);
     initial.setBold(font.bold);
     initial.setItalic(font.italic);
-    bool ok = false;
-    QFont f = QFontDialog::getFont(&ok, initial, owner);
-    if (!ok)
+    // The dialog lists the installed families and whole sizes only. A family that is not
+    // installed (the tools start on Times New Roman) would otherwise come up as the
+    // application's own font, so the dialog opens on the family the desktop draws it with.
+    const QFontInfo drawn(initial);
+    QFont shownFont(drawn.family());
+    shownFont.setPointSizeF(font.size);
+    shownFont.setBold(font.bold);
+    shownFont.setItalic(font.italic);
+    QFontDialog dialog(shownFont, owner);
+    const QFont shown = dialog.currentFont();
+    if (dialog.exec() != QDialog::Accepted)
         return false;
-    font.name = f.family();
-    font.size = f.pointSizeF();
+    const QFont f = dialog.selectedFont();
+    // What the user left as it was stays as the label shows it: OK alone changes nothing.
+    if (f.family() != shown.family())
+        font.name = f.family();
+    if (f.pointSize() != shown.pointSize())
+        font.size = f.pointSizeF();
     font.bold = f.bold();
     font.italic = f.italic();
     return true;
 }
 
-QString QtToolkit::browseForFolder(QWidget *owner)
+QString QtToolkit::browseForFolder(QWidget *owner, const QString &startFolder)
 {
-    return QFileDialog::getExistingDirectory(owner, QStringLiteral("Select Directory"));
+    return QFileDialog::getExistingDirectory(owner, QStringLiteral("Select Directory"), startFolder);
 }
 
 void QtToolkit::setBusy(bool busy)
@@ -221,9 +234,10 @@ QString ScriptedToolkit::inputBox(const QString &prompt, const QString &)
 }
 
 std::optional<QString> ScriptedToolkit::showOpen(const QString &filter, const QString &title,
-                                                 QWidget *)
+                                                 QWidget *, const QString &startFolder)
 {
     openTitles << title;
+    openStartFolders << startFolder;
     openFilters << filter;
     if (openAnswers.empty())
         return std::nullopt;
@@ -234,6 +248,7 @@ std::optional<QString> ScriptedToolkit::showOpen(const QString &filter, const QS
 
 bool ScriptedToolkit::showFont(FontSpec &font, QWidget *)
 {
+    fontShown.push_back(font);
     if (fontAnswers.empty())
         return false;
     auto a = fontAnswers.front();
@@ -244,8 +259,9 @@ bool ScriptedToolkit::showFont(FontSpec &font, QWidget *)
     return true;
 }
 
-QString ScriptedToolkit::browseForFolder(QWidget *)
+QString ScriptedToolkit::browseForFolder(QWidget *, const QString &startFolder)
 {
+    folderStartFolders << startFolder;
     if (folderAnswers.empty())
         return {};
     QString s = folderAnswers.front();

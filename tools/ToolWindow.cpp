@@ -206,7 +206,7 @@ void ToolWindow::mnu_single_Click()
     Picture1.setVisible(false);
     varsingle = true;
     varbulk = false;
-    if (auto chosen = platform::toolkit().showOpen(spec_.openFilter, shell::tx("common.openTitle"), this))
+    if (auto chosen = shell::ShowOpen(this, spec_.openFilter, shell::tx("common.openTitle")))
         CommonDialog.FileName = *chosen;
     varfile = CommonDialog.FileName;
     lblfile->setText(shell::tx(spec_.singleLabelKey) + varfile);

@@ -85,7 +85,7 @@ void frm_WaterLogo::mnu_txtwtr_Click()
     if (isBusy())
         return;
     Picture2.clearPicture();
-    if (auto chosen = platform::toolkit().showOpen(kLogoFilter, shell::tx("common.openTitle"), this))
+    if (auto chosen = shell::ShowOpen(this, kLogoFilter, shell::tx("common.openTitle")))
         CommonDialog.FileName = *chosen;
     varlogo = CommonDialog.FileName;
     lblogo->setText(shell::tx("waterlogo.label.logo") + varlogo);
