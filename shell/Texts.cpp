@@ -1,5 +1,7 @@
 #include "shell/Texts.h"
 
+#include "platform/Translations.h"
+
 #include <QLoggingCategory>
 #include <string_view>
 #include <unordered_map>
@@ -259,7 +261,11 @@ QString &languageCode()
 } // namespace
 
 QString varbahasa() { return languageCode(); }
-void setVarbahasa(const QString &code) { languageCode() = code; }
+void setVarbahasa(const QString &code)
+{
+    languageCode() = code;
+    platform::setDialogLanguage(isMalay(code));
+}
 bool isMalay(const QString &code) { return code == QLatin1String("bm"); }
 
 bool hasText(const char *key) { return index().count(key) != 0; }
