@@ -2,7 +2,8 @@
 <!DOCTYPE TS>
 <!-- Malay for the texts of Qt's own dialogs that Pixmar shows (file, folder and font dialogs,
      the input box and the message boxes' buttons). Contexts and source texts are Qt 6.4's;
-     a test checks each dialog against them. -->
+     a test checks each dialog against them. The font weight and style names of QFontDatabase
+     stay English: the font dialog matches them against the fonts' own style names. -->
 <TS version="2.1" language="ms_MY">
 <context>
     <name>QGuiApplication</name>
@@ -456,56 +457,6 @@ Sila pastikan nama fail yang diberi betul.</translation>
     <message>
         <source>N'Ko</source>
         <translation>N'Ko</translation>
-    </message>
-    <message>
-        <source>Normal</source>
-        <comment>The Normal or Regular font weight</comment>
-        <translation>Biasa</translation>
-    </message>
-    <message>
-        <source>Italic</source>
-        <translation>Condong</translation>
-    </message>
-    <message>
-        <source>Oblique</source>
-        <translation>Serong</translation>
-    </message>
-    <message>
-        <source>Bold</source>
-        <translation>Tebal</translation>
-    </message>
-    <message>
-        <source>Demi Bold</source>
-        <translation>Separa Tebal</translation>
-    </message>
-    <message>
-        <source>Medium</source>
-        <comment>The Medium font weight</comment>
-        <translation>Sederhana</translation>
-    </message>
-    <message>
-        <source>Black</source>
-        <translation>Paling Tebal</translation>
-    </message>
-    <message>
-        <source>Light</source>
-        <translation>Nipis</translation>
-    </message>
-    <message>
-        <source>Thin</source>
-        <translation>Paling Nipis</translation>
-    </message>
-    <message>
-        <source>Extra Light</source>
-        <translation>Sangat Nipis</translation>
-    </message>
-    <message>
-        <source>Extra Bold</source>
-        <translation>Sangat Tebal</translation>
-    </message>
-    <message>
-        <source>Extra</source>
-        <translation>Ekstra</translation>
     </message>
 </context>
 </TS>
