@@ -147,7 +147,13 @@ void Form::fitMenuBar()
     // an overflow arrow) and the frame grows by those rows. The rows are bars of their own laid
     // over the window's menu bar, sharing its actions, so the menu bar still holds every entry.
     QMenuBar *bar = menuBar();
-    delete bar->findChild<QWidget *>(QStringLiteral("menuRows"), Qt::FindDirectChildrenOnly);
+    // Deleted later: a row's own action may be what brought the window here.
+    if (QWidget *old = bar->findChild<QWidget *>(QStringLiteral("menuRows"),
+                                                 Qt::FindDirectChildrenOnly)) {
+        old->setObjectName(QString());
+        old->hide();
+        old->deleteLater();
+    }
     bar->setMinimumHeight(0);
     const int width = this->width();
     if (designSized_ && bar->sizeHint().width() > width) {
