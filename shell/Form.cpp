@@ -52,6 +52,12 @@ void noteActivated(Form *form)
     form->fitMenuBar();
 }
 
+// The rows of a wrapped menu bar (see Form::fitMenuBar), or nullptr.
+QWidget *menuRows(const QMenuBar *bar)
+{
+    return bar->findChild<QWidget *>(QStringLiteral("menuRows"), Qt::FindDirectChildrenOnly);
+}
+
 void watchFocus()
 {
     static bool connected = false;
@@ -148,8 +154,7 @@ void Form::fitMenuBar()
     // over the window's menu bar, sharing its actions, so the menu bar still holds every entry.
     QMenuBar *bar = menuBar();
     // Deleted later: a row's own action may be what brought the window here.
-    if (QWidget *old = bar->findChild<QWidget *>(QStringLiteral("menuRows"),
-                                                 Qt::FindDirectChildrenOnly)) {
+    if (QWidget *old = menuRows(bar)) {
         old->setObjectName(QString());
         old->hide();
         old->deleteLater();
@@ -254,10 +259,9 @@ void Form::resizeEvent(QResizeEvent *e)
     QMainWindow::resizeEvent(e);
     // The central widget takes its new size in the layout pass that follows.
     client_->resize(centralWidget()->size());
-    // Wrapped menu rows follow the width.
-    if (QWidget *rows = menuBar()->findChild<QWidget *>(QStringLiteral("menuRows"),
-                                                       Qt::FindDirectChildrenOnly);
-        rows && rows->width() != width())
+    // Wrapped menu rows follow the width, and a narrower window wraps its menu bar.
+    const QWidget *rows = menuRows(menuBar());
+    if (rows ? rows->width() != width() : designSized_ && menuBar()->sizeHint().width() > width())
         fitMenuBar();
     Form_Resize();
 }

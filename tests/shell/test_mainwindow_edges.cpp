@@ -49,10 +49,22 @@ TEST_F(MainWindowEdges, MalayCaptionsWrapTheMenuBarAndKeepTheDesignClientArea)
     EXPECT_EQ(main.mnu_contact->text(), "Hubungi Kami");
     EXPECT_EQ(main.mnu_man->text(), "&Manual");
 
+    // Every entry stays on a row the user can click.
+    QList<QAction *> shown;
+    for (QMenuBar *row : main.menus()->findChildren<QMenuBar *>())
+        if (row->isVisibleTo(&main))
+            shown += row->actions();
+    EXPECT_EQ(shown, main.menus()->actions());
+
     main.PicEng_Click();
     EXPECT_EQ(main.width(), design.width());
     EXPECT_EQ(main.height(), englishHeight);
     EXPECT_EQ(QSize(main.clientWidthPx(), main.clientHeightPx()), design);
+
+    // A window made narrower by hand wraps its English menu bar as well.
+    main.resize(500, main.height());
+    EXPECT_GT(main.menus()->height(), englishBar);
+    EXPECT_EQ(main.clientHeightPx(), design.height());
 }
 
 TEST_F(MainWindowEdges, WindowManagerCannotCloseTheMainWindowWhileAToolIsOpen)
