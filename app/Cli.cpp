@@ -1,5 +1,6 @@
 #include "app/Cli.h"
 
+#include "platform/Settings.h"
 #include "shell/Texts.h"
 
 #include <QFileInfo>
@@ -74,6 +75,8 @@ bool checkLanguage(const QString &lang)
 
 CliSession::CliSession()
 {
+    // A command does what its arguments say and leaves the windows' memory alone.
+    platform::setSettingsEnabled(false);
     toolkit.onMessage = [this](const platform::ScriptedToolkit::Message &m) {
         if (progressShown) {
             std::fputs("\r\033[K", stderr);
@@ -97,6 +100,7 @@ CliSession::~CliSession()
 {
     if (progressShown)
         std::fputs("\r\033[K", stderr);
+    platform::setSettingsEnabled(true);
 }
 
 int CliSession::badArguments(const QString &why)
@@ -177,7 +181,7 @@ QString usageText()
         "  pixmar                                  open the main window\n"
         "  pixmar --screenshot FILE [--window NAME] [--lang bm|eng]\n"
         "                                          render a window offscreen to a PNG file\n"
-        "  pixmar --help | --version\n"
+        "  pixmar --help | -h | --version\n"
         "  pixmar [--lang bm|eng] [--on-error stop|continue] TOOL ARGS...\n"
         "\n"
         "Tools:\n"

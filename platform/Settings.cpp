@@ -20,7 +20,11 @@ QSettings &store()
     return *settings;
 }
 
+bool g_enabled = true;
+
 } // namespace
+
+void setSettingsEnabled(bool enabled) { g_enabled = enabled; }
 
 QString settingsPath()
 {
@@ -33,11 +37,15 @@ QString settingsPath()
 
 QVariant setting(const QString &key, const QVariant &defaultValue)
 {
+    if (!g_enabled)
+        return defaultValue;
     return store().value(key, defaultValue);
 }
 
 void setSetting(const QString &key, const QVariant &value)
 {
+    if (!g_enabled)
+        return;
     QSettings &s = store();
     s.setValue(key, value);
     s.sync();

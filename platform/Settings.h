@@ -12,5 +12,7 @@ QVariant setting(const QString &key, const QVariant &defaultValue = {});
 void setSetting(const QString &key, const QVariant &value);
 // The file in use (for tests and --help).
 QString settingsPath();
+// Off for the command line: every setting reads as its default and nothing is written.
+void setSettingsEnabled(bool enabled);
 
 } // namespace platform

@@ -5,10 +5,14 @@
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QFontDialog>
+#include <QFontInfo>
 #include <QGuiApplication>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QMimeDatabase>
+#include <QProcess>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QUrl>
 
 #include <utility>
@@ -53,6 +57,32 @@ QString lineBreaks(QString text)
 {
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     return text;
+}
+
+// xdg-open starts in the background and finds out only there that nothing takes the file, so
+// the desktop is asked first: a default application for the file's type, or a browser (which
+// xdg-open falls back to on a desktop it does not know).
+bool hasDocumentHandler(const QString &path)
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("xdg-open")).isEmpty())
+        return false;
+    const QString xdgMime = QStandardPaths::findExecutable(QStringLiteral("xdg-mime"));
+    if (!xdgMime.isEmpty()) {
+        QProcess query;
+        query.start(xdgMime, {QStringLiteral("query"), QStringLiteral("default"),
+                              QMimeDatabase().mimeTypeForFile(path).name()});
+        if (query.waitForFinished(5000) && !query.readAllStandardOutput().trimmed().isEmpty())
+            return true;
+    }
+    QStringList browsers = {QStringLiteral("x-www-browser"), QStringLiteral("www-browser")};
+    const QString chosen = qEnvironmentVariable("BROWSER").section(QLatin1Char(':'), 0, 0);
+    if (!chosen.isEmpty())
+        browsers.prepend(chosen);
+    for (const QString &b : browsers) {
+        if (!QStandardPaths::findExecutable(b).isEmpty())
+            return true;
+    }
+    return false;
 }
 
 } // namespace
@@ -100,10 +130,10 @@ QString QtToolkit::inputBox(const QString &prompt, const QString &title)
 }
 
 std::optional<QString> QtToolkit::showOpen(const QString &filter, const QString &title,
-                                           QWidget *owner)
+                                           QWidget *owner, const QString &startFolder)
 {
     QString selected;
-    QString path = QFileDialog::getOpenFileName(owner, title, QString(),
+    QString path = QFileDialog::getOpenFileName(owner, title, startFolder,
                                                 qtFilters(filter).join(QLatin1String(";;")),
                                                 &selected);
     if (path.isEmpty())
@@ -117,20 +147,32 @@ bool QtToolkit::showFont(FontSpec &font, QWidget *owner)
     initial.setPointSizeF(font.size);
     initial.setBold(font.bold);
     initial.setItalic(font.italic);
-    bool ok = false;
-    QFont f = QFontDialog::getFont(&ok, initial, owner);
-    if (!ok)
+    // The dialog lists the installed families and whole sizes only. A family that is not
+    // installed (the tools start on Times New Roman) would otherwise come up as the
+    // application's own font, so the dialog opens on the family the desktop draws it with.
+    const QFontInfo drawn(initial);
+    QFont shownFont(drawn.family());
+    shownFont.setPointSizeF(font.size);
+    shownFont.setBold(font.bold);
+    shownFont.setItalic(font.italic);
+    QFontDialog dialog(shownFont, owner);
+    const QFont shown = dialog.currentFont();
+    if (dialog.exec() != QDialog::Accepted)
         return false;
-    font.name = f.family();
-    font.size = f.pointSizeF();
+    const QFont f = dialog.selectedFont();
+    // What the user left as it was stays as the label shows it: OK alone changes nothing.
+    if (f.family() != shown.family())
+        font.name = f.family();
+    if (f.pointSize() != shown.pointSize())
+        font.size = f.pointSizeF();
     font.bold = f.bold();
     font.italic = f.italic();
     return true;
 }
 
-QString QtToolkit::browseForFolder(QWidget *owner)
+QString QtToolkit::browseForFolder(QWidget *owner, const QString &startFolder)
 {
-    return QFileDialog::getExistingDirectory(owner, QStringLiteral("Select Directory"));
+    return QFileDialog::getExistingDirectory(owner, QStringLiteral("Select Directory"), startFolder);
 }
 
 void QtToolkit::setBusy(bool busy)
@@ -143,9 +185,9 @@ void QtToolkit::setBusy(bool busy)
 
 void QtToolkit::doEvents() { QCoreApplication::processEvents(); }
 
-void QtToolkit::openDocument(const QString &path)
+bool QtToolkit::openDocument(const QString &path)
 {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    return hasDocumentHandler(path) && QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 
 ScreenMetrics QtToolkit::screen() const
@@ -194,9 +236,10 @@ QString ScriptedToolkit::inputBox(const QString &prompt, const QString &)
 }
 
 std::optional<QString> ScriptedToolkit::showOpen(const QString &filter, const QString &title,
-                                                 QWidget *)
+                                                 QWidget *, const QString &startFolder)
 {
     openTitles << title;
+    openStartFolders << startFolder;
     openFilters << filter;
     if (openAnswers.empty())
         return std::nullopt;
@@ -207,6 +250,7 @@ std::optional<QString> ScriptedToolkit::showOpen(const QString &filter, const QS
 
 bool ScriptedToolkit::showFont(FontSpec &font, QWidget *)
 {
+    fontShown.push_back(font);
     if (fontAnswers.empty())
         return false;
     auto a = fontAnswers.front();
@@ -217,8 +261,9 @@ bool ScriptedToolkit::showFont(FontSpec &font, QWidget *)
     return true;
 }
 
-QString ScriptedToolkit::browseForFolder(QWidget *)
+QString ScriptedToolkit::browseForFolder(QWidget *, const QString &startFolder)
 {
+    folderStartFolders << startFolder;
     if (folderAnswers.empty())
         return {};
     QString s = folderAnswers.front();
@@ -235,6 +280,10 @@ void ScriptedToolkit::doEvents()
         onDoEvents();
 }
 
-void ScriptedToolkit::openDocument(const QString &path) { openedDocuments << path; }
+bool ScriptedToolkit::openDocument(const QString &path)
+{
+    openedDocuments << path;
+    return documentHandler;
+}
 
 } // namespace platform

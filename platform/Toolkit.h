@@ -43,18 +43,20 @@ public:
     // One-line input box; empty text on cancel.
     virtual QString inputBox(const QString &prompt, const QString &title) = 0;
     // Open-file dialog. `filter` is in the "Description|pattern|Description|pattern" form.
-    // Returns the chosen path, or nothing on cancel.
+    // It starts in `startFolder` (the desktop's choice when empty). Returns the chosen path,
+    // or nothing on cancel.
     virtual std::optional<QString> showOpen(const QString &filter, const QString &title,
-                                            QWidget *owner) = 0;
+                                            QWidget *owner, const QString &startFolder = {}) = 0;
     // Font dialog on `font`; false (and `font` unchanged) on cancel.
     virtual bool showFont(FontSpec &font, QWidget *owner) = 0;
-    // Folder picker titled "Select Directory"; empty text on cancel.
-    virtual QString browseForFolder(QWidget *owner) = 0;
+    // Folder picker titled "Select Directory", starting in `startFolder`; empty text on cancel.
+    virtual QString browseForFolder(QWidget *owner, const QString &startFolder = {}) = 0;
     virtual void setBusy(bool busy) = 0;
     // Lets pending window events run.
     virtual void doEvents() = 0;
-    // Opens a document with the desktop's default handler; failures are silent.
-    virtual void openDocument(const QString &path) = 0;
+    // Opens a document with the desktop's default handler; false when the desktop has no
+    // handler for it or the handler cannot be started.
+    virtual bool openDocument(const QString &path) = 0;
     virtual ScreenMetrics screen() const = 0;
     // Long runs report file i of n; a terminal shows it, windows ignore it.
     virtual void progress(int /*index*/, int /*count*/, const QString & /*name*/) {}
@@ -84,13 +86,13 @@ public:
     MsgResult messageBox(const QString &text, const QString &title, MsgIcon icon,
                          MsgButtons buttons, MsgRole role = MsgRole::Notice) override;
     QString inputBox(const QString &prompt, const QString &title) override;
-    std::optional<QString> showOpen(const QString &filter, const QString &title,
-                                    QWidget *owner) override;
+    std::optional<QString> showOpen(const QString &filter, const QString &title, QWidget *owner,
+                                    const QString &startFolder = {}) override;
     bool showFont(FontSpec &font, QWidget *owner) override;
-    QString browseForFolder(QWidget *owner) override;
+    QString browseForFolder(QWidget *owner, const QString &startFolder = {}) override;
     void setBusy(bool busy) override;
     void doEvents() override;
-    void openDocument(const QString &path) override;
+    bool openDocument(const QString &path) override;
     ScreenMetrics screen() const override;
 };
 
@@ -119,7 +121,11 @@ public:
     QStringList inputPrompts;
     QStringList openTitles;
     QStringList openFilters;
+    QStringList openStartFolders;                    // where each open-file dialog started
+    QStringList folderStartFolders;                  // where each folder picker started
+    std::vector<FontSpec> fontShown;                 // what each font dialog opened on
     QStringList openedDocuments;
+    bool documentHandler = true;                     // whether the desktop opens documents
     int busyDepth = 0;
     int doEventsCount = 0;
     // Called for every message box as it is shown (the command line prints them).
@@ -130,13 +136,13 @@ public:
     MsgResult messageBox(const QString &text, const QString &title, MsgIcon icon,
                          MsgButtons buttons, MsgRole role = MsgRole::Notice) override;
     QString inputBox(const QString &prompt, const QString &title) override;
-    std::optional<QString> showOpen(const QString &filter, const QString &title,
-                                    QWidget *owner) override;
+    std::optional<QString> showOpen(const QString &filter, const QString &title, QWidget *owner,
+                                    const QString &startFolder = {}) override;
     bool showFont(FontSpec &font, QWidget *owner) override;
-    QString browseForFolder(QWidget *owner) override;
+    QString browseForFolder(QWidget *owner, const QString &startFolder = {}) override;
     void setBusy(bool busy) override;
     void doEvents() override;
-    void openDocument(const QString &path) override;
+    bool openDocument(const QString &path) override;
     ScreenMetrics screen() const override { return metrics; }
     void progress(int index, int count, const QString &name) override {
         if (onProgress) onProgress(index, count, name);

@@ -43,7 +43,12 @@ convert -size 60x36 xc:'#012169' \
   -stroke none -fill white -draw 'rectangle 24,0 35,35' -draw 'rectangle 0,12 59,23' \
   -fill '#c8102e' -draw 'rectangle 27,0 32,35' -draw 'rectangle 0,15 59,20' \
   flags/uk.png
-# Icon: a framed picture with a sun and hills.
+# Icon: a framed picture with a sun and hills (packaging/icons/pixmar.svg is the same drawing).
 convert -size 128x128 xc:none -fill '#2f5f8a' -draw 'roundrectangle 4,14 123,113 12,12' \
   -fill '#9fd3ff' -draw 'rectangle 14,24 113,103' -fill '#ffd23f' -draw 'circle 88,46 88,34' \
   -fill '#3c8d40' -draw 'polygon 14,103 48,58 74,86 90,70 113,103' pixmar.png
+# The desktop's icon sizes, drawn at 256 pixels and scaled down.
+convert -size 256x256 xc:none -fill '#2f5f8a' -draw 'roundrectangle 8,28 246,226 24,24' \
+  -fill '#9fd3ff' -draw 'rectangle 28,48 226,206' -fill '#ffd23f' -draw 'circle 176,92 176,68' \
+  -fill '#3c8d40' -draw 'polygon 28,206 96,116 148,172 180,140 226,206' ../packaging/icons/pixmar-256.png
+convert ../packaging/icons/pixmar-256.png -resize 48x48 ../packaging/icons/pixmar-48.png

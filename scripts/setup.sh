@@ -3,7 +3,7 @@
 # into ./build. Run as root, or with sudo available.
 set -eu
 cd "$(dirname "$0")/.."
-PACKAGES="build-essential cmake pkg-config qt6-base-dev libgl-dev libfreeimage-dev libgif-dev
+PACKAGES="build-essential cmake pkg-config qt6-base-dev qt6-tools-dev qt6-l10n-tools libgl-dev libfreeimage-dev libgif-dev
 libimagequant-dev libgtest-dev qt6-image-formats-plugins fonts-liberation2 fonts-dejavu-core
 xvfb xauth"
 missing=""

@@ -14,6 +14,7 @@
 #include <QPointer>
 #include <QScreen>
 #include <QStyle>
+#include <QVBoxLayout>
 #include <QWindow>
 
 namespace shell {
@@ -51,6 +52,12 @@ void noteActivated(Form *form)
     g_lastActive = form;
     form->Form_Activate();
     form->fitMenuBar();
+}
+
+// The rows of a wrapped menu bar (see Form::fitMenuBar), or nullptr.
+QWidget *menuRows(const QMenuBar *bar)
+{
+    return bar->findChild<QWidget *>(QStringLiteral("menuRows"), Qt::FindDirectChildrenOnly);
 }
 
 void watchFocus()
@@ -143,11 +150,53 @@ bool Form::Form_Resize()
 
 void Form::fitMenuBar()
 {
+    // A window keeps its client area whatever the language: when the captions need more room
+    // than the width, the entries wrap onto further rows (Qt's menu bar would hide them behind
+    // an overflow arrow) and the frame grows by those rows. The rows are bars of their own laid
+    // over the window's menu bar, sharing its actions, so the menu bar still holds every entry.
     QMenuBar *bar = menuBar();
-    bar->adjustSize();
-    const int needed = bar->sizeHint().width() + 8;
-    if (needed > width())
-        resize(needed, height());
+    // Deleted later: a row's own action may be what brought the window here.
+    if (QWidget *old = menuRows(bar)) {
+        old->setObjectName(QString());
+        old->hide();
+        old->deleteLater();
+    }
+    bar->setMinimumHeight(0);
+    const int width = this->width();
+    if (designSized_ && bar->sizeHint().width() > width) {
+        auto *rows = new QWidget(bar);
+        rows->setObjectName(QStringLiteral("menuRows"));
+        rows->setAutoFillBackground(true);
+        auto *column = new QVBoxLayout(rows);
+        column->setContentsMargins(0, 0, 0, 0);
+        column->setSpacing(0);
+        QMenuBar *row = nullptr;
+        for (QAction *a : bar->actions()) {
+            if (row && row->actions().size() > 0) {
+                row->addAction(a);
+                if (row->sizeHint().width() <= width)
+                    continue;
+                row->removeAction(a);
+            }
+            row = new QMenuBar(rows);
+            row->setNativeMenuBar(false);
+            row->addAction(a);
+            column->addWidget(row);
+        }
+        column->addStretch();
+        const int height = column->sizeHint().height();
+        rows->setGeometry(0, 0, width, height);
+        bar->setMinimumHeight(height);
+        rows->show();
+        rows->raise();
+    }
+    if (!designSized_)
+        return;   // the first show sizes the window
+    const int rowsHeight = bar->heightForWidth(width);
+    const int barHeight = std::max(bar->minimumHeight(),
+                                   rowsHeight > 0 ? rowsHeight : bar->sizeHint().height());
+    if (height() != client_->height() + barHeight)
+        resize(width, client_->height() + barHeight);
 }
 
 void Form::Form_QueryUnload() { handBackToMain(); }
@@ -214,6 +263,10 @@ void Form::resizeEvent(QResizeEvent *e)
     QMainWindow::resizeEvent(e);
     // The central widget takes its new size in the layout pass that follows.
     client_->resize(centralWidget()->size());
+    // Wrapped menu rows follow the width, and a narrower window wraps its menu bar.
+    const QWidget *rows = menuRows(menuBar());
+    if (rows ? rows->width() != width() : designSized_ && menuBar()->sizeHint().width() > width())
+        fitMenuBar();
     Form_Resize();
 }
 

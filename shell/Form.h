@@ -67,8 +67,8 @@ public:
     // The background as last painted (null when none).
     const QImage &background() const { return background_; }
     QString backgroundPath() const;
-    // Widens the window when the menu captions of the current language need more room than
-    // the design width, so that no entry hides behind the overflow arrow.
+    // Lets the menu bar take the rows the captions of the current language need at the
+    // window's width, keeping the client area (and so the background) as it is.
     void fitMenuBar();
 
     // Set when the window is being unloaded by the program (Exit of the main window).

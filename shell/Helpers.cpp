@@ -1,9 +1,11 @@
 #include "shell/Helpers.h"
 
 #include "platform/Files.h"
+#include "platform/Settings.h"
 #include "platform/Toolkit.h"
 #include "shell/Texts.h"
 
+#include <QFileInfo>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -101,7 +103,45 @@ platform::MsgResult askContinue(const QString &description)
                                           platform::MsgButtons::YesNo, platform::MsgRole::Error);
 }
 
-QString BrowseForFolder(QWidget *owner) { return platform::toolkit().browseForFolder(owner); }
+namespace {
+
+QString lastFolderKey(const QWidget *owner)
+{
+    const QWidget *window = owner ? owner->window() : nullptr;
+    const QString name = window && !window->objectName().isEmpty() ? window->objectName()
+                                                                    : QStringLiteral("pixmar");
+    return QStringLiteral("%1/lastFolder").arg(name);
+}
+
+void rememberFolder(const QWidget *owner, const QString &folder)
+{
+    if (!folder.isEmpty())
+        platform::setSetting(lastFolderKey(owner), folder);
+}
+
+} // namespace
+
+QString lastFolder(const QWidget *owner)
+{
+    const QString folder = platform::setting(lastFolderKey(owner)).toString();
+    // A folder since removed would leave the dialog wherever the desktop puts it.
+    return QFileInfo(folder).isDir() ? folder : QString();
+}
+
+QString BrowseForFolder(QWidget *owner)
+{
+    const QString chosen = platform::toolkit().browseForFolder(owner, lastFolder(owner));
+    rememberFolder(owner, chosen);
+    return chosen;
+}
+
+std::optional<QString> ShowOpen(QWidget *owner, const QString &filter, const QString &title)
+{
+    auto chosen = platform::toolkit().showOpen(filter, title, owner, lastFolder(owner));
+    if (chosen)
+        rememberFolder(owner, QFileInfo(*chosen).absolutePath());
+    return chosen;
+}
 
 void KeyDigitsOnly(int &keyAscii) { keepIfIn(keyAscii, kDigits); }
 void KeyNameCharsOnly(int &keyAscii) { keepIfIn(keyAscii, kNameChars); }

@@ -1,6 +1,7 @@
 #pragma once
 #include "platform/Toolkit.h"
 #include <QString>
+#include <optional>
 
 class QLineEdit;
 class QWidget;
@@ -24,7 +25,14 @@ void showError(const QString &description);
 platform::MsgResult askContinue(const QString &description);
 
 // The folder picker ("Select Directory"), owned by `owner`; empty text on cancel.
+// It starts in the folder that `owner`'s window used last (see lastFolder).
 QString BrowseForFolder(QWidget *owner);
+// The open-file dialog, owned by `owner`, starting in the folder its window used last;
+// nothing on cancel.
+std::optional<QString> ShowOpen(QWidget *owner, const QString &filter, const QString &title);
+// The folder a window's file and folder dialogs last ended in, kept between sessions per
+// window (empty before the first choice).
+QString lastFolder(const QWidget *owner);
 
 // Keystroke filters: called with a key's character code by reference. Codes 0 to 26 pass;
 // any other character outside the filter's set becomes 0 (the key is swallowed).

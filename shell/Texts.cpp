@@ -1,6 +1,7 @@
 #include "shell/Texts.h"
 
 #include "platform/Errors.h"
+#include "platform/Translations.h"
 
 #include <QLoggingCategory>
 #include <string>
@@ -100,6 +101,9 @@ const Entry kCatalogue[] = {
     {"main.contact", "Sila hubungi kami untuk sebarang pertanyaan.", "Please do no hesitate to contact us."},
     {"main.contactAddress", "pixmar-users@lists.pixmar.org", "pixmar-users@lists.pixmar.org"},
     {"main.manual", "PX-Malay.html", "PX-English.html"},
+    {"main.msg.noManualHandler",
+     "Manual tidak dapat dibuka kerana tiada aplikasi untuk membuka fail HTML. Manual terletak di:",
+     "The manual cannot be opened: there is no application for HTML files. The manual is at:"},
     {"main.tip.bm", "Bahasa Malaysia", "Bahasa Malaysia"},
     {"main.tip.eng", "English", "English"},
 
@@ -252,7 +256,11 @@ QString &languageCode()
 } // namespace
 
 QString varbahasa() { return languageCode(); }
-void setVarbahasa(const QString &code) { languageCode() = code; }
+void setVarbahasa(const QString &code)
+{
+    languageCode() = code;
+    platform::setDialogLanguage(isMalay(code));
+}
 bool isMalay(const QString &code) { return code == QLatin1String("bm"); }
 
 bool hasText(const char *key) { return index().count(key) != 0; }

@@ -10,6 +10,10 @@
 #include <QPushButton>
 #include <QStandardPaths>
 
+namespace {
+constexpr double kSeparatorTops[] = {2370, 2490};
+}
+
 frmAbout::frmAbout(QWidget *parent)
     : shell::Form(QStringLiteral("frmAbout"), 6840, 4245, QString(), parent)
 {
@@ -39,11 +43,13 @@ frmAbout::frmAbout(QWidget *parent)
     small.setPointSizeF(small.pointSizeF() * 0.85);
     lblDisclaimer->setFont(small);
 
-    for (double top : {2430.0, 2445.0}) {
+    // Two etched rules, apart, between the description and the notice below it.
+    for (double top : {kSeparatorTops[0], kSeparatorTops[1]}) {
         auto *line = new QFrame(c);
+        line->setObjectName(QStringLiteral("separator"));
         line->setFrameShape(QFrame::HLine);
-        line->setFrameShadow(top < 2440 ? QFrame::Sunken : QFrame::Plain);
-        placeTwips(line, 105, top, 6600, 15);
+        line->setFrameShadow(QFrame::Sunken);
+        placeTwips(line, 105, top, 6600, 30);
     }
 
     cmdOK = new QPushButton(QStringLiteral("OK"), c);

@@ -188,8 +188,10 @@ void frmUtama::mnu_about_Click() { openTool(about()); }
 void frmUtama::mnu_man_Click()
 {
     const QString path = platform::installPath(shell::tx("main.manual"));
-    if (shell::HasFile(path))
-        platform::toolkit().openDocument(path);
+    // A missing manual stays silent; one that exists but that nothing on the desktop can
+    // show would otherwise give no sign at all.
+    if (shell::HasFile(path) && !platform::toolkit().openDocument(path))
+        shell::showError(shell::tx("main.msg.noManualHandler") + shell::CRLF + path);
 }
 
 void frmUtama::mnu_contact_Click()
@@ -229,3 +231,27 @@ void frmUtama::mnu_exit_Click()
 }
 
 void frmUtama::Form_QueryUnload() { mnu_exit_Click(); }
+
+bool frmUtama::toolWindowOpen() const
+{
+    const shell::Form *tools[] = {addtext_.existing(), watertext_.existing(),
+                                  waterlogo_.existing(), pusing_.existing(),
+                                  animgif_.existing(),   renbulk_.existing(),
+                                  about_.existing()};
+    for (const shell::Form *f : tools) {
+        if (f && f->isVisible())
+            return true;
+    }
+    return false;
+}
+
+void frmUtama::closeEvent(QCloseEvent *e)
+{
+    // The window manager still offers to close a disabled window; the tool's work would end
+    // with it, so the frame is refused like every other command while a tool is open.
+    if (!isUnloading() && toolWindowOpen()) {
+        e->ignore();
+        return;
+    }
+    shell::Form::closeEvent(e);
+}

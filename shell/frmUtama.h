@@ -95,6 +95,12 @@ public:
             *mnu_man = nullptr, *mnu_contact = nullptr, *mnu_exit = nullptr;
     QMenu *mnu_help = nullptr;
 
+    // Whether a window opened from the menu bar is still shown (the main window is disabled).
+    bool toolWindowOpen() const;
+
+protected:
+    void closeEvent(QCloseEvent *e) override;
+
 private:
     void openTool(shell::Form *tool);
     void unloadAll();

@@ -143,7 +143,7 @@ void ToolWindow::mnu_single_Click()
 {
     if (isBusy())
         return;
-    if (auto chosen = platform::toolkit().showOpen(run_.spec().openFilter, shell::tx("common.openTitle"), this))
+    if (auto chosen = shell::ShowOpen(this, run_.spec().openFilter, shell::tx("common.openTitle")))
         CommonDialog.FileName = *chosen;
     run_.chooseSingle(CommonDialog.FileName);
     lblfile->setText(shell::tx(run_.spec().singleLabelKey) + run_.varfile);

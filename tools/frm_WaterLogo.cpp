@@ -1,6 +1,7 @@
 #include "tools/frm_WaterLogo.h"
 
 #include "platform/Toolkit.h"
+#include "shell/Helpers.h"
 #include "shell/Texts.h"
 
 #include <QLabel>
@@ -54,7 +55,7 @@ void frm_WaterLogo::mnu_txtwtr_Click()
     if (isBusy())
         return;
     Picture2.clearPicture();
-    if (auto chosen = platform::toolkit().showOpen(kLogoFilter, shell::tx("common.openTitle"), this))
+    if (auto chosen = shell::ShowOpen(this, kLogoFilter, shell::tx("common.openTitle")))
         CommonDialog.FileName = *chosen;
     varlogo = CommonDialog.FileName;
     lblogo->setText(shell::tx("waterlogo.label.logo") + varlogo);
