@@ -12,6 +12,9 @@ class QLineEdit;
 class QListWidget;
 class QPushButton;
 class cGDIP;
+namespace animgif {
+class FitMenu;
+}
 
 // Builds one animated GIF from the pictures of one or more folders: each folder's ".bmp" and
 // ".jpg" files are appended to the list with the delay in the box at that moment, and
@@ -53,6 +56,8 @@ public:
     QPushButton *cmdCreate = nullptr;
     QPushButton *Command1 = nullptr;
     QAction *mnu_exit = nullptr;
+    // Frame size: keep the pictures' sizes or fit them within a box (remembered).
+    animgif::FitMenu *mnu_fit = nullptr;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

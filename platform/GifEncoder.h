@@ -1,6 +1,8 @@
 #pragma once
 #include "platform/GdiPlus.h"
 #include <QImage>
+#include <QPoint>
+#include <QRect>
 #include <QRgb>
 #include <QSize>
 #include <QString>
@@ -17,11 +19,16 @@
 struct GifFileType;
 
 // Writing animated GIF files: every frame gets a palette of its own (libimagequant, dithered)
-// and giflib writes the file. The pixel steps are plain functions; GifWriter strings them
-// together on a thread of its own so that the caller can decode the next picture meanwhile.
+// and giflib writes the file around our own LZW coder. A frame that mostly repeats the one
+// before it is written as the pixels that changed, the rest transparent over the previous
+// frame (which is then kept on screen rather than cleared). The pixel steps are plain
+// functions; GifWriter strings them together on threads of its own so that the caller can
+// decode the next picture meanwhile.
 namespace platform::gif {
 
 using gdiplus::GpStatus;
+
+struct PalettedFrame;   // a frame with its palette chosen, its pixels not yet mapped to it
 
 // A frame of another size than the animation: scaled to fit inside it with its proportions
 // kept, centred, on black. A frame of the right size comes back unchanged.
@@ -35,17 +42,49 @@ struct IndexedFrame {
     int transparentIndex = -1;          // entry shown as transparent, -1 when none
 };
 
+// How hard the frames are reduced and squeezed. The defaults are what the builder uses; the
+// measurements behind them are in GifEncoder.cpp.
+struct Tuning {
+    int speed = 6;                // libimagequant: 1 slowest and best, 10 fastest
+    float dither = 0.4f;          // 0 none, 1 full Floyd-Steinberg
+    // Lossy LZW: a pixel may take another palette entry whose colour lies within this
+    // distance (Euclidean, 0-255 per channel) of its own when that lengthens the string
+    // being coded. 0 codes the palette indexes exactly.
+    int lzwTolerance = 6;
+    // A pixel whose picture differs by at most this much in every channel from the picture
+    // it was last drawn from is left transparent, so the earlier frame shows through.
+    // -1: every frame is written whole.
+    int repeatTolerance = 4;
+};
+
 // GIF knows only fully transparent or opaque pixels: alpha below half becomes transparent.
 // Gives a straight (not premultiplied) RGBA8888 image, the byte order the quantizer reads.
 QImage toRgbaWithBinaryAlpha(const QImage &image);
 
 // Reduces a picture to a palette of at most 256 colours made for it, with dithering.
 // Nothing when the quantizer fails.
-std::optional<IndexedFrame> quantizeFrame(const QImage &image);
+std::optional<IndexedFrame> quantizeFrame(const QImage &image, const Tuning &tuning = {});
+
+// A frame (RGBA8888) that mostly repeats `shown`, the pictures behind what the screen holds
+// before it (same size): runs of pixels within `tolerance` of it in every channel get alpha 0,
+// which the quantizer turns into the transparent entry. Gives the number of such pixels.
+qint64 markRepeatedPixels(QImage &rgba, const QImage &shown, int tolerance);
+
+// The smallest rectangle holding every pixel that is not transparent (empty when none).
+QRect opaqueBounds(const IndexedFrame &frame);
+IndexedFrame cropFrame(const IndexedFrame &frame, const QRect &rect);
+
+// GIF's LZW code stream for the frame's pixels (without the leading code size byte), split
+// into sub-blocks of at most 255 bytes, each led by its length, ending with an empty one.
+// With a tolerance, pixels may be changed to palette entries of nearby colour (never to or
+// from the transparent entry) where that gives longer strings; `frame.pixels` is updated to
+// what a reader will decode.
+std::vector<std::uint8_t> lzwEncode(IndexedFrame &frame, int tolerance);
+int lzwMinimumCodeSize(const IndexedFrame &frame);
 
 class GifWriter {
 public:
-    GifWriter();
+    explicit GifWriter(const Tuning &tuning = {});
     ~GifWriter();   // a writer not finished is abandoned: its file stays as far as it got
     GifWriter(const GifWriter &) = delete;
     GifWriter &operator=(const GifWriter &) = delete;
@@ -75,17 +114,32 @@ private:
     };
     struct Reduced {
         int delayCs = 0;
-        std::optional<IndexedFrame> frame;   // nothing when the reduction failed
+        std::shared_ptr<PalettedFrame> frame;   // nothing when the reduction failed
+    };
+    // A frame mapped to its palette, waiting for the next one to tell how it is disposed of.
+    struct Pending {
+        IndexedFrame frame;
+        QPoint at;
+        int delayCs = 0;
+        std::vector<std::uint8_t> codes;   // the frame's LZW stream
     };
     void reduceLoop();
     void writeLoop();
-    GpStatus writeFrame(const IndexedFrame &frame, int delayCs);
+    GpStatus mapAndQueue(PalettedFrame &frame, int delayCs);
+    GpStatus writeFrame(const Pending &frame, int disposal);
+
+    Tuning tuning_;
     void stopThreads(bool discardQueued);
 
     GifFileType *gif_ = nullptr;
     int syncFd_ = -1;   // a second descriptor of the file, to flush it after giflib closed it
     QSize canvas_;
     int framesWritten_ = 0;
+
+    // Touched by the writing thread only:
+    QImage shown_;                     // the pictures behind what the screen holds now
+    bool shownKnown_ = false;          // every pixel of shown_ is opaque and known
+    std::optional<Pending> pending_;
 
     std::vector<std::thread> reducers_;
     std::thread writer_;

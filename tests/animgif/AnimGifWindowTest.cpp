@@ -3,11 +3,13 @@
 #include "GifTestSupport.h"
 #include "animgif/AnimGifRules.h"
 #include "animgif/cGDIP.h"
+#include "animgif/FitMenu.h"
 #include "animgif/frm_AnimGif.h"
 #include "shell/Texts.h"
 #include "support/TestSupport.h"
 
 #include <QAction>
+#include <QMenu>
 #include <QDir>
 #include <QFrame>
 #include <QLabel>
@@ -86,7 +88,11 @@ TEST_F(AnimGifWindow, CaptionsFollowTheLanguageEachTimeItBecomesActive)
     EXPECT_EQ(w.Label1[1]->text(), "Picture Files");
     EXPECT_EQ(w.Label1[2]->text(), "Directory");
     EXPECT_EQ(w.Label1[3]->text(), "*transition time");
-    EXPECT_EQ(w.Label1[4]->text(), "ms");
+    // The delay is in hundredths of a second; the unit says so rather than "ms".
+    EXPECT_EQ(w.Label1[4]->text(), "1/100 s");
+    EXPECT_EQ(w.mnu_fit->menu->title(), "Frame Size");
+    EXPECT_EQ(w.mnu_fit->original->text(), "Picture's Own Size");
+    EXPECT_EQ(w.mnu_fit->boxes[0]->text(), "Fit Within 1920 x 1080");
     EXPECT_EQ(w.Label3->text(), "Only For Preview : Size might be vary with the original image");
     EXPECT_EQ(w.cmdCreate->text(), "Create GIF");
     EXPECT_EQ(w.Command1->text(), "Clear");
@@ -106,7 +112,12 @@ TEST_F(AnimGifWindow, CaptionsFollowTheLanguageEachTimeItBecomesActive)
     EXPECT_EQ(w.Label1[1]->text(), "Fail-fail Gambar");
     EXPECT_EQ(w.Label1[2]->text(), "Direktori");
     EXPECT_EQ(w.Label1[3]->text(), "*masa peralihan");
-    EXPECT_EQ(w.Label1[4]->text(), "ms");
+    EXPECT_EQ(w.Label1[4]->text(), "1/100 saat");
+    EXPECT_EQ(w.mnu_fit->menu->title(), "Saiz Bingkai");
+    EXPECT_EQ(w.mnu_fit->original->text(), "Saiz Asal Gambar");
+    EXPECT_EQ(w.mnu_fit->boxes[0]->text(), "Muatkan dalam 1920 x 1080");
+    // The longer unit pushes the note along instead of running under it.
+    EXPECT_LT(w.Label1[4]->geometry().right(), w.Label1[3]->geometry().left());
     EXPECT_EQ(w.Label3->text(), "Hanya Untuk Paparan: Saiz mungkin berbeza dengan imej asal");
     EXPECT_EQ(w.cmdCreate->text(), "Bina GIF");
     EXPECT_EQ(w.Command1->text(), "Padam");
