@@ -479,3 +479,35 @@ TEST_F(AnimGifWindow, ActivatingAgainReplacesTheLibraryObjectAndEmptiesTheList)
     EXPECT_EQ(w.lstFiles->count(), 0);
     EXPECT_FALSE(w.lstFiles->isVisible());
 }
+
+TEST_F(AnimGifWindow, TheFrameSizeChoiceIsRememberedAndFitsTheBuild)
+{
+    // Pictures keep their size until a box is chosen.
+    EXPECT_TRUE(w.mnu_fit->original->isChecked());
+    EXPECT_EQ(w.mnu_fit->box(), QSize());
+
+    const QString dir = folder("big");
+    picture(dir, "a.bmp", Qt::red, 1000, 500);
+    picture(dir, "b.bmp", Qt::green, 200, 100);
+    w.mnu_fit->boxes[3]->trigger();   // 640 x 480
+    EXPECT_TRUE(w.mnu_fit->boxes[3]->isChecked());
+    EXPECT_FALSE(w.mnu_fit->original->isChecked());
+    listFolder(dir, "20");
+    w.cmdCreate_Click();
+    EXPECT_EQ(last().text, "Animated GIF file created successfully!");
+    const giftest::File gif = giftest::readGif(dir + "/Pixmar-anim.gif");
+    ASSERT_EQ(gif.frames.size(), 2u);
+    EXPECT_EQ(QSize(gif.width, gif.height), QSize(640, 320));
+
+    // The next session starts with the same choice; choosing the pictures' own size again
+    // is remembered as well.
+    {
+        frm_AnimGif next;
+        EXPECT_EQ(next.mnu_fit->box(), QSize(640, 480));
+        EXPECT_TRUE(next.mnu_fit->boxes[3]->isChecked());
+        next.mnu_fit->original->trigger();
+    }
+    frm_AnimGif third;
+    EXPECT_EQ(third.mnu_fit->box(), QSize());
+    EXPECT_TRUE(third.mnu_fit->original->isChecked());
+}
