@@ -151,8 +151,8 @@ void frm_AnimGif::Form_Activate()
         Label1[size_t(i)]->adjustSize();
     Label3->adjustSize();
     // The unit is wider than the "ms" it replaces: the note moves along to stay clear of it.
-    Label1[3]->move(std::max(Label1[3]->x(), Label1[4]->geometry().right() + int(ConvertTwipsToPixels(long(kUnitGap), 0))),
-                    Label1[3]->y());
+    const int gap = int(ConvertTwipsToPixels(long(kUnitGap), 0));
+    Label1[3]->move(std::max(Label1[3]->x(), Label1[4]->geometry().right() + gap), Label1[3]->y());
 
     ClearFileList();
     setListVisible(false);

@@ -14,9 +14,9 @@
 
 namespace app {
 
-// pixmar gif [--fit WxH] --delay N DIR [--delay N DIR ...]: for each folder the delay is typed into the box
-// and left (its limit check), the folder button is answered with DIR, and at the end Create GIF
-// is pressed. The GIF goes into the last folder.
+// pixmar gif [--fit WxH] --delay N DIR [--delay N DIR ...]: the frame size is chosen, for each
+// folder the delay is typed into the box and left (its limit check), the folder button is
+// answered with DIR, and at the end Create GIF is pressed. The GIF goes into the last folder.
 int cliGif(CliSession &s, const QStringList &args)
 {
     std::vector<std::pair<QString, QString>> steps;   // delay, folder
