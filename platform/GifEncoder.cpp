@@ -115,6 +115,7 @@ QImage toRgbaWithBinaryAlpha(const QImage &image)
 struct PalettedFrame {
     QImage rgba;   // RGBA8888, alpha 0 or 255
     bool opaque = true;
+    bool spareTransparent = false;   // an opaque picture whose palette keeps a transparent entry
     std::unique_ptr<liq_result, LiqResultFree> result;
 };
 
@@ -164,8 +165,8 @@ std::shared_ptr<PalettedFrame> choosePalette(QImage rgba, bool transparentSlot, 
     std::unique_ptr<liq_histogram, LiqHistogramFree> hist(liq_histogram_create(attr.get()));
     if (!img || !hist || liq_histogram_add_image(hist.get(), attr.get(), img.get()) != LIQ_OK)
         return nullptr;
-    if (transparentSlot && out->opaque
-        && liq_histogram_add_fixed_color(hist.get(), kTransparent, 0) != LIQ_OK)
+    out->spareTransparent = transparentSlot && out->opaque;
+    if (out->spareTransparent && liq_histogram_add_fixed_color(hist.get(), kTransparent, 0) != LIQ_OK)
         return nullptr;
     liq_result *raw = nullptr;
     if (liq_histogram_quantize(hist.get(), attr.get(), &raw) != LIQ_OK || !raw)
@@ -609,10 +610,10 @@ GpStatus GifWriter::mapAndQueue(PalettedFrame &frame, int delayCs)
     }
     // Only a whole opaque picture over a screen whose every pixel is known can leave pixels
     // out; a picture with transparent parts of its own is written whole over a cleared screen.
-    const bool repeats = shownKnown_ && frame.opaque && tuning_.repeatTolerance >= 0
+    const bool repeats = shownKnown_ && frame.spareTransparent && tuning_.repeatTolerance >= 0
         && markRepeatedPixels(frame.rgba, shown_, tuning_.repeatTolerance) > 0;
     std::optional<IndexedFrame> mapped = mapToPalette(frame, tuning_.dither);
-    if (!mapped)
+    if (!mapped || (repeats && mapped->transparentIndex < 0))
         return OutOfMemory;
     Pending p;
     p.delayCs = delayCs;
