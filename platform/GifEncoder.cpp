@@ -38,7 +38,12 @@ using namespace gdiplus;
 //                                                            ... within 6   16.1 / 35.30
 //   burst, dithering 0.3, lossy within 6, repeats within 4                  21.5 / 35.99
 //   the quantizer kept to one thread within each of ours (distinct)        18.3 / 39.27
-//     for 30 % less processor time; the final figures are in the benchmark's table.
+//     for 30 % less processor time
+//   repeats decided as frames come, palettes only for what changed:
+//     dithering 0.3, distinct / burst                                17.4 / 39.48, 22.8 / 35.78
+//     dithering 0.2, distinct / burst                                16.3 / 39.64, 21.7 / 36.01
+// Less dithering is less noise for LZW to code and closer to the picture pixel by pixel; the
+// price is some contouring in smooth gradients.
 // Lossy LZW gives most of the saving on distinct frames, leaving repeats out on a burst.
 constexpr qint64 kFullHistogramPixels = 512 * 512;
 constexpr int kMaxColours = 256;
@@ -112,14 +117,12 @@ QImage toRgbaWithBinaryAlpha(const QImage &image)
     return rgba;
 }
 
+namespace {
+
 struct PalettedFrame {
     QImage rgba;   // RGBA8888, alpha 0 or 255
-    bool opaque = true;
-    bool spareTransparent = false;   // an opaque picture whose palette keeps a transparent entry
     std::unique_ptr<liq_result, LiqResultFree> result;
 };
-
-namespace {
 
 std::vector<void *> rowPointers(const QImage &rgba)
 {
@@ -141,15 +144,13 @@ bool isOpaque(const QImage &rgba)
 }
 
 // The palette for a picture (RGBA8888 with binary alpha). With a transparent slot, one entry
-// is kept fully transparent even when the picture has no transparent pixel, so that a later
-// step may leave pixels out.
-std::shared_ptr<PalettedFrame> choosePalette(QImage rgba, bool transparentSlot, const Tuning &tuning)
+// is kept fully transparent however few transparent pixels the sample below catches.
+std::optional<PalettedFrame> choosePalette(QImage rgba, bool transparentSlot, const Tuning &tuning)
 {
-    auto out = std::make_shared<PalettedFrame>();
-    out->opaque = isOpaque(rgba);
+    PalettedFrame out;
     std::unique_ptr<liq_attr, LiqAttrFree> attr(liq_attr_create());
     if (!attr)
-        return nullptr;
+        return std::nullopt;
     liq_set_speed(attr.get(), std::clamp(tuning.speed, 1, 10));
     liq_set_max_colors(attr.get(), kMaxColours);
 
@@ -164,15 +165,14 @@ std::shared_ptr<PalettedFrame> choosePalette(QImage rgba, bool transparentSlot, 
         attr.get(), rows.data(), sample.width(), sample.height(), 0));
     std::unique_ptr<liq_histogram, LiqHistogramFree> hist(liq_histogram_create(attr.get()));
     if (!img || !hist || liq_histogram_add_image(hist.get(), attr.get(), img.get()) != LIQ_OK)
-        return nullptr;
-    out->spareTransparent = transparentSlot && out->opaque;
-    if (out->spareTransparent && liq_histogram_add_fixed_color(hist.get(), kTransparent, 0) != LIQ_OK)
-        return nullptr;
+        return std::nullopt;
+    if (transparentSlot && liq_histogram_add_fixed_color(hist.get(), kTransparent, 0) != LIQ_OK)
+        return std::nullopt;
     liq_result *raw = nullptr;
     if (liq_histogram_quantize(hist.get(), attr.get(), &raw) != LIQ_OK || !raw)
-        return nullptr;
-    out->result.reset(raw);
-    out->rgba = std::move(rgba);
+        return std::nullopt;
+    out.result.reset(raw);
+    out.rgba = std::move(rgba);
     return out;
 }
 
@@ -296,7 +296,7 @@ std::optional<IndexedFrame> quantizeFrame(const QImage &image, const Tuning &tun
 {
     if (image.isNull())
         return std::nullopt;
-    std::shared_ptr<PalettedFrame> frame = choosePalette(toRgbaWithBinaryAlpha(image), false, tuning);
+    std::optional<PalettedFrame> frame = choosePalette(toRgbaWithBinaryAlpha(image), false, tuning);
     if (!frame)
         return std::nullopt;
     return mapToPalette(*frame, tuning.dither);
@@ -506,14 +506,75 @@ GpStatus GifWriter::addFrame(QImage frame, int delayCs)
         return WrongState;
     if (frame.isNull())
         return InvalidParameter;
-    std::unique_lock lock(mutex_);
-    changed_.wait(lock, [this] { return inFlight_ < kFramesInFlight || failure_ != Ok; });
-    if (failure_ != Ok)
-        return failure_;
-    queue_.push_back(Job{nextSequence_++, std::move(frame), std::clamp(delayCs, 0, kMaxDelayCs)});
+    {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [this] { return inFlight_ < kFramesInFlight || failure_ != Ok; });
+        if (failure_ != Ok)
+            return failure_;
+    }
+    Job job{nextSequence_, QImage(), std::clamp(delayCs, 0, kMaxDelayCs)};
+    try {
+        job.rgba = toRgbaWithBinaryAlpha(fitToCanvas(frame, canvas_));
+        frame = QImage();   // the decoded picture goes as soon as its own copy exists
+        job.opaque = isOpaque(job.rgba);
+        if (shown_.isNull()) {
+            shown_ = QImage(canvas_, QImage::Format_RGBA8888);
+            shown_.fill(Qt::transparent);
+        }
+    } catch (const std::bad_alloc &) {
+        return OutOfMemory;
+    }
+    if (job.rgba.isNull() || shown_.isNull())
+        return OutOfMemory;
+    // Only a whole opaque picture over a screen whose every pixel is known can leave pixels
+    // out; a picture with transparent parts of its own is written whole over a cleared screen.
+    job.repeats = shownKnown_ && job.opaque && tuning_.repeatTolerance >= 0
+        && markRepeatedPixels(job.rgba, shown_, tuning_.repeatTolerance) > 0;
+    // The picture behind each pixel the frame draws, for the next frame to compare with.
+    // Comparing pictures rather than the palette colours shown keeps the dithering's noise
+    // out of the comparison; comparing with the picture as it was when the pixel was drawn
+    // (not the frame before) keeps slow changes from adding up.
+    for (int y = 0; y < canvas_.height(); ++y) {
+        const uchar *src = job.rgba.constScanLine(y);
+        uchar *dst = shown_.scanLine(y);
+        for (int x = 0; x < canvas_.width(); ++x, src += 4, dst += 4)
+            if (src[3] != 0)
+                std::copy_n(src, 4, dst);
+    }
+    shownKnown_ = job.opaque;
+
+    std::lock_guard lock(mutex_);
+    ++nextSequence_;
+    queue_.push_back(std::move(job));
     ++inFlight_;
     changed_.notify_all();
     return Ok;
+}
+
+std::optional<GifWriter::Encoded> GifWriter::encode(Job &job) const
+{
+    // A frame that leaves pixels out keeps a palette entry for them.
+    std::optional<PalettedFrame> paletted = choosePalette(std::move(job.rgba), job.repeats, tuning_);
+    if (!paletted)
+        return std::nullopt;
+    std::optional<IndexedFrame> mapped = mapToPalette(*paletted, tuning_.dither);
+    paletted.reset();
+    if (!mapped || (job.repeats && mapped->transparentIndex < 0))
+        return std::nullopt;
+    Encoded out;
+    out.delayCs = job.delayCs;
+    out.repeats = job.repeats;
+    if (job.repeats) {
+        QRect box = opaqueBounds(*mapped);
+        if (box.isEmpty())
+            box = QRect(0, 0, 1, 1);   // nothing changed: one transparent pixel holds the delay
+        out.frame = cropFrame(*mapped, box);
+        out.at = box.topLeft();
+    } else {
+        out.frame = std::move(*mapped);
+    }
+    out.codes = lzwEncode(out.frame, tuning_.lzwTolerance);
+    return out;
 }
 
 void GifWriter::reduceLoop()
@@ -531,22 +592,19 @@ void GifWriter::reduceLoop()
             queue_.pop_front();
             failed = failure_ != Ok;
         }
-        Reduced done{job.delayCs, nullptr};
+        std::optional<Encoded> done;
         if (!failed) {   // after a failure the file is lost anyway: only keep the count right
             // An exception leaving this thread would end the program: a frame too large for
             // the memory left fails the file (OutOfMemory below) instead.
             try {
-                // The first frame has nothing before it to repeat.
-                const bool mayRepeat = job.sequence > 0 && tuning_.repeatTolerance >= 0;
-                done.frame = choosePalette(toRgbaWithBinaryAlpha(fitToCanvas(job.image, canvas_)),
-                                           mayRepeat, tuning_);
+                done = encode(job);
             } catch (const std::bad_alloc &) {
-                done.frame.reset();
+                done.reset();
             }
         }
-        job.image = QImage();   // the decoded picture goes as soon as its own copy exists
+        job.rgba = QImage();
         std::lock_guard lock(mutex_);
-        if (!failed && !done.frame && failure_ == Ok)
+        if (!failed && !done && failure_ == Ok)
             failure_ = OutOfMemory;
         reduced_.emplace(job.sequence, std::move(done));
         changed_.notify_all();
@@ -555,9 +613,8 @@ void GifWriter::reduceLoop()
 
 void GifWriter::writeLoop()
 {
-    keepQuantizerOnThisThread();
     for (;;) {
-        Reduced next;
+        std::optional<Encoded> next;
         bool write;
         {
             std::unique_lock lock(mutex_);
@@ -569,17 +626,15 @@ void GifWriter::writeLoop()
                 break;
             next = std::move(it->second);
             reduced_.erase(it);
-            write = failure_ == Ok && next.frame;
+            write = failure_ == Ok && next;
         }
         GpStatus status = Ok;
         if (write) {
-            try {
-                status = mapAndQueue(*next.frame, next.delayCs);
-            } catch (const std::bad_alloc &) {
-                status = OutOfMemory;
-            }
+            // The frame before stays on screen under this one only when this one lets it show.
+            if (pending_)
+                status = writeFrame(*pending_, next->repeats ? DISPOSE_DO_NOT : DISPOSE_BACKGROUND);
+            pending_ = std::move(next);
         }
-        next.frame.reset();
         std::lock_guard lock(mutex_);
         if (status != Ok && failure_ == Ok)
             failure_ = status;
@@ -602,58 +657,7 @@ void GifWriter::writeLoop()
     pending_.reset();
 }
 
-GpStatus GifWriter::mapAndQueue(PalettedFrame &frame, int delayCs)
-{
-    if (shown_.isNull()) {
-        shown_ = QImage(canvas_, QImage::Format_RGBA8888);
-        shown_.fill(Qt::transparent);
-    }
-    // Only a whole opaque picture over a screen whose every pixel is known can leave pixels
-    // out; a picture with transparent parts of its own is written whole over a cleared screen.
-    const bool repeats = shownKnown_ && frame.spareTransparent && tuning_.repeatTolerance >= 0
-        && markRepeatedPixels(frame.rgba, shown_, tuning_.repeatTolerance) > 0;
-    std::optional<IndexedFrame> mapped = mapToPalette(frame, tuning_.dither);
-    if (!mapped || (repeats && mapped->transparentIndex < 0))
-        return OutOfMemory;
-    Pending p;
-    p.delayCs = delayCs;
-    if (repeats) {
-        QRect box = opaqueBounds(*mapped);
-        if (box.isEmpty())
-            box = QRect(0, 0, 1, 1);   // nothing changed: one transparent pixel holds the delay
-        p.frame = cropFrame(*mapped, box);
-        p.at = box.topLeft();
-    } else {
-        p.frame = std::move(*mapped);
-        if (frame.opaque)
-            p.frame.transparentIndex = -1;   // the spare entry went unused
-    }
-    mapped.reset();
-    p.codes = lzwEncode(p.frame, tuning_.lzwTolerance);
-
-    // The picture behind what the screen shows once this frame is up, for the next one to
-    // compare with. Comparing with the source rather than with the palette colour shown keeps
-    // the dithering's noise out of the comparison, and comparing with the source as it was
-    // when the pixel was drawn (not the frame before) keeps slow changes from adding up.
-    for (int y = 0; y < p.frame.height; ++y) {
-        const std::uint8_t *idx = p.frame.pixels.data() + size_t(y) * size_t(p.frame.width);
-        const uchar *src = frame.rgba.constScanLine(p.at.y() + y) + 4 * p.at.x();
-        uchar *dst = shown_.scanLine(p.at.y() + y) + 4 * p.at.x();
-        for (int x = 0; x < p.frame.width; ++x, dst += 4, src += 4)
-            if (idx[x] != p.frame.transparentIndex)
-                std::copy_n(src, 4, dst);
-    }
-    shownKnown_ = frame.opaque;
-
-    // The frame before stays on screen under this one only when this one lets it show.
-    GpStatus status = Ok;
-    if (pending_)
-        status = writeFrame(*pending_, repeats ? DISPOSE_DO_NOT : DISPOSE_BACKGROUND);
-    pending_ = std::move(p);
-    return status;
-}
-
-GpStatus GifWriter::writeFrame(const Pending &pending, int disposal)
+GpStatus GifWriter::writeFrame(const Encoded &pending, int disposal)
 {
     const IndexedFrame &frame = pending.frame;
     const int colours = 1 << GifBitSize(int(frame.palette.size()));

@@ -28,7 +28,6 @@ namespace platform::gif {
 
 using gdiplus::GpStatus;
 
-struct PalettedFrame;   // a frame with its palette chosen, its pixels not yet mapped to it
 
 // A frame of another size than the animation: scaled to fit inside it with its proportions
 // kept, centred, on black. A frame of the right size comes back unchanged.
@@ -46,7 +45,7 @@ struct IndexedFrame {
 // measurements behind them are in GifEncoder.cpp.
 struct Tuning {
     int speed = 6;                // libimagequant: 1 slowest and best, 10 fastest
-    float dither = 0.4f;          // 0 none, 1 full Floyd-Steinberg
+    float dither = 0.2f;          // 0 none, 1 full Floyd-Steinberg
     // Lossy LZW: a pixel may take another palette entry whose colour lies within this
     // distance (Euclidean, 0-255 per channel) of its own when that lengthens the string
     // being coded. 0 codes the palette indexes exactly.
@@ -93,7 +92,7 @@ public:
     // the file carries the NETSCAPE2.0 loop extension (0 = for ever); without it, it plays once.
     GpStatus open(const QString &path, QSize canvas, std::optional<int> loopCount);
     // Queues a frame; delay in hundredths of a second. Frames are reduced to their palettes
-    // on up to two threads and written in the order they were added. Waits while
+    // and coded on up to two threads and written in the order they were added. Waits while
     // kFramesInFlight frames are queued or being worked on, so memory does not grow with the
     // number of frames. Returns the first failure so far (Ok when none).
     GpStatus addFrame(QImage frame, int delayCs);
@@ -109,24 +108,24 @@ public:
 private:
     struct Job {
         int sequence = 0;
-        QImage image;
+        QImage rgba;            // the picture fitted to the canvas, RGBA8888, binary alpha
         int delayCs = 0;
+        bool opaque = true;     // the picture itself has no transparent pixel
+        bool repeats = false;   // pixels it repeats were made transparent
     };
-    struct Reduced {
-        int delayCs = 0;
-        std::shared_ptr<PalettedFrame> frame;   // nothing when the reduction failed
-    };
-    // A frame mapped to its palette, waiting for the next one to tell how it is disposed of.
-    struct Pending {
+    // A frame ready for the file, waiting for its turn (and for the next frame, which tells
+    // whether it stays on screen under that one).
+    struct Encoded {
         IndexedFrame frame;
         QPoint at;
         int delayCs = 0;
+        bool repeats = false;
         std::vector<std::uint8_t> codes;   // the frame's LZW stream
     };
     void reduceLoop();
     void writeLoop();
-    GpStatus mapAndQueue(PalettedFrame &frame, int delayCs);
-    GpStatus writeFrame(const Pending &frame, int disposal);
+    std::optional<Encoded> encode(Job &job) const;
+    GpStatus writeFrame(const Encoded &frame, int disposal);
 
     Tuning tuning_;
     void stopThreads(bool discardQueued);
@@ -136,10 +135,12 @@ private:
     QSize canvas_;
     int framesWritten_ = 0;
 
-    // Touched by the writing thread only:
+    // Touched by the adding thread only: which pixels repeat depends on no palette, so it is
+    // decided in frame order as frames come, and everything after it runs in parallel.
     QImage shown_;                     // the pictures behind what the screen holds now
     bool shownKnown_ = false;          // every pixel of shown_ is opaque and known
-    std::optional<Pending> pending_;
+    // Touched by the writing thread only:
+    std::optional<Encoded> pending_;
 
     std::vector<std::thread> reducers_;
     std::thread writer_;
@@ -147,7 +148,7 @@ private:
     std::condition_variable changed_;
     // Guarded by mutex_:
     std::deque<Job> queue_;
-    std::map<int, Reduced> reduced_;   // by sequence, waiting for their turn to be written
+    std::map<int, std::optional<Encoded>> reduced_;   // by sequence (nothing: failed)
     int nextSequence_ = 0;
     int nextToWrite_ = 0;
     int inFlight_ = 0;                 // added and not yet written (or dropped)
