@@ -19,15 +19,14 @@
 struct GifFileType;
 
 // Writing animated GIF files: every frame gets a palette of its own (libimagequant, dithered)
-// and giflib writes the file around our own LZW coder. A frame that mostly repeats the one
-// before it is written as the pixels that changed, the rest transparent over the previous
-// frame (which is then kept on screen rather than cleared). The pixel steps are plain
+// and giflib writes the file around our own LZW coder. A frame that repeats much of what is
+// on screen is written as the rectangle that changed, the repeated runs transparent over the
+// previous frame (which is then kept on screen rather than cleared). The pixel steps are plain
 // functions; GifWriter strings them together on threads of its own so that the caller can
 // decode the next picture meanwhile.
 namespace platform::gif {
 
 using gdiplus::GpStatus;
-
 
 // A frame of another size than the animation: scaled to fit inside it with its proportions
 // kept, centred, on black. A frame of the right size comes back unchanged.
