@@ -1,5 +1,7 @@
 #pragma once
+#include <QSize>
 #include <QString>
+#include <optional>
 #include <QtGlobal>
 
 // The animated GIF window's rules, free of widgets: what the delay box accepts, which files a
@@ -30,5 +32,14 @@ bool isListedPicture(const QString &fileName);
 QString entryPath(const QString &folder, const QString &name);
 // The GIF's path in a folder.
 QString outputPath(const QString &folder);
+
+// The frame-size option: frames larger than the box are scaled down to fit inside it, their
+// proportions kept; smaller ones keep their size. An empty box keeps every size.
+QSize fitWithin(QSize picture, QSize box);
+// "WxH" (such as "800x600"), each side 1 to 65535, the largest a GIF holds; nothing otherwise.
+std::optional<QSize> parseFitBox(const QString &text);
+QString fitBoxText(QSize box);   // "800x600"; empty for an empty box
+// The boxes the window offers (its setting may hold any other that parseFitBox accepts).
+inline constexpr QSize kFitChoices[] = {{1920, 1080}, {1280, 720}, {800, 600}, {640, 480}, {320, 240}};
 
 } // namespace animgif

@@ -2,6 +2,7 @@
 #include "animgif/cGDIP.h"
 #include "platform/Units.h"
 #include <QtEndian>
+#include <algorithm>
 
 namespace gp = platform::gdiplus;
 
@@ -32,6 +33,12 @@ cBitmap::GpStatus cBitmap::LoadFromFile(const QString &sFilename)
     GpImage *handle = nullptr;
     const GpStatus loaded = CheckStatus(gp::GdipLoadImageFromFile(gp::widePath(sFilename), &handle));
     image_ = handle;
+    readFormatAndSize();
+    return loaded;
+}
+
+void cBitmap::readFormatAndSize()
+{
     gp::PixelFormat format = 0;
     if (CheckStatus(gp::GdipGetImagePixelFormat(image_, &format)) == gp::Ok)
         pixelFormat_ = format;
@@ -40,7 +47,20 @@ cBitmap::GpStatus cBitmap::LoadFromFile(const QString &sFilename)
         width_ = qint32(platform::roundHalfEven(w));
         height_ = qint32(platform::roundHalfEven(h));
     }
-    return loaded;
+}
+
+cBitmap::GpStatus cBitmap::CreateThumbFromImage(qint32 lWidth, qint32 lHeight, GpImage *lBitmapHandle)
+{
+    GpImage *thumb = nullptr;
+    const GpStatus made = CheckStatus(gp::GdipGetImageThumbnail(
+        lBitmapHandle, std::uint32_t(std::max(lWidth, 0)), std::uint32_t(std::max(lHeight, 0)),
+        &thumb, nullptr, nullptr));
+    if (made != gp::Ok)
+        return made;
+    Dispose();
+    image_ = thumb;
+    readFormatAndSize();
+    return made;
 }
 
 cBitmap::GpStatus cBitmap::SetPropertyItemArray(gp::PROPID ePropTag, std::span<const qint32> lParams)

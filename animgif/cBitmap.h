@@ -29,6 +29,9 @@ public:
     // a failed load, so a failed load reports three failures. Returns the load's status.
     GpStatus LoadFromFile(const QString &sFilename);
     GpImage *Handle() const { return image_; }
+    // Replaces this object's picture by a lWidth x lHeight copy of another one's (the
+    // library's thumbnail, no abort callback); size and pixel format are read afterwards.
+    GpStatus CreateThumbFromImage(qint32 lWidth, qint32 lHeight, GpImage *lBitmapHandle);
 
     // A property of 32-bit signed values (type 9), 4 bytes per element.
     GpStatus SetPropertyItemArray(platform::gdiplus::PROPID ePropTag,
@@ -53,6 +56,8 @@ public:
 
 private:
     GpStatus CheckStatus(GpStatus status);
+    // Reads the pixel format and the size, each read's status through CheckStatus.
+    void readFormatAndSize();
 
     GpImage *image_ = nullptr;
     QPointer<cGDIP> gdip_;

@@ -1,4 +1,5 @@
 #include "animgif/cMultiPage.h"
+#include "animgif/AnimGifRules.h"
 #include "animgif/cBitmap.h"
 #include "animgif/cGDIP.h"
 #include "platform/Files.h"
@@ -98,7 +99,13 @@ bool cMultiPage::SaveMultipageGif(const QStringList &sFilenames, std::span<const
         auto &frame = frames[size_t(i)];
         frame = std::make_unique<cBitmap>();
         frame->setGdip(gdip);
-        const gp::GpStatus loaded = frame->LoadFromFile(sFilenames[i]);
+        gp::GpStatus loaded = frame->LoadFromFile(sFilenames[i]);
+        if (loaded == gp::Ok) {
+            const QSize size(frame->Width(), frame->Height());
+            const QSize fitted = animgif::fitWithin(size, fitBox);
+            if (fitted != size)
+                loaded = frame->CreateThumbFromImage(fitted.width(), fitted.height(), frame->Handle());
+        }
         if (loaded != gp::Ok) {
             if (i == 0)
                 fail(loaded);   // without a first frame no file is started

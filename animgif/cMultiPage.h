@@ -1,5 +1,6 @@
 #pragma once
 #include "platform/GdiPlus.h"
+#include <QSize>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -27,6 +28,10 @@ public:
     // load, the save or add that stopped the loop, the flush, or the file handling around
     // them). 0 after a successful call.
     GpStatus FailureStatus() const { return failure_; }
+
+    // Pictures larger than this box are scaled down to fit inside it, their proportions kept,
+    // before they become frames. Empty (the default): every picture keeps its size.
+    QSize fitBox;
 
     // Told of each picture before it is loaded (index from 0, count, path): long builds
     // show their progress with it.

@@ -1,6 +1,7 @@
 #include "animgif/frm_AnimGif.h"
 
 #include "animgif/AnimGifRules.h"
+#include "animgif/FitMenu.h"
 #include "animgif/cGDIP.h"
 #include "animgif/cMultiPage.h"
 #include "platform/Errors.h"
@@ -39,6 +40,7 @@ constexpr double kListHeightAllowance = 2440;
 constexpr double kPreviewHeightAllowance = 2580;
 constexpr int kDelayRole = Qt::UserRole;   // the item value: the entry's delay
 const QColor kGrey(0xC0, 0xC0, 0xC0);
+constexpr double kUnitGap = 210;   // between the delay's unit and the note after it, as designed
 
 } // namespace
 
@@ -47,9 +49,9 @@ frm_AnimGif::frm_AnimGif(QWidget *parent)
                   QStringLiteral("bg/animbg.jpg"), parent)
 {
     QWidget *c = client();
-    // The design texts; Form_Activate replaces all but the "ms".
+    // The design texts; Form_Activate replaces them.
     Label1[0] = addOpaqueLabel(QStringLiteral("Label1_0"), 480, 720, 900, 255, QStringLiteral("Delay:"));
-    Label1[4] = addOpaqueLabel(QStringLiteral("Label1_4"), 2160, 720, 270, 210, tx("animgif.lblMs"));
+    Label1[4] = addOpaqueLabel(QStringLiteral("Label1_4"), 2160, 720, 270, 210, tx("animgif.lblUnit"));
     Label1[3] = addOpaqueLabel(QStringLiteral("Label1_3"), 2640, 720, 1395, 195,
                                QStringLiteral("(*transition time)"));
     Label1[2] = addOpaqueLabel(QStringLiteral("Label1_2"), 480, 1320, 900, 255, QStringLiteral("Folder"));
@@ -99,6 +101,7 @@ frm_AnimGif::frm_AnimGif(QWidget *parent)
     placeTwips(lstFiles, kListLeft, kListTop, kListWidth, kListHeight);
     setListVisible(false);
 
+    mnu_fit = new animgif::FitMenu(menuBar(), this);
     mnu_exit = menuBar()->addAction(QStringLiteral("&Exit"));
     connect(mnu_exit, &QAction::triggered, this, [this] { mnu_exit_Click(); });
     // What the listing and the build read (the delay is read for every picture listed), and
@@ -143,13 +146,18 @@ void frm_AnimGif::Form_Activate()
     Label1[1]->setText(tx("animgif.lblFiles"));
     Label1[2]->setText(tx("animgif.lblDirectory"));
     Label1[3]->setText(tx("animgif.lblTransition"));
+    Label1[4]->setText(tx("animgif.lblUnit"));
     Label3->setText(tx("animgif.lblPreview"));
     mnu_exit->setText(tx("animgif.mnu_exit"));
     cmdCreate->setText(tx("animgif.cmdCreate"));
     Command1->setText(tx("animgif.Command1"));
-    for (int i : {0, 1, 2, 3})
+    mnu_fit->setCaptions();
+    for (int i : {0, 1, 2, 3, 4})
         Label1[size_t(i)]->adjustSize();
     Label3->adjustSize();
+    // The unit is wider than the "ms" it replaces: the note moves along to stay clear of it.
+    const int gap = int(ConvertTwipsToPixels(long(kUnitGap), 0));
+    Label1[3]->move(std::max(Label1[3]->x(), Label1[4]->geometry().right() + gap), Label1[3]->y());
 
     ClearFileList();
     setListVisible(false);
@@ -354,6 +362,7 @@ void frm_AnimGif::cmdCreate_Click()
         writer.onFrame = [](qsizetype i, qsizetype n, const QString &path) {
             platform::toolkit().progress(int(i) + 1, int(n), platform::fileNamePart(path));
         };
+        writer.fitBox = mnu_fit->box();
         if (gdip_) {
             built = writer.SaveMultipageGif(paths, delays, output, gdip_.get(),
                                             animgif::kLoopForever);

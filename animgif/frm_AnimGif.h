@@ -13,6 +13,9 @@ class QLineEdit;
 class QListWidget;
 class QPushButton;
 class cGDIP;
+namespace animgif {
+class FitMenu;
+}
 
 // What the window's listings and its last build came to since the list was last emptied
 // (the window becoming active, Clear): refusals, pictures that could not be listed, a "Continue?"
@@ -62,6 +65,8 @@ public:
     QPushButton *cmdCreate = nullptr;
     QPushButton *Command1 = nullptr;
     QAction *mnu_exit = nullptr;
+    // Frame size: keep the pictures' sizes or fit them within a box (remembered).
+    animgif::FitMenu *mnu_fit = nullptr;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

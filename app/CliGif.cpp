@@ -1,6 +1,7 @@
 #include "app/Cli.h"
 
 #include "animgif/AnimGifRules.h"
+#include "animgif/FitMenu.h"
 #include "animgif/frm_AnimGif.h"
 #include "shell/Texts.h"
 
@@ -13,16 +14,25 @@
 
 namespace app {
 
-// pixmar gif --delay N DIR [--delay N DIR ...]: for each folder the delay is typed into the box
-// and left (its limit check), the folder button is answered with DIR, and at the end Create GIF
-// is pressed. The GIF goes into the last folder.
+// pixmar gif [--fit WxH] --delay N DIR [--delay N DIR ...]: the frame size is chosen, for each
+// folder the delay is typed into the box and left (its limit check), the folder button is
+// answered with DIR, and at the end Create GIF is pressed. The GIF goes into the last folder.
 int cliGif(CliSession &s, const QStringList &args)
 {
     std::vector<std::pair<QString, QString>> steps;   // delay, folder
     QString delay;
     bool haveDelay = false;
+    QSize fit;   // empty: the pictures keep their sizes, whatever the window remembers
     for (int i = 0; i < args.size(); ++i) {
-        if (args[i] == QLatin1String("--delay")) {
+        if (args[i] == QLatin1String("--fit")) {
+            QString box;
+            if (!takeValue(args, i, box, s))
+                return kExitInputFault;
+            const std::optional<QSize> parsed = animgif::parseFitBox(box);
+            if (!parsed)
+                return s.badArguments(QStringLiteral("--fit takes WxH, such as 800x600 (1 to 65535 each)"));
+            fit = *parsed;
+        } else if (args[i] == QLatin1String("--delay")) {
             if (!takeValue(args, i, delay, s))
                 return kExitInputFault;
             haveDelay = true;
@@ -49,6 +59,7 @@ int cliGif(CliSession &s, const QStringList &args)
     frm_AnimGif window;
     window.Form_Activate();
     const AnimGifOutcome &outcome = window.outcome();
+    window.mnu_fit->choose(fit, false);
     for (const auto &[n, dir] : steps) {
         window.txtdelay->setText(n);
         window.txtdelay_LostFocus();

@@ -1,15 +1,24 @@
 #!/bin/bash
-# Animated GIF build: Pixmar against ImageMagick and ffmpeg (a palette per frame), measured in
-# the same run on the same pictures: wall time, peak resident memory, file size, and the PSNR
-# of every decoded frame against its source picture (frames decoded by ffmpeg, compared by
-# ImageMagick, so neither number comes from Pixmar's own code).
+# Animated GIF build: Pixmar against gifski, ImageMagick and ffmpeg (a palette per frame),
+# measured in the same run on the same pictures: wall time, peak resident memory, file size,
+# and the PSNR of every decoded frame against its source picture (frames decoded by ffmpeg,
+# compared by ImageMagick, so neither number comes from Pixmar's own code).
 #
-# Not part of the test suite and never run in CI: it takes a minute or two and its figures
-# depend on the machine.
+# Two frame sets: "distinct", pictures cut from different photographs, and "burst", one
+# photograph panned and zoomed slowly, as a burst of shots or frames of a video would be.
 #
-#   bench/gif_bench.sh [--pixmar PATH] [--work DIR] [--frames N] [--memory]
+# Not part of the test suite and never run in CI: it takes minutes and its figures depend on
+# the machine.
 #
-# --frames N   pictures in the animation (60)
+#   bench/gif_bench.sh [--pixmar PATH] [--work DIR] [--frames N] [--burst N] [--gifski]
+#                      [--memory]
+#
+# --frames N   pictures in the distinct set (60)
+# --burst N    pictures in the burst set (120; 0 leaves the set out)
+# --gifski     fetch gifski (the npm package, which carries a Linux binary) into a temporary
+#              folder and add it to the tables, with Pixmar's ratios against it; without
+#              npm or the registry it is left out with a note. It reads PNG frames: the
+#              conversion from JPEG is timed apart and not counted.
 # --memory     also build 20 and 200 frames of 1920 x 1080 with Pixmar alone, to show that
 #              peak memory stays flat as the frame count grows (goal: under 300 MB at 200)
 #
@@ -20,14 +29,19 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 pixmar="$here/build/pixmar"
 work=""
 frames=60
+burst=120
 memory=0
+want_gifski=0
+usage="usage: $0 [--pixmar PATH] [--work DIR] [--frames N] [--burst N] [--gifski] [--memory]"
 while [ $# -gt 0 ]; do
     case "$1" in
         --pixmar) pixmar=$2; shift 2 ;;
         --work) work=$2; shift 2 ;;
         --frames) frames=$2; shift 2 ;;
+        --burst) burst=$2; shift 2 ;;
+        --gifski) want_gifski=1; shift ;;
         --memory) memory=1; shift ;;
-        *) echo "usage: $0 [--pixmar PATH] [--work DIR] [--frames N] [--memory]" >&2; exit 2 ;;
+        *) echo "$usage" >&2; exit 2 ;;
     esac
 done
 sources=(/usr/share/backgrounds/mate/nature/*.jpg)
@@ -36,11 +50,29 @@ for tool in convert compare ffmpeg gifsicle /usr/bin/time; do
 done
 [ -x "$pixmar" ] || { echo "no pixmar at $pixmar (build it, or give --pixmar)" >&2; exit 2; }
 [ -e "${sources[0]}" ] || { echo "no pictures in /usr/share/backgrounds/mate/nature" >&2; exit 2; }
+# Temporary folders made by this run, removed when it ends however it ends.
+made=()
+trap 'for d in "${made[@]}"; do rm -rf "$d"; done' EXIT
 if [ -z "$work" ]; then
     work=$(mktemp -d)
-    trap 'rm -rf "$work"' EXIT
+    made+=("$work")
 fi
 mkdir -p "$work"
+
+# gifski for this run only, in a folder of its own that goes with the run.
+gifski=""
+if [ "$want_gifski" -eq 1 ]; then
+    peer=$(mktemp -d)
+    made+=("$peer")
+    if command -v npm >/dev/null \
+        && npm install --silent --no-save --no-audit --no-fund --prefix "$peer" gifski >/dev/null 2>&1 \
+        && [ -x "$peer/node_modules/gifski/bin/debian/gifski" ]; then
+        gifski="$peer/node_modules/gifski/bin/debian/gifski"
+        echo "gifski: $("$gifski" --version)"
+    else
+        echo "note: gifski could not be had (no npm, or the registry is out of reach): left out"
+    fi
+fi
 
 # make_frames DIR COUNT WIDTH HEIGHT: distinct pictures cut from different regions of the
 # photographs (a 4:3 window of 100 % down to 45 % of the picture, moved around), scaled to
@@ -66,6 +98,31 @@ make_frames() {
     done
 }
 
+# make_burst DIR COUNT WIDTH HEIGHT: one photograph seen through a 4:3 window that drifts
+# right and down and closes in by a tenth over the whole run (about one output pixel of
+# movement per frame), scaled to WIDTH x HEIGHT.
+make_burst() {
+    local dir=$1 count=$2 w=$3 h=$4
+    mkdir -p "$dir"
+    [ "$(ls "$dir" | grep -c '\.jpg$' || true)" -eq "$count" ] && return 0
+    rm -f "$dir"/*.jpg
+    local src=${sources[$((6 % ${#sources[@]}))]}
+    read -r sw sh < <(identify -format '%w %h\n' "$src")
+    local args=()
+    local i
+    for ((i = 0; i < count; i++)); do
+        local geometry
+        geometry=$(awk -v sw="$sw" -v sh="$sh" -v i="$i" -v n="$count" -v ar="$(awk -v w="$w" -v h="$h" 'BEGIN{print w/h}')" 'BEGIN {
+            t = (n > 1 ? i / (n - 1) : 0);
+            cw = (sw / sh > ar ? sh * ar : sw) * (0.85 - 0.085 * t); ch = cw / ar;
+            x = (sw - cw) * (0.1 + 0.3 * t); y = (sh - ch) * (0.2 + 0.1 * t);
+            printf "%dx%d+%d+%d", cw, ch, x, y }')
+        printf -v name '%s/f%03d.jpg' "$dir" "$i"
+        args+=("(" mpr:src -crop "$geometry" +repage -resize "${w}x${h}!" -quality 92 -write "$name" +delete ")")
+    done
+    convert "$src" -write mpr:src +delete "${args[@]}" null:
+}
+
 # measure NAME COMMAND...: wall seconds and peak resident kB of one run, into $NAME_s/$NAME_kb
 measure() {
     local name=$1; shift
@@ -79,74 +136,105 @@ measure() {
     printf -v "${name}_kb" '%s' "$kb"
 }
 
-# psnr NAME GIF: per-frame PSNR (dB) against the sources, one per line, into $work/NAME.psnr
+# psnr NAME GIF SOURCES COUNT: per-frame PSNR (dB) against the sources, one per line, into
+# $work/NAME.psnr
 psnr() {
-    local name=$1 gif=$2 out="$work/$1.frames"
+    local name=$1 gif=$2 src_dir=$3 count=$4 out="$work/$1.frames"
     rm -rf "$out" && mkdir -p "$out"
     ffmpeg -v error -i "$gif" -fps_mode passthrough "$out/%03d.png"
     local n
     n=$(ls "$out" | wc -l)
-    [ "$n" -eq "$frames" ] || { echo "$name: $n frames decoded, $frames expected" >&2; exit 1; }
+    [ "$n" -eq "$count" ] || { echo "$name: $n frames decoded, $count expected" >&2; exit 1; }
     : >"$work/$name.psnr"
-    for ((i = 0; i < frames; i++)); do
-        printf -v src '%s/f%03d.jpg' "$work/frames" "$i"
+    for ((i = 0; i < count; i++)); do
+        printf -v src '%s/f%03d.jpg' "$src_dir" "$i"
         printf -v dec '%s/%03d.png' "$out" "$((i + 1))"
         # compare prints the figure on standard error and exits 1 when the pictures differ
         { compare -metric PSNR "$src" "$dec" null: 2>&1 || true; } | awk '{ print $1 }' >>"$work/$name.psnr"
     done
+    rm -rf "$out"
 }
 
 stats() { awk '{ s += $1; if (NR == 1 || $1 < m) m = $1 } END { printf "%.2f %.2f\n", s / NR, m }' "$1"; }
-
-echo "making $frames frames of 1000 x 750 from ${#sources[@]} photographs in $work/frames ..."
-make_frames "$work/frames" "$frames" 1000 750
-rm -f "$work/frames/Pixmar-anim.gif"
-
-echo "building the three GIFs (delay 10/100 s, loop for ever) ..."
-measure pixmar "$pixmar" gif --delay 10 "$work/frames"
-mv "$work/frames/Pixmar-anim.gif" "$work/pixmar.gif"
-measure magick convert -delay 10 -loop 0 "$work"/frames/f*.jpg "$work/magick.gif"
-measure ffmpeg ffmpeg -v error -y -framerate 10 -i "$work/frames/f%03d.jpg" \
-    -vf "split[a][b];[a]palettegen=stats_mode=single[p];[b][p]paletteuse=new=1" \
-    -loop 0 "$work/ffmpeg.gif"
-
-# Pixmar's file as another reader sees it: frame count, delays, loop.
-info=$(gifsicle --info "$work/pixmar.gif")
-count=$(grep -c '+ image #' <<<"$info")
-delays=$(grep -o 'delay [0-9.]*s' <<<"$info" | sort -u | tr '\n' ' ')
-loop=$(grep -o 'loop forever' <<<"$info" || echo "no loop")
-echo "pixmar.gif per gifsicle: $count frames, ${delays:-no delays}, $loop"
-[ "$count" -eq "$frames" ] || { echo "wrong frame count" >&2; exit 1; }
-
-echo "PSNR of every frame against its source ..."
-for t in pixmar magick ffmpeg; do psnr "$t" "$work/$t.gif"; done
-
 size() { stat -c %s "$1"; }
-printf '\n%-12s %9s %10s %11s %11s %9s\n' tool "time s" "peak MB" "size MB" "PSNR mean" "PSNR min"
-for t in pixmar magick ffmpeg; do
-    s_var="${t}_s"; kb_var="${t}_kb"
-    read -r mean min < <(stats "$work/$t.psnr")
-    printf '%-12s %9.2f %10.1f %11.2f %11.2f %9.2f\n' "$t" "${!s_var}" \
-        "$(awk -v k="${!kb_var}" 'BEGIN{print k/1024}')" \
-        "$(awk -v b="$(size "$work/$t.gif")" 'BEGIN{print b/1e6}')" "$mean" "$min"
-done
 
-worse=$(paste "$work/pixmar.psnr" "$work/ffmpeg.psnr" | awk '$1 < $2 { n++ } END { print n + 0 }')
-read -r px_mean _ < <(stats "$work/pixmar.psnr")
-read -r ff_mean _ < <(stats "$work/ffmpeg.psnr")
-read -r im_mean _ < <(stats "$work/magick.psnr")
-awk -v ps="$pixmar_s" -v fs="$ffmpeg_s" -v ms="$magick_s" \
-    -v pk="$pixmar_kb" -v fk="$ffmpeg_kb" -v mk="$magick_kb" \
-    -v pz="$(size "$work/pixmar.gif")" -v fz="$(size "$work/ffmpeg.gif")" -v mz="$(size "$work/magick.gif")" \
-    -v pq="$px_mean" -v fq="$ff_mean" -v mq="$im_mean" -v worse="$worse" -v n="$frames" 'BEGIN {
-    printf "\nratios (Pixmar against each):\n"
-    printf "  speed:  %.2fx ffmpeg, %.2fx ImageMagick (times faster)\n", fs / ps, ms / ps
-    printf "  memory: %.2fx ffmpeg, %.2fx ImageMagick (peak resident)\n", pk / fk, pk / mk
-    printf "  size:   %.2fx ffmpeg, %.2fx ImageMagick\n", pz / fz, pz / mz
-    printf "  PSNR:   %+.2f dB against ffmpeg, %+.2f dB against ImageMagick (mean); below ffmpeg in %d of %d frames\n", pq - fq, pq - mq, worse, n
-    printf "\ngoals: twice as fast as ffmpeg: %s; PSNR at least as high: %s; size within 20%%: %s\n",
-        (fs / ps >= 2 ? "met" : "NOT met"), (pq >= fq ? "met" : "NOT met"),
-        (pz / fz <= 1.2 && pz / fz >= 0.8 ? "met" : "NOT met") }'
+# run_set SET DIR COUNT: every tool on one frame set, then its table.
+run_set() {
+    local set=$1 dir=$2 count=$3 tools=(pixmar magick ffmpeg)
+    rm -f "$dir/Pixmar-anim.gif"
+    echo
+    echo "== $set: $count frames of 1000 x 750 in $dir (delay 10/100 s, loop for ever)"
+    measure "${set}_pixmar" "$pixmar" gif --delay 10 "$dir"
+    mv "$dir/Pixmar-anim.gif" "$work/${set}_pixmar.gif"
+    measure "${set}_magick" convert -delay 10 -loop 0 "$dir"/f*.jpg "$work/${set}_magick.gif"
+    measure "${set}_ffmpeg" ffmpeg -v error -y -framerate 10 -i "$dir/f%03d.jpg" \
+        -vf "split[a][b];[a]palettegen=stats_mode=single[p];[b][p]paletteuse=new=1" \
+        -loop 0 "$work/${set}_ffmpeg.gif"
+    if [ -n "$gifski" ]; then
+        mkdir -p "$work/${set}_png"
+        measure "${set}_topng" sh -c 'for f in "$1"/f*.jpg; do b=${f##*/}; convert "$f" "$2/${b%.jpg}.png"; done' \
+            sh "$dir" "$work/${set}_png"
+        measure "${set}_gifski" "$gifski" --quiet --fps 10 --width 1000 --repeat 0 \
+            -o "$work/${set}_gifski.gif" "$work/${set}_png"/f*.png
+        rm -rf "$work/${set}_png"
+        tools+=(gifski)
+    fi
+
+    # Pixmar's file as another reader sees it: frame count, delays, loop.
+    local info n delays loop
+    info=$(gifsicle --info "$work/${set}_pixmar.gif")
+    n=$(grep -c '+ image #' <<<"$info")
+    delays=$(grep -o 'delay [0-9.]*s' <<<"$info" | sort -u | tr '\n' ' ')
+    loop=$(grep -o 'loop forever' <<<"$info" || echo "no loop")
+    echo "pixmar's file per gifsicle: $n frames, ${delays:-no delays}, $loop"
+    [ "$n" -eq "$count" ] || { echo "wrong frame count" >&2; exit 1; }
+
+    echo "PSNR of every frame against its source ..."
+    local t
+    for t in "${tools[@]}"; do psnr "${set}_$t" "$work/${set}_$t.gif" "$dir" "$count"; done
+
+    printf '\n%-8s %9s %9s %9s %10s %9s\n' "$set" "time s" "peak MB" "size MB" "PSNR mean" "PSNR min"
+    for t in "${tools[@]}"; do
+        local s_var="${set}_${t}_s" kb_var="${set}_${t}_kb" mean min
+        read -r mean min < <(stats "$work/${set}_$t.psnr")
+        printf '%-8s %9.2f %9.1f %9.2f %10.2f %9.2f\n' "$t" "${!s_var}" \
+            "$(awk -v k="${!kb_var}" 'BEGIN{print k/1024}')" \
+            "$(awk -v b="$(size "$work/${set}_$t.gif")" 'BEGIN{print b/1e6}')" "$mean" "$min"
+        printf -v "${set}_${t}_mean" '%s' "$mean"
+        printf -v "${set}_${t}_min" '%s' "$min"
+    done
+    [ -n "$gifski" ] && { s_var="${set}_topng_s"; echo "(gifski's PNG frames took ${!s_var} s to make; not counted)"; }
+
+    echo "ratios, Pixmar against each peer:"
+    for t in "${tools[@]:1}"; do
+        local ps="${set}_pixmar_s" ts="${set}_${t}_s" pk="${set}_pixmar_kb" tk="${set}_${t}_kb"
+        local pm="${set}_pixmar_mean" tm="${set}_${t}_mean" pn="${set}_pixmar_min" tn="${set}_${t}_min"
+        awk -v t="$t" -v ps="${!ps}" -v ts="${!ts}" -v pk="${!pk}" -v tk="${!tk}" \
+            -v pz="$(size "$work/${set}_pixmar.gif")" -v tz="$(size "$work/${set}_$t.gif")" \
+            -v pm="${!pm}" -v tm="${!tm}" -v pn="${!pn}" -v tn="${!tn}" 'BEGIN {
+            printf "  %-7s time %.2fx, memory %.2fx, size %.2fx, PSNR mean %+.2f dB, min %+.2f dB\n",
+                t, ps / ts, pk / tk, pz / tz, pm - tm, pn - tn }'
+    done
+    if [ -n "$gifski" ]; then
+        local ps="${set}_pixmar_s" ts="${set}_gifski_s" pm="${set}_pixmar_mean" tm="${set}_gifski_mean"
+        local pn="${set}_pixmar_min" tn="${set}_gifski_min"
+        awk -v ps="${!ps}" -v ts="${!ts}" -v pz="$(size "$work/${set}_pixmar.gif")" \
+            -v tz="$(size "$work/${set}_gifski.gif")" -v pm="${!pm}" -v tm="${!tm}" -v pn="${!pn}" -v tn="${!tn}" 'BEGIN {
+            printf "goals against gifski: size at most its: %s; mean PSNR at least its: %s; min PSNR within 0.5 dB: %s; time at most 0.4x: %s\n",
+                (pz <= tz ? "met" : "NOT met"), (pm >= tm ? "met" : "NOT met"),
+                (pn >= tn - 0.5 ? "met" : "NOT met"), (ps <= 0.4 * ts ? "met" : "NOT met") }'
+    fi
+}
+
+echo "making $frames distinct frames of 1000 x 750 from ${#sources[@]} photographs in $work/frames ..."
+make_frames "$work/frames" "$frames" 1000 750
+run_set distinct "$work/frames" "$frames"
+if [ "$burst" -gt 0 ]; then
+    echo
+    echo "making a burst of $burst frames of 1000 x 750 from one photograph in $work/burst ..."
+    make_burst "$work/burst" "$burst" 1000 750
+    run_set burst "$work/burst" "$burst"
+fi
 
 if [ "$memory" -eq 1 ]; then
     echo

@@ -2,6 +2,7 @@
 #include "platform/GdiPlusCodecs.h"
 #include "platform/GifEncoder.h"
 #include "platform/HandleTable.h"
+#include "platform/Limits.h"
 
 #include <QByteArray>
 #include <QLoggingCategory>
@@ -466,6 +467,40 @@ GpStatus GdipGetImageHeight(GpImage *image, std::uint32_t *height)
 GpStatus GdipGetImageRawFormat(GpImage *image, GUID *format)
 {
     return queryImage(image, [&](const GpImage &i) { *format = i.rawFormat; }, format);
+}
+
+GpStatus GdipGetImageThumbnail(GpImage *image, std::uint32_t thumbWidth, std::uint32_t thumbHeight,
+                               GpImage **thumbImage, void *callback, void *callbackData)
+{
+    Q_UNUSED(callbackData);
+    GpStatus s = checkImage(image);
+    if (s != Ok)
+        return s;
+    if (!thumbImage || callback || thumbWidth == 0 || thumbHeight == 0
+        || thumbWidth > std::uint32_t(limits::kMaxPictureSide)
+        || thumbHeight > std::uint32_t(limits::kMaxPictureSide)
+        || std::int64_t(thumbWidth) * thumbHeight > limits::kMaxPicturePixels)
+        return InvalidParameter;
+    *thumbImage = nullptr;
+    // A picture decoded only in part has nothing to make the rest of the thumbnail from.
+    if (!image->whole())
+        return WrongState;
+    s = image->ensurePixels();
+    if (s != Ok)
+        return s;
+    auto thumb = std::make_unique<GpImage>();
+    thumb->rawFormat = ImageFormatMemoryBMP;
+    thumb->pixelFormat = PixelFormat32bppARGB;
+    thumb->size = QSize(int(thumbWidth), int(thumbHeight));
+    thumb->part = QRect(QPoint(0, 0), thumb->size);
+    // Smooth scaling averages the pixels a reduction folds together rather than sampling them.
+    thumb->pixels = image->pixels
+                        .scaled(thumb->size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                        .convertToFormat(QImage::Format_ARGB32);
+    if (thumb->pixels.isNull())
+        return OutOfMemory;
+    *thumbImage = lib().images.add(std::move(thumb));
+    return Ok;
 }
 
 // ---------------------------------------------------------------- properties

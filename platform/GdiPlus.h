@@ -112,8 +112,13 @@ GpStatus GdipGetImageWidth(GpImage *image, std::uint32_t *width);
 GpStatus GdipGetImageHeight(GpImage *image, std::uint32_t *height);
 // The file format the image was read from (ImageFormatBMP, ...).
 GpStatus GdipGetImageRawFormat(GpImage *image, GUID *format);
+// A new 32-bit image of the given size holding the whole picture, smoothly resampled (the
+// proportions are the caller's business). No abort callback is supported.
+GpStatus GdipGetImageThumbnail(GpImage *image, std::uint32_t thumbWidth, std::uint32_t thumbHeight,
+                               GpImage **thumbImage, void *callback, void *callbackData);
 
 // File formats (published ids).
+constexpr GUID ImageFormatMemoryBMP = {0xB96B3CAA, 0x0728, 0x11D3, {0x9D, 0x7B, 0x00, 0x00, 0xF8, 0x1E, 0xF3, 0x2E}};
 constexpr GUID ImageFormatBMP = {0xB96B3CAB, 0x0728, 0x11D3, {0x9D, 0x7B, 0x00, 0x00, 0xF8, 0x1E, 0xF3, 0x2E}};
 constexpr GUID ImageFormatJPEG = {0xB96B3CAE, 0x0728, 0x11D3, {0x9D, 0x7B, 0x00, 0x00, 0xF8, 0x1E, 0xF3, 0x2E}};
 constexpr GUID ImageFormatPNG = {0xB96B3CAF, 0x0728, 0x11D3, {0x9D, 0x7B, 0x00, 0x00, 0xF8, 0x1E, 0xF3, 0x2E}};

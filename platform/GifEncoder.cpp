@@ -5,7 +5,12 @@
 #include <QLoggingCategory>
 #include <QPainter>
 #include <algorithm>
+#include <array>
+#include <cstdlib>
+#include <cmath>
+#include <cstdio>
 #include <cerrno>
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <new>
 #include <gif_lib.h>
@@ -19,17 +24,49 @@ namespace {
 
 using namespace gdiplus;
 
-// libimagequant's speed/quality trade (1 slowest, 4 its default). Measured on sixty
-// 1000 x 750 photographs with two cores: 6 took 6.1 s at 40.3 dB, 7 took 5.2 s at 40.1 dB,
-// 8 took 3.7 s at 38.5 dB (it reads the input at 7 bits per channel). 8 keeps the build more
-// than twice as fast as a palette-per-frame ffmpeg run while still above its quality.
-constexpr int kQuantizeSpeed = 8;
-constexpr float kDitherLevel = 1.0f;
+// The tuning's defaults were measured with bench/gif_bench.sh on 60 distinct 1000 x 750
+// photographs and on a burst of 120 frames of one photograph panned and zoomed slowly
+// (size MB / mean PSNR dB, distinct then burst):
+//   speed 8, full dithering, exact LZW, whole frames (the old settings)    27.2 / 38.36
+//   speed 6, full dithering                                                 25.3 / 40.16
+//   dithering 0.6 (less noise for LZW, and closer to the picture per pixel) 24.2 / 40.53
+//   lossy LZW within 6 (dithering 0.6)                                      18.6 / 39.23
+//   dithering 0.4, lossy LZW within 6                                       17.5 / 39.47
+//   burst, dithering 0.6, lossy LZW within 6, whole frames                  45.0 / 35.43
+//   burst, dithering 0.5, lossy within 6, repeats left out within 3         27.3 / 35.94
+//                                                            ... within 4   22.1 / 35.82
+//                                                            ... within 6   16.1 / 35.30
+//   burst, dithering 0.3, lossy within 6, repeats within 4                  21.5 / 35.99
+//   the quantizer kept to one thread within each of ours (distinct)        18.3 / 39.27
+//     for 30 % less processor time
+//   repeats decided as frames come, palettes only for what changed:
+//     dithering 0.3, distinct / burst                                17.4 / 39.48, 22.8 / 35.78
+//     dithering 0.2, distinct / burst                                16.3 / 39.64, 21.7 / 36.01
+// Less dithering is less noise for LZW to code and closer to the picture pixel by pixel; the
+// price is some contouring in smooth gradients.
+// Lossy LZW gives most of the saving on distinct frames, leaving repeats out on a burst.
 constexpr qint64 kFullHistogramPixels = 512 * 512;
 constexpr int kMaxColours = 256;
 constexpr int kGifColourResolution = 8;
 constexpr int kMaxDelayCs = 0xFFFF;    // the frame delay field is 16 bits wide
 constexpr int kMaxReducers = 2;       // the machines we run on have two cores or more
+constexpr int kLzwMaxBits = 12;
+constexpr int kLzwLastCode = (1 << kLzwMaxBits) - 1;
+constexpr int kSubBlockBytes = 255;
+constexpr liq_color kTransparent{0, 0, 0, 0};
+constexpr int kMinRepeatRun = 8;   // pixels in a row that must repeat to be left out
+
+// libimagequant runs OpenMP threads of its own inside each call. On top of our reducers that
+// oversubscribes the cores: measured on sixty 1000 x 750 photographs, the same build took 40 %
+// more processor time and half again the wall time. Each of our threads asks for one. The
+// call is looked up rather than linked, as OpenMP is the quantizer's business.
+void keepQuantizerOnThisThread()
+{
+    using SetThreads = void (*)(int);
+    static const auto set = reinterpret_cast<SetThreads>(dlsym(RTLD_DEFAULT, "omp_set_num_threads"));
+    if (set)
+        set(1);
+}
 
 struct LiqAttrFree {
     void operator()(liq_attr *p) const { liq_attr_destroy(p); }
@@ -80,55 +117,89 @@ QImage toRgbaWithBinaryAlpha(const QImage &image)
     return rgba;
 }
 
-std::optional<IndexedFrame> quantizeFrame(const QImage &image)
-{
-    if (image.isNull())
-        return std::nullopt;
-    const QImage rgba = toRgbaWithBinaryAlpha(image);
-    const int w = rgba.width(), h = rgba.height();
+namespace {
 
+struct PalettedFrame {
+    QImage rgba;   // RGBA8888, alpha 0 or 255
+    std::unique_ptr<liq_result, LiqResultFree> result;
+};
+
+std::vector<void *> rowPointers(const QImage &rgba)
+{
+    std::vector<void *> rows(static_cast<size_t>(rgba.height()));
+    for (int y = 0; y < rgba.height(); ++y)
+        rows[size_t(y)] = const_cast<uchar *>(rgba.constScanLine(y));
+    return rows;
+}
+
+bool isOpaque(const QImage &rgba)
+{
+    for (int y = 0; y < rgba.height(); ++y) {
+        const uchar *px = rgba.constScanLine(y);
+        for (int x = 0; x < rgba.width(); ++x)
+            if (px[4 * x + 3] != 255)
+                return false;
+    }
+    return true;
+}
+
+// The palette for a picture (RGBA8888 with binary alpha). With a transparent slot, one entry
+// is kept fully transparent however few transparent pixels the sample below catches.
+std::optional<PalettedFrame> choosePalette(QImage rgba, bool transparentSlot, const Tuning &tuning)
+{
+    PalettedFrame out;
     std::unique_ptr<liq_attr, LiqAttrFree> attr(liq_attr_create());
     if (!attr)
         return std::nullopt;
-    liq_set_speed(attr.get(), kQuantizeSpeed);
+    liq_set_speed(attr.get(), std::clamp(tuning.speed, 1, 10));
     liq_set_max_colors(attr.get(), kMaxColours);
 
-    std::vector<void *> rows(static_cast<size_t>(h));
-    for (int y = 0; y < h; ++y)
-        rows[size_t(y)] = const_cast<uchar *>(rgba.constScanLine(y));
+    // The palette is chosen from every second pixel of every second row when the picture is
+    // large: a quarter of the work for the same palette to within a tenth of a dB.
+    const qint64 pixels = qint64(rgba.width()) * rgba.height();
+    const QImage sample = pixels > kFullHistogramPixels
+        ? rgba.scaled(rgba.width() / 2, rgba.height() / 2, Qt::IgnoreAspectRatio, Qt::FastTransformation)
+        : rgba;
+    std::vector<void *> rows = rowPointers(sample);
+    std::unique_ptr<liq_image, LiqImageFree> img(liq_image_create_rgba_rows(
+        attr.get(), rows.data(), sample.width(), sample.height(), 0));
+    std::unique_ptr<liq_histogram, LiqHistogramFree> hist(liq_histogram_create(attr.get()));
+    if (!img || !hist || liq_histogram_add_image(hist.get(), attr.get(), img.get()) != LIQ_OK)
+        return std::nullopt;
+    if (transparentSlot && liq_histogram_add_fixed_color(hist.get(), kTransparent, 0) != LIQ_OK)
+        return std::nullopt;
+    liq_result *raw = nullptr;
+    if (liq_histogram_quantize(hist.get(), attr.get(), &raw) != LIQ_OK || !raw)
+        return std::nullopt;
+    out.result.reset(raw);
+    out.rgba = std::move(rgba);
+    return out;
+}
+
+// Maps every pixel to the frame's palette (dithered); pixels with alpha 0 take the
+// transparent entry.
+std::optional<IndexedFrame> mapToPalette(PalettedFrame &frame, float dither)
+{
+    const QImage &rgba = frame.rgba;
+    const int w = rgba.width(), h = rgba.height();
+    std::unique_ptr<liq_attr, LiqAttrFree> attr(liq_attr_create());
+    if (!attr)
+        return std::nullopt;
+    std::vector<void *> rows = rowPointers(rgba);
     std::unique_ptr<liq_image, LiqImageFree> img(
         liq_image_create_rgba_rows(attr.get(), rows.data(), w, h, 0));
     if (!img)
         return std::nullopt;
-
-    // The palette is chosen from every second pixel of every second row when the picture is
-    // large: a quarter of the work for the same palette to within a tenth of a dB.
-    liq_result *raw = nullptr;
-    if (qint64(w) * h > kFullHistogramPixels) {
-        const QImage sample = rgba.scaled(w / 2, h / 2, Qt::IgnoreAspectRatio, Qt::FastTransformation);
-        std::vector<void *> sampleRows(static_cast<size_t>(sample.height()));
-        for (int y = 0; y < sample.height(); ++y)
-            sampleRows[size_t(y)] = const_cast<uchar *>(sample.constScanLine(y));
-        std::unique_ptr<liq_image, LiqImageFree> small(liq_image_create_rgba_rows(
-            attr.get(), sampleRows.data(), sample.width(), sample.height(), 0));
-        std::unique_ptr<liq_histogram, LiqHistogramFree> hist(liq_histogram_create(attr.get()));
-        if (!small || !hist || liq_histogram_add_image(hist.get(), attr.get(), small.get()) != LIQ_OK
-            || liq_histogram_quantize(hist.get(), attr.get(), &raw) != LIQ_OK || !raw)
-            return std::nullopt;
-    } else if (liq_image_quantize(img.get(), attr.get(), &raw) != LIQ_OK || !raw) {
-        return std::nullopt;
-    }
-    std::unique_ptr<liq_result, LiqResultFree> result(raw);
-    liq_set_dithering_level(result.get(), kDitherLevel);
-
+    liq_set_dithering_level(frame.result.get(), std::clamp(dither, 0.0f, 1.0f));
     IndexedFrame out;
     out.width = w;
     out.height = h;
     out.pixels.resize(size_t(w) * size_t(h));
-    if (liq_write_remapped_image(result.get(), img.get(), out.pixels.data(), out.pixels.size())
+    if (liq_write_remapped_image(frame.result.get(), img.get(), out.pixels.data(), out.pixels.size())
         != LIQ_OK)
         return std::nullopt;
-    const liq_palette *pal = liq_get_palette(result.get());
+    // The palette is read after the mapping, which may have refined it.
+    const liq_palette *pal = liq_get_palette(frame.result.get());
     out.palette.reserve(pal->count);
     for (unsigned i = 0; i < pal->count; ++i) {
         const liq_color &c = pal->entries[i];
@@ -136,12 +207,248 @@ std::optional<IndexedFrame> quantizeFrame(const QImage &image)
         if (c.a < 128 && out.transparentIndex < 0)
             out.transparentIndex = int(i);
     }
+    if (out.transparentIndex >= 0) {
+        // Dithering may carry a neighbour's error into a left-out pixel; it stays left out.
+        for (int y = 0; y < h; ++y) {
+            const uchar *px = rgba.constScanLine(y);
+            std::uint8_t *idx = out.pixels.data() + size_t(y) * size_t(w);
+            for (int x = 0; x < w; ++x)
+                if (px[4 * x + 3] == 0)
+                    idx[x] = std::uint8_t(out.transparentIndex);
+        }
+    }
+    return out;
+}
+
+// Packs LZW codes least significant bit first, as GIF wants them.
+class BitPacker {
+public:
+    explicit BitPacker(std::vector<std::uint8_t> &out) : out_(out) {}
+    void put(int code, int bits)
+    {
+        acc_ |= std::uint64_t(code) << held_;
+        held_ += bits;
+        while (held_ >= 8) {
+            out_.push_back(std::uint8_t(acc_ & 0xFF));
+            acc_ >>= 8;
+            held_ -= 8;
+        }
+    }
+    void flush()
+    {
+        if (held_ > 0)
+            out_.push_back(std::uint8_t(acc_ & 0xFF));
+        acc_ = 0;
+        held_ = 0;
+    }
+
+private:
+    std::vector<std::uint8_t> &out_;
+    std::uint64_t acc_ = 0;
+    int held_ = 0;
+};
+
+// The string table of the LZW coder. Children are found directly through a (code, pixel)
+// table whose entries count only when stamped with the current generation, so a clear code
+// costs nothing; the lossy search walks each code's list of children instead.
+struct LzwTable {
+    std::vector<std::uint16_t> child = std::vector<std::uint16_t>(size_t(kLzwLastCode + 1) * 256);
+    std::vector<std::uint32_t> stamp = std::vector<std::uint32_t>(size_t(kLzwLastCode + 1) * 256);
+    std::array<std::uint16_t, kLzwLastCode + 1> firstChild{};
+    std::array<std::uint16_t, kLzwLastCode + 1> nextSibling{};
+    std::array<std::uint8_t, kLzwLastCode + 1> suffix{};
+    std::uint32_t generation = 0;
+
+    void clear()
+    {
+        if (++generation == 0) {   // wrapped: old stamps could look current
+            std::fill(stamp.begin(), stamp.end(), 0);
+            generation = 1;
+        }
+        firstChild.fill(0);
+    }
+    int find(int code, int pixel) const
+    {
+        const size_t k = size_t(code) * 256 + size_t(pixel);
+        return stamp[k] == generation ? child[k] : 0;
+    }
+    void add(int code, int pixel, int newCode)
+    {
+        const size_t k = size_t(code) * 256 + size_t(pixel);
+        child[k] = std::uint16_t(newCode);
+        stamp[k] = generation;
+        suffix[size_t(newCode)] = std::uint8_t(pixel);
+        firstChild[size_t(newCode)] = 0;
+        nextSibling[size_t(newCode)] = firstChild[size_t(code)];
+        firstChild[size_t(code)] = std::uint16_t(newCode);
+    }
+};
+
+int colourDistance2(QRgb a, QRgb b)
+{
+    const int dr = qRed(a) - qRed(b), dg = qGreen(a) - qGreen(b), db = qBlue(a) - qBlue(b);
+    return dr * dr + dg * dg + db * db;
+}
+
+} // namespace
+
+std::optional<IndexedFrame> quantizeFrame(const QImage &image, const Tuning &tuning)
+{
+    if (image.isNull())
+        return std::nullopt;
+    std::optional<PalettedFrame> frame = choosePalette(toRgbaWithBinaryAlpha(image), false, tuning);
+    if (!frame)
+        return std::nullopt;
+    return mapToPalette(*frame, tuning.dither);
+}
+
+qint64 markRepeatedPixels(QImage &rgba, const QImage &shown, int tolerance)
+{
+    if (rgba.size() != shown.size() || tolerance < 0)
+        return 0;
+    qint64 marked = 0;
+    const int w = rgba.width();
+    for (int y = 0; y < rgba.height(); ++y) {
+        uchar *px = rgba.scanLine(y);
+        const uchar *old = shown.constScanLine(y);
+        const auto repeats = [&](int x) {
+            const uchar *a = px + 4 * x, *b = old + 4 * x;
+            return a[3] != 0 && b[3] != 0 && std::abs(a[0] - b[0]) <= tolerance
+                && std::abs(a[1] - b[1]) <= tolerance && std::abs(a[2] - b[2]) <= tolerance;
+        };
+        // Only runs are left out: a lone transparent pixel among new ones costs the LZW
+        // strings more than it saves.
+        for (int x = 0; x < w;) {
+            if (!repeats(x)) {
+                ++x;
+                continue;
+            }
+            int end = x + 1;
+            while (end < w && repeats(end))
+                ++end;
+            if (end - x >= kMinRepeatRun) {
+                std::fill(px + 4 * x, px + 4 * end, uchar(0));
+                marked += end - x;
+            }
+            x = end;
+        }
+    }
+    return marked;
+}
+
+QRect opaqueBounds(const IndexedFrame &frame)
+{
+    if (frame.transparentIndex < 0)
+        return QRect(0, 0, frame.width, frame.height);
+    int left = frame.width, right = -1, top = frame.height, bottom = -1;
+    for (int y = 0; y < frame.height; ++y) {
+        const std::uint8_t *row = frame.pixels.data() + size_t(y) * size_t(frame.width);
+        for (int x = 0; x < frame.width; ++x) {
+            if (row[x] == frame.transparentIndex)
+                continue;
+            left = std::min(left, x);
+            right = std::max(right, x);
+            top = std::min(top, y);
+            bottom = y;
+        }
+    }
+    return right < 0 ? QRect() : QRect(QPoint(left, top), QPoint(right, bottom));
+}
+
+IndexedFrame cropFrame(const IndexedFrame &frame, const QRect &rect)
+{
+    IndexedFrame out;
+    out.palette = frame.palette;
+    out.transparentIndex = frame.transparentIndex;
+    const QRect r = rect.intersected(QRect(0, 0, frame.width, frame.height));
+    out.width = r.width();
+    out.height = r.height();
+    out.pixels.reserve(size_t(r.width()) * size_t(r.height()));
+    for (int y = r.top(); y <= r.bottom(); ++y) {
+        const auto row = frame.pixels.begin() + qsizetype(y) * frame.width;
+        out.pixels.insert(out.pixels.end(), row + r.left(), row + r.left() + r.width());
+    }
+    return out;
+}
+
+int lzwMinimumCodeSize(const IndexedFrame &frame)
+{
+    // The size giflib writes for a colour table of this many entries (at least 2).
+    return std::max(2, GifBitSize(int(frame.palette.size())));
+}
+
+std::vector<std::uint8_t> lzwEncode(IndexedFrame &frame, int tolerance)
+{
+    std::vector<std::uint8_t> out;
+    if (frame.pixels.empty())
+        return out;
+    out.reserve(frame.pixels.size() / 2);
+    static thread_local std::unique_ptr<LzwTable> table;
+    if (!table)
+        table = std::make_unique<LzwTable>();
+    table->clear();
+
+    const int minSize = lzwMinimumCodeSize(frame);
+    const int clearCode = 1 << minSize, endCode = clearCode + 1;
+    const int tolerance2 = tolerance > 0 ? tolerance * tolerance : -1;
+    const int transparent = frame.transparentIndex;
+    const std::vector<QRgb> &pal = frame.palette;
+    const int palSize = int(pal.size());
+    int bits = minSize + 1;
+    int next = endCode + 1;
+    BitPacker packer(out);
+    packer.put(clearCode, bits);
+
+    std::uint8_t *px = frame.pixels.data();
+    const size_t count = frame.pixels.size();
+    int current = px[0];
+    for (size_t i = 1; i < count; ++i) {
+        const int pixel = px[i];
+        int found = table->find(current, pixel);
+        if (!found && tolerance2 >= 0 && pixel != transparent && pixel < palSize) {
+            // Lossy: the nearest colour that the table can already continue with, if it is
+            // near enough. Never into or out of transparency, so what shows through stays.
+            int best = tolerance2 + 1;
+            for (int c = table->firstChild[size_t(current)]; c; c = table->nextSibling[size_t(c)]) {
+                const int s = table->suffix[size_t(c)];
+                if (s == transparent || s >= palSize)
+                    continue;
+                const int d = colourDistance2(pal[size_t(s)], pal[size_t(pixel)]);
+                if (d < best) {
+                    best = d;
+                    found = c;
+                }
+            }
+            if (found)
+                px[i] = table->suffix[size_t(found)];
+        }
+        if (found) {
+            current = found;
+            continue;
+        }
+        packer.put(current, bits);
+        if (next < kLzwLastCode) {
+            table->add(current, pixel, next++);
+            // Readers widen their codes once the table outgrows the current width.
+            if (next > (1 << bits) && bits < kLzwMaxBits)
+                ++bits;
+        } else {
+            packer.put(clearCode, bits);
+            table->clear();
+            bits = minSize + 1;
+            next = endCode + 1;
+        }
+        current = pixel;
+    }
+    packer.put(current, bits);
+    packer.put(endCode, bits);
+    packer.flush();
     return out;
 }
 
 // ---------------------------------------------------------------- GifWriter
 
-GifWriter::GifWriter() = default;
+GifWriter::GifWriter(const Tuning &tuning) : tuning_(tuning) {}
 
 GifWriter::~GifWriter()
 {
@@ -199,18 +506,80 @@ GpStatus GifWriter::addFrame(QImage frame, int delayCs)
         return WrongState;
     if (frame.isNull())
         return InvalidParameter;
-    std::unique_lock lock(mutex_);
-    changed_.wait(lock, [this] { return inFlight_ < kFramesInFlight || failure_ != Ok; });
-    if (failure_ != Ok)
-        return failure_;
-    queue_.push_back(Job{nextSequence_++, std::move(frame), std::clamp(delayCs, 0, kMaxDelayCs)});
+    {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [this] { return inFlight_ < kFramesInFlight || failure_ != Ok; });
+        if (failure_ != Ok)
+            return failure_;
+    }
+    Job job{nextSequence_, QImage(), std::clamp(delayCs, 0, kMaxDelayCs)};
+    try {
+        job.rgba = toRgbaWithBinaryAlpha(fitToCanvas(frame, canvas_));
+        frame = QImage();   // the decoded picture goes as soon as its own copy exists
+        job.opaque = isOpaque(job.rgba);
+        if (shown_.isNull()) {
+            shown_ = QImage(canvas_, QImage::Format_RGBA8888);
+            shown_.fill(Qt::transparent);
+        }
+    } catch (const std::bad_alloc &) {
+        return OutOfMemory;
+    }
+    if (job.rgba.isNull() || shown_.isNull())
+        return OutOfMemory;
+    // Only a whole opaque picture over a screen whose every pixel is known can leave pixels
+    // out; a picture with transparent parts of its own is written whole over a cleared screen.
+    job.repeats = shownKnown_ && job.opaque && tuning_.repeatTolerance >= 0
+        && markRepeatedPixels(job.rgba, shown_, tuning_.repeatTolerance) > 0;
+    // The picture behind each pixel the frame draws, for the next frame to compare with.
+    // Comparing pictures rather than the palette colours shown keeps the dithering's noise
+    // out of the comparison; comparing with the picture as it was when the pixel was drawn
+    // (not the frame before) keeps slow changes from adding up.
+    for (int y = 0; y < canvas_.height(); ++y) {
+        const uchar *src = job.rgba.constScanLine(y);
+        uchar *dst = shown_.scanLine(y);
+        for (int x = 0; x < canvas_.width(); ++x, src += 4, dst += 4)
+            if (src[3] != 0)
+                std::copy_n(src, 4, dst);
+    }
+    shownKnown_ = job.opaque;
+
+    std::lock_guard lock(mutex_);
+    ++nextSequence_;
+    queue_.push_back(std::move(job));
     ++inFlight_;
     changed_.notify_all();
     return Ok;
 }
 
+std::optional<GifWriter::Encoded> GifWriter::encode(Job &job) const
+{
+    // A frame that leaves pixels out keeps a palette entry for them.
+    std::optional<PalettedFrame> paletted = choosePalette(std::move(job.rgba), job.repeats, tuning_);
+    if (!paletted)
+        return std::nullopt;
+    std::optional<IndexedFrame> mapped = mapToPalette(*paletted, tuning_.dither);
+    paletted.reset();
+    if (!mapped || (job.repeats && mapped->transparentIndex < 0))
+        return std::nullopt;
+    Encoded out;
+    out.delayCs = job.delayCs;
+    out.repeats = job.repeats;
+    if (job.repeats) {
+        QRect box = opaqueBounds(*mapped);
+        if (box.isEmpty())
+            box = QRect(0, 0, 1, 1);   // nothing changed: one transparent pixel holds the delay
+        out.frame = cropFrame(*mapped, box);
+        out.at = box.topLeft();
+    } else {
+        out.frame = std::move(*mapped);
+    }
+    out.codes = lzwEncode(out.frame, tuning_.lzwTolerance);
+    return out;
+}
+
 void GifWriter::reduceLoop()
 {
+    keepQuantizerOnThisThread();
     for (;;) {
         Job job;
         bool failed;
@@ -223,19 +592,19 @@ void GifWriter::reduceLoop()
             queue_.pop_front();
             failed = failure_ != Ok;
         }
-        Reduced done{job.delayCs, std::nullopt};
+        std::optional<Encoded> done;
         if (!failed) {   // after a failure the file is lost anyway: only keep the count right
             // An exception leaving this thread would end the program: a frame too large for
             // the memory left fails the file (OutOfMemory below) instead.
             try {
-                done.frame = quantizeFrame(fitToCanvas(job.image, canvas_));
+                done = encode(job);
             } catch (const std::bad_alloc &) {
-                done.frame.reset();
+                done.reset();
             }
         }
-        job.image = QImage();   // the picture goes as soon as its palette version exists
+        job.rgba = QImage();
         std::lock_guard lock(mutex_);
-        if (!failed && !done.frame && failure_ == Ok)
+        if (!failed && !done && failure_ == Ok)
             failure_ = OutOfMemory;
         reduced_.emplace(job.sequence, std::move(done));
         changed_.notify_all();
@@ -245,7 +614,7 @@ void GifWriter::reduceLoop()
 void GifWriter::writeLoop()
 {
     for (;;) {
-        Reduced next;
+        std::optional<Encoded> next;
         bool write;
         {
             std::unique_lock lock(mutex_);
@@ -254,13 +623,18 @@ void GifWriter::writeLoop()
             });
             auto it = reduced_.find(nextToWrite_);
             if (it == reduced_.end())
-                return;
+                break;
             next = std::move(it->second);
             reduced_.erase(it);
-            write = failure_ == Ok && next.frame;
+            write = failure_ == Ok && next;
         }
-        const GpStatus status = write ? writeFrame(*next.frame, next.delayCs) : Ok;
-        next.frame.reset();
+        GpStatus status = Ok;
+        if (write) {
+            // The frame before stays on screen under this one only when this one lets it show.
+            if (pending_)
+                status = writeFrame(*pending_, next->repeats ? DISPOSE_DO_NOT : DISPOSE_BACKGROUND);
+            pending_ = std::move(next);
+        }
         std::lock_guard lock(mutex_);
         if (status != Ok && failure_ == Ok)
             failure_ = status;
@@ -268,10 +642,24 @@ void GifWriter::writeLoop()
         --inFlight_;
         changed_.notify_all();
     }
+    // The last frame is cleared after its time, as every frame is that nothing repeats.
+    bool write;
+    {
+        std::lock_guard lock(mutex_);
+        write = failure_ == Ok && pending_;
+    }
+    if (write) {
+        const GpStatus status = writeFrame(*pending_, DISPOSE_BACKGROUND);
+        std::lock_guard lock(mutex_);
+        if (status != Ok && failure_ == Ok)
+            failure_ = status;
+    }
+    pending_.reset();
 }
 
-GpStatus GifWriter::writeFrame(const IndexedFrame &frame, int delayCs)
+GpStatus GifWriter::writeFrame(const Encoded &pending, int disposal)
 {
+    const IndexedFrame &frame = pending.frame;
     const int colours = 1 << GifBitSize(int(frame.palette.size()));
     std::vector<GifColorType> entries(size_t(colours), GifColorType{0, 0, 0});
     for (size_t i = 0; i < frame.palette.size(); ++i)
@@ -283,19 +671,30 @@ GpStatus GifWriter::writeFrame(const IndexedFrame &frame, int delayCs)
         return OutOfMemory;
 
     GraphicsControlBlock gcb{};
-    // Every frame covers the whole animation, so clearing it after its time only matters
-    // when the next one has transparent pixels; then it keeps the old frame from showing.
-    gcb.DisposalMode = DISPOSE_BACKGROUND;
+    gcb.DisposalMode = disposal;
     gcb.UserInputFlag = false;
-    gcb.DelayTime = delayCs;
+    gcb.DelayTime = pending.delayCs;
     gcb.TransparentColor = frame.transparentIndex;
     GifByteType ext[4];
     const size_t extLen = EGifGCBToExtension(&gcb, ext);
-    // giflib masks the line in place, so it gets a copy it may change.
-    std::vector<GifPixelType> line(frame.pixels.begin(), frame.pixels.end());
-    if (EGifPutExtension(gif_, GRAPHICS_EXT_FUNC_CODE, int(extLen), ext) == GIF_ERROR
-        || EGifPutImageDesc(gif_, 0, 0, frame.width, frame.height, false, map.get()) == GIF_ERROR
-        || EGifPutLine(gif_, line.data(), int(line.size())) == GIF_ERROR) {
+    bool ok = EGifPutExtension(gif_, GRAPHICS_EXT_FUNC_CODE, int(extLen), ext) != GIF_ERROR
+        && EGifPutImageDesc(gif_, pending.at.x(), pending.at.y(), frame.width, frame.height, false,
+                            map.get())
+            != GIF_ERROR;
+    // The pixels go as ready-made code blocks: giflib wrote the code size with the image
+    // descriptor, from the same colour table that lzwMinimumCodeSize reads.
+    GifByteType block[kSubBlockBytes + 1];
+    const std::vector<std::uint8_t> &codes = pending.codes;
+    for (size_t at = 0; ok && at < codes.size(); at += kSubBlockBytes) {
+        const size_t n = std::min(codes.size() - at, size_t(kSubBlockBytes));
+        block[0] = GifByteType(n);
+        std::copy_n(codes.begin() + qsizetype(at), n, block + 1);
+        ok = (at == 0 ? EGifPutCode(gif_, lzwMinimumCodeSize(frame), block)
+                      : EGifPutCodeNext(gif_, block))
+            != GIF_ERROR;
+    }
+    ok = ok && EGifPutCodeNext(gif_, nullptr) != GIF_ERROR;
+    if (!ok) {
         qCWarning(lcGif) << "writing a frame failed:" << GifErrorString(gif_->Error);
         return Win32Error;
     }

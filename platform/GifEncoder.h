@@ -1,6 +1,8 @@
 #pragma once
 #include "platform/GdiPlus.h"
 #include <QImage>
+#include <QPoint>
+#include <QRect>
 #include <QRgb>
 #include <QSize>
 #include <QString>
@@ -17,8 +19,11 @@
 struct GifFileType;
 
 // Writing animated GIF files: every frame gets a palette of its own (libimagequant, dithered)
-// and giflib writes the file. The pixel steps are plain functions; GifWriter strings them
-// together on a thread of its own so that the caller can decode the next picture meanwhile.
+// and giflib writes the file around our own LZW coder. A frame that repeats much of what is
+// on screen is written as the rectangle that changed, the repeated runs transparent over the
+// previous frame (which is then kept on screen rather than cleared). The pixel steps are plain
+// functions; GifWriter strings them together on threads of its own so that the caller can
+// decode the next picture meanwhile.
 namespace platform::gif {
 
 using gdiplus::GpStatus;
@@ -35,17 +40,49 @@ struct IndexedFrame {
     int transparentIndex = -1;          // entry shown as transparent, -1 when none
 };
 
+// How hard the frames are reduced and squeezed. The defaults are what the builder uses; the
+// measurements behind them are in GifEncoder.cpp.
+struct Tuning {
+    int speed = 6;                // libimagequant: 1 slowest and best, 10 fastest
+    float dither = 0.2f;          // 0 none, 1 full Floyd-Steinberg
+    // Lossy LZW: a pixel may take another palette entry whose colour lies within this
+    // distance (Euclidean, 0-255 per channel) of its own when that lengthens the string
+    // being coded. 0 codes the palette indexes exactly.
+    int lzwTolerance = 6;
+    // A pixel whose picture differs by at most this much in every channel from the picture
+    // it was last drawn from is left transparent, so the earlier frame shows through.
+    // -1: every frame is written whole.
+    int repeatTolerance = 4;
+};
+
 // GIF knows only fully transparent or opaque pixels: alpha below half becomes transparent.
 // Gives a straight (not premultiplied) RGBA8888 image, the byte order the quantizer reads.
 QImage toRgbaWithBinaryAlpha(const QImage &image);
 
 // Reduces a picture to a palette of at most 256 colours made for it, with dithering.
 // Nothing when the quantizer fails.
-std::optional<IndexedFrame> quantizeFrame(const QImage &image);
+std::optional<IndexedFrame> quantizeFrame(const QImage &image, const Tuning &tuning = {});
+
+// A frame (RGBA8888) that mostly repeats `shown`, the pictures behind what the screen holds
+// before it (same size): runs of pixels within `tolerance` of it in every channel get alpha 0,
+// which the quantizer turns into the transparent entry. Gives the number of such pixels.
+qint64 markRepeatedPixels(QImage &rgba, const QImage &shown, int tolerance);
+
+// The smallest rectangle holding every pixel that is not transparent (empty when none).
+QRect opaqueBounds(const IndexedFrame &frame);
+IndexedFrame cropFrame(const IndexedFrame &frame, const QRect &rect);
+
+// GIF's LZW code stream for the frame's pixels (without the leading code size byte), split
+// into sub-blocks of at most 255 bytes, each led by its length, ending with an empty one.
+// With a tolerance, pixels may be changed to palette entries of nearby colour (never to or
+// from the transparent entry) where that gives longer strings; `frame.pixels` is updated to
+// what a reader will decode.
+std::vector<std::uint8_t> lzwEncode(IndexedFrame &frame, int tolerance);
+int lzwMinimumCodeSize(const IndexedFrame &frame);
 
 class GifWriter {
 public:
-    GifWriter();
+    explicit GifWriter(const Tuning &tuning = {});
     ~GifWriter();   // a writer not finished is abandoned: its file stays as far as it got
     GifWriter(const GifWriter &) = delete;
     GifWriter &operator=(const GifWriter &) = delete;
@@ -54,7 +91,7 @@ public:
     // the file carries the NETSCAPE2.0 loop extension (0 = for ever); without it, it plays once.
     GpStatus open(const QString &path, QSize canvas, std::optional<int> loopCount);
     // Queues a frame; delay in hundredths of a second. Frames are reduced to their palettes
-    // on up to two threads and written in the order they were added. Waits while
+    // and coded on up to two threads and written in the order they were added. Waits while
     // kFramesInFlight frames are queued or being worked on, so memory does not grow with the
     // number of frames. Returns the first failure so far (Ok when none).
     GpStatus addFrame(QImage frame, int delayCs);
@@ -70,16 +107,26 @@ public:
 private:
     struct Job {
         int sequence = 0;
-        QImage image;
+        QImage rgba;            // the picture fitted to the canvas, RGBA8888, binary alpha
         int delayCs = 0;
+        bool opaque = true;     // the picture itself has no transparent pixel
+        bool repeats = false;   // pixels it repeats were made transparent
     };
-    struct Reduced {
+    // A frame ready for the file, waiting for its turn (and for the next frame, which tells
+    // whether it stays on screen under that one).
+    struct Encoded {
+        IndexedFrame frame;
+        QPoint at;
         int delayCs = 0;
-        std::optional<IndexedFrame> frame;   // nothing when the reduction failed
+        bool repeats = false;
+        std::vector<std::uint8_t> codes;   // the frame's LZW stream
     };
     void reduceLoop();
     void writeLoop();
-    GpStatus writeFrame(const IndexedFrame &frame, int delayCs);
+    std::optional<Encoded> encode(Job &job) const;
+    GpStatus writeFrame(const Encoded &frame, int disposal);
+
+    Tuning tuning_;
     void stopThreads(bool discardQueued);
 
     GifFileType *gif_ = nullptr;
@@ -87,13 +134,20 @@ private:
     QSize canvas_;
     int framesWritten_ = 0;
 
+    // Touched by the adding thread only: which pixels repeat depends on no palette, so it is
+    // decided in frame order as frames come, and everything after it runs in parallel.
+    QImage shown_;                     // the pictures behind what the screen holds now
+    bool shownKnown_ = false;          // every pixel of shown_ is opaque and known
+    // Touched by the writing thread only:
+    std::optional<Encoded> pending_;
+
     std::vector<std::thread> reducers_;
     std::thread writer_;
     std::mutex mutex_;
     std::condition_variable changed_;
     // Guarded by mutex_:
     std::deque<Job> queue_;
-    std::map<int, Reduced> reduced_;   // by sequence, waiting for their turn to be written
+    std::map<int, std::optional<Encoded>> reduced_;   // by sequence (nothing: failed)
     int nextSequence_ = 0;
     int nextToWrite_ = 0;
     int inFlight_ = 0;                 // added and not yet written (or dropped)

@@ -195,7 +195,11 @@ const Entry kCatalogue[] = {
     {"animgif.lblDelay", "Tempoh", "Delay"},
     {"animgif.lblFiles", "Fail-fail Gambar", "Picture Files"},
     {"animgif.lblTransition", "*masa peralihan", "*transition time"},
-    {"animgif.lblMs", "ms", "ms"},
+    // The delay is in hundredths of a second (100 is one second), the GIF's own unit.
+    {"animgif.lblUnit", "1/100 saat", "1/100 s"},
+    {"animgif.mnu_fit", "Saiz Bingkai", "Frame Size"},
+    {"animgif.mnu_fitOriginal", "Saiz Asal Gambar", "Picture's Own Size"},
+    {"animgif.mnu_fitWithin", "Muatkan dalam %1 x %2", "Fit Within %1 x %2"},
     {"animgif.lblPreview", "Hanya Untuk Paparan: Saiz mungkin berbeza dengan imej asal",
      "Only For Preview : Size might be vary with the original image"},
     {"animgif.cmdCreate", "Bina GIF", "Create GIF"},

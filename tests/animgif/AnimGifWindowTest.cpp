@@ -3,12 +3,14 @@
 #include "GifTestSupport.h"
 #include "animgif/AnimGifRules.h"
 #include "animgif/cGDIP.h"
+#include "animgif/FitMenu.h"
 #include "animgif/frm_AnimGif.h"
 #include "shell/Texts.h"
 #include "support/BusyProbe.h"
 #include "support/TestSupport.h"
 
 #include <QAction>
+#include <QMenu>
 #include <QDir>
 #include <QFrame>
 #include <QLabel>
@@ -87,7 +89,11 @@ TEST_F(AnimGifWindow, CaptionsFollowTheLanguageEachTimeItBecomesActive)
     EXPECT_EQ(w.Label1[1]->text(), "Picture Files");
     EXPECT_EQ(w.Label1[2]->text(), "Directory");
     EXPECT_EQ(w.Label1[3]->text(), "*transition time");
-    EXPECT_EQ(w.Label1[4]->text(), "ms");
+    // The delay is in hundredths of a second; the unit says so rather than "ms".
+    EXPECT_EQ(w.Label1[4]->text(), "1/100 s");
+    EXPECT_EQ(w.mnu_fit->menu->title(), "Frame Size");
+    EXPECT_EQ(w.mnu_fit->original->text(), "Picture's Own Size");
+    EXPECT_EQ(w.mnu_fit->boxes[0]->text(), "Fit Within 1920 x 1080");
     EXPECT_EQ(w.Label3->text(), "Only For Preview : Size might be vary with the original image");
     EXPECT_EQ(w.cmdCreate->text(), "Create GIF");
     EXPECT_EQ(w.Command1->text(), "Clear");
@@ -107,7 +113,12 @@ TEST_F(AnimGifWindow, CaptionsFollowTheLanguageEachTimeItBecomesActive)
     EXPECT_EQ(w.Label1[1]->text(), "Fail-fail Gambar");
     EXPECT_EQ(w.Label1[2]->text(), "Direktori");
     EXPECT_EQ(w.Label1[3]->text(), "*masa peralihan");
-    EXPECT_EQ(w.Label1[4]->text(), "ms");
+    EXPECT_EQ(w.Label1[4]->text(), "1/100 saat");
+    EXPECT_EQ(w.mnu_fit->menu->title(), "Saiz Bingkai");
+    EXPECT_EQ(w.mnu_fit->original->text(), "Saiz Asal Gambar");
+    EXPECT_EQ(w.mnu_fit->boxes[0]->text(), "Muatkan dalam 1920 x 1080");
+    // The longer unit pushes the note along instead of running under it.
+    EXPECT_LT(w.Label1[4]->geometry().right(), w.Label1[3]->geometry().left());
     EXPECT_EQ(w.Label3->text(), "Hanya Untuk Paparan: Saiz mungkin berbeza dengan imej asal");
     EXPECT_EQ(w.cmdCreate->text(), "Bina GIF");
     EXPECT_EQ(w.Command1->text(), "Padam");
@@ -537,4 +548,36 @@ TEST_F(AnimGifWindow, WhileListingOrBuildingItCannotBeClosedRestartedOrCleared)
     EXPECT_TRUE(w.isVisible());
     EXPECT_TRUE(probe.allEnabled());
     EXPECT_EQ(tk.busyDepth, 0);
+}
+
+TEST_F(AnimGifWindow, TheFrameSizeChoiceIsRememberedAndFitsTheBuild)
+{
+    // Pictures keep their size until a box is chosen.
+    EXPECT_TRUE(w.mnu_fit->original->isChecked());
+    EXPECT_EQ(w.mnu_fit->box(), QSize());
+
+    const QString dir = folder("big");
+    picture(dir, "a.bmp", Qt::red, 1000, 500);
+    picture(dir, "b.bmp", Qt::green, 200, 100);
+    w.mnu_fit->boxes[3]->trigger();   // 640 x 480
+    EXPECT_TRUE(w.mnu_fit->boxes[3]->isChecked());
+    EXPECT_FALSE(w.mnu_fit->original->isChecked());
+    listFolder(dir, "20");
+    w.cmdCreate_Click();
+    EXPECT_EQ(last().text, "Animated GIF file created successfully!");
+    const giftest::File gif = giftest::readGif(dir + "/Pixmar-anim.gif");
+    ASSERT_EQ(gif.frames.size(), 2u);
+    EXPECT_EQ(QSize(gif.width, gif.height), QSize(640, 320));
+
+    // The next session starts with the same choice; choosing the pictures' own size again
+    // is remembered as well.
+    {
+        frm_AnimGif next;
+        EXPECT_EQ(next.mnu_fit->box(), QSize(640, 480));
+        EXPECT_TRUE(next.mnu_fit->boxes[3]->isChecked());
+        next.mnu_fit->original->trigger();
+    }
+    frm_AnimGif third;
+    EXPECT_EQ(third.mnu_fit->box(), QSize());
+    EXPECT_TRUE(third.mnu_fit->original->isChecked());
 }

@@ -1,6 +1,7 @@
 // The gif command: the window driven from the arguments, its boxes printed.
 #include "GifTestSupport.h"
 #include "app/Cli.h"
+#include "platform/Settings.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
@@ -111,4 +112,34 @@ TEST(GifCommand, AFailedBuildIsAFailureAndLeavesTheUsersFile)
     EXPECT_EQ(err.text(), "Access Denied\n");
     QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner);
     EXPECT_EQ(giftest::fileBytes(target), QByteArray("the user's own file"));
+}
+
+TEST(GifCommand, FitScalesLargePicturesDownAndIgnoresTheWindowsSetting)
+{
+    QTemporaryDir tmp;
+    const QString a = makeFolder(tmp, "a", {Qt::red, Qt::blue});   // 12 x 8 pictures
+    // The window's remembered box is not the command's business.
+    platform::setSetting(QStringLiteral("animgif/fit"), QStringLiteral("3x2"));
+    {
+        Captured out(stdout), err(stderr);
+        EXPECT_EQ(app::runCommandLine({"gif", "--delay", "10", a}), app::kExitOk);
+    }
+    giftest::File gif = giftest::readGif(a + "/Pixmar-anim.gif");
+    EXPECT_EQ(QSize(gif.width, gif.height), QSize(12, 8));
+
+    {
+        Captured out(stdout), err(stderr);
+        EXPECT_EQ(app::runCommandLine({"gif", "--fit", "6x6", "--delay", "10", a}), app::kExitOk);
+    }
+    gif = giftest::readGif(a + "/Pixmar-anim.gif");
+    ASSERT_EQ(gif.frames.size(), 2u);
+    EXPECT_EQ(QSize(gif.width, gif.height), QSize(6, 4));
+    EXPECT_EQ(platform::setting(QStringLiteral("animgif/fit")).toString(), "3x2");
+    platform::setSetting(QStringLiteral("animgif/fit"), QString());
+
+    Captured err(stderr);
+    for (const char *bad : {"0x4", "6", "six", "70000x10"})
+        EXPECT_EQ(app::runCommandLine({"gif", "--fit", bad, "--delay", "10", a}), app::kExitInputFault) << bad;
+    EXPECT_EQ(app::runCommandLine({"gif", "--delay", "10", a, "--fit"}), app::kExitInputFault);
+    EXPECT_TRUE(err.text().contains("--fit takes WxH"));
 }

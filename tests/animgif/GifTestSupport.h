@@ -89,6 +89,49 @@ inline File readGif(const QString &path)
     return out;
 }
 
+// What a viewer shows after each frame: every frame drawn at its place over what the one
+// before left, after that one's disposal (1 keep, 2 clear to transparent, 3 back to before it).
+inline std::vector<QImage> composeFrames(const File &gif)
+{
+    std::vector<QImage> shown;
+    QImage screen(gif.width, gif.height, QImage::Format_ARGB32);
+    screen.fill(Qt::transparent);
+    for (const Frame &f : gif.frames) {
+        const QImage before = screen;
+        for (int y = 0; y < f.height; ++y)
+            for (int x = 0; x < f.width; ++x) {
+                const QRgb p = f.image.pixel(x, y);
+                if (qAlpha(p) != 0 && f.left + x < gif.width && f.top + y < gif.height)
+                    screen.setPixel(f.left + x, f.top + y, p);
+            }
+        shown.push_back(screen);
+        if (f.disposal == DISPOSE_BACKGROUND)
+            for (int y = 0; y < f.height; ++y)
+                for (int x = 0; x < f.width; ++x)
+                    if (f.left + x < gif.width && f.top + y < gif.height)
+                        screen.setPixel(f.left + x, f.top + y, qRgba(0, 0, 0, 0));
+        if (f.disposal == DISPOSE_PREVIOUS)
+            screen = before;
+    }
+    return shown;
+}
+
+// Peak signal-to-noise ratio of b against a, over the colour channels (same sizes).
+inline double psnr(const QImage &a, const QImage &b)
+{
+    const QImage x = a.convertToFormat(QImage::Format_RGB32);
+    const QImage y = b.convertToFormat(QImage::Format_RGB32);
+    double se = 0;
+    for (int r = 0; r < x.height(); ++r)
+        for (int c = 0; c < x.width(); ++c) {
+            const QRgb p = x.pixel(c, r), q = y.pixel(c, r);
+            const int d[3] = {qRed(p) - qRed(q), qGreen(p) - qGreen(q), qBlue(p) - qBlue(q)};
+            se += d[0] * d[0] + d[1] * d[1] + d[2] * d[2];
+        }
+    const double mse = se / (3.0 * x.width() * x.height());
+    return mse == 0 ? 99.0 : 10 * std::log10(255.0 * 255.0 / mse);
+}
+
 // Mean of |a - b| over the colour channels of two images of the same size.
 inline double meanAbsDiff(const QImage &a, const QImage &b)
 {

@@ -304,10 +304,14 @@ TEST(GifPixelSteps, QuantizedFramesKeepFewColoursExactlyAndDitherMany)
         for (int x = 0; x < 8; ++x)
             EXPECT_EQ(q->palette[q->pixels[size_t(y * 8 + x)]] | 0xFF000000u, four.pixel(x, y));
 
-    // Thousands of colours: each pixel may be off, but dithering keeps the local average,
-    // so the picture and its reduction agree closely once both are smoothed.
+    // Thousands of colours: each pixel may be off, but full dithering keeps the local
+    // average, so the picture and its reduction agree closely once both are smoothed. (The
+    // builder dithers more lightly, for files that code smaller; the step itself still
+    // dithers fully when asked.)
     const QImage grad = giftest::gradientPicture(128, 128);
-    const auto g = platform::gif::quantizeFrame(grad);
+    platform::gif::Tuning fullDither;
+    fullDither.dither = 1.0f;
+    const auto g = platform::gif::quantizeFrame(grad, fullDither);
     ASSERT_TRUE(g.has_value());
     EXPECT_LE(g->palette.size(), 256u);
     QImage back(128, 128, QImage::Format_RGB32);
