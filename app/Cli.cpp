@@ -1,5 +1,7 @@
 #include "app/Cli.h"
 
+#include <algorithm>
+
 #include "platform/Settings.h"
 #include "shell/Texts.h"
 
@@ -131,47 +133,58 @@ void writeLine(std::FILE *stream, const QString &text)
     std::fflush(stream);
 }
 
-bool takeValue(const QStringList &args, int &i, QString &out, CliSession &session)
+bool parseOptions(const QStringList &args, const Options &options, const QString &command,
+                  CliSession &session, const std::function<QString(const QString &)> &word)
 {
-    if (i + 1 >= args.size()) {
-        session.badArguments(QStringLiteral("%1 needs a value").arg(args[i]));
-        return false;
+    for (int i = 0; i < args.size(); ++i) {
+        const QString &a = args[i];
+        const auto it = std::find_if(options.begin(), options.end(),
+                                     [&a](const Option &o) { return o.name == a; });
+        QString fault;
+        if (it != options.end()) {
+            QString value;
+            if (it->takesValue) {
+                if (i + 1 >= args.size()) {
+                    session.badArguments(QStringLiteral("%1 needs a value").arg(a));
+                    return false;
+                }
+                value = args[++i];
+            }
+            fault = it->apply(value);
+        } else if (a.startsWith(QLatin1String("--")) || !word) {
+            fault = QStringLiteral("unknown option %1 for %2").arg(a, command);
+        } else {
+            fault = word(a);
+        }
+        if (!fault.isEmpty()) {
+            session.badArguments(fault);
+            return false;
+        }
     }
-    out = args[++i];
     return true;
 }
 
-bool takePictureToolOption(const QStringList &args, int &i, PictureToolArgs &out,
-                           CliSession &session, bool &ok)
+Options pictureToolOptions(PictureToolArgs &out, bool withClick)
 {
-    const QString &a = args[i];
-    ok = true;
-    if (a == QLatin1String("--file"))
-        ok = takeValue(args, i, out.file, session);
-    else if (a == QLatin1String("--dir"))
-        ok = takeValue(args, i, out.dir, session);
-    else if (a == QLatin1String("--target"))
-        ok = takeValue(args, i, out.target, session);
-    else if (a == QLatin1String("--at")) {
-        QString v;
-        ok = takeValue(args, i, v, session);
-        if (ok) {
-            const QStringList xy = v.split(QLatin1Char(','));
-            bool okX = false, okY = false;
-            if (xy.size() == 2) {
-                out.atX = xy[0].trimmed().toDouble(&okX);
-                out.atY = xy[1].trimmed().toDouble(&okY);
-            }
-            if (!okX || !okY || !isClickCoordinate(out.atX) || !isClickCoordinate(out.atY)) {
-                session.badArguments(QStringLiteral("--at takes X,Y in pixels"));
-                ok = false;
-            }
-            out.hasClick = true;
-        }
-    } else {
-        return false;
-    }
-    return true;
+    Options o = {
+        {QStringLiteral("--file"), true, [&out](const QString &v) { out.file = v; return QString(); }},
+        {QStringLiteral("--dir"), true, [&out](const QString &v) { out.dir = v; return QString(); }},
+        {QStringLiteral("--target"), true, [&out](const QString &v) { out.target = v; return QString(); }},
+    };
+    if (withClick)
+        o.push_back({QStringLiteral("--at"), true, [&out](const QString &v) {
+                         const QStringList xy = v.split(QLatin1Char(','));
+                         bool okX = false, okY = false;
+                         if (xy.size() == 2) {
+                             out.atX = xy[0].trimmed().toDouble(&okX);
+                             out.atY = xy[1].trimmed().toDouble(&okY);
+                         }
+                         out.hasClick = true;
+                         if (!okX || !okY || !isClickCoordinate(out.atX) || !isClickCoordinate(out.atY))
+                             return QStringLiteral("--at takes X,Y in pixels");
+                         return QString();
+                     }});
+    return o;
 }
 
 QString usageText()

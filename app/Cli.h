@@ -3,6 +3,8 @@
 #include "shell/Outcome.h"
 #include <QStringList>
 #include <QTextStream>
+#include <functional>
+#include <vector>
 #include <cstdio>
 
 // The command line: every tool runs headless through the same window classes, driven by a
@@ -51,11 +53,21 @@ struct PictureToolArgs {
 // its order with the other stream.
 void writeLine(std::FILE *stream, const QString &text);
 
-// Reads the value after an option; returns false (and reports) when missing.
-bool takeValue(const QStringList &args, int &i, QString &out, CliSession &session);
-// Parses the common picture-tool options at args[i]; returns true when it consumed one.
-bool takePictureToolOption(const QStringList &args, int &i, PictureToolArgs &out,
-                           CliSession &session, bool &ok);
+// One option of a command: its name, whether a value follows it, and what it does with the
+// value. `apply` returns why a value is refused, or an empty text.
+struct Option {
+    QString name;
+    bool takesValue = true;
+    std::function<QString(const QString &value)> apply;
+};
+using Options = std::vector<Option>;
+// Reads a command's words against its options. A word that is no option goes to `word` (which
+// returns why it is refused, or an empty text); without `word` it is refused. The first fault
+// is reported and ends the reading with false.
+bool parseOptions(const QStringList &args, const Options &options, const QString &command,
+                  CliSession &session, const std::function<QString(const QString &)> &word = {});
+// The picture tools' (--file F | --dir D) --target T, and [--at X,Y] when the tool takes a click.
+Options pictureToolOptions(PictureToolArgs &out, bool withClick = true);
 
 // Each tool's command; args are the words after the tool name.
 int cliText(CliSession &s, const QStringList &args);

@@ -23,27 +23,29 @@ int cliGif(CliSession &s, const QStringList &args)
     QString delay;
     bool haveDelay = false;
     QSize fit;   // empty: the pictures keep their sizes, whatever the window remembers
-    for (int i = 0; i < args.size(); ++i) {
-        if (args[i] == QLatin1String("--fit")) {
-            QString box;
-            if (!takeValue(args, i, box, s))
-                return kExitInputFault;
-            const std::optional<QSize> parsed = animgif::parseFitBox(box);
-            if (!parsed)
-                return s.badArguments(QStringLiteral("--fit takes WxH, such as 800x600 (1 to 65535 each)"));
-            fit = *parsed;
-        } else if (args[i] == QLatin1String("--delay")) {
-            if (!takeValue(args, i, delay, s))
-                return kExitInputFault;
-            haveDelay = true;
-        } else if (args[i].startsWith(QLatin1String("--"))) {
-            return s.badArguments(QStringLiteral("gif does not know %1").arg(args[i]));
-        } else {
-            if (!haveDelay)
-                return s.badArguments(QStringLiteral("gif needs --delay N before %1").arg(args[i]));
-            steps.emplace_back(delay, args[i]);
-        }
-    }
+    const Options options = {
+        {QStringLiteral("--fit"), true,
+         [&fit](const QString &box) {
+             const std::optional<QSize> parsed = animgif::parseFitBox(box);
+             if (!parsed)
+                 return QStringLiteral("--fit takes WxH, such as 800x600 (1 to 65535 each)");
+             fit = *parsed;
+             return QString();
+         }},
+        {QStringLiteral("--delay"), true, [&](const QString &v) {
+             delay = v;
+             haveDelay = true;
+             return QString();
+         }},
+    };
+    const bool read = parseOptions(args, options, QStringLiteral("gif"), s, [&](const QString &dir) {
+        if (!haveDelay)
+            return QStringLiteral("gif needs --delay N before %1").arg(dir);
+        steps.emplace_back(delay, dir);
+        return QString();
+    });
+    if (!read)
+        return kExitInputFault;
     if (steps.empty())
         return s.badArguments(QStringLiteral("gif needs --delay N DIR"));
     // What the box lets through: up to five digits.

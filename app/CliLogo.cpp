@@ -9,19 +9,11 @@ int cliLogo(CliSession &s, const QStringList &args)
 {
     PictureToolArgs picture;
     QString logo, level;
-    for (int i = 0; i < args.size(); ++i) {
-        bool ok = true;
-        if (takePictureToolOption(args, i, picture, s, ok) ||
-            takeLevelOption(args, i, frm_WaterLogo::kLevels, level, s, ok)) {
-            if (!ok)
-                return kExitInputFault;
-        } else if (args[i] == QLatin1String("--logo")) {
-            if (!takeValue(args, i, logo, s))
-                return kExitInputFault;
-        } else {
-            return s.badArguments(QStringLiteral("unknown option %1 for logo").arg(args[i]));
-        }
-    }
+    Options known = pictureToolOptions(picture);
+    known.push_back(levelOption(frm_WaterLogo::kLevels, level));
+    known.push_back({QStringLiteral("--logo"), true, [&logo](const QString &v) { logo = v; return QString(); }});
+    if (!parseOptions(args, known, QStringLiteral("logo"), s))
+        return kExitInputFault;
     if (!checkSource(s, picture))
         return kExitInputFault;
     if (logo.isEmpty())

@@ -24,42 +24,34 @@ platform::FontSpec FontArgs::applyTo(platform::FontSpec current) const
     return current;
 }
 
-bool takeFontOption(const QStringList &args, int &i, FontArgs &out, CliSession &session, bool &ok)
+Options fontOptions(FontArgs &out)
 {
-    const QString &a = args[i];
-    ok = true;
-    if (a == QLatin1String("--font")) {
-        ok = takeValue(args, i, out.name, session);
-    } else if (a == QLatin1String("--size")) {
-        QString v;
-        ok = takeValue(args, i, v, session);
-        if (ok) {
-            out.size = v.toDouble(&ok);
-            if (!ok || out.size <= 0) {
-                ok = false;
-                session.badArguments(QStringLiteral("--size takes a size in points"));
-            }
-        }
-    } else if (a == QLatin1String("--bold")) {
-        out.bold = true;
-    } else if (a == QLatin1String("--italic")) {
-        out.italic = true;
-    } else {
-        return false;
-    }
-    return true;
+    return {
+        {QStringLiteral("--font"), true, [&out](const QString &v) { out.name = v; return QString(); }},
+        {QStringLiteral("--size"), true,
+         [&out](const QString &v) {
+             bool ok = false;
+             out.size = v.toDouble(&ok);
+             return ok && out.size > 0 ? QString() : QStringLiteral("--size takes a size in points");
+         }},
+        {QStringLiteral("--bold"), false, [&out](const QString &) { out.bold = true; return QString(); }},
+        {QStringLiteral("--italic"), false, [&out](const QString &) { out.italic = true; return QString(); }},
+    };
 }
 
-bool takeTextOption(const QStringList &args, int &i, std::optional<QString> &out,
-                    CliSession &session, bool &ok)
+Option textOption(std::optional<QString> &out)
 {
-    if (args[i] != QLatin1String("--text"))
-        return false;
-    QString text;
-    ok = takeValue(args, i, text, session);
-    if (ok)
-        out = text;
-    return true;
+    return {QStringLiteral("--text"), true, [&out](const QString &v) { out = v; return QString(); }};
+}
+
+Option levelOption(const QStringList &levels, QString &out)
+{
+    return {QStringLiteral("--level"), true, [&levels, &out](const QString &v) {
+                out = v.endsWith(QLatin1Char('%')) ? v : v + QLatin1Char('%');
+                if (levels.contains(out))
+                    return QString();
+                return QStringLiteral("--level takes one of %1").arg(levels.join(QLatin1String(", ")));
+            }};
 }
 
 bool checkSource(CliSession &session, const PictureToolArgs &args)
@@ -105,23 +97,6 @@ int runPictureTool(CliSession &session, tools::ToolWindow &window, const Picture
     // A first picture that could not be shown failed as surely as one the run could not do.
     return exitStatusOf(ran.refused, ran.stopped || !ran.failures.empty() || !loaded.failures.empty(),
                         ran.end == End::Reported);
-}
-
-bool takeLevelOption(const QStringList &args, int &i, const QStringList &levels, QString &out,
-                     CliSession &session, bool &ok)
-{
-    if (args[i] != QLatin1String("--level"))
-        return false;
-    ok = takeValue(args, i, out, session);
-    if (!ok)
-        return true;
-    if (!out.endsWith(QLatin1Char('%')))
-        out += QLatin1Char('%');
-    if (!levels.contains(out)) {
-        session.badArguments(QStringLiteral("--level takes one of %1").arg(levels.join(QLatin1String(", "))));
-        ok = false;
-    }
-    return true;
 }
 
 } // namespace app

@@ -18,17 +18,12 @@ struct FontArgs {
     // The dialog's answer: the current settings with the given options applied.
     platform::FontSpec applyTo(platform::FontSpec current) const;
 };
-// Parses a font option at args[i]; returns true when it consumed one (ok false on a bad value).
-bool takeFontOption(const QStringList &args, int &i, FontArgs &out, CliSession &session, bool &ok);
-
-// --text TEXT. Returns true when it consumed the option (ok false when the value is missing).
-bool takeTextOption(const QStringList &args, int &i, std::optional<QString> &out,
-                    CliSession &session, bool &ok);
-
-// --level N% (the "%" may be left out), one of `levels`. Returns true when it consumed the
-// option (ok false on a missing or unknown level, after reporting).
-bool takeLevelOption(const QStringList &args, int &i, const QStringList &levels, QString &out,
-                     CliSession &session, bool &ok);
+// --font NAME --size PT --bold --italic.
+Options fontOptions(FontArgs &out);
+// --text TEXT.
+Option textOption(std::optional<QString> &out);
+// --level N% (the "%" may be left out), one of `levels`.
+Option levelOption(const QStringList &levels, QString &out);
 
 // The steps a user takes in a picture tool window, on the command line: Single (--file) or
 // Bulk (--dir) with the file or folder, the target, the tool's own options (`setOptions`),

@@ -15,19 +15,19 @@ int cliRename(CliSession &s, const QStringList &args)
     QString dir;
     QString prefix;
     bool havePrefix = false;
-    for (int i = 0; i < args.size(); ++i) {
-        if (args[i] == QLatin1String("--prefix")) {
-            if (!takeValue(args, i, prefix, s))
-                return kExitInputFault;
-            havePrefix = true;
-        } else if (args[i].startsWith(QLatin1String("--"))) {
-            return s.badArguments(QStringLiteral("rename does not know %1").arg(args[i]));
-        } else if (dir.isEmpty()) {
-            dir = args[i];
-        } else {
-            return s.badArguments(QStringLiteral("rename takes one folder"));
-        }
-    }
+    const Options options = {{QStringLiteral("--prefix"), true, [&](const QString &v) {
+                                  prefix = v;
+                                  havePrefix = true;
+                                  return QString();
+                              }}};
+    const bool read = parseOptions(args, options, QStringLiteral("rename"), s, [&dir](const QString &w) {
+        if (!dir.isEmpty())
+            return QStringLiteral("rename takes one folder");
+        dir = w;
+        return QString();
+    });
+    if (!read)
+        return kExitInputFault;
     if (dir.isEmpty())
         return s.badArguments(QStringLiteral("rename needs a folder"));
     if (!havePrefix)

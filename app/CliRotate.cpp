@@ -9,22 +9,12 @@ int cliRotate(CliSession &s, const QStringList &args)
 {
     PictureToolArgs picture;
     bool plus = false, minus = false;
-    for (int i = 0; i < args.size(); ++i) {
-        bool ok = true;
-        if (args[i] == QLatin1String("--at")) {
-            // The rotate window takes no click.
-            return s.badArguments(QStringLiteral("--at is not an option of rotate"));
-        } else if (takePictureToolOption(args, i, picture, s, ok)) {
-            if (!ok)
-                return kExitInputFault;
-        } else if (args[i] == QLatin1String("--plus")) {
-            plus = true;
-        } else if (args[i] == QLatin1String("--minus")) {
-            minus = true;
-        } else {
-            return s.badArguments(QStringLiteral("unknown option %1 for rotate").arg(args[i]));
-        }
-    }
+    // The rotate window takes no click.
+    Options known = pictureToolOptions(picture, false);
+    known.push_back({QStringLiteral("--plus"), false, [&plus](const QString &) { plus = true; return QString(); }});
+    known.push_back({QStringLiteral("--minus"), false, [&minus](const QString &) { minus = true; return QString(); }});
+    if (!parseOptions(args, known, QStringLiteral("rotate"), s))
+        return kExitInputFault;
     if (!checkSource(s, picture))
         return kExitInputFault;
     if (plus == minus)

@@ -21,23 +21,19 @@ int cliText(CliSession &s, const QStringList &args)
     FontArgs font;
     std::optional<QString> text;
     QString colour;
-    for (int i = 0; i < args.size(); ++i) {
-        bool ok = true;
-        if (takePictureToolOption(args, i, picture, s, ok) || takeFontOption(args, i, font, s, ok) ||
-            takeTextOption(args, i, text, s, ok)) {
-            if (!ok)
-                return kExitInputFault;
-        } else if (args[i] == QLatin1String("--color")) {
-            if (!takeValue(args, i, colour, s))
-                return kExitInputFault;
-            colour = colour.toLower();
-            if (!kColourNames.contains(colour))
-                return s.badArguments(QStringLiteral("--color takes one of %1")
-                                          .arg(kColourNames.join(QLatin1String(", "))));
-        } else {
-            return s.badArguments(QStringLiteral("unknown option %1 for text").arg(args[i]));
-        }
-    }
+    Options known = pictureToolOptions(picture);
+    for (Option o : fontOptions(font))
+        known.push_back(std::move(o));
+    known.push_back(textOption(text));
+    known.push_back({QStringLiteral("--color"), true, [&colour](const QString &v) {
+                           colour = v.toLower();
+                           if (kColourNames.contains(colour))
+                               return QString();
+                           return QStringLiteral("--color takes one of %1")
+                               .arg(kColourNames.join(QLatin1String(", ")));
+                       }});
+    if (!parseOptions(args, known, QStringLiteral("text"), s))
+        return kExitInputFault;
     if (!checkSource(s, picture))
         return kExitInputFault;
     if (!text)

@@ -12,17 +12,13 @@ int cliWatermark(CliSession &s, const QStringList &args)
     FontArgs font;
     std::optional<QString> text;
     QString level;
-    for (int i = 0; i < args.size(); ++i) {
-        bool ok = true;
-        if (takePictureToolOption(args, i, picture, s, ok) || takeFontOption(args, i, font, s, ok) ||
-            takeTextOption(args, i, text, s, ok) ||
-            takeLevelOption(args, i, frm_Watertext::kLevels, level, s, ok)) {
-            if (!ok)
-                return kExitInputFault;
-        } else {
-            return s.badArguments(QStringLiteral("unknown option %1 for watermark").arg(args[i]));
-        }
-    }
+    Options known = pictureToolOptions(picture);
+    for (Option o : fontOptions(font))
+        known.push_back(std::move(o));
+    known.push_back(textOption(text));
+    known.push_back(levelOption(frm_Watertext::kLevels, level));
+    if (!parseOptions(args, known, QStringLiteral("watermark"), s))
+        return kExitInputFault;
     if (!checkSource(s, picture))
         return kExitInputFault;
     if (!text)
