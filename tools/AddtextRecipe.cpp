@@ -6,16 +6,11 @@ namespace tools {
 
 const ToolSpec &AddtextRecipe::spec() const
 {
-    static const ToolSpec s = [] {
-        ToolSpec t;
-        t.textKey = "addtext";
-        t.accepted = {QStringLiteral(".bmp"), QStringLiteral(".png"), QStringLiteral(".jpg"),
-                      QStringLiteral(".tif")};
-        t.intermediatePrefix = QStringLiteral("adtx-");
-        t.intermediateSuffix = QStringLiteral(".bmp");
-        t.outputPrefix = QStringLiteral("adt-");
-        return t;
-    }();
+    static const ToolSpec s{"addtext",
+                            {QStringLiteral(".bmp"), QStringLiteral(".png"), QStringLiteral(".jpg"), QStringLiteral(".tif")},
+                            QStringLiteral("adtx-"),
+                            QStringLiteral(".bmp"),
+                            QStringLiteral("adt-")};
     return s;
 }
 

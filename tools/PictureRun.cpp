@@ -351,7 +351,7 @@ QString PictureRun::completionReportText() const
 {
     ReportTexts t;
     t.firstStart = toolText("report.first");
-    t.firstEnd = shell::tx(spec().reportDoneKey);
+    t.firstEnd = toolText("report.done");
     t.header = toolText("report.header");
     t.dashLine = toolText("report.dashes");
     t.total = shell::tx("common.report.total");

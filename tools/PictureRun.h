@@ -52,16 +52,14 @@ struct InputCheck {
     const char *titleKey;
 };
 
-// The values by which the picture tools differ in the shared pattern.
+// The values by which the picture tools differ in the shared pattern. A tool's texts are
+// "<textKey>.<item>" ("report.title", "label.single", ...), falling back to the shared ones.
 struct ToolSpec {
-    const char *textKey;            // prefix of the tool's texts: "<textKey>.report.title" ...
+    const char *textKey;            // "addtext"
     QStringList accepted;           // lower-case extensions with the dot
     QString intermediatePrefix;     // "adtx-"
     QString intermediateSuffix;     // ".bmp"; the content is a bitmap whatever the suffix
     QString outputPrefix;           // "adt-"
-    const char *singleLabelKey = "common.label.single";
-    const char *targetLabelKey = "common.label.target";
-    const char *reportDoneKey = "common.report.done";   // end of the report's first line
     QString openFilter = QStringLiteral(
         "All Image Files (*.jpg; *.bmp)| *.jpg; *.bmp|JPEG (*.jpg)|*.jpg|Bitmap (*.bmp)|*.bmp");
     // The error for a picture the fit leaves less than a pixel across.

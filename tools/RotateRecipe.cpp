@@ -32,15 +32,8 @@ RotateRecipe::RotateRecipe()
 const ToolSpec &RotateRecipe::spec() const
 {
     static const ToolSpec s = [] {
-        ToolSpec t;
-        t.textKey = "pusing";
-        t.accepted = {QStringLiteral(".bmp"), QStringLiteral(".jpg")};
-        t.intermediatePrefix = QStringLiteral("rotx-");
-        t.intermediateSuffix = QStringLiteral(".jpg");   // holds a bitmap all the same
-        t.outputPrefix = QStringLiteral("rot-");
-        t.singleLabelKey = "pusing.label.single";
-        t.targetLabelKey = "pusing.label.target";
-        t.reportDoneKey = "pusing.report.done";
+        ToolSpec t{"pusing", {QStringLiteral(".bmp"), QStringLiteral(".jpg")},
+                   QStringLiteral("rotx-"), QStringLiteral(".jpg"), QStringLiteral("rot-")};
         t.tooThin = platform::ErrorKind::TooThinToTurn;
         return t;
     }();

@@ -146,7 +146,7 @@ void ToolWindow::mnu_single_Click()
     if (auto chosen = shell::ShowOpen(this, run_.spec().openFilter, shell::tx("common.openTitle")))
         CommonDialog.FileName = *chosen;
     run_.chooseSingle(CommonDialog.FileName);
-    lblfile->setText(shell::tx(run_.spec().singleLabelKey) + run_.varfile);
+    lblfile->setText(toolText("label.single") + run_.varfile);
 }
 
 void ToolWindow::mnu_bulk_Click()
@@ -164,7 +164,7 @@ void ToolWindow::mnu_folder_Click()
     if (isBusy())
         return;
     run_.chooseTarget(shell::BrowseForFolder(this));
-    lbltarget->setText(shell::tx(run_.spec().targetLabelKey) + shell::folderForLabel(run_.vartgtdir));
+    lbltarget->setText(toolText("label.target") + shell::folderForLabel(run_.vartgtdir));
 }
 
 void ToolWindow::mnu_exit_Click()
@@ -172,6 +172,28 @@ void ToolWindow::mnu_exit_Click()
     if (isBusy())
         return;
     handBackToMain();
+}
+
+// ---- the font of the text tools
+
+void ToolWindow::resetFont(double size)
+{
+    CommonDialog.font.name = QStringLiteral("Times New Roman");
+    CommonDialog.font.size = size;
+}
+
+QString ToolWindow::fontLabelText() const
+{
+    return toolText("label.font") + CommonDialog.font.name + toolText("label.size") +
+           QString::number(CommonDialog.font.size);
+}
+
+bool ToolWindow::chooseFont()
+{
+    if (isBusy())
+        return false;
+    platform::toolkit().showFont(CommonDialog.font, this);
+    return true;
 }
 
 // ---- commands

@@ -78,6 +78,15 @@ protected:
     // A label of the window, placed in twips, in Times New Roman 12.
     QLabel *addLabel(const char *objectName, double left, double top);
 
+    // ---- the font of the text tools
+    // Activation starts from the tool's font in Times New Roman (the dialog keeps bold and
+    // italic as they were).
+    void resetFont(double size);
+    // "Font : <name> / Size : <size>" for the current language.
+    QString fontLabelText() const;
+    // The font dialog on the current font; false when the window is busy.
+    bool chooseFont();
+
     // ---- the two commands, forwarded to the run while the window is guarded
     void loadStep();   // Load Picture
     void batchRun();   // Save

@@ -197,17 +197,11 @@ void WatermarkRecipe::processEntry(PictureRun &run)
 
 const ToolSpec &WatertextRecipe::spec() const
 {
-    static const ToolSpec s = [] {
-        ToolSpec t;
-        t.textKey = "watertext";
-        t.accepted = {QStringLiteral(".bmp"), QStringLiteral(".jpg")};
-        t.intermediatePrefix = QStringLiteral("adwt-");
-        t.intermediateSuffix = QStringLiteral(".jpg");   // holds a bitmap all the same
-        t.outputPrefix = QStringLiteral("awtx-");
-        t.singleLabelKey = "watertext.label.single";
-        t.targetLabelKey = "watertext.label.target";
-        return t;
-    }();
+    static const ToolSpec s{"watertext",
+                            {QStringLiteral(".bmp"), QStringLiteral(".jpg")},
+                            QStringLiteral("adwt-"),
+                            QStringLiteral(".jpg"),   // the intermediate holds a bitmap all the same
+                            QStringLiteral("awtx-")};
     return s;
 }
 
@@ -243,17 +237,11 @@ WaterLogoRecipe::WaterLogoRecipe()
 
 const ToolSpec &WaterLogoRecipe::spec() const
 {
-    static const ToolSpec s = [] {
-        ToolSpec t;
-        t.textKey = "waterlogo";
-        t.accepted = {QStringLiteral(".bmp"), QStringLiteral(".jpg")};
-        t.intermediatePrefix = QStringLiteral("adwl-");
-        t.intermediateSuffix = QStringLiteral(".jpg");   // holds a bitmap all the same
-        t.outputPrefix = QStringLiteral("awlo-");
-        t.singleLabelKey = "waterlogo.label.single";
-        t.targetLabelKey = "waterlogo.label.target";
-        return t;
-    }();
+    static const ToolSpec s{"waterlogo",
+                            {QStringLiteral(".bmp"), QStringLiteral(".jpg")},
+                            QStringLiteral("adwl-"),
+                            QStringLiteral(".jpg"),   // the intermediate holds a bitmap all the same
+                            QStringLiteral("awlo-")};
     return s;
 }
 

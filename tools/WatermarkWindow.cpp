@@ -17,13 +17,29 @@ WatermarkWindow::WatermarkWindow(const QString &name, std::unique_ptr<WatermarkR
     lbltransparent = addLabel("lbltransparent", 4680, 960);
 }
 
-QMenu *WatermarkWindow::addLevelMenu(const QString &designCaption)
+QMenu *WatermarkWindow::addLevelMenu(const QString &designCaption,
+                                     std::initializer_list<QAction **> named)
 {
     mnu_tranparent = menuBar()->addMenu(designCaption);
-    for (const QString &level : levels_)
+    auto slot = named.begin();
+    for (const QString &level : levels_) {
         levelMenus_.push_back(
             addCommand(level, [this, level] { mnu_level_Click(level); }, mnu_tranparent));
+        if (slot != named.end())
+            **slot++ = levelMenus_.back();
+    }
     return mnu_tranparent;
+}
+
+void WatermarkWindow::setWatermarkCaptions(QMenu *fileMenu, QAction *loadpic, QAction *txtwtr,
+                                           QAction *sav)
+{
+    setWindowTitle(toolText("title"));
+    setCommonCaptions(fileMenu);
+    loadpic->setText(toolText("mnu_loadpic"));
+    mnu_tranparent->setTitle(toolText("mnu_tranparent"));
+    txtwtr->setText(toolText("mnu_txtwtr"));
+    sav->setText(toolText("mnu_sav"));
 }
 
 void WatermarkWindow::setLevel(const QString &level)

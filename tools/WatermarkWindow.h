@@ -2,6 +2,7 @@
 #include "tools/ToolWindow.h"
 #include "tools/WatermarkRecipe.h"
 
+#include <initializer_list>
 #include <vector>
 
 class QLabel;
@@ -39,8 +40,10 @@ protected:
     WatermarkWindow(const QString &name, std::unique_ptr<WatermarkRecipe> recipe,
                     QStringList levels, QWidget *parent);
 
-    // The level drop-down, built in the tool's menu order.
-    QMenu *addLevelMenu(const QString &designCaption);
+    // The level drop-down, built in the tool's menu order; `named` receive its entries.
+    QMenu *addLevelMenu(const QString &designCaption, std::initializer_list<QAction **> named);
+    // The captions both watermark windows show in the same places, for the current language.
+    void setWatermarkCaptions(QMenu *fileMenu, QAction *loadpic, QAction *txtwtr, QAction *sav);
     // The level, shown in its label (activation sets the tool's default).
     void setLevel(const QString &level);
     void clearEntryLabels() override;

@@ -10,7 +10,6 @@
 namespace {
 
 constexpr double kResetFontSize = 12;
-const QString kResetFontName = QStringLiteral("Times New Roman");
 
 } // namespace
 
@@ -64,8 +63,7 @@ void frm_Addtext::Form_Activate()
     mnu_sav->setText(shell::tx("addtext.mnu_sav"));
 
     ToolWindow::Form_Activate();
-    CommonDialog.font.name = kResetFontName;
-    CommonDialog.font.size = kResetFontSize;
+    resetFont(kResetFontSize);
     CommonDialog.Color = QColor(kColours[0].rgb);
     varcolor = shell::tx(kColours[0].key);
     writeFontLabel();
@@ -73,19 +71,15 @@ void frm_Addtext::Form_Activate()
 
 void frm_Addtext::writeFontLabel()
 {
-    lblfont->setText(shell::tx("addtext.label.font") + CommonDialog.font.name +
-                     shell::tx("addtext.label.size") + QString::number(CommonDialog.font.size) +
-                     shell::tx("addtext.label.color") + varcolor);
+    lblfont->setText(fontLabelText() + shell::tx("addtext.label.color") + varcolor);
 }
 
 void frm_Addtext::Form_MouseMove() { setWindowTitle(shell::tx("addtext.title")); }
 
 void frm_Addtext::mnu_fontstyle_Click()
 {
-    if (isBusy())
-        return;
-    platform::toolkit().showFont(CommonDialog.font, this);
-    writeFontLabel();
+    if (chooseFont())
+        writeFontLabel();
 }
 
 void frm_Addtext::mnu_color_Click(int index)

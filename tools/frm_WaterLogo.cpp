@@ -24,11 +24,8 @@ frm_WaterLogo::frm_WaterLogo(QWidget *parent)
     mnu_file = addFileSelectionMenu();
     addTargetMenu(QStringLiteral("&Target Folder"));
     mnu_loadpic = addCommand(QStringLiteral("&Load Picture"), [this] { mnu_loadpic_Click(); });
-    addLevelMenu(QStringLiteral("Transparency Le&vel"));
-    QAction **named[] = {&mnu_0,  &mnu_10, &mnu_20, &mnu_30, &mnu_40,
-                         &mnu_50, &mnu_60, &mnu_70, &mnu_80, &mnu_90};
-    for (size_t i = 0; i < levelMenus().size(); ++i)
-        *named[i] = levelMenus()[i];
+    addLevelMenu(QStringLiteral("Transparency Le&vel"), {&mnu_0, &mnu_10, &mnu_20, &mnu_30, &mnu_40,
+                                                         &mnu_50, &mnu_60, &mnu_70, &mnu_80, &mnu_90});
     mnu_txtwtr = addCommand(QStringLiteral("LO&GO Watermark"), [this] { mnu_txtwtr_Click(); });
     mnu_sav = addCommand(QStringLiteral("&Save"), [this] { mnu_sav_Click(); });
     addExitMenu();
@@ -37,12 +34,7 @@ frm_WaterLogo::frm_WaterLogo(QWidget *parent)
 
 void frm_WaterLogo::Form_Activate()
 {
-    setWindowTitle(shell::tx("waterlogo.title"));
-    setCommonCaptions(mnu_file);
-    mnu_loadpic->setText(shell::tx("waterlogo.mnu_loadpic"));
-    mnu_tranparent->setTitle(shell::tx("waterlogo.mnu_tranparent"));
-    mnu_txtwtr->setText(shell::tx("waterlogo.mnu_txtwtr"));
-    mnu_sav->setText(shell::tx("waterlogo.mnu_sav"));
+    setWatermarkCaptions(mnu_file, mnu_loadpic, mnu_txtwtr, mnu_sav);
 
     ToolWindow::Form_Activate();
     setLevel(kDefaultLevel);

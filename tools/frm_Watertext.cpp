@@ -9,7 +9,6 @@
 namespace {
 
 constexpr double kResetFontSize = 14;
-const QString kResetFontName = QStringLiteral("Times New Roman");
 
 } // namespace
 
@@ -28,11 +27,8 @@ frm_Watertext::frm_Watertext(QWidget *parent)
     addTargetMenu(QStringLiteral("&Target Directory"));
     mnu_font = addCommand(QStringLiteral("F&ont"), [this] { mnu_font_Click(); });
     mnu_loadpic = addCommand(QStringLiteral("&Load Picture"), [this] { mnu_loadpic_Click(); });
-    addLevelMenu(QStringLiteral("Transparency Le&vel"));
-    QAction **named[] = {&mnu_10, &mnu_20, &mnu_30, &mnu_40, &mnu_50,
-                         &mnu_60, &mnu_70, &mnu_80, &mnu_90};
-    for (size_t i = 0; i < levelMenus().size(); ++i)
-        *named[i] = levelMenus()[i];
+    addLevelMenu(QStringLiteral("Transparency Le&vel"),
+                 {&mnu_10, &mnu_20, &mnu_30, &mnu_40, &mnu_50, &mnu_60, &mnu_70, &mnu_80, &mnu_90});
     mnu_txtwtr = addCommand(QStringLiteral("T&ext Watermark"), [this] { mnu_txtwtr_Click(); });
     mnu_sav = addCommand(QStringLiteral("&Save"), [this] { mnu_sav_Click(); });
     addExitMenu();
@@ -41,35 +37,23 @@ frm_Watertext::frm_Watertext(QWidget *parent)
 
 void frm_Watertext::Form_Activate()
 {
-    setWindowTitle(shell::tx("watertext.title"));
-    setCommonCaptions(mnu_file);
-    mnu_loadpic->setText(shell::tx("watertext.mnu_loadpic"));
-    mnu_tranparent->setTitle(shell::tx("watertext.mnu_tranparent"));
-    mnu_txtwtr->setText(shell::tx("watertext.mnu_txtwtr"));
-    mnu_sav->setText(shell::tx("watertext.mnu_sav"));
+    setWatermarkCaptions(mnu_file, mnu_loadpic, mnu_txtwtr, mnu_sav);
 
     ToolWindow::Form_Activate();
-    CommonDialog.font.name = kResetFontName;
-    CommonDialog.font.size = kResetFontSize;
+    resetFont(kResetFontSize);
     CommonDialog.Color = Qt::black;
     setLevel(kDefaultLevel);
     writeFontLabel();
 }
 
-void frm_Watertext::writeFontLabel()
-{
-    lblfont->setText(shell::tx("watertext.label.font") + CommonDialog.font.name +
-                     shell::tx("watertext.label.size") + QString::number(CommonDialog.font.size));
-}
+void frm_Watertext::writeFontLabel() { lblfont->setText(fontLabelText()); }
 
 void frm_Watertext::Form_MouseMove() { setWindowTitle(shell::tx("watertext.titleMove")); }
 
 void frm_Watertext::mnu_font_Click()
 {
-    if (isBusy())
-        return;
-    platform::toolkit().showFont(CommonDialog.font, this);
-    writeFontLabel();
+    if (chooseFont())
+        writeFontLabel();
 }
 
 void frm_Watertext::mnu_txtwtr_Click()
