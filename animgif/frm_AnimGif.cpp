@@ -349,7 +349,8 @@ void frm_AnimGif::cmdCreate_Click()
     }
     const QString output = animgif::outputPath(txtDirectory->text());
     bool built = false;
-    cMultiPage::GpStatus failure = platform::gdiplus::GdiplusNotInitialized;
+    QString failure = cGDIP::StatusText(platform::gdiplus::GdiplusNotInitialized);
+    QString failed = output;
     {
         BusyScope busy(*this);
         cMultiPage writer;
@@ -366,13 +367,17 @@ void frm_AnimGif::cmdCreate_Click()
         if (gdip_) {
             built = writer.SaveMultipageGif(paths, delays, output, gdip_.get(),
                                             animgif::kLoopForever);
-            failure = writer.FailureStatus();
+            failure = cGDIP::StatusText(writer.FailureStatus());
+            if (!writer.FailedFrame().isEmpty()) {
+                failed = writer.FailedFrame();
+                failure = writer.FrameError().description();
+            }
         }
     }
     if (!built) {
         // The list and the boxes stay, so the user can mend the cause and build again.
-        outcome_.fail(output, cGDIP::StatusText(failure));
-        shell::showError(cGDIP::StatusText(failure));
+        outcome_.fail(failed, failure);
+        shell::showError(failure);
         return;
     }
     outcome_.built = true;
@@ -384,8 +389,7 @@ void frm_AnimGif::cmdCreate_Click()
 
 void frm_AnimGif::gdip_Error(qint32 lGdiError, const QString &sErrorDesc, const QString &sClassName)
 {
-    // Nothing shows here: a failed build says so itself, and a picture that is skipped is
-    // reported when it is listed.
+    // Nothing shows here: a failed build says so itself, naming the picture that stopped it.
     qCDebug(lcAnimGif) << sClassName << lGdiError << sErrorDesc;
 }
 
