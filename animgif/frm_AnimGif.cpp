@@ -262,14 +262,29 @@ void frm_AnimGif::ListPictureFiles()
             entry->setData(kDelayRole, animgif::listedDelay(txtdelay->text()));
             lstFiles->addItem(entry);
         } catch (const platform::AppError &e) {
-            outcome_.fail(path, e.description());
-            if (shell::askContinue(e.description()) == MsgResult::No) {
-                outcome_.stopped = true;
-                setPreview(platform::Picture());
+            if (!listingFailed(path, e.description()))
                 return;
-            }
         }
     }
+    // Pictures whose names are not UTF-8 cannot be opened by name: each one is an error of
+    // the listing, never a frame silently missing.
+    for (const QString &name : listing.namesNotUtf8()) {
+        if (!animgif::isListedPicture(name))
+            continue;
+        const QString path = animgif::entryPath(folder, name);
+        if (!listingFailed(path, platform::AppError(platform::ErrorKind::NameNotUtf8, {path}).description()))
+            return;
+    }
+}
+
+bool frm_AnimGif::listingFailed(const QString &path, const QString &description)
+{
+    outcome_.fail(path, description);
+    if (shell::askContinue(description) != MsgResult::No)
+        return true;
+    outcome_.stopped = true;
+    setPreview(platform::Picture());
+    return false;
 }
 
 void frm_AnimGif::txtdelay_Change()

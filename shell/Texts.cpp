@@ -84,6 +84,7 @@ const Entry kCatalogue[] = {
     {"err.tooThinToTurn", "Gambar terlalu nipis untuk diputar: %1 (%2 x %3 piksel)",
      "The picture is too thin to be turned: %1 (%2 x %3 pixels)"},
     {"err.markNotDrawn", "Tanda air tidak dapat dilukis pada %1", "The watermark could not be drawn on %1"},
+    {"err.nameNotUtf8", "Nama fail bukan UTF-8, tidak diproses: %1", "File name is not UTF-8, not processed: %1"},
     {"err.reason", " (%1)", " (%1)"},
 
     // ---- main window
@@ -302,7 +303,7 @@ QString describeError(const platform::AppError &e)
         {K::CannotDelete, "err.cannotDelete"},     {K::CannotRename, "err.cannotRename"},
         {K::FileExists, "err.fileExists"},         {K::NoFreeName, "err.noFreeName"},
         {K::TooThin, "err.tooThin"},               {K::TooThinToTurn, "err.tooThinToTurn"},
-        {K::MarkNotDrawn, "err.markNotDrawn"},
+        {K::MarkNotDrawn, "err.markNotDrawn"},      {K::NameNotUtf8, "err.nameNotUtf8"},
     };
     if (e.kind() == K::Described)
         return e.description();

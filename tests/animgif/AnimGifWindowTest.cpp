@@ -284,6 +284,22 @@ TEST_F(AnimGifWindow, ABrokenPictureAsksWhetherToContinue)
     EXPECT_EQ(tk.busyDepth, 0);
 }
 
+TEST_F(AnimGifWindow, APictureWhoseNameIsNotUtf8IsNamedNeverSilentlyLeftOut)
+{
+    const QString dir = folder("raw");
+    picture(dir, "a.bmp", Qt::red);
+    ASSERT_TRUE(testsupport::writeBytesRawName(dir, "b\xff.bmp", testsupport::readBytes(dir + "/a.bmp")));
+    ASSERT_TRUE(testsupport::writeBytesRawName(dir, "c\xff.txt", "not a picture of the GIF"));
+    tk.messageAnswers.push_back(MsgResult::Yes);
+    listFolder(dir, "10");
+    EXPECT_EQ(entries(), QStringList{dir + "/a.bmp"});
+    ASSERT_EQ(tk.messages.size(), 1u);
+    EXPECT_EQ(last().buttons, MsgButtons::YesNo);
+    EXPECT_EQ(last().text, "File name is not UTF-8, not processed: " + dir + "/b\\xFF.bmp\r\nContinue?");
+    ASSERT_EQ(w.outcome().failures.size(), 1u);
+    EXPECT_EQ(w.outcome().failures[0].path, dir + "/b\\xFF.bmp");
+}
+
 TEST_F(AnimGifWindow, ClickingAnEntryPreviewsItAndAMissingOneKeepsTheList)
 {
     const QString dir = folder("p");

@@ -3,9 +3,9 @@
 #include "animgif/cGDIP.h"
 #include "animgif/cMultiPage.h"
 #include "platform/GifEncoder.h"
+#include "support/TestSupport.h"
 
 #include <QDir>
-#include <QtEndian>
 #include <algorithm>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -143,15 +143,7 @@ TEST_F(MultiPage, EachWayAFrameCanFailIsNamedWithItsCause)
     const QString fifo = path(QStringLiteral("fifo.bmp"));
     ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
     // A header claiming more pixels than allowed, refused before anything is allocated.
-    QByteArray huge(54, '\0');
-    huge[0] = 'B';
-    huge[1] = 'M';
-    huge[10] = 54;
-    huge[14] = 40;
-    qToLittleEndian<qint32>(15000, huge.data() + 18);
-    qToLittleEndian<qint32>(14000, huge.data() + 22);
-    huge[26] = 1;
-    huge[28] = 24;
+    const QByteArray huge = testsupport::bitmapHeaderOnly(15000, 14000);
     const QString large = path(QStringLiteral("large.bmp"));
     ASSERT_TRUE(giftest::writeBytes(large, huge));
     const struct {
