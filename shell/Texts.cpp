@@ -270,6 +270,14 @@ bool isMalay(const QString &code) { return code == QLatin1String("bm"); }
 
 bool hasText(const char *key) { return index().count(key) != 0; }
 
+QStringList catalogueTexts(const QString &code)
+{
+    QStringList out;
+    for (const Entry &e : kCatalogue)
+        out << QString::fromUtf8(isMalay(code) ? e.bm : e.eng);
+    return out;
+}
+
 QString tx(const char *key, const QString &code)
 {
     auto it = index().find(key);
