@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QImageReader>
 #include <QTemporaryFile>
 #include <cerrno>
 #include <cstdio>
@@ -47,6 +48,32 @@ gp::GpStatus createTemporary(const QString &target, QString &temporary)
 
 } // namespace
 
+platform::AppError cMultiPage::FrameError() const
+{
+    using platform::ErrorKind;
+    const QString &path = failedFrame_;
+    const QFileInfo info(path);
+    switch (failure_) {
+    case gp::OutOfMemory:
+        return platform::AppError(ErrorKind::OutOfMemory, {path});
+    case gp::ValueOverflow: {
+        // Refused from its header, before anything was allocated: the header still says why.
+        const QSize size = QImageReader(path).size();
+        return platform::AppError(ErrorKind::PictureTooLarge,
+                                  {path, QString::number(size.width()), QString::number(size.height())});
+    }
+    case gp::AccessDenied:
+        if (info.exists() && !info.isFile())
+            return platform::AppError(ErrorKind::NotAFile, {path});
+        return platform::AppError(ErrorKind::CannotRead, {path});
+    default:
+        // The library answers a path it cannot open as it answers a bad parameter.
+        if (!info.exists() && !info.isSymLink())
+            return platform::AppError(ErrorKind::FileNotFound, {path});
+        return platform::AppError(ErrorKind::InvalidPicture, {path});
+    }
+}
+
 QString cMultiPage::GetExtension(const QString &sPath)
 {
     const qsizetype dot = sPath.lastIndexOf(u'.');
@@ -64,6 +91,7 @@ bool cMultiPage::SaveMultipageGif(const QStringList &sFilenames, std::span<const
                                   const QString &sTargetFilename, cGDIP *gdip, qint32 lLoopCount)
 {
     failure_ = gp::Ok;
+    failedFrame_.clear();
     if (IsArrayEmpty(sFilenames)) {
         failure_ = gp::InvalidParameter;
         return false;
@@ -107,9 +135,11 @@ bool cMultiPage::SaveMultipageGif(const QStringList &sFilenames, std::span<const
                 loaded = frame->CreateThumbFromImage(fitted.width(), fitted.height(), frame->Handle());
         }
         if (loaded != gp::Ok) {
-            if (i == 0)
-                fail(loaded);   // without a first frame no file is started
-            continue;
+            // A GIF without one of the listed pictures is not the GIF the user asked for:
+            // the build stops, the old file stays and the picture is named.
+            failedFrame_ = sFilenames[i];
+            fail(loaded);
+            break;
         }
         if (i == 0) {
             flag = gp::EncoderValueMultiFrame;

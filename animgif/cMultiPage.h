@@ -1,4 +1,5 @@
 #pragma once
+#include "platform/Errors.h"
 #include "platform/GdiPlus.h"
 #include <QSize>
 #include <QString>
@@ -11,7 +12,8 @@ class cGDIP;
 // Turns an ordered list of picture files into one animated GIF. Each picture is loaded as a
 // cBitmap; the first one carries the delays and the loop count as image properties, opens the
 // file with the multi-frame flag, the others are added in the time dimension, and a flush
-// closes the file. Pictures that cannot be loaded are skipped (reported through gdip).
+// closes the file. A picture that cannot be loaded ends the build (reported through gdip, and
+// named by FailedFrame).
 //
 // The new file is written next to the target under a temporary name and moved over the
 // target only after the flush succeeded, so a failed build leaves an existing file as it was.
@@ -29,6 +31,11 @@ public:
     // them). 0 after a successful call.
     GpStatus FailureStatus() const { return failure_; }
 
+    // The picture whose load ended the last call, empty when no load failed; FrameError is
+    // the error that names it, in the words of the session's language.
+    const QString &FailedFrame() const { return failedFrame_; }
+    platform::AppError FrameError() const;
+
     // Pictures larger than this box are scaled down to fit inside it, their proportions kept,
     // before they become frames. Empty (the default): every picture keeps its size.
     QSize fitBox;
@@ -43,4 +50,5 @@ private:
     static bool FileExists(const QString &sPath);
 
     GpStatus failure_ = 0;
+    QString failedFrame_;
 };

@@ -262,14 +262,29 @@ void frm_AnimGif::ListPictureFiles()
             entry->setData(kDelayRole, animgif::listedDelay(txtdelay->text()));
             lstFiles->addItem(entry);
         } catch (const platform::AppError &e) {
-            outcome_.fail(path, e.description());
-            if (shell::askContinue(e.description()) == MsgResult::No) {
-                outcome_.stopped = true;
-                setPreview(platform::Picture());
+            if (!listingFailed(path, e.description()))
                 return;
-            }
         }
     }
+    // Pictures whose names are not UTF-8 cannot be opened by name: each one is an error of
+    // the listing, never a frame silently missing.
+    for (const QString &name : listing.namesNotUtf8()) {
+        if (!animgif::isListedPicture(name))
+            continue;
+        const QString path = animgif::entryPath(folder, name);
+        if (!listingFailed(path, platform::AppError(platform::ErrorKind::NameNotUtf8, {path}).description()))
+            return;
+    }
+}
+
+bool frm_AnimGif::listingFailed(const QString &path, const QString &description)
+{
+    outcome_.fail(path, description);
+    if (shell::askContinue(description) != MsgResult::No)
+        return true;
+    outcome_.stopped = true;
+    setPreview(platform::Picture());
+    return false;
 }
 
 void frm_AnimGif::txtdelay_Change()
@@ -349,7 +364,8 @@ void frm_AnimGif::cmdCreate_Click()
     }
     const QString output = animgif::outputPath(txtDirectory->text());
     bool built = false;
-    cMultiPage::GpStatus failure = platform::gdiplus::GdiplusNotInitialized;
+    QString failure = cGDIP::StatusText(platform::gdiplus::GdiplusNotInitialized);
+    QString failed = output;
     {
         BusyScope busy(*this);
         cMultiPage writer;
@@ -366,13 +382,17 @@ void frm_AnimGif::cmdCreate_Click()
         if (gdip_) {
             built = writer.SaveMultipageGif(paths, delays, output, gdip_.get(),
                                             animgif::kLoopForever);
-            failure = writer.FailureStatus();
+            failure = cGDIP::StatusText(writer.FailureStatus());
+            if (!writer.FailedFrame().isEmpty()) {
+                failed = writer.FailedFrame();
+                failure = writer.FrameError().description();
+            }
         }
     }
     if (!built) {
         // The list and the boxes stay, so the user can mend the cause and build again.
-        outcome_.fail(output, cGDIP::StatusText(failure));
-        shell::showError(cGDIP::StatusText(failure));
+        outcome_.fail(failed, failure);
+        shell::showError(failure);
         return;
     }
     outcome_.built = true;
@@ -384,8 +404,7 @@ void frm_AnimGif::cmdCreate_Click()
 
 void frm_AnimGif::gdip_Error(qint32 lGdiError, const QString &sErrorDesc, const QString &sClassName)
 {
-    // Nothing shows here: a failed build says so itself, and a picture that is skipped is
-    // reported when it is listed.
+    // Nothing shows here: a failed build says so itself, naming the picture that stopped it.
     qCDebug(lcAnimGif) << sClassName << lGdiError << sErrorDesc;
 }
 

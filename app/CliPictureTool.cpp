@@ -5,6 +5,8 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <algorithm>
+#include <vector>
 
 namespace app {
 
@@ -83,10 +85,23 @@ int runPictureTool(CliSession &session, tools::ToolWindow &window, const Picture
     window.mnu_folder_Click();
     if (setOptions)
         setOptions();
+    // The load step's error boxes are held until it is known whether the run meets the same
+    // picture again: its "Continue?" then says it, and each error is printed once.
+    std::vector<platform::ScriptedToolkit::Message> held;
+    const auto print = session.toolkit.onMessage;
+    session.toolkit.onMessage = [&held](const platform::ScriptedToolkit::Message &m) { held.push_back(m); };
     load();
+    session.toolkit.onMessage = print;
     const tools::RunOutcome loaded = window.outcome();
-    // Refused input, or nothing to process (a missing or empty folder, a missing file).
     using End = tools::RunOutcome::End;
+    const bool runMeetsItAgain = loaded.end == End::LoadFailed && !window.run().curfile.isEmpty();
+    for (const auto &m : held)
+        if (print && !(runMeetsItAgain && m.role == platform::MsgRole::Error))
+            print(m);
+    // Files there, none of them one the program can name (not UTF-8): failed, not refused.
+    if (loaded.end == End::NoUsableFile)
+        return kExitFailed;
+    // Refused input, or nothing to process (a missing or empty folder, a missing file).
     if (loaded.end == End::InputFault || loaded.end == End::NothingToLoad ||
         window.run().curfile.isEmpty())
         return kExitInputFault;
@@ -94,6 +109,13 @@ int runPictureTool(CliSession &session, tools::ToolWindow &window, const Picture
         window.clickAtPixels(args.atX, args.atY);
     save();
     const tools::RunOutcome &ran = window.outcome();
+    // A run refused before it reached the picture never said it: the load step's word stands.
+    if (runMeetsItAgain && std::none_of(ran.failures.begin(), ran.failures.end(), [&](const auto &f) {
+            return f.path == loaded.failures.front().path;
+        }))
+        for (const auto &m : held)
+            if (print && m.role == platform::MsgRole::Error)
+                print(m);
     // A first picture that could not be shown failed as surely as one the run could not do.
     return exitStatusOf(ran.refused, ran.stopped || !ran.failures.empty() || !loaded.failures.empty(),
                         ran.end == End::Reported);

@@ -27,6 +27,7 @@ enum class ErrorKind {
     TooThin,          // %1 the file, %2 × %3 its pixels
     TooThinToTurn,    // %1 the file, %2 × %3 its pixels
     MarkNotDrawn,     // %1 the file the mark was to go on
+    NameNotUtf8,      // %1 the file, its name's stray bytes shown as \xNN: left out of the run
 };
 
 // An error raised by an operation. Errors of the project carry a kind, the files it concerns

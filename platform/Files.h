@@ -9,22 +9,31 @@ namespace platform {
 // cannot be read.
 QStringList listPlainFiles(const QString &folder);
 
+// The plain files of a folder (as listPlainFiles counts them) whose names are not UTF-8: the
+// program's paths cannot name them, so they are shown with each stray byte as "\xNN" and
+// reported as left out. In the same order as listPlainFiles.
+QStringList listNamesNotUtf8(const QString &folder);
+
 // A listing taken once and walked entry by entry (first name, then the next ones, empty
 // when exhausted). Taking the names up front means files written into the folder while it is
-// walked are never visited.
+// walked are never visited. Files it cannot walk (names not UTF-8) are kept apart, so that
+// whoever walks it reports them instead of passing over them.
 class FolderListing {
 public:
     FolderListing() = default;
-    explicit FolderListing(const QString &folder) : names_(listPlainFiles(folder)) {}
+    explicit FolderListing(const QString &folder)
+        : names_(listPlainFiles(folder)), notUtf8_(listNamesNotUtf8(folder)) {}
+    const QStringList &namesNotUtf8() const { return notUtf8_; }
     QString first() { pos_ = 0; return current(); }
     QString next() { if (pos_ < names_.size()) ++pos_; return current(); }
     QString current() const { return pos_ < names_.size() ? names_[pos_] : QString(); }
     const QStringList &names() const { return names_; }
     qsizetype position() const { return pos_; }
-    void clear() { names_.clear(); pos_ = 0; }
+    void clear() { names_.clear(); notUtf8_.clear(); pos_ = 0; }
 
 private:
     QStringList names_;
+    QStringList notUtf8_;
     qsizetype pos_ = 0;
 };
 

@@ -154,6 +154,15 @@ void frm_RenBulk::ListFolder()
         lstFiles1->addItem(renfolder + name);
     }
     lstFiles1->flush();
+    // Files whose names are not UTF-8 cannot be renamed by name: they are named here, and the
+    // run that follows counts as one that left files behind.
+    QStringList lines;
+    for (const QString &name : listing.namesNotUtf8()) {
+        lines << platform::AppError(platform::ErrorKind::NameNotUtf8, {renfolder + name}).description();
+        outcome_.fail(renfolder + name, lines.back());
+    }
+    if (!lines.isEmpty())
+        shell::showError(lines.join(shell::CRLF));
 }
 
 void frm_RenBulk::cmdRen_Click()

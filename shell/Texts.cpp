@@ -84,6 +84,7 @@ const Entry kCatalogue[] = {
     {"err.tooThinToTurn", "Gambar terlalu nipis untuk diputar: %1 (%2 x %3 piksel)",
      "The picture is too thin to be turned: %1 (%2 x %3 pixels)"},
     {"err.markNotDrawn", "Tanda air tidak dapat dilukis pada %1", "The watermark could not be drawn on %1"},
+    {"err.nameNotUtf8", "Nama fail bukan UTF-8, tidak diproses: %1", "File name is not UTF-8, not processed: %1"},
     {"err.reason", " (%1)", " (%1)"},
 
     // ---- main window
@@ -269,6 +270,14 @@ bool isMalay(const QString &code) { return code == QLatin1String("bm"); }
 
 bool hasText(const char *key) { return index().count(key) != 0; }
 
+QStringList catalogueTexts(const QString &code)
+{
+    QStringList out;
+    for (const Entry &e : kCatalogue)
+        out << QString::fromUtf8(isMalay(code) ? e.bm : e.eng);
+    return out;
+}
+
 QString tx(const char *key, const QString &code)
 {
     auto it = index().find(key);
@@ -302,7 +311,7 @@ QString describeError(const platform::AppError &e)
         {K::CannotDelete, "err.cannotDelete"},     {K::CannotRename, "err.cannotRename"},
         {K::FileExists, "err.fileExists"},         {K::NoFreeName, "err.noFreeName"},
         {K::TooThin, "err.tooThin"},               {K::TooThinToTurn, "err.tooThinToTurn"},
-        {K::MarkNotDrawn, "err.markNotDrawn"},
+        {K::MarkNotDrawn, "err.markNotDrawn"},      {K::NameNotUtf8, "err.nameNotUtf8"},
     };
     if (e.kind() == K::Described)
         return e.description();

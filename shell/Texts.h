@@ -1,5 +1,6 @@
 #pragma once
 #include <QString>
+#include <QStringList>
 
 namespace platform { class AppError; }
 
@@ -22,6 +23,8 @@ inline bool isMalay() { return isMalay(varbahasa()); }
 QString tx(const char *key);
 QString tx(const char *key, const QString &code);
 bool hasText(const char *key);
+// Every text of the catalogue in the language `code`, in catalogue order.
+QStringList catalogueTexts(const QString &code);
 
 // The text of an error in the current language: its kind's catalogue text with the files it
 // names and the system's reason.

@@ -6,6 +6,7 @@
 #include "shell/Texts.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QLoggingCategory>
 
 #include <algorithm>
@@ -284,6 +285,16 @@ void PictureRun::load()
         return;
     outcome_ = {};
     std::optional<platform::BusyPointer> pointer(std::in_place);
+    // The error box of a load that failed, naming each file concerned.
+    auto failed = [this, &pointer](const QStringList &paths, const QStringList &descriptions,
+                                   RunOutcome::End end = RunOutcome::End::LoadFailed) {
+        Picture1.clearPicture();
+        pointer.reset();
+        outcome_.end = end;
+        for (qsizetype i = 0; i < paths.size(); ++i)
+            outcome_.fail(paths[i], descriptions[i]);
+        shell::showError(descriptions.join(shell::CRLF));
+    };
     view_.loadStarted();
     recipe_.prepareLoadSurfaces(*this);
     platform::doEvents();
@@ -296,9 +307,31 @@ void PictureRun::load()
         } else if (isSingle()) {
             curdir = platform::folderPart(varfile);
             curfile = shell::HasFile(varfile) ? platform::fileNamePart(varfile) : QString();
+            const QFileInfo given(varfile);
+            if (given.exists() && !given.isFile()) {
+                // A FIFO or a device would hold the read for ever and a folder is no picture:
+                // refused as a missing file is, but by name, and nothing is left for Save.
+                failed({varfile}, {platform::AppError(platform::ErrorKind::NotAFile, {varfile}, {},
+                                                      QStringLiteral("LoadPicture"))
+                                       .description()},
+                       RunOutcome::End::NothingToLoad);
+                outcome_.refused = true;
+                return;
+            }
         } else {
             curdir.clear();
             curfile.clear();
+        }
+        if (curfile.isEmpty() && !listing_.namesNotUtf8().isEmpty()) {
+            // Files are there, only none the program can name: saying the folder holds no
+            // picture would be wrong, so each one is named instead.
+            QStringList paths, lines;
+            for (const QString &name : listing_.namesNotUtf8()) {
+                paths << curdir + name;
+                lines << platform::AppError(platform::ErrorKind::NameNotUtf8, {paths.back()}).description();
+            }
+            failed(paths, lines, RunOutcome::End::NoUsableFile);
+            return;
         }
         if (curfile.isEmpty()) {
             pointer.reset();
@@ -317,19 +350,10 @@ void PictureRun::load()
         }
         recipe_.showFirstPicture(*this);
     } catch (const platform::AppError &e) {
-        Picture1.clearPicture();
-        pointer.reset();
-        outcome_.end = RunOutcome::End::LoadFailed;
-        outcome_.fail(curdir + curfile, e.description());
-        shell::showError(e.description());
+        failed({curdir + curfile}, {e.description()});
     } catch (const std::bad_alloc &) {
-        Picture1.clearPicture();
-        pointer.reset();
-        outcome_.end = RunOutcome::End::LoadFailed;
-        const QString reason =
-            platform::AppError(platform::ErrorKind::OutOfMemory, {curdir + curfile}).description();
-        outcome_.fail(curdir + curfile, reason);
-        shell::showError(reason);
+        failed({curdir + curfile},
+               {platform::AppError(platform::ErrorKind::OutOfMemory, {curdir + curfile}).description()});
     }
 }
 
@@ -345,6 +369,35 @@ void PictureRun::processListedEntry()
         intermediate_.reset();
         throw;
     }
+}
+
+bool PictureRun::entryFailed(const QString &path, const QString &failure)
+{
+    outcome_.fail(path, failure);
+    if (shell::askContinue(failure) == platform::MsgResult::Yes)
+        return true;
+    Picture1.clearPicture();
+    outcome_.end = RunOutcome::End::Stopped;
+    outcome_.stopped = true;
+    outcome_.done = N;
+    return false;
+}
+
+bool PictureRun::reportNamesNotUtf8()
+{
+    for (const QString &name : listing_.namesNotUtf8()) {
+        if (!isAcceptedExtension(platform::lowerExtension(name), spec().accepted)) {
+            // Not a picture of this tool whatever its name: listed as any other such file.
+            noteInvalid(invalidlist, invalidcount, invalidflag, name);
+            outcome_.invalid << name;
+            ++N;
+            continue;
+        }
+        const QString path = curdir + name;
+        if (!entryFailed(path, platform::AppError(platform::ErrorKind::NameNotUtf8, {path}).description()))
+            return false;
+    }
+    return true;
 }
 
 QString PictureRun::completionReportText() const
@@ -396,14 +449,8 @@ void PictureRun::save()
             }
             if (!failure.isEmpty()) {
                 counted = false;
-                outcome_.fail(curdir + curfile, failure);
-                if (shell::askContinue(failure) != platform::MsgResult::Yes) {
-                    Picture1.clearPicture();
-                    outcome_.end = RunOutcome::End::Stopped;
-                    outcome_.stopped = true;
-                    outcome_.done = N;
+                if (!entryFailed(curdir + curfile, failure))
                     return;
-                }
             }
         }
         if (counted)
@@ -412,6 +459,8 @@ void PictureRun::save()
             break;
         curfile = listing_.next();
     }
+    if (!single && !reportNamesNotUtf8())
+        return;
 
     Picture1.setVisible(false);
     pointer.reset();

@@ -72,9 +72,10 @@ struct RunOutcome : shell::Outcome {
     enum class End {
         None,           // no run yet
         InputFault,     // an input check refused the command
-        NothingToLoad,  // the load step found no file (empty folder, missing file)
+        NothingToLoad,  // the load step found no file (empty folder, missing file, not a file)
         Loaded,         // the load step showed (or classified) the first entry
         LoadFailed,     // the load step's first picture could not be shown
+        NoUsableFile,   // the load step found files, none the run can name (not UTF-8)
         Reported,       // the run went through the listing and showed its report
         Stopped,        // the run was ended by "No" to "Continue?"
     };
@@ -201,6 +202,11 @@ private:
     void resetInvalid();
     void takeEntryName();
     void processListedEntry();
+    // Records a file the run could not process and asks whether to go on; false when the
+    // answer ended the run.
+    bool entryFailed(const QString &path, const QString &failure);
+    // The listed files whose names are not UTF-8: each is reported, none passed over.
+    bool reportNamesNotUtf8();
     QString completionReportText() const;
 
     ToolRecipe &recipe_;

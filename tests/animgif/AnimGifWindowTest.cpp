@@ -284,6 +284,22 @@ TEST_F(AnimGifWindow, ABrokenPictureAsksWhetherToContinue)
     EXPECT_EQ(tk.busyDepth, 0);
 }
 
+TEST_F(AnimGifWindow, APictureWhoseNameIsNotUtf8IsNamedNeverSilentlyLeftOut)
+{
+    const QString dir = folder("raw");
+    picture(dir, "a.bmp", Qt::red);
+    ASSERT_TRUE(testsupport::writeBytesRawName(dir, "b\xff.bmp", testsupport::readBytes(dir + "/a.bmp")));
+    ASSERT_TRUE(testsupport::writeBytesRawName(dir, "c\xff.txt", "not a picture of the GIF"));
+    tk.messageAnswers.push_back(MsgResult::Yes);
+    listFolder(dir, "10");
+    EXPECT_EQ(entries(), QStringList{dir + "/a.bmp"});
+    ASSERT_EQ(tk.messages.size(), 1u);
+    EXPECT_EQ(last().buttons, MsgButtons::YesNo);
+    EXPECT_EQ(last().text, "File name is not UTF-8, not processed: " + dir + "/b\\xFF.bmp\r\nContinue?");
+    ASSERT_EQ(w.outcome().failures.size(), 1u);
+    EXPECT_EQ(w.outcome().failures[0].path, dir + "/b\\xFF.bmp");
+}
+
 TEST_F(AnimGifWindow, ClickingAnEntryPreviewsItAndAMissingOneKeepsTheList)
 {
     const QString dir = folder("p");
@@ -457,23 +473,40 @@ TEST_F(AnimGifWindow, AFailedBuildSaysWhyAndLosesNothing)
     QFile::remove(dir + "/a.bmp");
     w.cmdCreate_Click();
     EXPECT_EQ(last().title, "Error");
-    EXPECT_EQ(last().text, cGDIP::StatusText(platform::gdiplus::InvalidParameter));
+    EXPECT_EQ(last().text, "File not found: " + dir + "/a.bmp");
     EXPECT_FALSE(QFile::exists(target));
 }
 
-TEST_F(AnimGifWindow, APictureBrokenAfterListingIsSkippedAtBuildTime)
+TEST_F(AnimGifWindow, APictureBrokenOrGoneAfterListingFailsTheBuildNamingIt)
 {
     const QString dir = folder("later");
     picture(dir, "1.bmp", Qt::red);
     picture(dir, "2.bmp", Qt::green);
     picture(dir, "3.bmp", Qt::blue);
+    const QString target = dir + "/Pixmar-anim.gif";
+    ASSERT_TRUE(testsupport::writeBytes(target, "the old animation"));
     listFolder(dir, "10");
     testsupport::writeBytes(dir + "/2.bmp", "broken since");
     w.cmdCreate_Click();
-    EXPECT_EQ(last().text, "Animated GIF file created successfully!");
-    const giftest::File gif = giftest::readGif(dir + "/Pixmar-anim.gif");
-    ASSERT_EQ(gif.frames.size(), 2u);
-    EXPECT_EQ(gif.frames[1].image.pixel(3, 3), qRgb(0, 0, 255));
+    EXPECT_EQ(last().title, "Error");
+    EXPECT_EQ(last().icon, MsgIcon::Error);
+    EXPECT_EQ(last().text, shell::tx("err.invalidPicture").arg(dir + "/2.bmp"));
+    EXPECT_FALSE(w.outcome().built);
+    ASSERT_EQ(w.outcome().failures.size(), 1u);
+    EXPECT_EQ(w.outcome().failures[0].path, dir + "/2.bmp");
+    // The old file kept, nothing new or temporary left, the list still there to build again.
+    EXPECT_EQ(testsupport::readBytes(target), QByteArray("the old animation"));
+    EXPECT_EQ(QDir(dir).entryList(QDir::Files | QDir::Hidden, QDir::Name),
+              (QStringList{"1.bmp", "2.bmp", "3.bmp", "Pixmar-anim.gif"}));
+    EXPECT_EQ(w.lstFiles->count(), 3);
+
+    // Gone since the listing, in Malay: the message is the catalogue's, naming the frame.
+    shell::setVarbahasa("bm");
+    QFile::remove(dir + "/3.bmp");
+    picture(dir, "2.bmp", Qt::green);
+    w.cmdCreate_Click();
+    EXPECT_EQ(last().text, shell::tx("err.fileNotFound", "bm").arg(dir + "/3.bmp"));
+    EXPECT_EQ(testsupport::readBytes(target), QByteArray("the old animation"));
 }
 
 TEST_F(AnimGifWindow, ResizeStretchesListAndPreviewOnlyWhenShown)

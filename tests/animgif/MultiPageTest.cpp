@@ -3,6 +3,7 @@
 #include "animgif/cGDIP.h"
 #include "animgif/cMultiPage.h"
 #include "platform/GifEncoder.h"
+#include "support/TestSupport.h"
 
 #include <QDir>
 #include <algorithm>
@@ -113,34 +114,58 @@ TEST_F(MultiPage, OneFrameIsSavedAndFlushed)
     EXPECT_EQ(*gif.loopCount, 0);
 }
 
-TEST_F(MultiPage, UnreadableLaterFramesAreSkippedAndReported)
+TEST_F(MultiPage, AnUnreadableLaterFrameEndsTheBuildNamingIt)
 {
     const QImage first = giftest::gradientPicture(20, 10);
+    const QString target = path(QStringLiteral("out.gif"));
+    ASSERT_TRUE(giftest::writeBytes(target, "the old animation"));
     const QStringList files = {picture(QStringLiteral("1.bmp"), first), broken(QStringLiteral("2.jpg")),
                                path(QStringLiteral("3-missing.bmp"))};
-    ASSERT_TRUE(build(files, {7, 8, 9}, path(QStringLiteral("out.gif"))));
-    const giftest::File gif = giftest::readGif(path(QStringLiteral("out.gif")));
-    ASSERT_EQ(gif.frames.size(), 1u);
-    EXPECT_EQ(gif.frames[0].delayCs, 7);
-    EXPECT_LT(giftest::meanAbsDiff(gif.frames[0].image, first), 4.0);
-    // Three reports per failed load, all from cBitmap.
-    ASSERT_EQ(reported.size(), 6u);
+    EXPECT_FALSE(build(files, {7, 8, 9}, target));
+    EXPECT_EQ(writer.FailureStatus(), gp::UnknownImageFormat);
+    EXPECT_EQ(writer.FailedFrame(), files[1]);
+    EXPECT_EQ(writer.FrameError().kind(), platform::ErrorKind::InvalidPicture);
+    EXPECT_TRUE(writer.FrameError().description().contains(QStringLiteral("2.jpg")));
+    // The old file is kept and the temporary one is gone.
+    EXPECT_EQ(giftest::fileBytes(target), QByteArray("the old animation"));
+    EXPECT_EQ(entries(), (QStringList{"1.bmp", "2.jpg", "out.gif"}));
+    // The failed load is reported by cBitmap.
+    ASSERT_FALSE(reported.empty());
     EXPECT_EQ(reported[0].first, gp::UnknownImageFormat);
     for (const auto &r : reported)
         EXPECT_EQ(r.second, QStringLiteral("cBitmap"));
 }
 
-TEST_F(MultiPage, DelaysFollowFramePositionsWhenAMiddleFrameIsSkipped)
+TEST_F(MultiPage, EachWayAFrameCanFailIsNamedWithItsCause)
 {
-    const QStringList files = {picture(QStringLiteral("1.bmp"), giftest::solidPicture(6, 6, Qt::red)),
-                               broken(QStringLiteral("2.bmp")),
-                               picture(QStringLiteral("3.bmp"), giftest::solidPicture(6, 6, Qt::blue))};
-    ASSERT_TRUE(build(files, {11, 22, 33}, path(QStringLiteral("out.gif"))));
-    const giftest::File gif = giftest::readGif(path(QStringLiteral("out.gif")));
-    ASSERT_EQ(gif.frames.size(), 2u);
-    EXPECT_EQ(gif.frames[0].delayCs, 11);
-    EXPECT_EQ(gif.frames[1].delayCs, 22);   // the second frame written takes the second entry
-    EXPECT_EQ(gif.frames[1].image.pixel(3, 3), qRgb(0, 0, 255));
+    using K = platform::ErrorKind;
+    const QString good = picture(QStringLiteral("1.bmp"), giftest::solidPicture(6, 6, Qt::red));
+    const QString fifo = path(QStringLiteral("fifo.bmp"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    // A header claiming more pixels than allowed, refused before anything is allocated.
+    const QByteArray huge = testsupport::bitmapHeaderOnly(15000, 14000);
+    const QString large = path(QStringLiteral("large.bmp"));
+    ASSERT_TRUE(giftest::writeBytes(large, huge));
+    const struct {
+        QString frame;
+        K kind;
+    } cases[] = {
+        {path(QStringLiteral("gone.bmp")), K::FileNotFound},
+        {fifo, K::NotAFile},
+        {broken(QStringLiteral("bad.bmp")), K::InvalidPicture},
+        {large, K::PictureTooLarge},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.frame.toStdString());
+        EXPECT_FALSE(build({good, c.frame}, {1, 2}, path(QStringLiteral("out.gif"))));
+        EXPECT_EQ(writer.FailedFrame(), c.frame);
+        EXPECT_EQ(writer.FrameError().kind(), c.kind);
+        EXPECT_EQ(writer.FrameError().args().value(0), c.frame);
+        EXPECT_FALSE(QFile::exists(path(QStringLiteral("out.gif"))));
+    }
+    // A build that fails elsewhere names no frame.
+    ASSERT_TRUE(build({good}, {1}, path(QStringLiteral("out.gif"))));
+    EXPECT_TRUE(writer.FailedFrame().isEmpty());
 }
 
 TEST_F(MultiPage, TargetExtensionChoosesTheEncoderWhateverItsCase)
@@ -187,6 +212,7 @@ TEST_F(MultiPage, AnExistingFileIsReplacedOnlyByACompleteNewOne)
     const QString good = picture(QStringLiteral("b.bmp"), giftest::solidPicture(8, 8, Qt::red));
     EXPECT_FALSE(build({broken(QStringLiteral("a.bmp")), good}, {1, 2}, target));
     EXPECT_EQ(writer.FailureStatus(), gp::UnknownImageFormat);
+    EXPECT_EQ(writer.FailedFrame(), path(QStringLiteral("a.bmp")));
     EXPECT_EQ(giftest::fileBytes(target), old);
     EXPECT_EQ(entries(), (QStringList{"a.bmp", "b.bmp", "Pixmar-anim.gif"}));
 

@@ -1,3 +1,4 @@
+#include <sys/stat.h>
 #include "platform/Errors.h"
 #include "platform/Files.h"
 #include "platform/Picture.h"
@@ -56,6 +57,20 @@ TEST_F(FilesTest, ListingHoldsPlainFilesInCaseInsensitiveOrder)
     for (const char *n : {"B.jpg", "a.jpg", "C.jpg", "b2.jpg"})
         writeBytes(path(QStringLiteral("cases/") + n), "x");
     EXPECT_EQ(listPlainFiles(path("cases")), QStringList({"a.jpg", "B.jpg", "b2.jpg", "C.jpg"}));
+}
+
+TEST_F(FilesTest, NamesThatAreNotUtf8AreKeptApartAndShownByTheirBytes)
+{
+    writeBytes(path("ok.jpg"), "x");
+    ASSERT_TRUE(testsupport::writeBytesRawName(tmp.path(), "Z\xff\xfe.jpg", "x"));
+    ASSERT_TRUE(testsupport::writeBytesRawName(tmp.path(), "caf\xc3\xa9-\xe9t\xe9.bmp", "x"));   // UTF-8 then Latin-1
+    ASSERT_TRUE(testsupport::writeBytesRawName(tmp.path(), ".hidden\xff.jpg", "x"));
+    ASSERT_EQ(::mkdir((QFile::encodeName(tmp.path()) + "/dir\xff.jpg").constData(), 0755), 0);
+    FolderListing listing(tmp.path());
+    EXPECT_EQ(listing.names(), QStringList{"ok.jpg"});
+    EXPECT_EQ(listing.namesNotUtf8(),
+              QStringList({QString::fromUtf8("caf\xc3\xa9-\\xE9t\\xE9.bmp"), "Z\\xFF\\xFE.jpg"}));
+    EXPECT_EQ(listNamesNotUtf8(path("nope")), QStringList());
 }
 
 TEST_F(FilesTest, RenameNeverReplacesAndFreeNamesAvoidTakenOnes)

@@ -54,3 +54,18 @@ TEST(RenameCommand, ARefusedRunIsAnInputFaultAndChangesNothing)
     }
     EXPECT_EQ(snapshotFolder(dir), before);
 }
+
+TEST(RenameCommand, AFileWhoseNameIsNotUtf8IsNamedLeftAsItIsAndFailsTheRun)
+{
+    QTemporaryDir tmp;
+    const QString dir = tmp.path();
+    writeFile(dir + "/a.jpg", "a");
+    ASSERT_TRUE(testsupport::writeBytesRawName(dir, "b\xe9.jpg", "b"));
+    Captured out(stdout), err(stderr);
+    EXPECT_EQ(app::runCommandLine({"rename", dir, "--prefix", "Trip"}), app::kExitFailed);
+    EXPECT_EQ(out.text(), dir + "/Trip-0000.jpg\n1 files were renamed.\n");
+    EXPECT_TRUE(err.text().contains("File name is not UTF-8, not processed: " + dir + "/b\\xE9.jpg"))
+        << err.text().toStdString();
+    EXPECT_TRUE(testsupport::existsRawName(dir, "b\xe9.jpg"));
+    EXPECT_EQ(testsupport::readBytes(dir + "/Trip-0000.jpg"), QByteArray("a"));
+}

@@ -95,3 +95,63 @@ TEST(Captions, EveryWindowInBothLanguagesHasEveryCaptionFromTheCatalogue)
     }
     shell::setVarbahasa(QStringLiteral("eng"));
 }
+
+namespace {
+
+// True when `caption` is a text of `catalogue`: the text itself, the text with its %1, %2
+// filled in, or a label text followed by the value it shows.
+bool fromCatalogue(const QString &caption, const QStringList &catalogue)
+{
+    static const QRegularExpression placeholder(QStringLiteral("%\\d"));
+    for (QString t : catalogue) {
+        t.remove(QLatin1Char('&'));   // mnemonics, as the captions are compared
+        if (t.isEmpty())
+            continue;
+        if (caption == t)
+            return true;
+        if (t.contains(placeholder)) {
+            QStringList parts = t.split(placeholder);
+            for (QString &p : parts)
+                p = QRegularExpression::escape(p);
+            const QRegularExpression filled(QStringLiteral("^") + parts.join(QStringLiteral(".+")) +
+                                            QStringLiteral("$"));
+            if (filled.match(caption).hasMatch())
+                return true;
+        } else if (t.trimmed().size() >= 4 && caption.startsWith(t)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+TEST(Captions, EveryToolWindowsCaptionsAreTheCatalogueTextsOfItsLanguage)
+{
+    // A caption set from the other language's column, or typed into the window in one
+    // language, looks right in that language only: each window is read in both.
+    // Captions with no letters (levels such as "50%") are values, not texts.
+    static const QRegularExpression letter(QStringLiteral("\\p{L}"));
+    // Captions the windows keep in both languages.
+    const QStringList kFixed = {QStringLiteral("Font")};
+    testsupport::ScriptedFixture fx;
+    for (const QString lang : {QStringLiteral("eng"), QStringLiteral("bm")}) {
+        const QStringList own = shell::catalogueTexts(lang);
+        for (int i = 1; i <= 6; ++i) {   // the main and About windows keep fixed captions
+            shell::setVarbahasa(lang);
+            auto w = makeWindow(i);
+            w->setAttribute(Qt::WA_DontShowOnScreen);
+            w->activate();
+            w->Form_Activate();
+            for (QString c : captionsOf(*w)) {
+                c.remove(QLatin1Char('&'));
+                if (!c.contains(letter) || kFixed.contains(c) || fromCatalogue(c, own))
+                    continue;
+                ADD_FAILURE() << w->formName().toStdString() << " " << lang.toStdString()
+                              << ": \"" << c.toStdString() << "\" is not a catalogue text";
+            }
+            w->close();
+        }
+    }
+    shell::setVarbahasa(QStringLiteral("eng"));
+}

@@ -5,6 +5,8 @@
 #include <QImageWriter>
 #include <QtEndian>
 #include <algorithm>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace testsupport {
@@ -156,6 +158,26 @@ void Captured::restore()
     ::dup2(saved_, fd_);
     ::close(saved_);
     saved_ = -1;
+}
+
+} // namespace testsupport
+
+namespace testsupport {
+
+bool writeBytesRawName(const QString &folder, const QByteArray &name, const QByteArray &bytes)
+{
+    const QByteArray path = QFile::encodeName(folder) + '/' + name;
+    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (fd < 0)
+        return false;
+    const bool ok = ::write(fd, bytes.constData(), size_t(bytes.size())) == bytes.size();
+    return ::close(fd) == 0 && ok;
+}
+
+bool existsRawName(const QString &folder, const QByteArray &name)
+{
+    struct stat st;
+    return ::lstat((QFile::encodeName(folder) + '/' + name).constData(), &st) == 0;
 }
 
 } // namespace testsupport

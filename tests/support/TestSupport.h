@@ -30,6 +30,10 @@ QImage gradientImage(int w, int h);
 // Writes raw bytes (for broken files).
 bool writeBytes(const QString &path, const QByteArray &bytes);
 QByteArray readBytes(const QString &path);
+// Writes raw bytes under a name given as raw bytes (names that are not UTF-8), in `folder`.
+bool writeBytesRawName(const QString &folder, const QByteArray &name, const QByteArray &bytes);
+// True when `folder` holds an entry of exactly that byte name.
+bool existsRawName(const QString &folder, const QByteArray &name);
 
 // A PNG file built by hand, so that a test knows every byte a decoder is given: the signature,
 // then each chunk (type and data) with its length and checksum.

@@ -4,6 +4,8 @@
 #include "app/Cli.h"
 
 #include <QDir>
+#include <sys/stat.h>
+#include <algorithm>
 #include <QTemporaryDir>
 
 using tooltest::maxChannel;
@@ -107,4 +109,66 @@ TEST_F(Cli, ExitStatusesTellFaultsFailuresAndStops)
     }
     EXPECT_EQ(run(app::cliText, withTarget + QStringList{QStringLiteral("--at"), QStringLiteral("-3,2.5")}),
               app::kExitOk);
+}
+
+TEST_F(Cli, PicturesWhoseNamesAreNotUtf8AreNamedAndFailTheRun)
+{
+    testsupport::writeSolid(src + QStringLiteral("/a.jpg"), 20, 20, Qt::white);
+    const QByteArray picture = testsupport::readBytes(src + QStringLiteral("/a.jpg"));
+    ASSERT_TRUE(testsupport::writeBytesRawName(src, "b\xff.jpg", picture));
+    ASSERT_TRUE(testsupport::writeBytesRawName(src, "n\xfe.txt", "x"));
+    const QStringList args = {QStringLiteral("--dir"), src, QStringLiteral("--text"), QStringLiteral("x"),
+                              QStringLiteral("--target"), out};
+    EXPECT_EQ(run(app::cliWatermark, args), app::kExitFailed);
+    const QString named = QStringLiteral("File name is not UTF-8, not processed: ") + src +
+        QStringLiteral("/b\\xFF.jpg");
+    ASSERT_GE(messages.size(), 2u);
+    EXPECT_TRUE(std::any_of(messages.begin(), messages.end(), [&](const auto &m) {
+        return m.buttons == platform::MsgButtons::YesNo && m.text.startsWith(named);
+    }));
+    // The other file of another kind is listed as such, by its shown name.
+    EXPECT_TRUE(lastText().startsWith(QStringLiteral("Adding text watermark for 2 file(s) DONE.")));
+    EXPECT_TRUE(lastText().contains(QStringLiteral("n\\xFE.txt")));
+    EXPECT_EQ(outFiles(), QStringList{QStringLiteral("awtx-a.jpg")});
+    EXPECT_EQ(testsupport::readBytes(src + QStringLiteral("/a.jpg")), picture);
+
+    // Only such pictures in the folder: not "no picture here", but each one named.
+    QFile::remove(src + QStringLiteral("/a.jpg"));
+    EXPECT_EQ(run(app::cliText, args), app::kExitFailed);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_TRUE(messages[0].text.startsWith(named + QStringLiteral("\r\n")));
+    EXPECT_TRUE(testsupport::existsRawName(src, "b\xff.jpg"));
+}
+
+TEST_F(Cli, EachErrorIsPrintedOnceAndANonFileIsRefusedByName)
+{
+    testsupport::writeBytes(src + QStringLiteral("/a.jpg"), "broken");
+    testsupport::writeSolid(src + QStringLiteral("/b.jpg"), 20, 20, Qt::white);
+    const QString broken = QStringLiteral("Invalid picture: ") + src + QStringLiteral("/a.jpg");
+    {
+        testsupport::Captured err(stderr);
+        EXPECT_EQ(app::runCommandLine({QStringLiteral("text"), QStringLiteral("--dir"), src,
+                                       QStringLiteral("--text"), QStringLiteral("x"),
+                                       QStringLiteral("--target"), out}),
+                  app::kExitFailed);
+        const QString printed = err.text();
+        EXPECT_EQ(printed.count(broken), 1) << printed.toStdString();
+        EXPECT_TRUE(printed.contains(QStringLiteral("Continue?")));
+    }
+    EXPECT_EQ(outFiles(), QStringList{QStringLiteral("adt-b.jpg")});
+
+    // A FIFO given as the file: refused at once (as a missing file is), by name, and nothing
+    // is written.
+    const QString fifo = src + QStringLiteral("/pipe.jpg");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    for (auto command : {app::cliText, app::cliWatermark, app::cliRotate}) {
+        QStringList args = {QStringLiteral("--file"), fifo, QStringLiteral("--target"), out};
+        args << (command == app::cliRotate ? QStringLiteral("--plus") : QStringLiteral("--text"));
+        if (command != app::cliRotate)
+            args << QStringLiteral("x");
+        EXPECT_EQ(run(command, args), app::kExitInputFault);
+        ASSERT_EQ(messages.size(), 1u);
+        EXPECT_EQ(messages[0].text, QStringLiteral("Not a regular file: ") + fifo);
+    }
+    EXPECT_EQ(outFiles(), QStringList{QStringLiteral("adt-b.jpg")});
 }

@@ -267,3 +267,27 @@ TEST_F(Waterlogo, TheCommandWritesOneFilePerAcceptedPicture)
               app::kExitInputFault);
     EXPECT_EQ(run({"--file", in("a.bmp"), "--target", out}), app::kExitInputFault);
 }
+
+TEST_F(Waterlogo, EveryCaptionIsTheCatalogueTextInBothLanguages)
+{
+    for (const QString lang : {QStringLiteral("bm"), QStringLiteral("eng")}) {
+        SCOPED_TRACE(lang.toStdString());
+        shell::setVarbahasa(lang);
+        w.Form_Activate();
+        auto text = [&lang](const char *key) { return shell::tx(key, lang); };
+        EXPECT_EQ(w.windowTitle(), text("waterlogo.title"));
+        EXPECT_EQ(w.mnu_file->title(), text("common.mnu_files"));
+        EXPECT_EQ(w.mnu_single->text(), text("common.mnu_single"));
+        EXPECT_EQ(w.mnu_bulk->text(), text("common.mnu_bulk"));
+        EXPECT_EQ(w.mnu_folder->text(), text("common.mnu_folder"));
+        EXPECT_EQ(w.mnu_loadpic->text(), text("waterlogo.mnu_loadpic"));
+        EXPECT_EQ(w.mnu_tranparent->title(), text("waterlogo.mnu_tranparent"));
+        EXPECT_EQ(w.mnu_txtwtr->text(), text("waterlogo.mnu_txtwtr"));
+        EXPECT_EQ(w.mnu_sav->text(), text("waterlogo.mnu_sav"));
+        EXPECT_EQ(w.mnu_exit->text(), text("common.mnu_exit"));
+        EXPECT_EQ(w.lbltransparent->text(), text("waterlogo.label.level") + QStringLiteral("0%"));
+    }
+    // The two columns differ where the catalogue says they do: a caption taken from the
+    // wrong one cannot pass above.
+    EXPECT_NE(shell::tx("waterlogo.mnu_sav", QStringLiteral("bm")), shell::tx("waterlogo.mnu_sav", QStringLiteral("eng")));
+}
