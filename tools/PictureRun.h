@@ -78,7 +78,7 @@ struct RunOutcome : shell::Outcome {
         Loaded,         // the load step showed (or classified) the first entry
         LoadFailed,     // the load step's first picture could not be shown
         Reported,       // the run went through the listing and showed its report
-        Stopped,        // the run was ended by "No" to "Continue?"
+        Stopped,        // the run was ended by "No" to "Continue?" or by Stop
     };
     End end = End::None;
     int done = 0;            // files counted in the report (invalid ones included)
