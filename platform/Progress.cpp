@@ -26,9 +26,10 @@ void clearStop() noexcept { g_stop.store(false, std::memory_order_relaxed); }
 
 void reportProgress(int index, int count, const QString &name)
 {
-    toolkit().progress(index, count, name);
+    // The window first, so that whoever the toolkit tells sees the window as it is now.
     if (sink())
         sink()(index, count, name);
+    toolkit().progress(index, count, name);
 }
 
 ProgressSink setProgressSink(ProgressSink s) { return std::exchange(sink(), std::move(s)); }

@@ -11,6 +11,7 @@
 #include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QImageReader>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPainter>
@@ -18,7 +19,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
-#include <QShortcut>
 #include <QStyle>
 #include <QVBoxLayout>
 #include <QWindow>
@@ -298,6 +298,17 @@ void Form::changeEvent(QEvent *e)
         Form_Resize();
 }
 
+void Form::keyPressEvent(QKeyEvent *e)
+{
+    // Esc reaches the window from whichever control had it and left it alone.
+    if (e->key() == Qt::Key_Escape && isBusy()) {
+        stopCommand();
+        e->accept();
+        return;
+    }
+    QMainWindow::keyPressEvent(e);
+}
+
 void Form::closeEvent(QCloseEvent *e)
 {
     if (unloading_) {
@@ -395,9 +406,6 @@ void Form::showProgressStrip()
         row->addWidget(progressLabel_, 1);
         row->addWidget(stopButton_);
         connect(stopButton_, &QPushButton::clicked, this, [this] { stopCommand(); });
-        stopShortcut_ = new QShortcut(QKeySequence(Qt::Key_Escape), this);
-        stopShortcut_->setContext(Qt::WindowShortcut);
-        connect(stopShortcut_, &QShortcut::activated, this, [this] { stopCommand(); });
     }
     stopButton_->setText(tx("common.stop"));
     stopButton_->setEnabled(true);
@@ -407,7 +415,6 @@ void Form::showProgressStrip()
     progressStrip_->setGeometry(0, client_->height() - height, client_->width(), height);
     progressStrip_->show();
     progressStrip_->raise();
-    stopShortcut_->setEnabled(true);
     previousSink_ = platform::setProgressSink(
         [this](int i, int n, const QString &name) { showProgress(i, n, name); });
 }
@@ -416,7 +423,6 @@ void Form::hideProgressStrip()
 {
     platform::setProgressSink(std::move(previousSink_));
     previousSink_ = {};
-    stopShortcut_->setEnabled(false);
     progressStrip_->hide();
     // The request belonged to this command; the next one starts afresh.
     platform::clearStop();

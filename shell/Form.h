@@ -15,7 +15,6 @@ class QAction;
 class QLabel;
 class QProgressBar;
 class QPushButton;
-class QShortcut;
 namespace platform { class Surface; }
 
 namespace shell {
@@ -130,6 +129,7 @@ protected:
     void resizeEvent(QResizeEvent *e) override;
     void showEvent(QShowEvent *e) override;
     void closeEvent(QCloseEvent *e) override;
+    void keyPressEvent(QKeyEvent *e) override;
     void changeEvent(QEvent *e) override;
 
 private:
@@ -152,7 +152,6 @@ private:
     QProgressBar *progressBar_ = nullptr;
     QLabel *progressLabel_ = nullptr;
     QPushButton *stopButton_ = nullptr;
-    QShortcut *stopShortcut_ = nullptr;
     platform::ProgressSink previousSink_;
 };
 
