@@ -129,6 +129,9 @@ frm_AnimGif::~frm_AnimGif() = default;
 
 void frm_AnimGif::Form_Activate()
 {
+    // A build in progress uses the library object and the list: they stay until it ends.
+    if (isBusy())
+        return;
     outcome_ = {};
     // A new library object each time; the one it replaces shuts its start down.
     try {
@@ -375,16 +378,20 @@ void frm_AnimGif::cmdCreate_Click()
             paths << lstFiles->item(i)->text();
             delays.push_back(itemDelay(i));
         }
-        writer.onFrame = [&framesTaken](qsizetype i, qsizetype n, const QString &path) {
-            framesTaken = int(i);
-            platform::reportProgress(int(i) + 1, int(n), platform::fileNamePart(path));
-        };
         writer.shouldStop = [] { return platform::stopRequested(); };
         writer.fitBox = mnu_fit->box();
         if (gdip_) {
-            built = writer.SaveMultipageGif(paths, delays, output, gdip_.get(),
-                                            animgif::kLoopForever);
-            failure = writer.FailureStatus();
+            // Reading and encoding the frames takes long: it goes on away from the window,
+            // which keeps repainting and shows each frame as it is begun.
+            cGDIP *gdip = gdip_.get();
+            platform::runAwayFromWindow([&](const platform::ProgressReport &report) {
+                writer.onFrame = [&](qsizetype i, qsizetype n, const QString &path) {
+                    framesTaken = int(i);
+                    report(int(i) + 1, int(n), platform::fileNamePart(path));
+                };
+                built = writer.SaveMultipageGif(paths, delays, output, gdip, animgif::kLoopForever);
+                failure = writer.FailureStatus();
+            });
         }
     }
     if (!built && failure == platform::gdiplus::Aborted) {

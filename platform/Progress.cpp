@@ -3,6 +3,12 @@
 #include "platform/Toolkit.h"
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <exception>
+#include <mutex>
+#include <optional>
+#include <thread>
 #include <utility>
 
 namespace platform {
@@ -33,5 +39,57 @@ void reportProgress(int index, int count, const QString &name)
 }
 
 ProgressSink setProgressSink(ProgressSink s) { return std::exchange(sink(), std::move(s)); }
+
+void runAwayFromWindow(const std::function<void(const ProgressReport &)> &work)
+{
+    struct Report {
+        int index, count;
+        QString name;
+    };
+    std::mutex m;
+    std::condition_variable cv;
+    std::optional<Report> pending;
+    bool finished = false;
+    std::exception_ptr thrown;
+
+    const ProgressReport report = [&](int index, int count, const QString &name) {
+        std::unique_lock lock(m);
+        pending = Report{index, count, name};
+        cv.notify_all();
+        cv.wait(lock, [&] { return !pending; });
+    };
+    std::thread worker([&] {
+        try {
+            work(report);
+        } catch (...) {
+            thrown = std::current_exception();
+        }
+        std::lock_guard lock(m);
+        finished = true;
+        cv.notify_all();
+    });
+
+    // Often enough for a window that repaints while it is moved, rarely enough to cost nothing.
+    constexpr auto kPoll = std::chrono::milliseconds(15);
+    std::unique_lock lock(m);
+    while (!finished) {
+        cv.wait_for(lock, kPoll, [&] { return finished || pending.has_value(); });
+        if (pending) {
+            const Report r = *pending;
+            lock.unlock();
+            reportProgress(r.index, r.count, r.name);
+            lock.lock();
+            pending.reset();
+            cv.notify_all();
+        }
+        lock.unlock();
+        doEvents();
+        lock.lock();
+    }
+    lock.unlock();
+    worker.join();
+    if (thrown)
+        std::rethrow_exception(thrown);
+}
 
 } // namespace platform

@@ -20,4 +20,11 @@ using ProgressSink = std::function<void(int index, int count, const QString &nam
 // Installs the window's sink (empty: none) and returns the one it replaces.
 ProgressSink setProgressSink(ProgressSink sink);
 
+// Runs `work` on a thread of its own while this (the window's) thread lets window events run
+// and passes on the progress `work` hands it through `report` (to reportProgress, here). Each
+// report waits until it was passed on, so a Stop pressed while it shows is seen before the
+// next file. What `work` throws is thrown here once it ended.
+using ProgressReport = std::function<void(int index, int count, const QString &name)>;
+void runAwayFromWindow(const std::function<void(const ProgressReport &report)> &work);
+
 } // namespace platform
