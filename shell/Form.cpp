@@ -276,6 +276,8 @@ void Form::resizeEvent(QResizeEvent *e)
     if (rows ? rows->width() != width() : designSized_ && menuBar()->sizeHint().width() > width())
         fitMenuBar();
     Form_Resize();
+    if (progressStrip_ && progressStrip_->isVisibleTo(this))
+        placeProgressStrip();
 }
 
 void Form::showEvent(QShowEvent *e)
@@ -411,12 +413,18 @@ void Form::showProgressStrip()
     stopButton_->setEnabled(true);
     progressBar_->setRange(0, 0);
     progressLabel_->clear();
-    const int height = progressStrip_->sizeHint().height();
-    progressStrip_->setGeometry(0, client_->height() - height, client_->width(), height);
+    placeProgressStrip();
     progressStrip_->show();
     progressStrip_->raise();
     previousSink_ = platform::setProgressSink(
         [this](int i, int n, const QString &name) { showProgress(i, n, name); });
+}
+
+void Form::placeProgressStrip()
+{
+    // Along the bottom of the client area, whatever size the window has now.
+    const int height = progressStrip_->sizeHint().height();
+    progressStrip_->setGeometry(0, client_->height() - height, client_->width(), height);
 }
 
 void Form::hideProgressStrip()

@@ -147,6 +147,7 @@ private:
 
     void showProgressStrip();
     void hideProgressStrip();
+    void placeProgressStrip();
     void showProgress(int index, int count, const QString &name);
     QWidget *progressStrip_ = nullptr;
     QProgressBar *progressBar_ = nullptr;
