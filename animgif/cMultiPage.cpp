@@ -121,7 +121,12 @@ bool cMultiPage::SaveMultipageGif(const QStringList &sFilenames, std::span<const
             failure_ = s;
     };
     QString temporary;
+    auto stopAsked = [this] { return shouldStop && shouldStop(); };
     for (qsizetype i = 0; i < sFilenames.size(); ++i) {
+        if (i > 0 && stopAsked()) {
+            fail(gp::Aborted);
+            break;
+        }
         if (onFrame)
             onFrame(i, sFilenames.size(), sFilenames[i]);
         auto &frame = frames[size_t(i)];
@@ -179,6 +184,10 @@ bool cMultiPage::SaveMultipageGif(const QStringList &sFilenames, std::span<const
     flag = gp::EncoderValueFlush;
     const gp::GpStatus flushed = frames[0]->SaveAdd(&params);
     bool ok = flushed == gp::Ok && failure_ == gp::Ok;
+    if (ok && stopAsked()) {
+        fail(gp::Aborted);
+        ok = false;
+    }
     if (!ok) {
         fail(flushed);
     } else if (std::rename(QFile::encodeName(temporary).constData(),

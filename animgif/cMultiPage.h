@@ -43,6 +43,9 @@ public:
     // Told of each picture before it is loaded (index from 0, count, path): long builds
     // show their progress with it.
     std::function<void(qsizetype, qsizetype, const QString &)> onFrame;
+    // Asked between pictures and once more before the finished file replaces the target:
+    // true abandons the build with Aborted, the temporary file removed and the target as it was.
+    std::function<bool()> shouldStop;
 
 private:
     static bool IsArrayEmpty(const QStringList &sFilenames) { return sFilenames.isEmpty(); }

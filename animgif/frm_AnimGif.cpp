@@ -6,6 +6,7 @@
 #include "animgif/cMultiPage.h"
 #include "platform/Errors.h"
 #include "platform/Files.h"
+#include "platform/Progress.h"
 #include "platform/Toolkit.h"
 #include "shell/Helpers.h"
 #include "shell/Texts.h"
@@ -128,6 +129,9 @@ frm_AnimGif::~frm_AnimGif() = default;
 
 void frm_AnimGif::Form_Activate()
 {
+    // A build in progress uses the library object and the list: they stay until it ends.
+    if (isBusy())
+        return;
     outcome_ = {};
     // A new library object each time; the one it replaces shuts its start down.
     try {
@@ -250,17 +254,30 @@ void frm_AnimGif::ListPictureFiles()
     const QSize previewSize = Image1->size();
     const platform::PaintSizeHint hint = [previewSize](QSize) { return previewSize; };
     const auto count = listing.names().size();
+    const auto pictures = std::count_if(listing.names().begin(), listing.names().end(),
+                                        [](const QString &n) { return animgif::isListedPicture(n); });
+    int taken = 0, listed = 0;
     for (QString name = listing.first(); !name.isEmpty(); name = listing.next()) {
         if (!animgif::isListedPicture(name))
             continue;
+        // Stop ends the listing between pictures; what is listed stays listed.
+        if (taken++ > 0 && platform::stopRequested()) {
+            outcome_.stopped = true;
+            busy.normalPointer();
+            shell::showMessage(tx("common.msg.listStopped")
+                                   .arg(QString::number(listed), QString::number(pictures)),
+                               tx("common.title.pixmar"));
+            return;
+        }
         const QString path = animgif::entryPath(folder, name);
-        platform::toolkit().progress(int(listing.position()) + 1, int(count), name);
+        platform::reportProgress(int(listing.position()) + 1, int(count), name);
         try {
             setPreview(platform::loadPicture(path, hint));
             platform::doEvents();
             auto *entry = new QListWidgetItem(path);
             entry->setData(kDelayRole, animgif::listedDelay(txtdelay->text()));
             lstFiles->addItem(entry);
+            ++listed;
         } catch (const platform::AppError &e) {
             if (!listingFailed(path, e.description()))
                 return;
@@ -366,6 +383,9 @@ void frm_AnimGif::cmdCreate_Click()
     bool built = false;
     QString failure = cGDIP::StatusText(platform::gdiplus::GdiplusNotInitialized);
     QString failed = output;
+    cMultiPage::GpStatus status = platform::gdiplus::GdiplusNotInitialized;
+    int framesTaken = 0;   // index of the last picture begun
+    const int frameCount = lstFiles->count();
     {
         BusyScope busy(*this);
         cMultiPage writer;
@@ -375,19 +395,35 @@ void frm_AnimGif::cmdCreate_Click()
             paths << lstFiles->item(i)->text();
             delays.push_back(itemDelay(i));
         }
-        writer.onFrame = [](qsizetype i, qsizetype n, const QString &path) {
-            platform::toolkit().progress(int(i) + 1, int(n), platform::fileNamePart(path));
-        };
+        writer.shouldStop = [] { return platform::stopRequested(); };
         writer.fitBox = mnu_fit->box();
         if (gdip_) {
-            built = writer.SaveMultipageGif(paths, delays, output, gdip_.get(),
-                                            animgif::kLoopForever);
-            failure = cGDIP::StatusText(writer.FailureStatus());
+            // Reading and encoding the frames takes long: it goes on away from the window,
+            // which keeps repainting and shows each frame as it is begun.
+            cGDIP *gdip = gdip_.get();
+            platform::runAwayFromWindow([&](const platform::ProgressReport &report) {
+                writer.onFrame = [&](qsizetype i, qsizetype n, const QString &path) {
+                    framesTaken = int(i);
+                    report(int(i) + 1, int(n), platform::fileNamePart(path));
+                };
+                built = writer.SaveMultipageGif(paths, delays, output, gdip, animgif::kLoopForever);
+                status = writer.FailureStatus();
+            });
+            failure = cGDIP::StatusText(status);
             if (!writer.FailedFrame().isEmpty()) {
                 failed = writer.FailedFrame();
                 failure = writer.FrameError().description();
             }
         }
+    }
+    if (!built && status == platform::gdiplus::Aborted) {
+        // Stopped: nothing was written, an older GIF is as it was, and the list stays for
+        // building again.
+        outcome_.stopped = true;
+        shell::showMessage(tx("animgif.msg.stopped")
+                               .arg(QString::number(framesTaken + 1), QString::number(frameCount)),
+                           tx("common.title.pixmar"));
+        return;
     }
     if (!built) {
         // The list and the boxes stay, so the user can mend the cause and build again.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/Progress.h"
 #include "platform/Settings.h"
 #include "shell/Texts.h"
 
@@ -75,8 +76,22 @@ bool checkLanguage(const QString &lang)
     return false;
 }
 
+namespace {
+
+extern "C" void onStopSignal(int) { platform::requestStop(); }
+
+} // namespace
+
 CliSession::CliSession()
 {
+    platform::clearStop();
+    struct sigaction stop {};
+    stop.sa_handler = onStopSignal;
+    sigemptyset(&stop.sa_mask);
+    // A read or write under way goes on: the loops look at the request between files.
+    stop.sa_flags = SA_RESTART;
+    sigaction(SIGINT, &stop, &previousInt_);
+    sigaction(SIGTERM, &stop, &previousTerm_);
     // A command does what its arguments say and leaves the windows' memory alone.
     platform::setSettingsEnabled(false);
     toolkit.onMessage = [this](const platform::ScriptedToolkit::Message &m) {
@@ -102,6 +117,9 @@ CliSession::~CliSession()
 {
     if (progressShown)
         std::fputs("\r\033[K", stderr);
+    sigaction(SIGINT, &previousInt_, nullptr);
+    sigaction(SIGTERM, &previousTerm_, nullptr);
+    platform::clearStop();
     platform::setSettingsEnabled(true);
 }
 

@@ -6,6 +6,7 @@
 #include <functional>
 #include <vector>
 #include <cstdio>
+#include <signal.h>
 
 // The command line: every tool runs headless through the same window classes, driven by a
 // scripted toolkit that answers the dialogs from the arguments and prints each message box.
@@ -38,6 +39,9 @@ private:
     // The session's toolkit is in use for its lifetime; the one before comes back after it.
     platform::ScopedToolkit installed_{toolkit};
     bool progressShown = false;
+    // SIGINT and SIGTERM ask the running command to stop after the file in hand; the
+    // handlers before the session come back after it.
+    struct sigaction previousInt_ {}, previousTerm_ {};
 };
 
 // Options shared by the picture tools: (--file F | --dir D) --target T [--at X,Y].

@@ -110,7 +110,8 @@ std::optional<NameClash> findClash(const RenamePlan &plan)
     return std::nullopt;
 }
 
-RenameOutcome executePlan(const RenamePlan &plan, const RenamedCallback &onRenamed)
+RenameOutcome executePlan(const RenamePlan &plan, const RenamedCallback &onRenamed,
+                          const std::function<bool()> &shouldStop)
 {
     RenameOutcome outcome;
     const auto &entries = plan.entries;
@@ -146,9 +147,17 @@ RenameOutcome executePlan(const RenamePlan &plan, const RenamedCallback &onRenam
                 move(i, entries[i].newPath);
             if (onRenamed)
                 onRenamed(i, entries[i].newPath);
+            if (i + 1 < qsizetype(entries.size()) && shouldStop && shouldStop()) {
+                outcome.stopped = true;
+                outcome.stoppedAfter = i + 1;
+                qCInfo(lcRename) << "rename stopped after" << outcome.stoppedAfter << "files";
+                break;
+            }
         }
-        outcome.renamed = qsizetype(entries.size());
-        return outcome;
+        if (!outcome.stopped) {
+            outcome.renamed = qsizetype(entries.size());
+            return outcome;
+        }
     } catch (const std::exception &e) {
         outcome.failed = true;
         outcome.failedPath = entries[i].oldPath;

@@ -55,6 +55,8 @@ std::optional<NameClash> findClash(const RenamePlan &plan);
 struct RenameOutcome {
     qsizetype renamed = 0;          // files under their new names when the run ended
     bool failed = false;
+    bool stopped = false;           // Stop was asked: every move was undone as after a failure
+    qsizetype stoppedAfter = 0;     // files that had reached their new names when it came
     QString failedPath;             // the file whose move failed
     QString description;            // the error's own description
     // Files that could not be put back under their old names after a failure: "old" -> where
@@ -69,6 +71,8 @@ using RenamedCallback = std::function<void(qsizetype index, const QString &newPa
 // run wants are first moved to temporary names, so no order of names can replace a file.
 // Nothing is ever replaced (every move refuses a taken name). On a failure the run stops and
 // every move made so far is undone in reverse order; the outcome then reports 0 renamed.
-RenameOutcome executePlan(const RenamePlan &plan, const RenamedCallback &onRenamed = {});
+// `shouldStop`, asked after each file, ends the run the same way.
+RenameOutcome executePlan(const RenamePlan &plan, const RenamedCallback &onRenamed = {},
+                          const std::function<bool()> &shouldStop = {});
 
 } // namespace renbulk

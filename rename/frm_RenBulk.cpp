@@ -2,6 +2,7 @@
 
 #include "platform/Errors.h"
 #include "platform/Files.h"
+#include "platform/Progress.h"
 #include "platform/Toolkit.h"
 #include "rename/ListBox.h"
 #include "rename/RenamePlan.h"
@@ -149,9 +150,23 @@ void frm_RenBulk::ListFolder()
     }
     // The listing is read whole before the first name is shown, so an unreadable folder fails
     // above, before any name; adding a name to the list cannot fail.
+    const int count = int(listing.names().size());
+    int listed = 0;
     for (QString name = listing.first(); !name.isEmpty(); name = listing.next()) {
+        if (listed > 0 && platform::stopRequested()) {
+            // What is listed stays listed; renaming takes the Before list as it stands.
+            outcome_.stopped = true;
+            lstFiles1->flush();
+            busy.normalPointer();
+            shell::showMessage(tx("common.msg.listStopped")
+                                   .arg(QString::number(listed), QString::number(count)),
+                               tx("common.title.pixmar"));
+            return;
+        }
+        platform::reportProgress(listed + 1, count, name);
         platform::doEvents();
         lstFiles1->addItem(renfolder + name);
+        ++listed;
     }
     lstFiles1->flush();
     // Files whose names are not UTF-8 cannot be renamed by name: they are named here, and the
@@ -197,15 +212,35 @@ void frm_RenBulk::cmdRen_Click()
             renbulk::RenameOutcome run;
             {
                 BusyScope busy(*this);
-                run = renbulk::executePlan(plan, [&](qsizetype i, const QString &newPath) {
-                    renext = renbulk::keptPart(platform::fileNamePart(plan.entries[i].oldPath));
-                    lstFiles2->addItem(newPath);
-                    platform::doEvents();
-                });
+                const int count = int(plan.entries.size());
+                run = renbulk::executePlan(
+                    plan,
+                    [&](qsizetype i, const QString &newPath) {
+                        renext = renbulk::keptPart(platform::fileNamePart(plan.entries[i].oldPath));
+                        lstFiles2->addItem(newPath);
+                        platform::reportProgress(int(i) + 1, count, platform::fileNamePart(newPath));
+                        platform::doEvents();
+                    },
+                    [] { return platform::stopRequested(); });
                 lstFiles2->flush();
             }
             outcome_.ran = true;
-            if (run.failed) {
+            if (run.stopped) {
+                // Stopped as a failure stops: every name put back, the report of 0 follows.
+                outcome_.stopped = true;
+                QString text = tx("renbulk.msg.stopped")
+                                   .arg(QString::number(run.stoppedAfter),
+                                        QString::number(plan.entries.size()));
+                if (run.notRestored.empty()) {
+                    shell::showMessage(text + shell::CRLF + tx("renbulk.msg.restored"),
+                                       tx("common.title.pixmar"));
+                } else {
+                    text += shell::CRLF + tx("renbulk.msg.notRestored");
+                    for (const auto &[home, now] : run.notRestored)
+                        text += shell::CRLF + home + QStringLiteral(" -> ") + now;
+                    shell::showError(text);
+                }
+            } else if (run.failed) {
                 outcome_.fail(run.failedPath, run.description);
                 QString text = tx("renbulk.msg.failed").arg(run.failedPath, run.description);
                 if (run.notRestored.empty()) {

@@ -2,20 +2,28 @@
 
 #include "platform/Files.h"
 #include "platform/Toolkit.h"
+#include "platform/Progress.h"
 #include "shell/Helpers.h"
+#include "shell/Texts.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QHBoxLayout>
 #include <QImageReader>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPainter>
 #include <QPointer>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QScreen>
 #include <QStyle>
 #include <QVBoxLayout>
 #include <QWindow>
+
+#include <algorithm>
 
 namespace shell {
 
@@ -268,6 +276,8 @@ void Form::resizeEvent(QResizeEvent *e)
     if (rows ? rows->width() != width() : designSized_ && menuBar()->sizeHint().width() > width())
         fitMenuBar();
     Form_Resize();
+    if (progressStrip_ && progressStrip_->isVisibleTo(this))
+        placeProgressStrip();
 }
 
 void Form::showEvent(QShowEvent *e)
@@ -288,6 +298,17 @@ void Form::changeEvent(QEvent *e)
     QMainWindow::changeEvent(e);
     if (e->type() == QEvent::WindowStateChange && !isMinimized())
         Form_Resize();
+}
+
+void Form::keyPressEvent(QKeyEvent *e)
+{
+    // Esc reaches the window from whichever control had it and left it alone.
+    if (e->key() == Qt::Key_Escape && isBusy()) {
+        stopCommand();
+        e->accept();
+        return;
+    }
+    QMainWindow::keyPressEvent(e);
 }
 
 void Form::closeEvent(QCloseEvent *e)
@@ -319,7 +340,8 @@ void Form::guardWhileBusy(std::initializer_list<QWidget *> controls)
 
 Form::BusyScope::BusyScope(Form &form) : form_(form)
 {
-    if (form_.busyDepth_++ == 0)
+    outermost_ = form_.busyDepth_++ == 0;
+    if (outermost_)
         ++g_busyForms;
     // Disabling the focused box sends the focus on; it comes back when the command ends.
     focus_ = form_.focusWidget();
@@ -335,6 +357,8 @@ Form::BusyScope::BusyScope(Form &form) : form_(form)
         w->setEnabled(false);
     }
     pointer_.emplace();
+    if (outermost_)
+        form_.showProgressStrip();
 }
 
 Form::BusyScope::~BusyScope()
@@ -348,8 +372,77 @@ Form::BusyScope::~BusyScope()
             control->setEnabled(enabled);
     if (focus_ && focus_->isEnabled() && form_.focusWidget() != focus_)
         focus_->setFocus(Qt::OtherFocusReason);
+    if (outermost_)
+        form_.hideProgressStrip();
     if (--form_.busyDepth_ == 0)
         --g_busyForms;
+}
+
+// ---- progress and stop
+
+void Form::stopCommand()
+{
+    if (isBusy())
+        platform::requestStop();
+}
+
+void Form::showProgressStrip()
+{
+    if (!progressStrip_) {
+        progressStrip_ = new QWidget(client_);
+        progressStrip_->setObjectName(QStringLiteral("progressStrip"));
+        progressStrip_->setAutoFillBackground(true);
+        auto *row = new QHBoxLayout(progressStrip_);
+        row->setContentsMargins(4, 2, 4, 2);
+        progressBar_ = new QProgressBar(progressStrip_);
+        progressBar_->setObjectName(QStringLiteral("progressBar"));
+        progressBar_->setTextVisible(false);
+        progressBar_->setFixedWidth(160);
+        progressLabel_ = new QLabel(progressStrip_);
+        progressLabel_->setObjectName(QStringLiteral("progressLabel"));
+        // File names are shown as they are, even ones that look like markup.
+        progressLabel_->setTextFormat(Qt::PlainText);
+        stopButton_ = new QPushButton(progressStrip_);
+        stopButton_->setObjectName(QStringLiteral("stopButton"));
+        row->addWidget(progressBar_);
+        row->addWidget(progressLabel_, 1);
+        row->addWidget(stopButton_);
+        connect(stopButton_, &QPushButton::clicked, this, [this] { stopCommand(); });
+    }
+    stopButton_->setText(tx("common.stop"));
+    stopButton_->setEnabled(true);
+    progressBar_->setRange(0, 0);
+    progressLabel_->clear();
+    placeProgressStrip();
+    progressStrip_->show();
+    progressStrip_->raise();
+    previousSink_ = platform::setProgressSink(
+        [this](int i, int n, const QString &name) { showProgress(i, n, name); });
+}
+
+void Form::placeProgressStrip()
+{
+    // Along the bottom of the client area, whatever size the window has now.
+    const int height = progressStrip_->sizeHint().height();
+    progressStrip_->setGeometry(0, client_->height() - height, client_->width(), height);
+}
+
+void Form::hideProgressStrip()
+{
+    platform::setProgressSink(std::move(previousSink_));
+    previousSink_ = {};
+    progressStrip_->hide();
+    // The request belonged to this command; the next one starts afresh.
+    platform::clearStop();
+}
+
+void Form::showProgress(int index, int count, const QString &name)
+{
+    progressBar_->setRange(0, std::max(count, 1));
+    progressBar_->setValue(std::clamp(index, 0, std::max(count, 1)));
+    progressLabel_->setText(tx("common.progress").arg(QString::number(index), QString::number(count), name));
+    // A stop already asked for is shown as taken.
+    stopButton_->setEnabled(!platform::stopRequested());
 }
 
 } // namespace shell

@@ -1,4 +1,5 @@
 #pragma once
+#include "platform/Progress.h"
 #include "platform/Toolkit.h"
 #include "platform/Units.h"
 #include <QImage>
@@ -12,6 +13,8 @@
 
 class QAction;
 class QLabel;
+class QProgressBar;
+class QPushButton;
 namespace platform { class Surface; }
 
 namespace shell {
@@ -96,11 +99,23 @@ public:
         std::vector<std::pair<QPointer<QWidget>, bool>> controls_;
         QPointer<QWidget> focus_;
         std::optional<platform::BusyPointer> pointer_;
+        bool outermost_ = false;
     };
     // Commands check this first: what still reaches a busy window does nothing.
     bool isBusy() const { return busyDepth_ > 0; }
     // True while any window of the program is busy: the main window's Exit would unload it.
     static bool anyBusy();
+
+    // ---- progress and stop
+    // While a command keeps the window busy, a strip along the bottom of the client area
+    // shows the file in hand ("i of n: name") and a Stop button; Stop and Esc ask the command
+    // to end after that file. The strip exists once the window was first busy.
+    QWidget *progressStrip() const { return progressStrip_; }
+    QProgressBar *progressBar() const { return progressBar_; }
+    QLabel *progressLabel() const { return progressLabel_; }
+    QPushButton *stopButton() const { return stopButton_; }
+    // What Stop and Esc do: the request stays until the command ends.
+    void stopCommand();
 
 signals:
     // Closing through the frame unloads the window: its owner destroys it afterwards.
@@ -114,6 +129,7 @@ protected:
     void resizeEvent(QResizeEvent *e) override;
     void showEvent(QShowEvent *e) override;
     void closeEvent(QCloseEvent *e) override;
+    void keyPressEvent(QKeyEvent *e) override;
     void changeEvent(QEvent *e) override;
 
 private:
@@ -128,6 +144,16 @@ private:
     bool designSized_ = false;
     int busyDepth_ = 0;
     std::vector<QPointer<QWidget>> busyGuarded_;
+
+    void showProgressStrip();
+    void hideProgressStrip();
+    void placeProgressStrip();
+    void showProgress(int index, int count, const QString &name);
+    QWidget *progressStrip_ = nullptr;
+    QProgressBar *progressBar_ = nullptr;
+    QLabel *progressLabel_ = nullptr;
+    QPushButton *stopButton_ = nullptr;
+    platform::ProgressSink previousSink_;
 };
 
 // The main window, as every window reaches it (nullptr when there is none, as on the

@@ -16,7 +16,7 @@ struct FileFailure {
 // the record starts afresh.
 struct Outcome {
     bool refused = false;    // an input was refused before any work (a box says what to mend)
-    bool stopped = false;    // "Continue?" was answered No
+    bool stopped = false;    // "Continue?" was answered No, or Stop (Esc, a signal) was asked
     std::vector<FileFailure> failures;   // in the order they happened
 
     void fail(const QString &path, const QString &reason) { failures.push_back({path, reason}); }

@@ -37,6 +37,13 @@ const Entry kCatalogue[] = {
     {"common.title.error", "Error", "Error"},
     {"common.continue", "Continue?", "Continue?"},
     {"common.none", "None", "None"},
+    // Progress and stop of the long commands: "i of n: name".
+    {"common.progress", "%1 daripada %2: %3", "%1 of %2: %3"},
+    {"common.stop", "Henti", "Stop"},
+    {"common.msg.stopped", "Dihentikan. %1 daripada %2 fail telah siap.",
+     "Stopped. %1 of %2 file(s) were done."},
+    {"common.msg.listStopped", "Dihentikan. %1 daripada %2 fail telah disenaraikan.",
+     "Stopped. %1 of %2 file(s) were listed."},
     {"common.openTitle", "Pilih Fail", "Select File"},
     {"common.label.bulk", "Direktori Fail Pukal : ", "Bulk File Directory : "},
     {"common.label.single", "Single File : ", "Single File : "},
@@ -209,6 +216,9 @@ const Entry kCatalogue[] = {
     {"animgif.msg.limit", "Mlebihi had (60000)!", "Exceeding the limit (60000)!"},
     {"animgif.msg.noFiles", "Tiada fail yang dipilih.", "No files selected."},
     {"animgif.msg.created", "Fail GIF Animasi berjaya dibina!", "Animated GIF file created successfully!"},
+    {"animgif.msg.stopped",
+     "Dihentikan selepas %1 daripada %2 gambar. Tiada GIF ditulis; fail lama kekal.",
+     "Stopped after %1 of %2 picture(s). No GIF was written; an older one is kept."},
 
     // ---- bulk rename (frm_RenBulk)
     {"renbulk.title", " Menamakan Fail Secara Pukal", " Rename File in Bulk"},
@@ -235,6 +245,9 @@ const Entry kCatalogue[] = {
     {"renbulk.msg.failed", "Fail %1 tidak dapat dinamakan semula: %2",
      "File %1 could not be renamed: %2"},
     {"renbulk.msg.restored", "Semua fail kekal dengan nama asal.", "Every file keeps its old name."},
+    {"renbulk.msg.stopped",
+     "Dihentikan selepas %1 daripada %2 fail; penamaan semula dibatalkan.",
+     "Stopped after %1 of %2 file(s); the renaming is undone."},
     {"renbulk.msg.notRestored", "Fail berikut tidak dapat dikembalikan kepada nama asal:",
      "These files could not be given back their old names:"},
 

@@ -1,6 +1,7 @@
 #include "tools/PictureRun.h"
 
 #include "platform/Errors.h"
+#include "platform/Progress.h"
 #include "platform/Toolkit.h"
 #include "shell/Helpers.h"
 #include "shell/Texts.h"
@@ -428,10 +429,10 @@ void PictureRun::save()
         recipe_.prepareEntrySurfaces(*this);
         takeEntryName();
         if (single)
-            platform::toolkit().progress(1, 1, curfile);
+            platform::reportProgress(1, 1, curfile);
         else
-            platform::toolkit().progress(int(listing_.position()) + 1, int(listing_.names().size()),
-                                         curfile);
+            platform::reportProgress(int(listing_.position()) + 1, int(listing_.names().size()),
+                                     curfile);
         bool counted = true;
         if (!isAcceptedExtension(curext, spec().accepted)) {
             noteInvalid(invalidlist, invalidcount, invalidflag, curfile);
@@ -458,6 +459,20 @@ void PictureRun::save()
         if (single)
             break;
         curfile = listing_.next();
+        // A stop ends the run between files: what is written stays whole, the rest is not
+        // begun, and a later Save goes on from the next file.
+        if (!curfile.isEmpty() && platform::stopRequested()) {
+            Picture1.clearPicture();
+            pointer.reset();
+            outcome_.end = RunOutcome::End::Stopped;
+            outcome_.stopped = true;
+            outcome_.done = N;
+            shell::showMessage(shell::tx("common.msg.stopped")
+                                   .arg(QString::number(N),
+                                        QString::number(listing_.names().size())),
+                               toolText("report.title"));
+            return;
+        }
     }
     if (!single && !reportNamesNotUtf8())
         return;

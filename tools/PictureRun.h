@@ -77,7 +77,7 @@ struct RunOutcome : shell::Outcome {
         LoadFailed,     // the load step's first picture could not be shown
         NoUsableFile,   // the load step found files, none the run can name (not UTF-8)
         Reported,       // the run went through the listing and showed its report
-        Stopped,        // the run was ended by "No" to "Continue?"
+        Stopped,        // the run was ended by "No" to "Continue?" or by Stop
     };
     End end = End::None;
     int done = 0;            // files counted in the report (invalid ones included)

@@ -1,6 +1,7 @@
 #include "rename/frm_RenBulk.h"
 #include "rename/FolderSnapshot.h"
 #include "rename/ListBox.h"
+#include "platform/Progress.h"
 #include "shell/Texts.h"
 #include "support/BusyProbe.h"
 #include "support/TestSupport.h"
@@ -344,4 +345,44 @@ TEST_F(RenBulkWindow, WhileListingOrRenamingItCannotBeClosedRestartedOrCleared)
               QStringList({"Trip-0000.jpg", "Trip-0001.jpg", "Trip-0002.jpg"}));
     EXPECT_TRUE(probe.allEnabled());
     EXPECT_EQ(tk.busyDepth, 0);
+}
+
+TEST_F(RenBulkWindow, AStoppedRenameIsUndoneAndSaysHowFarItGot)
+{
+    make({"a.jpg", "b.jpg", "c.jpg", "d.jpg"});
+    list();
+    const FolderSnapshot before = snapshotFolder(tmp.path());
+    QStringList shown;
+    tk.onProgress = [&](int i, int, const QString &) {
+        shown << w.progressLabel()->text();
+        if (i == 2) {
+            w.stopButton()->click();
+            w.stopButton()->click();
+        }
+    };
+    rename("Trip");
+    tk.onProgress = nullptr;
+    EXPECT_EQ(shown, (QStringList{"1 of 4: Trip-0000.jpg", "2 of 4: Trip-0001.jpg"}));
+    EXPECT_EQ(texts(), (QStringList{"Stopped after 2 of 4 file(s); the renaming is undone.\r\n"
+                                    "Every file keeps its old name.",
+                                    "0 files were renamed."}));
+    EXPECT_EQ(snapshotFolder(tmp.path()), before);
+    EXPECT_TRUE(w.outcome().stopped);
+    EXPECT_EQ(w.outcome().renamed, 0);
+    EXPECT_FALSE(platform::stopRequested());
+    EXPECT_EQ(tk.busyDepth, 0);
+}
+
+TEST_F(RenBulkWindow, AStoppedListingKeepsWhatItListed)
+{
+    make({"a.jpg", "b.jpg", "c.jpg"});
+    tk.onProgress = [&](int i, int, const QString &) {
+        if (i == 1)
+            QTest::keyClick(&w, Qt::Key_Escape);
+    };
+    list();
+    tk.onProgress = nullptr;
+    EXPECT_EQ(w.lstFiles1->items(), QStringList{at("a.jpg")});
+    EXPECT_EQ(texts(), QStringList{"Stopped. 1 of 3 file(s) were listed."});
+    EXPECT_TRUE(w.outcome().stopped);
 }

@@ -7,6 +7,8 @@
 #include <sys/stat.h>
 #include <algorithm>
 #include <QTemporaryDir>
+#include <csignal>
+#include <functional>
 
 using tooltest::maxChannel;
 
@@ -23,10 +25,12 @@ protected:
         QDir().mkpath(out);
     }
     int run(int (*command)(app::CliSession &, const QStringList &), const QStringList &args,
-            bool stop = false)
+            bool stop = false, std::function<void(int)> onProgress = {})
     {
         app::CliSession session;
         session.onErrorStop = stop;
+        if (onProgress)
+            session.toolkit.onProgress = [&](int i, int, const QString &) { onProgress(i); };
         const int status = command(session, args);
         messages = session.toolkit.messages;
         return status;
@@ -171,4 +175,39 @@ TEST_F(Cli, EachErrorIsPrintedOnceAndANonFileIsRefusedByName)
         EXPECT_EQ(messages[0].text, QStringLiteral("Not a regular file: ") + fifo);
     }
     EXPECT_EQ(outFiles(), QStringList{QStringLiteral("adt-b.jpg")});
+}
+
+TEST_F(Cli, SigintOrSigtermStopsAfterTheFileInHandWithExitOne)
+{
+    for (const char *name : {"a.bmp", "b.bmp", "c.bmp", "d.bmp"})
+        testsupport::writeSolid(src + QLatin1Char('/') + QLatin1String(name), 40, 30, Qt::gray);
+    const QStringList args = {QStringLiteral("--dir"), src, QStringLiteral("--target"), out,
+                              QStringLiteral("--text"), QStringLiteral("x")};
+    int signal = SIGINT;
+    const auto raiseAt = [&signal](int at) {
+        return [&signal, at](int i) {
+            if (i == at) {
+                std::raise(signal);
+                std::raise(signal);   // a second one is the same request
+            }
+        };
+    };
+    EXPECT_EQ(run(app::cliWatermark, args, false, raiseAt(2)), app::kExitFailed);
+    EXPECT_EQ(lastText(), QStringLiteral("Stopped. 2 of 4 file(s) were done."));
+    EXPECT_EQ(QDir(out).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name),
+              (QStringList{QStringLiteral("awtx-a.bmp"), QStringLiteral("awtx-b.bmp")}));
+
+    // The handler is the session's only: afterwards the signal is back to what it was.
+    struct sigaction now {};
+    sigaction(SIGINT, nullptr, &now);
+    EXPECT_EQ(now.sa_handler, SIG_DFL);
+
+    QDir(out).removeRecursively();
+    QDir().mkpath(out);
+    signal = SIGTERM;
+    EXPECT_EQ(run(app::cliText, args, false, raiseAt(3)), app::kExitFailed);
+    EXPECT_EQ(outFiles().size(), 3);
+    EXPECT_EQ(lastText(), QStringLiteral("Stopped. 3 of 4 file(s) were done."));
+    // A signal before the session does not stop the next one.
+    EXPECT_EQ(run(app::cliText, args), app::kExitOk);
 }
