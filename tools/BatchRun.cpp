@@ -6,6 +6,9 @@
 
 #include <FreeImage.h>
 
+static_assert(tools::kFormatBitmap == FIF_BMP && tools::kFormatJpeg == FIF_JPEG
+              && tools::kFormatPng == FIF_PNG && tools::kFormatTiff == FIF_TIFF);
+
 #include <QDir>
 #include <QTemporaryFile>
 #include <cerrno>
@@ -113,7 +116,14 @@ QString completionReport(const ReportTexts &t, int n, const QString &invalidlist
 
 int formatCodeFor(const QString &curext)
 {
-    return curext == QLatin1String(".jpg") ? kFormatJpeg : kFormatBitmap;
+    // Other programs go by the content, not the name: a bitmap named .png is refused or misread.
+    if (curext == QLatin1String(".jpg") || curext == QLatin1String(".jpeg"))
+        return kFormatJpeg;
+    if (curext == QLatin1String(".png"))
+        return kFormatPng;
+    if (curext == QLatin1String(".tif") || curext == QLatin1String(".tiff"))
+        return kFormatTiff;
+    return kFormatBitmap;
 }
 
 void convertBitmapFile(const QString &bitmapPath, const QString &outputPath, int formatCode)

@@ -47,7 +47,9 @@ QString completionReport(const ReportTexts &texts, int n, const QString &invalid
 // FreeImage format codes the conversion writes.
 constexpr int kFormatBitmap = 0;   // FIF_BMP
 constexpr int kFormatJpeg = 2;     // FIF_JPEG
-// JPEG for ".jpg", a bitmap for every other extension.
+constexpr int kFormatPng = 13;     // FIF_PNG
+constexpr int kFormatTiff = 18;    // FIF_TIFF
+// The format the output's extension names; a bitmap for an extension that names none.
 int formatCodeFor(const QString &curext);
 
 // Converts a bitmap file that Pixmar wrote itself (24 bits per pixel, 40-byte header) into
