@@ -89,6 +89,7 @@ int runPictureTool(CliSession &session, tools::ToolWindow &window, const Picture
     }
     session.toolkit.folderAnswers.push_back(absolutePath(args.target));
     window.mnu_folder_Click();
+    window.mnu_options->apply(args.output);
     if (setOptions)
         setOptions();
     load();

@@ -21,12 +21,16 @@ int cliRotate(CliSession &s, const QStringList &args)
             plus = true;
         } else if (args[i] == QLatin1String("--minus")) {
             minus = true;
+        } else if (args[i] == QLatin1String("--lossless")) {
+            picture.output.lossless = true;
         } else {
             return s.badArguments(QStringLiteral("unknown option %1 for rotate").arg(args[i]));
         }
     }
     if (!checkSource(s, picture))
         return kExitInputFault;
+    if (picture.output.lossless && !picture.output.originalSize)
+        return s.badArguments(QStringLiteral("--lossless turns pictures at their own size: give --original-size"));
     if (plus == minus)
         return s.badArguments(QStringLiteral("rotate needs either --plus or --minus"));
 

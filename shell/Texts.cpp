@@ -60,6 +60,13 @@ const Entry kCatalogue[] = {
     {"common.lblDirectory", "Direktori", "Directory"},
     {"common.cmddir", "Dir", "Dir"},
     {"common.report.total", "Jumlah fail tidak sah : ", "Total invalid file(s) : "},
+    {"common.mnu_options", "Pilihan", "Options"},
+    {"common.mnu_quality", "Kualiti JPEG", "JPEG Quality"},
+    {"common.mnu_originalSize", "Keluaran pada Saiz Asal Gambar", "Output at Picture's Own Size"},
+    {"common.mnu_keepMetadata", "Kekalkan Maklumat Foto", "Keep Photo Information"},
+    {"common.mnu_lossless", "Putaran Tanpa Kehilangan", "Lossless Rotation"},
+    {"common.label.options", "Pilihan : ", "Options : "},
+    {"common.label.quality", "kualiti JPEG %1", "JPEG quality %1"},
     // %1 the file, %2 x %3 its size in pixels.
 
     // ---- errors: %1 the user's file, further values as their kind says; the system's

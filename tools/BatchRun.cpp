@@ -19,6 +19,7 @@ static_assert(tools::kFormatBitmap == FIF_BMP && tools::kFormatJpeg == FIF_JPEG
 #include <QFileInfo>
 #include <QLoggingCategory>
 
+#include <algorithm>
 #include <memory>
 #include <unistd.h>
 
@@ -126,8 +127,15 @@ int formatCodeFor(const QString &curext)
     return kFormatBitmap;
 }
 
-void convertBitmapFile(const QString &bitmapPath, const QString &outputPath, int formatCode)
+void convertBitmapFile(const QString &bitmapPath, const QString &outputPath, int formatCode,
+                       int jpegQuality)
 {
+    // FreeImage's own default is quality 75; a JPEG at that quality is written with the
+    // default flags, exactly as before there was a choice.
+    constexpr int kFreeImageDefaultQuality = 75;
+    const int saveFlags = formatCode == kFormatJpeg && jpegQuality != kFreeImageDefaultQuality
+        ? std::clamp(jpegQuality, 1, 100)
+        : 0;
     listenToFreeImage();
     lastFreeImageMessage().clear();
     const QByteArray in = QFile::encodeName(bitmapPath);
@@ -141,7 +149,7 @@ void convertBitmapFile(const QString &bitmapPath, const QString &outputPath, int
     };
     std::unique_ptr<FIMEMORY, MemoryClose> encoded(FreeImage_OpenMemory());
     if (!encoded || !FreeImage_SaveToMemory(static_cast<FREE_IMAGE_FORMAT>(formatCode), bitmap.get(),
-                                            encoded.get(), 0))
+                                            encoded.get(), saveFlags))
         conversionFailed(platform::ErrorKind::CannotWrite, outputPath);
     BYTE *bytes = nullptr;
     DWORD size = 0;

@@ -55,7 +55,9 @@ int formatCodeFor(const QString &curext);
 // Converts a bitmap file that Pixmar wrote itself (24 bits per pixel, 40-byte header) into
 // `outputPath` in the given format. Throws platform::AppError when FreeImage cannot read the
 // bitmap or cannot write the output, so that a file that was not written is never counted.
-void convertBitmapFile(const QString &bitmapPath, const QString &outputPath, int formatCode);
+// `jpegQuality` (1 to 100) is used when the format is JPEG.
+void convertBitmapFile(const QString &bitmapPath, const QString &outputPath, int formatCode,
+                       int jpegQuality = 75);
 
 // The intermediate bitmap of one entry. Its name is claimed when the object is made: the
 // wanted name when no file has it, else the next free one, so that the run never replaces a

@@ -247,7 +247,7 @@ void PictureRun::writeIntermediate(const QImage &image)
 void PictureRun::convertOutput(bool showOutput)
 {
     const QString output = outputPath();
-    convertBitmapFile(tmppath, output, formatCodeFor(curext));
+    convertBitmapFile(tmppath, output, formatCodeFor(curext), this->output.quality);
     Picture1.clearPicture();
     if (showOutput) {
         try {

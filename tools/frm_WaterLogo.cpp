@@ -31,6 +31,7 @@ frm_WaterLogo::frm_WaterLogo(QWidget *parent)
         *named[i] = levelMenus()[i];
     mnu_txtwtr = addCommand(QStringLiteral("LO&GO Watermark"), [this] { mnu_txtwtr_Click(); });
     mnu_sav = addCommand(QStringLiteral("&Save"), [this] { mnu_sav_Click(); });
+    addOptionsMenu();
     addExitMenu();
     lblogo = addLabel("lblogo", 4680, 1440);
 }

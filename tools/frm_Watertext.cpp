@@ -35,6 +35,7 @@ frm_Watertext::frm_Watertext(QWidget *parent)
         *named[i] = levelMenus()[i];
     mnu_txtwtr = addCommand(QStringLiteral("T&ext Watermark"), [this] { mnu_txtwtr_Click(); });
     mnu_sav = addCommand(QStringLiteral("&Save"), [this] { mnu_sav_Click(); });
+    addOptionsMenu();
     addExitMenu();
     lblfont = addLabel("lblfont", 4680, 1440);
 }
