@@ -79,6 +79,9 @@ const Entry kCatalogue[] = {
     {"err.damagedPicture", "Gambar rosak atau tidak lengkap: %1", "Damaged or incomplete picture: %1"},
     {"err.pictureTooLarge", "Gambar terlalu besar: %1 (%2 x %3 piksel)",
      "Picture too large: %1 (%2 x %3 pixels)"},
+    {"err.tooLargeForOwnSize",
+     "Gambar terlalu besar untuk saiz asalnya: %1 (%2 x %3 piksel; paling banyak %4 piksel)",
+     "Picture too large for its own size: %1 (%2 x %3 pixels; at most %4 pixels)"},
     {"err.outOfMemory", "Memori tidak mencukupi: %1", "Out of memory: %1"},
     {"err.cannotRead", "Tidak dapat membaca %1", "Cannot read %1"},
     {"err.cannotWrite", "Tidak dapat menulis %1", "Cannot write %1"},
@@ -304,7 +307,7 @@ QString describeError(const platform::AppError &e)
         {K::FileNotFound, "err.fileNotFound"},     {K::PathNotFound, "err.pathNotFound"},
         {K::PermissionDenied, "err.permissionDenied"}, {K::NotAFile, "err.notAFile"},
         {K::InvalidPicture, "err.invalidPicture"}, {K::DamagedPicture, "err.damagedPicture"},
-        {K::PictureTooLarge, "err.pictureTooLarge"}, {K::OutOfMemory, "err.outOfMemory"},
+        {K::PictureTooLarge, "err.pictureTooLarge"}, {K::TooLargeForOwnSize, "err.tooLargeForOwnSize"}, {K::OutOfMemory, "err.outOfMemory"},
         {K::CannotRead, "err.cannotRead"},         {K::CannotWrite, "err.cannotWrite"},
         {K::CannotDelete, "err.cannotDelete"},     {K::CannotRename, "err.cannotRename"},
         {K::FileExists, "err.fileExists"},         {K::NoFreeName, "err.noFreeName"},
@@ -324,7 +327,8 @@ QString describeError(const platform::AppError &e)
     case 0: break;
     case 1: text = text.arg(a[0]); break;
     case 2: text = text.arg(a[0], a[1]); break;
-    default: text = text.arg(a[0], a[1], a[2]); break;
+    case 3: text = text.arg(a[0], a[1], a[2]); break;
+    default: text = text.arg(a[0], a[1], a[2], a[3]); break;
     }
     if (!e.reason().isEmpty())
         text += tx("err.reason").arg(e.reason());

@@ -1,4 +1,7 @@
 #include "tools/RotateRecipe.h"
+#include "tools/OwnSize.h"
+
+#include <QTransform>
 
 #include "platform/Toolkit.h"
 #include "tools/DDBHelper.h"
@@ -190,6 +193,10 @@ void RotateRecipe::RotateSurfaces(PictureRun &run)
 
 void RotateRecipe::processEntry(PictureRun &run)
 {
+    if (run.output.originalSize) {
+        processAtOwnSize(run);
+        return;
+    }
     rotwork = true;
     rotview = false;
     run.loadEntryPicture(Picture3);
@@ -222,6 +229,31 @@ void RotateRecipe::processEntry(PictureRun &run)
         platform::doEvents();
         run.writeIntermediate(Picture4.picture().image());
     }
+    run.convertOutput(false);
+}
+
+} // namespace tools
+
+namespace tools {
+
+// The picture turned at its own size: the preview shows the turn as usual, and the output
+// is the whole picture turned, not the working copy enlarged.
+void RotateRecipe::processAtOwnSize(PictureRun &run)
+{
+    platform::Picture whole = loadOwnSizePicture(run);
+    rotwork = false;
+    rotview = true;
+    run.picsrc = whole;
+    fitForTurn(run, run.Picture1);
+    run.picsrc = platform::Picture();
+    run.Picture1.setVisible(true);
+    centreInClient(run, run.Picture1);
+    RotateSurfaces(run);
+    platform::doEvents();
+    const int degrees = runAngle() == kClockwise ? 90 : -90;
+    QImage turned = whole.image().transformed(QTransform().rotate(degrees));
+    whole = platform::Picture();
+    run.writeIntermediate(turned);
     run.convertOutput(false);
 }
 
