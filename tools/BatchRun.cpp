@@ -3,6 +3,7 @@
 #include "platform/Errors.h"
 #include "platform/Files.h"
 #include "platform/Picture.h"
+#include "tools/PhotoInformation.h"
 
 #include <FreeImage.h>
 
@@ -128,7 +129,7 @@ int formatCodeFor(const QString &curext)
 }
 
 void convertBitmapFile(const QString &bitmapPath, const QString &outputPath, int formatCode,
-                       int jpegQuality)
+                       int jpegQuality, const QString &photoInformationFrom)
 {
     // FreeImage's own default is quality 75; a JPEG at that quality is written with the
     // default flags, exactly as before there was a choice.
@@ -164,10 +165,15 @@ void convertBitmapFile(const QString &bitmapPath, const QString &outputPath, int
         lastFreeImageMessage() = staging.errorString();
         conversionFailed(platform::ErrorKind::CannotWrite, outputPath);
     }
+    QByteArray data = QByteArray::fromRawData(reinterpret_cast<const char *>(bytes), qsizetype(size));
+    if (!photoInformationFrom.isEmpty() && formatCode != kFormatBitmap) {
+        QString warning;
+        data = withPhotoInformation(data, photoInformationFrom, warning);
+        if (!warning.isEmpty())
+            qCWarning(lcBatch).noquote() << outputPath << "written without some photo information:" << warning;
+    }
     try {
-        platform::writeAll(staging.handle(),
-                           QByteArray::fromRawData(reinterpret_cast<const char *>(bytes), qsizetype(size)),
-                           outputPath);
+        platform::writeAll(staging.handle(), data, outputPath);
     } catch (...) {
         staging.close();
         throw;

@@ -55,9 +55,11 @@ int formatCodeFor(const QString &curext);
 // Converts a bitmap file that Pixmar wrote itself (24 bits per pixel, 40-byte header) into
 // `outputPath` in the given format. Throws platform::AppError when FreeImage cannot read the
 // bitmap or cannot write the output, so that a file that was not written is never counted.
-// `jpegQuality` (1 to 100) is used when the format is JPEG.
+// `jpegQuality` (1 to 100) is used when the format is JPEG. With `photoInformationFrom`, that
+// file's photo information goes into a JPEG, PNG or TIFF output (tools/PhotoInformation.h);
+// what cannot is left out with a warning in the log.
 void convertBitmapFile(const QString &bitmapPath, const QString &outputPath, int formatCode,
-                       int jpegQuality = 75);
+                       int jpegQuality = 75, const QString &photoInformationFrom = {});
 
 // The intermediate bitmap of one entry. Its name is claimed when the object is made: the
 // wanted name when no file has it, else the next free one, so that the run never replaces a
