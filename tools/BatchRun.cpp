@@ -155,6 +155,19 @@ void convertBitmapFile(const QString &bitmapPath, const QString &outputPath, int
     BYTE *bytes = nullptr;
     DWORD size = 0;
     FreeImage_AcquireMemory(encoded.get(), &bytes, &size);
+    QByteArray data = QByteArray::fromRawData(reinterpret_cast<const char *>(bytes), qsizetype(size));
+    if (!photoInformationFrom.isEmpty() && formatCode != kFormatBitmap) {
+        QString warning;
+        data = withPhotoInformation(data, photoInformationFrom, warning);
+        if (!warning.isEmpty())
+            qCWarning(lcBatch).noquote() << outputPath << "written without some photo information:" << warning;
+    }
+    writeOutputFile(data, outputPath);
+}
+
+void writeOutputFile(const QByteArray &data, const QString &outputPath)
+{
+    lastFreeImageMessage().clear();
     // The output is written under a temporary name beside it and then renamed into place: a
     // failed save leaves no half-written file, and a link standing at the output's name is
     // replaced rather than written through to whatever it points at.
@@ -164,13 +177,6 @@ void convertBitmapFile(const QString &bitmapPath, const QString &outputPath, int
     if (!staging.open()) {
         lastFreeImageMessage() = staging.errorString();
         conversionFailed(platform::ErrorKind::CannotWrite, outputPath);
-    }
-    QByteArray data = QByteArray::fromRawData(reinterpret_cast<const char *>(bytes), qsizetype(size));
-    if (!photoInformationFrom.isEmpty() && formatCode != kFormatBitmap) {
-        QString warning;
-        data = withPhotoInformation(data, photoInformationFrom, warning);
-        if (!warning.isEmpty())
-            qCWarning(lcBatch).noquote() << outputPath << "written without some photo information:" << warning;
     }
     try {
         platform::writeAll(staging.handle(), data, outputPath);

@@ -61,6 +61,10 @@ int formatCodeFor(const QString &curext);
 void convertBitmapFile(const QString &bitmapPath, const QString &outputPath, int formatCode,
                        int jpegQuality = 75, const QString &photoInformationFrom = {});
 
+// Writes `data` as the output file: staged under a temporary name beside it, then renamed
+// into place. Throws platform::AppError when it cannot.
+void writeOutputFile(const QByteArray &data, const QString &outputPath);
+
 // The intermediate bitmap of one entry. Its name is claimed when the object is made: the
 // wanted name when no file has it, else the next free one, so that the run never replaces a
 // file it did not create. Whatever is still there when the object goes is removed, so an

@@ -1,5 +1,7 @@
 #include "tools/RotateRecipe.h"
+#include "tools/LosslessTurn.h"
 #include "tools/OwnSize.h"
+#include "tools/PhotoInformation.h"
 
 #include <QTransform>
 
@@ -250,7 +252,24 @@ void RotateRecipe::processAtOwnSize(PictureRun &run)
     centreInClient(run, run.Picture1);
     RotateSurfaces(run);
     platform::doEvents();
-    const int degrees = runAngle() == kClockwise ? 90 : -90;
+    const bool clockwise = runAngle() == kClockwise;
+    if (run.output.lossless && formatCodeFor(run.curext) == kFormatJpeg) {
+        const QString source = run.curdir + run.curfile;
+        QByteArray turned = turnJpegLosslessly(source, clockwise);
+        if (!turned.isEmpty()) {
+            whole = platform::Picture();
+            if (run.output.keepMetadata) {
+                QString warning;
+                turned = withPhotoInformation(turned, source, warning);
+                if (!warning.isEmpty())
+                    qCWarning(lcRotate).noquote() << source << "turned without some photo information:" << warning;
+            }
+            writeOutputFile(turned, run.outputPath());
+            run.Picture1.clearPicture();
+            return;
+        }
+    }
+    const int degrees = clockwise ? 90 : -90;
     QImage turned = whole.image().transformed(QTransform().rotate(degrees));
     whole = platform::Picture();
     run.writeIntermediate(turned);

@@ -132,3 +132,47 @@ TEST_F(OwnSize, APictureTooLargeIsRefusedByNameWithTheLimitAndTheRunGoesOn)
     EXPECT_TRUE(all.contains(QStringLiteral("a-huge.jpg")));
     EXPECT_TRUE(all.contains(QString::number(platform::limits::kMaxOwnSizePixels))) << all.toStdString();
 }
+
+namespace {
+
+// The first value of the first quantisation table: it tells which quality encoded a JPEG.
+int firstQuantiser(const QByteArray &jpeg)
+{
+    const qsizetype at = jpeg.indexOf(QByteArray("\xFF\xDB", 2));
+    return at < 0 || at + 5 >= jpeg.size() ? -1 : static_cast<unsigned char>(jpeg[at + 5]);
+}
+
+} // namespace
+
+TEST_F(OwnSize, LosslessTurnsKeepTheJpegAsItWasAndFallBackWhereTheBlocksDoNotFit)
+{
+    struct Case {
+        QSize size;
+        bool whole;   // sides a whole number of 16-pixel blocks
+    };
+    for (const Case c : {Case{QSize(320, 160), true}, Case{QSize(321, 161), false}}) {
+        SCOPED_TRACE(c.whole);
+        QDir(out).removeRecursively();
+        QDir().mkpath(out);
+        const QImage source = testsupport::gradientImage(c.size.width(), c.size.height());
+        ASSERT_TRUE(source.save(in(QStringLiteral("t.jpg")), "JPEG", 97));
+        const QByteArray original = testsupport::readBytes(in(QStringLiteral("t.jpg")));
+        ASSERT_EQ(run(app::cliRotate, {QStringLiteral("--file"), in(QStringLiteral("t.jpg")), QStringLiteral("--target"),
+                                       out, QStringLiteral("--plus"), QStringLiteral("--original-size"),
+                                       QStringLiteral("--lossless")}),
+                  app::kExitOk);
+        const QByteArray turned = testsupport::readBytes(at(QStringLiteral("rot-t.jpg")));
+        const QImage img = QImage::fromData(turned).convertToFormat(QImage::Format_RGB32);
+        ASSERT_EQ(img.size(), c.size.transposed());
+        // Untouched coefficients keep the source's tables; a re-encoded picture has quality 75's.
+        EXPECT_EQ(firstQuantiser(turned) == firstQuantiser(original), c.whole);
+        // Either way the right picture: the source turned clockwise, give or take the coding.
+        const QImage expected = QImage::fromData(original).convertToFormat(QImage::Format_RGB32)
+                                    .transformed(QTransform().rotate(90));
+        int worst = 0;
+        for (int y = 0; y < img.height(); y += 7)
+            for (int x = 0; x < img.width(); x += 7)
+                worst = std::max(worst, std::abs(qGray(img.pixel(x, y)) - qGray(expected.pixel(x, y))));
+        EXPECT_LT(worst, 24);
+    }
+}
