@@ -242,10 +242,17 @@ namespace tools {
 // is the whole picture turned, not the working copy enlarged.
 void RotateRecipe::processAtOwnSize(PictureRun &run)
 {
-    platform::Picture whole = loadOwnSizePicture(run);
+    // A JPEG that may be turned losslessly is decoded only as large as the preview shows it.
+    const bool tryLossless = run.output.lossless && formatCodeFor(run.curext) == kFormatJpeg;
+    platform::Picture whole;
     rotwork = false;
     rotview = true;
-    run.picsrc = whole;
+    if (tryLossless) {
+        run.loadEntryPicture(run.Picture1);
+    } else {
+        whole = loadOwnSizePicture(run);
+        run.picsrc = whole;
+    }
     fitForTurn(run, run.Picture1);
     run.picsrc = platform::Picture();
     run.Picture1.setVisible(true);
@@ -253,11 +260,10 @@ void RotateRecipe::processAtOwnSize(PictureRun &run)
     RotateSurfaces(run);
     platform::doEvents();
     const bool clockwise = runAngle() == kClockwise;
-    if (run.output.lossless && formatCodeFor(run.curext) == kFormatJpeg) {
+    if (tryLossless) {
         const QString source = run.curdir + run.curfile;
         QByteArray turned = turnJpegLosslessly(source, clockwise);
         if (!turned.isEmpty()) {
-            whole = platform::Picture();
             if (run.output.keepMetadata) {
                 QString warning;
                 turned = withPhotoInformation(turned, source, warning);
@@ -268,6 +274,7 @@ void RotateRecipe::processAtOwnSize(PictureRun &run)
             run.Picture1.clearPicture();
             return;
         }
+        whole = loadOwnSizePicture(run);
     }
     const int degrees = clockwise ? 90 : -90;
     QImage turned = whole.image().transformed(QTransform().rotate(degrees));
