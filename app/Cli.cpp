@@ -202,6 +202,17 @@ Options pictureToolOptions(PictureToolArgs &out, bool withClick)
                              return QStringLiteral("--at takes X,Y in pixels");
                          return QString();
                      }});
+    o.push_back({QStringLiteral("--quality"), true, [&out](const QString &v) {
+                     bool ok = false;
+                     out.output.quality = v.toInt(&ok);
+                     if (!ok || !tools::OutputOptions::qualityAllowed(out.output.quality))
+                         return QStringLiteral("--quality takes a number from 1 to 100");
+                     return QString();
+                 }});
+    o.push_back({QStringLiteral("--original-size"), false,
+                 [&out](const QString &) { out.output.originalSize = true; return QString(); }});
+    o.push_back({QStringLiteral("--keep-metadata"), false,
+                 [&out](const QString &) { out.output.keepMetadata = true; return QString(); }});
     return o;
 }
 
@@ -217,11 +228,13 @@ QString usageText()
         "\n"
         "Tools:\n"
         "  text      (--file F | --dir D) --target T --text TEXT [--font NAME] [--size PT]\n"
-        "            [--bold] [--italic] [--color NAME] [--at X,Y]\n"
+        "            [--bold] [--italic] [--color NAME] [--at X,Y] [OUTPUT]\n"
         "  watermark (--file F | --dir D) --target T --text TEXT [--font NAME] [--size PT]\n"
-        "            [--bold] [--italic] [--level N%] [--at X,Y]\n"
+        "            [--bold] [--italic] [--level N%] [--at X,Y] [OUTPUT]\n"
         "  logo      (--file F | --dir D) --target T --logo L [--level N%] [--at X,Y]\n"
-        "  rotate    (--file F | --dir D) --target T (--plus | --minus)\n"
+        "            [OUTPUT]\n"
+        "  rotate    (--file F | --dir D) --target T (--plus | --minus) [OUTPUT]\n"
+        "            [--lossless]\n"
         "  gif       [--fit WxH] --delay N DIR [--delay N DIR ...]\n"
         "  rename    DIR --prefix P\n"
         "\n"
@@ -232,6 +245,13 @@ QString usageText()
         "the last DIR. --fit WxH scales pictures larger than W x H down to fit inside it,\n"
         "keeping their proportions (smaller ones keep their size; without it every picture\n"
         "keeps its size). rename prints each new path as it is renamed.\n"
+        "\n"
+        "OUTPUT is any of: --quality N, the JPEG quality from 1 to 100 (75 without it);\n"
+        "--original-size, the output at the picture's own size (upright) with what is drawn\n"
+        "scaled to it, instead of the picture fitted to the window; --keep-metadata, the\n"
+        "photo information (EXIF, XMP, IPTC, colour profile) copied to the output. rotate\n"
+        "--lossless (with --original-size) turns JPEGs without re-encoding them where their\n"
+        "sides are whole blocks.\n"
         "\n"
         "Each command takes the steps a user takes in the window. Information boxes are printed\n"
         "on standard output, errors and input faults on standard error; the completion report\n"

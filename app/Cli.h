@@ -1,6 +1,7 @@
 #pragma once
 #include "platform/Toolkit.h"
 #include "shell/Outcome.h"
+#include "tools/OutputOptions.h"
 #include <QStringList>
 #include <QTextStream>
 #include <functional>
@@ -51,6 +52,7 @@ struct PictureToolArgs {
     QString target;
     bool hasClick = false;
     double atX = 0, atY = 0;   // pixels from the fitted picture's top-left corner
+    tools::OutputOptions output;   // --quality N, --original-size, --keep-metadata
 };
 
 // Writes the text and a line break to `stream` in UTF-8 and flushes it, so that output keeps

@@ -83,6 +83,7 @@ int runPictureTool(CliSession &session, tools::ToolWindow &window, const Picture
     }
     session.toolkit.folderAnswers.push_back(absolutePath(args.target));
     window.mnu_folder_Click();
+    window.mnu_options->apply(args.output);
     if (setOptions)
         setOptions();
     // The load step's error boxes are held until it is known whether the run meets the same

@@ -13,10 +13,14 @@ int cliRotate(CliSession &s, const QStringList &args)
     Options known = pictureToolOptions(picture, false);
     known.push_back({QStringLiteral("--plus"), false, [&plus](const QString &) { plus = true; return QString(); }});
     known.push_back({QStringLiteral("--minus"), false, [&minus](const QString &) { minus = true; return QString(); }});
+    known.push_back({QStringLiteral("--lossless"), false,
+                     [&picture](const QString &) { picture.output.lossless = true; return QString(); }});
     if (!parseOptions(args, known, QStringLiteral("rotate"), s))
         return kExitInputFault;
     if (!checkSource(s, picture))
         return kExitInputFault;
+    if (picture.output.lossless && !picture.output.originalSize)
+        return s.badArguments(QStringLiteral("--lossless turns pictures at their own size: give --original-size"));
     if (plus == minus)
         return s.badArguments(QStringLiteral("rotate needs either --plus or --minus"));
 

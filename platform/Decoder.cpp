@@ -3,6 +3,7 @@
 
 #include <FreeImage.h>
 #include <QFile>
+#include <QImageIOHandler>
 #include <QImageReader>
 #include <QLoggingCategory>
 #include <QtEndian>
@@ -470,7 +471,14 @@ void decodeFile(QFile &file, const Hints &hints, Decoded &out)
         return;
     }
     out.format = reader.format();
-    out.original = reader.size();
+    // A camera stores a photo as its sensor saw it and says in its EXIF orientation how to
+    // turn it; everything after the decoder sees the picture upright, at its upright size.
+    // Qt's reader ignores an orientation value outside 1-8.
+    const QImageIOHandler::Transformations turn = reader.transformation();
+    const bool turned = turn != QImageIOHandler::TransformationNone;
+    const bool sidesSwap = turn & QImageIOHandler::TransformationRotate90;
+    const QSize stored = reader.size();
+    out.original = sidesSwap ? stored.transposed() : stored;
     if (out.original.isValid() && !sizeAllowed(out.original.width(), out.original.height())) {
         out.failure = Failure::TooLarge;
         return;
@@ -494,9 +502,14 @@ void decodeFile(QFile &file, const Hints &hints, Decoded &out)
     }
     file.seek(readerAt);
 
+    QRect partAfterTurn;
     if (const QSize target = reducedSize(hints, out.original); target.isValid()) {
-        reader.setScaledSize(target);
-    } else if (const QRect part = shownPart(hints, out.original); part.isValid()) {
+        // The reader scales before it turns: the size it is given is the stored one.
+        reader.setScaledSize(sidesSwap ? target.transposed() : target);
+    } else if (const QRect part = shownPart(hints, out.original); part.isValid() && turned) {
+        // The shown part is in upright pixels; a turned picture is decoded whole and cut after.
+        partAfterTurn = part;
+    } else if (part.isValid()) {
         // A margin beyond the shown part keeps the decoder's smoothing at the cut out of it.
         constexpr int kMargin = 16;
         const QRect clip = part.adjusted(0, 0, kMargin, kMargin)
@@ -504,6 +517,7 @@ void decodeFile(QFile &file, const Hints &hints, Decoded &out)
         reader.setClipRect(clip);
         out.part = part;
     }
+    reader.setAutoTransform(turned);
     QImage img;
     {
         std::optional<JpegFillerWatch> watch;
@@ -521,8 +535,12 @@ void decodeFile(QFile &file, const Hints &hints, Decoded &out)
             return;
         }
     }
-    if (out.part.isValid() && img.size() != out.part.size())
+    if (partAfterTurn.isValid()) {
+        img = img.copy(partAfterTurn);
+        out.part = partAfterTurn;
+    } else if (out.part.isValid() && img.size() != out.part.size()) {
         img = img.copy(QRect(QPoint(0, 0), out.part.size()));
+    }
     out.image = std::move(img);
 }
 

@@ -19,6 +19,7 @@ qint64 numberFor(ErrorKind kind)
     case ErrorKind::InvalidPicture:
     case ErrorKind::DamagedPicture:
     case ErrorKind::PictureTooLarge:
+    case ErrorKind::TooLargeForOwnSize:
     case ErrorKind::TooThin:
     case ErrorKind::TooThinToTurn: return err::InvalidPicture;
     case ErrorKind::OutOfMemory: return err::OutOfMemory;

@@ -17,6 +17,7 @@ enum class ErrorKind {
     InvalidPicture,   // %1 the file
     DamagedPicture,   // %1 the file: cut short or filled in by the decoder
     PictureTooLarge,  // %1 the file, %2 × %3 its pixels
+    TooLargeForOwnSize,  // %1 the file, %2 × %3 its pixels, %4 the most an output may have
     OutOfMemory,      // %1 the file
     CannotRead,       // %1 the file
     CannotWrite,      // %1 the file the user will look for (the output, not a temporary)

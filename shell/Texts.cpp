@@ -67,6 +67,13 @@ const Entry kCatalogue[] = {
     {"common.lblDirectory", "Direktori", "Directory"},
     {"common.cmddir", "Dir", "Dir"},
     {"common.report.total", "Jumlah fail tidak sah : ", "Total invalid file(s) : "},
+    {"common.mnu_options", "Pilihan", "Options"},
+    {"common.mnu_quality", "Kualiti JPEG", "JPEG Quality"},
+    {"common.mnu_originalSize", "Keluaran pada Saiz Asal Gambar", "Output at Picture's Own Size"},
+    {"common.mnu_keepMetadata", "Kekalkan Maklumat Foto", "Keep Photo Information"},
+    {"common.mnu_lossless", "Putaran Tanpa Kehilangan", "Lossless Rotation"},
+    {"common.label.options", "Pilihan : ", "Options : "},
+    {"common.label.quality", "kualiti JPEG %1", "JPEG quality %1"},
     // %1 the file, %2 x %3 its size in pixels.
 
     // ---- errors: %1 the user's file, further values as their kind says; the system's
@@ -79,6 +86,9 @@ const Entry kCatalogue[] = {
     {"err.damagedPicture", "Gambar rosak atau tidak lengkap: %1", "Damaged or incomplete picture: %1"},
     {"err.pictureTooLarge", "Gambar terlalu besar: %1 (%2 x %3 piksel)",
      "Picture too large: %1 (%2 x %3 pixels)"},
+    {"err.tooLargeForOwnSize",
+     "Gambar terlalu besar untuk saiz asalnya: %1 (%2 x %3 piksel; paling banyak %4 piksel)",
+     "Picture too large for its own size: %1 (%2 x %3 pixels; at most %4 pixels)"},
     {"err.outOfMemory", "Memori tidak mencukupi: %1", "Out of memory: %1"},
     {"err.cannotRead", "Tidak dapat membaca %1", "Cannot read %1"},
     {"err.cannotWrite", "Tidak dapat menulis %1", "Cannot write %1"},
@@ -319,7 +329,7 @@ QString describeError(const platform::AppError &e)
         {K::FileNotFound, "err.fileNotFound"},     {K::PathNotFound, "err.pathNotFound"},
         {K::PermissionDenied, "err.permissionDenied"}, {K::NotAFile, "err.notAFile"},
         {K::InvalidPicture, "err.invalidPicture"}, {K::DamagedPicture, "err.damagedPicture"},
-        {K::PictureTooLarge, "err.pictureTooLarge"}, {K::OutOfMemory, "err.outOfMemory"},
+        {K::PictureTooLarge, "err.pictureTooLarge"}, {K::TooLargeForOwnSize, "err.tooLargeForOwnSize"}, {K::OutOfMemory, "err.outOfMemory"},
         {K::CannotRead, "err.cannotRead"},         {K::CannotWrite, "err.cannotWrite"},
         {K::CannotDelete, "err.cannotDelete"},     {K::CannotRename, "err.cannotRename"},
         {K::FileExists, "err.fileExists"},         {K::NoFreeName, "err.noFreeName"},
@@ -339,7 +349,8 @@ QString describeError(const platform::AppError &e)
     case 0: break;
     case 1: text = text.arg(a[0]); break;
     case 2: text = text.arg(a[0], a[1]); break;
-    default: text = text.arg(a[0], a[1], a[2]); break;
+    case 3: text = text.arg(a[0], a[1], a[2]); break;
+    default: text = text.arg(a[0], a[1], a[2], a[3]); break;
     }
     if (!e.reason().isEmpty())
         text += tx("err.reason").arg(e.reason());

@@ -1,4 +1,5 @@
 #include "tools/AddtextRecipe.h"
+#include "tools/OwnSize.h"
 
 #include "platform/Toolkit.h"
 
@@ -32,13 +33,33 @@ void AddtextRecipe::click(PictureRun &run)
 void AddtextRecipe::processEntry(PictureRun &run)
 {
     platform::Surface &preview = run.Picture1;
-    run.loadEntryPicture(preview);
+    const bool ownSize = run.output.originalSize;
+    if (ownSize)
+        run.picsrc = loadOwnSizePicture(run);
+    else
+        run.loadEntryPicture(preview);
     run.fitIntoSurface(preview, run.picsrc);
     preview.currentX = run.posX;
     preview.currentY = run.posY;
     preview.print(vartext);
     platform::doEvents();
-    run.writeIntermediate(preview.persistentImage());
+    if (!ownSize) {
+        run.writeIntermediate(preview.persistentImage());
+        run.convertOutput(true);
+        return;
+    }
+    // The same text on the picture at its own size: position and font scaled by its factor.
+    const QSizeF factor = ownSizeFactor(preview, run.picsrc);
+    platform::Surface whole;
+    paintAtOwnSize(whole, run.picsrc);
+    run.picsrc = platform::Picture();   // the surface holds the pixels now
+    whole.font = preview.font;
+    whole.font.size *= factor.height();
+    whole.foreColor = preview.foreColor;
+    whole.currentX = preview.toPx(run.posX, preview.scaleMode(), true) * factor.width();
+    whole.currentY = preview.toPx(run.posY, preview.scaleMode(), false) * factor.height();
+    whole.print(vartext);
+    run.writeIntermediate(whole.persistentImage());
     run.convertOutput(true);
 }
 

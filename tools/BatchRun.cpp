@@ -3,8 +3,12 @@
 #include "platform/Errors.h"
 #include "platform/Files.h"
 #include "platform/Picture.h"
+#include "tools/PhotoInformation.h"
 
 #include <FreeImage.h>
+
+static_assert(tools::kFormatBitmap == FIF_BMP && tools::kFormatJpeg == FIF_JPEG
+              && tools::kFormatPng == FIF_PNG && tools::kFormatTiff == FIF_TIFF);
 
 #include <QDir>
 #include <QTemporaryFile>
@@ -16,6 +20,7 @@
 #include <QFileInfo>
 #include <QLoggingCategory>
 
+#include <algorithm>
 #include <memory>
 #include <unistd.h>
 
@@ -113,11 +118,25 @@ QString completionReport(const ReportTexts &t, int n, const QString &invalidlist
 
 int formatCodeFor(const QString &curext)
 {
-    return curext == QLatin1String(".jpg") ? kFormatJpeg : kFormatBitmap;
+    // Other programs go by the content, not the name: a bitmap named .png is refused or misread.
+    if (curext == QLatin1String(".jpg") || curext == QLatin1String(".jpeg"))
+        return kFormatJpeg;
+    if (curext == QLatin1String(".png"))
+        return kFormatPng;
+    if (curext == QLatin1String(".tif") || curext == QLatin1String(".tiff"))
+        return kFormatTiff;
+    return kFormatBitmap;
 }
 
-void convertBitmapFile(const QString &bitmapPath, const QString &outputPath, int formatCode)
+void convertBitmapFile(const QString &bitmapPath, const QString &outputPath, int formatCode,
+                       int jpegQuality, const QString &photoInformationFrom)
 {
+    // FreeImage's own default is quality 75; a JPEG at that quality is written with the
+    // default flags, exactly as before there was a choice.
+    constexpr int kFreeImageDefaultQuality = 75;
+    const int saveFlags = formatCode == kFormatJpeg && jpegQuality != kFreeImageDefaultQuality
+        ? std::clamp(jpegQuality, 1, 100)
+        : 0;
     listenToFreeImage();
     lastFreeImageMessage().clear();
     const QByteArray in = QFile::encodeName(bitmapPath);
@@ -131,11 +150,24 @@ void convertBitmapFile(const QString &bitmapPath, const QString &outputPath, int
     };
     std::unique_ptr<FIMEMORY, MemoryClose> encoded(FreeImage_OpenMemory());
     if (!encoded || !FreeImage_SaveToMemory(static_cast<FREE_IMAGE_FORMAT>(formatCode), bitmap.get(),
-                                            encoded.get(), 0))
+                                            encoded.get(), saveFlags))
         conversionFailed(platform::ErrorKind::CannotWrite, outputPath);
     BYTE *bytes = nullptr;
     DWORD size = 0;
     FreeImage_AcquireMemory(encoded.get(), &bytes, &size);
+    QByteArray data = QByteArray::fromRawData(reinterpret_cast<const char *>(bytes), qsizetype(size));
+    if (!photoInformationFrom.isEmpty() && formatCode != kFormatBitmap) {
+        QString warning;
+        data = withPhotoInformation(data, photoInformationFrom, warning);
+        if (!warning.isEmpty())
+            qCWarning(lcBatch).noquote() << outputPath << "written without some photo information:" << warning;
+    }
+    writeOutputFile(data, outputPath);
+}
+
+void writeOutputFile(const QByteArray &data, const QString &outputPath)
+{
+    lastFreeImageMessage().clear();
     // The output is written under a temporary name beside it and then renamed into place: a
     // failed save leaves no half-written file, and a link standing at the output's name is
     // replaced rather than written through to whatever it points at.
@@ -147,9 +179,7 @@ void convertBitmapFile(const QString &bitmapPath, const QString &outputPath, int
         conversionFailed(platform::ErrorKind::CannotWrite, outputPath);
     }
     try {
-        platform::writeAll(staging.handle(),
-                           QByteArray::fromRawData(reinterpret_cast<const char *>(bytes), qsizetype(size)),
-                           outputPath);
+        platform::writeAll(staging.handle(), data, outputPath);
     } catch (...) {
         staging.close();
         throw;

@@ -47,13 +47,23 @@ QString completionReport(const ReportTexts &texts, int n, const QString &invalid
 // FreeImage format codes the conversion writes.
 constexpr int kFormatBitmap = 0;   // FIF_BMP
 constexpr int kFormatJpeg = 2;     // FIF_JPEG
-// JPEG for ".jpg", a bitmap for every other extension.
+constexpr int kFormatPng = 13;     // FIF_PNG
+constexpr int kFormatTiff = 18;    // FIF_TIFF
+// The format the output's extension names; a bitmap for an extension that names none.
 int formatCodeFor(const QString &curext);
 
 // Converts a bitmap file that Pixmar wrote itself (24 bits per pixel, 40-byte header) into
 // `outputPath` in the given format. Throws platform::AppError when FreeImage cannot read the
 // bitmap or cannot write the output, so that a file that was not written is never counted.
-void convertBitmapFile(const QString &bitmapPath, const QString &outputPath, int formatCode);
+// `jpegQuality` (1 to 100) is used when the format is JPEG. With `photoInformationFrom`, that
+// file's photo information goes into a JPEG, PNG or TIFF output (tools/PhotoInformation.h);
+// what cannot is left out with a warning in the log.
+void convertBitmapFile(const QString &bitmapPath, const QString &outputPath, int formatCode,
+                       int jpegQuality = 75, const QString &photoInformationFrom = {});
+
+// Writes `data` as the output file: staged under a temporary name beside it, then renamed
+// into place. Throws platform::AppError when it cannot.
+void writeOutputFile(const QByteArray &data, const QString &outputPath);
 
 // The intermediate bitmap of one entry. Its name is claimed when the object is made: the
 // wanted name when no file has it, else the next free one, so that the run never replaces a

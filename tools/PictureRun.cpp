@@ -249,7 +249,8 @@ void PictureRun::writeIntermediate(const QImage &image)
 void PictureRun::convertOutput(bool showOutput)
 {
     const QString output = outputPath();
-    convertBitmapFile(tmppath, output, formatCodeFor(curext));
+    convertBitmapFile(tmppath, output, formatCodeFor(curext), this->output.quality,
+                      this->output.keepMetadata ? curdir + curfile : QString());
     Picture1.clearPicture();
     if (showOutput) {
         try {

@@ -5,6 +5,7 @@
 #include "platform/Surface.h"
 #include "shell/Outcome.h"
 #include "tools/BatchRun.h"
+#include "tools/OutputOptions.h"
 
 #include <QColor>
 #include <QSize>
@@ -142,6 +143,7 @@ public:
     // The preview: holds the fitted picture; it is what gets saved.
     platform::Surface Picture1;
     CommonDialogSettings CommonDialog;
+    OutputOptions output;
 
     const ToolSpec &spec() const { return recipe_.spec(); }
     ToolRecipe &recipe() { return recipe_; }

@@ -1,4 +1,9 @@
 #include "tools/RotateRecipe.h"
+#include "tools/LosslessTurn.h"
+#include "tools/OwnSize.h"
+#include "tools/PhotoInformation.h"
+
+#include <QTransform>
 
 #include "platform/Toolkit.h"
 #include "tools/DDBHelper.h"
@@ -183,6 +188,10 @@ void RotateRecipe::RotateSurfaces(PictureRun &run)
 
 void RotateRecipe::processEntry(PictureRun &run)
 {
+    if (run.output.originalSize) {
+        processAtOwnSize(run);
+        return;
+    }
     rotwork = true;
     rotview = false;
     run.loadEntryPicture(Picture3);
@@ -215,6 +224,55 @@ void RotateRecipe::processEntry(PictureRun &run)
         platform::doEvents();
         run.writeIntermediate(Picture4.picture().image());
     }
+    run.convertOutput(false);
+}
+
+} // namespace tools
+
+namespace tools {
+
+// The picture turned at its own size: the preview shows the turn as usual, and the output
+// is the whole picture turned, not the working copy enlarged.
+void RotateRecipe::processAtOwnSize(PictureRun &run)
+{
+    // A JPEG that may be turned losslessly is decoded only as large as the preview shows it.
+    const bool tryLossless = run.output.lossless && formatCodeFor(run.curext) == kFormatJpeg;
+    platform::Picture whole;
+    rotwork = false;
+    rotview = true;
+    if (tryLossless) {
+        run.loadEntryPicture(run.Picture1);
+    } else {
+        whole = loadOwnSizePicture(run);
+        run.picsrc = whole;
+    }
+    fitForTurn(run, run.Picture1);
+    run.picsrc = platform::Picture();
+    run.Picture1.setVisible(true);
+    centreInClient(run, run.Picture1);
+    RotateSurfaces(run);
+    platform::doEvents();
+    const bool clockwise = runAngle() == kClockwise;
+    if (tryLossless) {
+        const QString source = run.curdir + run.curfile;
+        QByteArray turned = turnJpegLosslessly(source, clockwise);
+        if (!turned.isEmpty()) {
+            if (run.output.keepMetadata) {
+                QString warning;
+                turned = withPhotoInformation(turned, source, warning);
+                if (!warning.isEmpty())
+                    qCWarning(lcRotate).noquote() << source << "turned without some photo information:" << warning;
+            }
+            writeOutputFile(turned, run.outputPath());
+            run.Picture1.clearPicture();
+            return;
+        }
+        whole = loadOwnSizePicture(run);
+    }
+    const int degrees = clockwise ? 90 : -90;
+    QImage turned = whole.image().transformed(QTransform().rotate(degrees));
+    whole = platform::Picture();
+    run.writeIntermediate(turned);
     run.convertOutput(false);
 }
 

@@ -54,6 +54,7 @@ private:
     // Fits the picture into a surface with drawing kept for the fit only: the turn reads
     // what was drawn.
     void fitForTurn(PictureRun &run, platform::Surface &surface);
+    void processAtOwnSize(PictureRun &run);
     static void centreInClient(const PictureRun &run, platform::Surface &surface);
     // The run's direction (angle), from rotplus / rotminus.
     qint16 runAngle() const;

@@ -74,6 +74,13 @@ void ToolWindow::addExitMenu()
     mnu_exit = addCommand(QStringLiteral("&Exit"), [this] { mnu_exit_Click(); });
 }
 
+void ToolWindow::addOptionsMenu(bool offersLossless)
+{
+    mnu_options = new OptionsMenu(menuBar(), run_.output, recipe_->spec().textKey, offersLossless, this);
+    lbloptions = addLabel("lbloptions", 4680, 2880);
+    connect(mnu_options, &OptionsMenu::changed, this, [this] { lbloptions->setText(mnu_options->summary()); });
+}
+
 void ToolWindow::setCommonCaptions(QMenu *fileMenu)
 {
     if (fileMenu)
@@ -82,6 +89,10 @@ void ToolWindow::setCommonCaptions(QMenu *fileMenu)
     mnu_bulk->setText(toolText("mnu_bulk"));
     mnu_folder->setText(toolText("mnu_folder"));
     mnu_exit->setText(toolText("mnu_exit"));
+    if (mnu_options) {
+        mnu_options->setCaptions();
+        lbloptions->setText(mnu_options->summary());
+    }
 }
 
 QLabel *ToolWindow::addLabel(const char *objectName, double left, double top)

@@ -1,5 +1,6 @@
 #pragma once
 #include "shell/Form.h"
+#include "tools/OutputOptions.h"
 #include "tools/PictureRun.h"
 
 #include <QColor>
@@ -31,6 +32,8 @@ public:
     QAction *mnu_bulk = nullptr;
     QAction *mnu_folder = nullptr;
     QAction *mnu_exit = nullptr;
+    OptionsMenu *mnu_options = nullptr;
+    QLabel *lbloptions = nullptr;   // the output options while any is set
 
     virtual void mnu_single_Click();
     virtual void mnu_bulk_Click();
@@ -72,6 +75,8 @@ protected:
     QAction *addCommand(const QString &designCaption, std::function<void()> handler,
                         QMenu *under = nullptr);
     void addExitMenu();
+    // "Options": how the outputs are written (the rotate tool also offers lossless turns).
+    void addOptionsMenu(bool offersLossless = false);
     // Captions of the shared entries for the current language ("<textKey>.mnu_files",
     // ".mnu_single", ".mnu_bulk", ".mnu_folder", ".mnu_exit").
     void setCommonCaptions(QMenu *fileMenu);

@@ -1,13 +1,16 @@
 #include "tools/WatermarkRecipe.h"
 
+#include "platform/Decoder.h"
 #include "platform/Errors.h"
 #include "platform/Toolkit.h"
 #include "platform/Limits.h"
 #include "platform/Units.h"
 #include "shell/Helpers.h"
+#include "tools/OwnSize.h"
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 
 namespace tools {
 namespace {
@@ -160,13 +163,22 @@ void WatermarkRecipe::processEntry(PictureRun &run)
 
     preview.setAutoRedraw(true);
     preview.setBorder(false);
-    run.loadEntryPicture(preview);
+    const bool ownSize = run.output.originalSize;
+    if (ownSize)
+        run.picsrc = loadOwnSizePicture(run);
+    else
+        run.loadEntryPicture(preview);
     FitToPreview(run, preview, run.picsrc);
     preview.setAutoRedraw(false);
 
     // Font, text and level are read now, so changes made after the last click count.
     prepareMarkSurface(run);
     blendMark(run);
+    if (ownSize) {
+        platform::doEvents();
+        writeOwnSize(run);
+        return;
+    }
 
     Picture3.setBorder(false);
     Picture3.setAutoRedraw(true);
@@ -193,6 +205,32 @@ void WatermarkRecipe::processEntry(PictureRun &run)
     run.convertOutput(false);
 }
 
+void WatermarkRecipe::writeOwnSize(PictureRun &run)
+{
+    const QSizeF factor = ownSizeFactor(run.Picture1, run.picsrc);
+    platform::Surface whole;
+    paintAtOwnSize(whole, run.picsrc);
+    run.picsrc = platform::Picture();   // the surface holds the pixels now
+    const int x = int(std::lround(run.posX * factor.width()));
+    const int y = int(std::lround(run.posY * factor.height()));
+    const QSize room(std::max(0, whole.innerWidthPx() - x), std::max(0, whole.innerHeightPx() - y));
+    if (!room.isEmpty()) {
+        platform::Surface mark;
+        mark.setBorder(false);
+        mark.setVisible(false);
+        const QSize blended = prepareOwnSizeMark(run, mark, factor, room);
+        const QImage &markImage = mark.persistentImage();
+        if (!blended.isEmpty()
+            && (markImage.isNull()
+                || !platform::gdi::AlphaBlend(whole.drawTarget(), x, y, blended.width(), blended.height(),
+                                              markImage, 0, 0, platform::gdi::packBlendFunction(blendfn))))
+            throw platform::AppError(platform::ErrorKind::MarkNotDrawn, {run.curdir + run.curfile});
+        whole.changed();
+    }
+    run.writeIntermediate(whole.persistentImage());
+    run.convertOutput(false);
+}
+
 // ---- text watermark
 
 const ToolSpec &WatertextRecipe::spec() const
@@ -205,24 +243,41 @@ const ToolSpec &WatertextRecipe::spec() const
     return s;
 }
 
-void WatertextRecipe::prepareMarkSurface(PictureRun &run)
+void WatertextRecipe::printMark(platform::Surface &mark, const platform::FontSpec &font,
+                                const std::function<QSize(int w, int h)> &room) const
 {
-    Picture2.setAutoRedraw(true);
-    Picture2.setScaleMode(ScaleMode::Pixels);
-    Picture2.cls();
-    Picture2.font = run.CommonDialog.font;
-    Picture2.setBackColor(Qt::black);
-    Picture2.foreColor = Qt::white;
+    mark.setAutoRedraw(true);
+    mark.setScaleMode(ScaleMode::Pixels);
+    mark.cls();
+    mark.font = font;
+    mark.setBackColor(Qt::black);
+    mark.foreColor = Qt::white;
     // Sized to what can show on the picture: thousands of characters at a large size would
     // otherwise ask for gigabytes for glyphs far beyond the picture's edge.
-    const QSize visible = visibleMarkSize(run, int(std::min<double>(Picture2.textWidth(vartext), INT_MAX)),
-                                          int(std::min<double>(Picture2.textHeight(vartext), INT_MAX)));
-    Picture2.setOuterSize(visible.width(), visible.height(), ScaleMode::Pixels);
+    const QSize visible = room(int(std::min<double>(mark.textWidth(vartext), INT_MAX)),
+                               int(std::min<double>(mark.textHeight(vartext), INT_MAX)));
+    mark.setOuterSize(visible.width(), visible.height(), ScaleMode::Pixels);
+    mark.currentX = 0;
+    mark.currentY = 0;
+    mark.print(vartext);
+}
+
+void WatertextRecipe::prepareMarkSurface(PictureRun &run)
+{
+    printMark(Picture2, run.CommonDialog.font, [&](int w, int h) { return visibleMarkSize(run, w, h); });
     markWidth = Picture2.innerWidthPx();
     markHeight = Picture2.innerHeightPx();
-    Picture2.currentX = 0;
-    Picture2.currentY = 0;
-    Picture2.print(vartext);
+}
+
+QSize WatertextRecipe::prepareOwnSizeMark(PictureRun &run, platform::Surface &mark, QSizeF factor,
+                                          QSize room)
+{
+    platform::FontSpec font = run.CommonDialog.font;
+    font.size *= factor.height();
+    printMark(mark, font, [room](int w, int h) {
+        return QSize(std::clamp(w, 0, room.width()), std::clamp(h, 0, room.height()));
+    });
+    return {mark.innerWidthPx(), mark.innerHeightPx()};
 }
 
 // ---- logo watermark
@@ -274,11 +329,31 @@ void WaterLogoRecipe::prepareMarkSurface(PictureRun &run)
     const QSize shown(run.Picture1.innerWidthPx() + std::max(0, -int(run.posX)),
                       run.Picture1.innerHeightPx() + std::max(0, -int(run.posY)));
     Picture2.setPicture(modGDIPlusResize::LoadPictureScaled(varlogo, w, h, 0, false, shown));
+    logoSize = QSize(w, h);
     Picture2.refresh();
     // Read once the logo is in: the surface has taken its size, so a new logo larger than the
     // last one is blended whole.
     markWidth = Picture2.innerWidthPx();
     markHeight = Picture2.innerHeightPx();
+}
+
+QSize WaterLogoRecipe::prepareOwnSizeMark(PictureRun &, platform::Surface &mark, QSizeF factor,
+                                          QSize room)
+{
+    // The logo drawn at its own size times the picture's factor, as the preview showed it.
+    int w = std::max(1, int(std::lround(logoSize.width() * factor.width())));
+    int h = std::max(1, int(std::lround(logoSize.height() * factor.height())));
+    if (!platform::decoder::sizeAllowed(w, h))
+        throw platform::AppError(platform::ErrorKind::PictureTooLarge,
+                                 {varlogo, QString::number(w), QString::number(h)}, {},
+                                 QStringLiteral("OwnSize"));
+    mark.setAutoRedraw(true);
+    mark.setScaleMode(ScaleMode::Pixels);
+    mark.setBackColor(Qt::black);
+    mark.setAutoSize(true);
+    mark.setPicture(modGDIPlusResize::LoadPictureScaled(varlogo, w, h, 0, false));
+    mark.refresh();
+    return {std::min(mark.innerWidthPx(), room.width()), std::min(mark.innerHeightPx(), room.height())};
 }
 
 int WaterLogoRecipe::sourceConstantAlpha() const

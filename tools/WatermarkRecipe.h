@@ -60,6 +60,11 @@ protected:
 
     int markWidth = 0, markHeight = 0;
 
+    // The mark for the picture at its own size: as prepareMarkSurface makes it, scaled by
+    // `factor`, on `mark`, no larger than `room`. Returns the rectangle that is blended.
+    virtual QSize prepareOwnSizeMark(PictureRun &run, platform::Surface &mark, QSizeF factor,
+                                     QSize room) = 0;
+
     // The part of a mark of w × h pixels at (posX, posY) that can show on the preview: the
     // rest would be cut at the picture's edge, so no surface is made for it.
     QSize visibleMarkSize(const PictureRun &run, int w, int h) const;
@@ -68,6 +73,9 @@ private:
     // Blends the mark surface onto the preview's visible image at (posX, posY). Throws
     // platform::AppError when a mark that would show could not be made or drawn.
     void blendMark(PictureRun &run);
+    // The output at the picture's own size (run.picsrc), with the mark blended at the click
+    // scaled by the picture's factor.
+    void writeOwnSize(PictureRun &run);
 };
 
 // Text watermark: the text printed white on black in the dialog's font.
@@ -79,6 +87,12 @@ public:
 
 protected:
     void prepareMarkSurface(PictureRun &run) override;
+    QSize prepareOwnSizeMark(PictureRun &run, platform::Surface &mark, QSizeF factor, QSize room) override;
+
+private:
+    // The text white on black in `font`, on a surface sized to the text cut by `room`.
+    void printMark(platform::Surface &mark, const platform::FontSpec &font,
+                   const std::function<QSize(int w, int h)> &room) const;
 };
 
 // Logo watermark: the logo loaded at its own size on black through the scaled loader. Its
@@ -88,6 +102,7 @@ class WaterLogoRecipe : public WatermarkRecipe {
 public:
     QString varlogo;                         // the chosen logo file; kept after a run
     modGDIPlusResize::Token gdiptoken = 0;   // held while a logo is loaded and blended
+    QSize logoSize;                          // the logo's own size, read with the mark
 
     WaterLogoRecipe();
     const ToolSpec &spec() const override;
@@ -96,6 +111,7 @@ public:
 
 protected:
     void prepareMarkSurface(PictureRun &run) override;
+    QSize prepareOwnSizeMark(PictureRun &run, platform::Surface &mark, QSizeF factor, QSize room) override;
     int sourceConstantAlpha() const override;
     void markWorkStarted() override;
     void markWorkEnded() override;

@@ -44,6 +44,7 @@ frm_Addtext::frm_Addtext(QWidget *parent)
     mnu_load = addCommand(QStringLiteral("&Load Picture"), [this] { mnu_load_Click(); });
     mnu_addtext = addCommand(QStringLiteral("T&ext to be Added"), [this] { mnu_addtext_Click(); });
     mnu_sav = addCommand(QStringLiteral("&Save"), [this] { mnu_sav_Click(); });
+    addOptionsMenu();
     addExitMenu();
     lblfont = addLabel("lblfont", 4680, 1440);
 }

@@ -22,6 +22,7 @@ frm_Pusing::frm_Pusing(QWidget *parent)
     mnu_sav = menuBar()->addMenu(QStringLiteral("&Rotate && Save"));
     mnu_90pos = addCommand(QStringLiteral("+ 90 Degree"), [this] { mnu_90pos_Click(); }, mnu_sav);
     mnu_90neg = addCommand(QStringLiteral("- 90 Degree"), [this] { mnu_90neg_Click(); }, mnu_sav);
+    addOptionsMenu(true);
     addExitMenu();
 
     Picture2View = new platform::SurfaceView(Picture2, client());

@@ -28,6 +28,7 @@ frm_WaterLogo::frm_WaterLogo(QWidget *parent)
                                                          &mnu_50, &mnu_60, &mnu_70, &mnu_80, &mnu_90});
     mnu_txtwtr = addCommand(QStringLiteral("LO&GO Watermark"), [this] { mnu_txtwtr_Click(); });
     mnu_sav = addCommand(QStringLiteral("&Save"), [this] { mnu_sav_Click(); });
+    addOptionsMenu();
     addExitMenu();
     lblogo = addLabel("lblogo", 4680, 1440);
 }

@@ -31,6 +31,7 @@ frm_Watertext::frm_Watertext(QWidget *parent)
                  {&mnu_10, &mnu_20, &mnu_30, &mnu_40, &mnu_50, &mnu_60, &mnu_70, &mnu_80, &mnu_90});
     mnu_txtwtr = addCommand(QStringLiteral("T&ext Watermark"), [this] { mnu_txtwtr_Click(); });
     mnu_sav = addCommand(QStringLiteral("&Save"), [this] { mnu_sav_Click(); });
+    addOptionsMenu();
     addExitMenu();
     lblfont = addLabel("lblfont", 4680, 1440);
 }

@@ -64,9 +64,9 @@ TEST_F(Addtext, ExtensionsAreComparedLowerCasedAndOutputsKeepTheSourceFormat)
     EXPECT_TRUE(lastText().contains(QStringLiteral("\r\nnoext ; a.jpeg ; \r\n")));   // newest first
     EXPECT_EQ(outFiles(), QStringList({QStringLiteral("adt-c.png"), QStringLiteral("adt-d.tif"),
                                        QStringLiteral("adt-Photo.jpg")}));
-    EXPECT_EQ(format(at(QStringLiteral("adt-d.tif"))), QStringLiteral("bmp"));
+    EXPECT_EQ(format(at(QStringLiteral("adt-d.tif"))), QStringLiteral("tiff"));
     EXPECT_EQ(format(at(QStringLiteral("adt-Photo.jpg"))), QStringLiteral("jpeg"));
-    EXPECT_EQ(format(at(QStringLiteral("adt-c.png"))), QStringLiteral("bmp"));
+    EXPECT_EQ(format(at(QStringLiteral("adt-c.png"))), QStringLiteral("png"));
 }
 
 TEST_F(Addtext, SaveBeforeLoadReportsNothingAndSingleDoesExactlyOne)

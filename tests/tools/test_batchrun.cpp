@@ -5,6 +5,7 @@
 #include "platform/Errors.h"
 #include "platform/Picture.h"
 #include "tools/BatchRun.h"
+#include "app/Cli.h"
 
 #include <QApplication>
 #include <QTemporaryDir>
@@ -108,4 +109,25 @@ TEST_F(BatchRunFiles, TheIntermediateFileTakesTheNextFreeNameEvenForNamesWithPer
     }
     EXPECT_EQ(testsupport::readBytes(at(QStringLiteral("adtx-100%1.bmp"))), QByteArray("the user's own file"));
     EXPECT_EQ(outFiles(), QStringList{QStringLiteral("adtx-100%1.bmp")});   // its own one is gone
+}
+
+TEST_F(BatchRunFiles, TheOutputIsInTheFormatItsExtensionNames)
+{
+    // Through the text tool, which takes all four; the content is judged by its first bytes.
+    const QStringList names = {QStringLiteral("a.png"), QStringLiteral("b.bmp"), QStringLiteral("c.tif"),
+                               QStringLiteral("d.jpg")};
+    for (const QString &name : names)
+        ASSERT_TRUE(testsupport::gradientImage(40, 30).save(in(name)));
+    app::CliSession session;
+    ASSERT_EQ(app::cliText(session, {QStringLiteral("--dir"), src, QStringLiteral("--target"), out,
+                                     QStringLiteral("--text"), QStringLiteral("x")}),
+              app::kExitOk);
+    const QList<QByteArray> magic = {QByteArray("\x89PNG\r\n\x1a\n", 8), QByteArray("BM"),
+                                     QByteArray("II*\0", 4), QByteArray("\xFF\xD8\xFF", 3)};
+    for (int i = 0; i < names.size(); ++i) {
+        SCOPED_TRACE(names[i].toStdString());
+        const QByteArray written = testsupport::readBytes(at(QStringLiteral("adt-") + names[i]));
+        EXPECT_TRUE(written.startsWith(magic[i]));
+        EXPECT_EQ(QImage(at(QStringLiteral("adt-") + names[i])).size(), QSize(40, 30));
+    }
 }

@@ -87,18 +87,18 @@ TEST_F(Rotate, CaptionsAreTheDesignOnesUntilTheFirstActivationThenTheLanguagesOn
     };
     EXPECT_EQ(w.mnu_sav->title(), "&Rotate && Save");
     EXPECT_EQ(shown(), QStringList({"File Selection", "Target Folder", "Load Picture", "Rotate & Save",
-                                    "Exit", "Single", "Bulk", "+ 90 Degree", "- 90 Degree"}));
+                                    "Options", "Exit", "Single", "Bulk", "+ 90 Degree", "- 90 Degree"}));
     shell::setVarbahasa(QStringLiteral("bm"));
     w.Form_Activate();
     EXPECT_EQ(w.windowTitle(), " Ubah Posisi Gambar (+90 Deg / -90 Deg)");
     EXPECT_EQ(shown(), QStringList({"Pilihan Fail", "Direktori Sasaran", "Muat Gambar",
-                                    "Ubah Poisi & Simpan", "Keluar", "Satu Fail", "Pukal",
+                                    "Ubah Poisi & Simpan", "Pilihan", "Keluar", "Satu Fail", "Pukal",
                                     "+ 90 Degree", "- 90 Degree"}));
     shell::setVarbahasa(QStringLiteral("eng"));
     w.Form_Activate();
     EXPECT_EQ(w.windowTitle(), " Rotate Picture (+90 Deg / -90 Deg)");
     EXPECT_EQ(shown(), QStringList({"File Selection", "Target Directory", "Load Picture",
-                                    "Rotate & Save", "Exit", "Single", "Bulk", "+ 90 Degree",
+                                    "Rotate & Save", "Options", "Exit", "Single", "Bulk", "+ 90 Degree",
                                     "- 90 Degree"}));
 }
 

@@ -1,0 +1,119 @@
+#include "tools/OutputOptions.h"
+
+#include "platform/Settings.h"
+#include "shell/Texts.h"
+
+#include <QActionGroup>
+#include <QMenu>
+#include <QMenuBar>
+
+namespace tools {
+
+OptionsMenu::OptionsMenu(QMenuBar *bar, OutputOptions &options, const char *settingsGroup,
+                         bool offersLossless, QObject *parent)
+    : QObject(parent), options_(options), group_(QString::fromLatin1(settingsGroup))
+{
+    menu = bar->addMenu(QStringLiteral("Options"));
+    menu->setObjectName(QStringLiteral("mnu_options"));
+    qualityMenu = menu->addMenu(QStringLiteral("JPEG Quality"));
+    qualityGroup_ = new QActionGroup(this);
+    // A quality given on the command line may be on no entry.
+    qualityGroup_->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
+    for (size_t i = 0; i < kQualityChoices.size(); ++i) {
+        QAction *a = qualityMenu->addAction(QString::number(kQualityChoices[i]));
+        a->setCheckable(true);
+        qualityGroup_->addAction(a);
+        connect(a, &QAction::triggered, this, [this, q = kQualityChoices[i]] {
+            options_.quality = q;
+            remember();
+        });
+        qualityActions[i] = a;
+    }
+    auto toggle = [this](bool OutputOptions::*field) {
+        QAction *a = menu->addAction(QString());
+        a->setCheckable(true);
+        connect(a, &QAction::triggered, this, [this, field](bool on) {
+            options_.*field = on;
+            remember();
+        });
+        return a;
+    };
+    originalSize = toggle(&OutputOptions::originalSize);
+    keepMetadata = toggle(&OutputOptions::keepMetadata);
+    if (offersLossless)
+        lossless = toggle(&OutputOptions::lossless);
+
+    // A setting edited by hand into something out of range reads as the default.
+    OutputOptions kept;
+    const int q = platform::setting(key("quality"), kept.quality).toInt();
+    kept.quality = OutputOptions::qualityAllowed(q) ? q : OutputOptions::kDefaultQuality;
+    kept.originalSize = platform::setting(key("originalSize"), false).toBool();
+    kept.keepMetadata = platform::setting(key("keepMetadata"), false).toBool();
+    kept.lossless = offersLossless && platform::setting(key("lossless"), false).toBool();
+    options_ = kept;
+    setCaptions();
+    showChoices();
+}
+
+QString OptionsMenu::key(const char *name) const
+{
+    return group_ + QStringLiteral("/options/") + QLatin1String(name);
+}
+
+void OptionsMenu::remember()
+{
+    platform::setSetting(key("quality"), options_.quality);
+    platform::setSetting(key("originalSize"), options_.originalSize);
+    platform::setSetting(key("keepMetadata"), options_.keepMetadata);
+    if (lossless)
+        platform::setSetting(key("lossless"), options_.lossless);
+    showChoices();
+    emit changed();
+}
+
+void OptionsMenu::apply(const OutputOptions &o)
+{
+    options_ = o;
+    if (!lossless)
+        options_.lossless = false;
+    showChoices();
+    emit changed();
+}
+
+void OptionsMenu::setCaptions()
+{
+    menu->setTitle(shell::tx("common.mnu_options"));
+    qualityMenu->setTitle(shell::tx("common.mnu_quality"));
+    originalSize->setText(shell::tx("common.mnu_originalSize"));
+    keepMetadata->setText(shell::tx("common.mnu_keepMetadata"));
+    if (lossless)
+        lossless->setText(shell::tx("common.mnu_lossless"));
+}
+
+void OptionsMenu::showChoices()
+{
+    for (size_t i = 0; i < kQualityChoices.size(); ++i)
+        qualityActions[i]->setChecked(options_.quality == kQualityChoices[i]);
+    originalSize->setChecked(options_.originalSize);
+    keepMetadata->setChecked(options_.keepMetadata);
+    if (lossless)
+        lossless->setChecked(options_.lossless);
+}
+
+QString OptionsMenu::summary() const
+{
+    QStringList parts;
+    if (options_.quality != OutputOptions::kDefaultQuality)
+        parts << shell::tx("common.label.quality").arg(options_.quality);
+    if (options_.originalSize)
+        parts << shell::tx("common.mnu_originalSize");
+    if (options_.keepMetadata)
+        parts << shell::tx("common.mnu_keepMetadata");
+    if (options_.lossless)
+        parts << shell::tx("common.mnu_lossless");
+    if (parts.isEmpty())
+        return {};
+    return shell::tx("common.label.options") + parts.join(QStringLiteral(", "));
+}
+
+} // namespace tools

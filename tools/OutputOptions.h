@@ -1,0 +1,64 @@
+#pragma once
+#include <QObject>
+#include <QString>
+#include <array>
+
+class QAction;
+class QActionGroup;
+class QMenu;
+class QMenuBar;
+
+namespace tools {
+
+// How a picture tool writes its outputs. The defaults are the tools' own behaviour: the
+// picture as fitted into the window, JPEG at quality 75, no photo information.
+struct OutputOptions {
+    static constexpr int kDefaultQuality = 75;
+    int quality = kDefaultQuality;   // JPEG quality, 1 to 100
+    bool originalSize = false;       // the output at the source's own (upright) size
+    bool keepMetadata = false;       // EXIF, XMP, IPTC and the colour profile copied over
+    bool lossless = false;           // rotate: JPEGs turned without re-encoding (with originalSize)
+
+    bool operator==(const OutputOptions &) const = default;
+    static bool qualityAllowed(int q) { return q >= 1 && q <= 100; }
+};
+
+// The qualities the Options menu offers; the command line takes any within 1 to 100.
+inline constexpr std::array<int, 5> kQualityChoices = {60, 75, 85, 92, 100};
+
+// The "Options" menu of a picture tool: it edits the run's options, remembers the choices
+// under the tool's own keys, and gives the line the window shows while any is set.
+class OptionsMenu : public QObject {
+    Q_OBJECT
+public:
+    // `settingsGroup` is the tool's text key; `offersLossless` for the rotate tool.
+    OptionsMenu(QMenuBar *bar, OutputOptions &options, const char *settingsGroup,
+                bool offersLossless, QObject *parent);
+
+    void setCaptions();
+    // "Options: ..." naming what is set, or empty when all are at their defaults.
+    QString summary() const;
+    // Sets the options without remembering them (the command line).
+    void apply(const OutputOptions &o);
+
+    QMenu *menu = nullptr;
+    QMenu *qualityMenu = nullptr;
+    std::array<QAction *, kQualityChoices.size()> qualityActions{};
+    QAction *originalSize = nullptr;
+    QAction *keepMetadata = nullptr;
+    QAction *lossless = nullptr;   // null when not offered
+
+signals:
+    void changed();
+
+private:
+    QString key(const char *name) const;
+    void remember();
+    void showChoices();
+
+    OutputOptions &options_;
+    QString group_;
+    QActionGroup *qualityGroup_ = nullptr;
+};
+
+} // namespace tools

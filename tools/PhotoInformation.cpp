@@ -1,0 +1,114 @@
+#include "tools/PhotoInformation.h"
+
+#include <QFile>
+#include <QLoggingCategory>
+#include <QStringList>
+
+#include <exiv2/exiv2.hpp>
+
+Q_LOGGING_CATEGORY(lcPhotoInfo, "pixmar.tools.photoinfo", QtWarningMsg)
+
+namespace tools {
+namespace {
+
+void routeExivMessages()
+{
+    static const bool done = [] {
+        Exiv2::LogMsg::setHandler([](int, const char *message) {
+            qCDebug(lcPhotoInfo) << "exiv2:" << message;
+        });
+        return true;
+    }();
+    Q_UNUSED(done);
+}
+
+struct Parts {
+    bool exif = true, xmp = true, iptc = true, icc = true;
+};
+
+void uprightAndUnthumbed(Exiv2::ExifData &exif, Exiv2::XmpData &xmp)
+{
+    auto orientation = exif.findKey(Exiv2::ExifKey("Exif.Image.Orientation"));
+    if (orientation != exif.end())
+        orientation->setValue("1");
+    Exiv2::ExifThumb(exif).erase();
+    auto xmpOrientation = xmp.findKey(Exiv2::XmpKey("Xmp.tiff.Orientation"));
+    if (xmpOrientation != xmp.end())
+        xmpOrientation->setValue("1");
+}
+
+QByteArray write(const QByteArray &encoded, Exiv2::Image &src, const Parts &parts)
+{
+    Exiv2::Image::AutoPtr out =
+        Exiv2::ImageFactory::open(reinterpret_cast<const Exiv2::byte *>(encoded.constData()), long(encoded.size()));
+    out->readMetadata();
+    Exiv2::ExifData exif = parts.exif ? src.exifData() : Exiv2::ExifData();
+    Exiv2::XmpData xmp = parts.xmp ? src.xmpData() : Exiv2::XmpData();
+    uprightAndUnthumbed(exif, xmp);
+    if (parts.exif) {
+        // The sizes the camera wrote are those of its picture, not of this one.
+        for (const char *key : {"Exif.Photo.PixelXDimension", "Exif.Photo.PixelYDimension"}) {
+            auto it = exif.findKey(Exiv2::ExifKey(key));
+            if (it != exif.end())
+                exif.erase(it);
+        }
+    }
+    out->setExifData(exif);
+    out->setXmpData(xmp);
+    out->setIptcData(parts.iptc ? src.iptcData() : Exiv2::IptcData());
+    if (parts.icc && src.iccProfileDefined()) {
+        Exiv2::DataBuf profile(src.iccProfile()->pData_, src.iccProfile()->size_);
+        out->setIccProfile(profile, true);
+    }
+    out->writeMetadata();
+    Exiv2::BasicIo &io = out->io();
+    if (io.open() != 0)
+        throw Exiv2::Error(Exiv2::kerDataSourceOpenFailed, "memory");
+    QByteArray bytes(qsizetype(io.size()), Qt::Uninitialized);
+    io.seek(0, Exiv2::BasicIo::beg);
+    const long got = io.read(reinterpret_cast<Exiv2::byte *>(bytes.data()), long(bytes.size()));
+    io.close();
+    if (got != long(bytes.size()))
+        throw Exiv2::Error(Exiv2::kerFailedToReadImageData);
+    return bytes;
+}
+
+} // namespace
+
+QByteArray withPhotoInformation(const QByteArray &encoded, const QString &source, QString &warning)
+{
+    routeExivMessages();
+    warning.clear();
+    Exiv2::Image::AutoPtr src;
+    try {
+        src = Exiv2::ImageFactory::open(std::string(QFile::encodeName(source).constData()));
+        src->readMetadata();
+    } catch (const std::exception &e) {
+        warning = QString::fromLocal8Bit(e.what());
+        return encoded;
+    }
+    // Everything first; what cannot go in is left out, the largest and least checked first.
+    Parts parts;
+    QStringList dropped;
+    const std::pair<bool Parts::*, const char *> order[] = {
+        {nullptr, nullptr}, {&Parts::xmp, "XMP"}, {&Parts::icc, "ICC"}, {&Parts::iptc, "IPTC"}, {&Parts::exif, "EXIF"}};
+    QString lastError;
+    for (const auto &[part, name] : order) {
+        if (part) {
+            parts.*part = false;
+            dropped << QLatin1String(name);
+        }
+        try {
+            QByteArray out = write(encoded, *src, parts);
+            if (!dropped.isEmpty())
+                warning = QStringLiteral("%1 left out: %2").arg(dropped.join(QStringLiteral(", ")), lastError);
+            return out;
+        } catch (const std::exception &e) {
+            lastError = QString::fromLocal8Bit(e.what());
+        }
+    }
+    warning = QStringLiteral("photo information left out: %1").arg(lastError);
+    return encoded;
+}
+
+} // namespace tools
