@@ -464,11 +464,6 @@ GpStatus GdipGetImageHeight(GpImage *image, std::uint32_t *height)
                       height);
 }
 
-GpStatus GdipGetImageRawFormat(GpImage *image, GUID *format)
-{
-    return queryImage(image, [&](const GpImage &i) { *format = i.rawFormat; }, format);
-}
-
 GpStatus GdipGetImageThumbnail(GpImage *image, std::uint32_t thumbWidth, std::uint32_t thumbHeight,
                                GpImage **thumbImage, void *callback, void *callbackData)
 {
@@ -516,42 +511,6 @@ GpStatus GdipSetPropertyItem(GpImage *image, const PropertyItem *item)
     p.type = item->type;
     p.value = QByteArray(static_cast<const char *>(item->value), qsizetype(item->length));
     image->properties[item->id] = std::move(p);
-    return Ok;
-}
-
-GpStatus GdipGetPropertyItemSize(GpImage *image, PROPID id, std::uint32_t *size)
-{
-    GpStatus s = checkImage(image);
-    if (s != Ok)
-        return s;
-    if (!size)
-        return InvalidParameter;
-    auto it = image->properties.find(id);
-    if (it == image->properties.end())
-        return PropertyNotFound;
-    *size = std::uint32_t(sizeof(PropertyItem) + it->second.value.size());
-    return Ok;
-}
-
-GpStatus GdipGetPropertyItem(GpImage *image, PROPID id, std::uint32_t size, PropertyItem *buffer)
-{
-    GpStatus s = checkImage(image);
-    if (s != Ok)
-        return s;
-    if (!buffer)
-        return InvalidParameter;
-    auto it = image->properties.find(id);
-    if (it == image->properties.end())
-        return PropertyNotFound;
-    const QByteArray &value = it->second.value;
-    if (size != sizeof(PropertyItem) + std::uint32_t(value.size()))
-        return InvalidParameter;
-    auto *bytes = reinterpret_cast<std::uint8_t *>(buffer) + sizeof(PropertyItem);
-    std::memcpy(bytes, value.constData(), size_t(value.size()));
-    buffer->id = id;
-    buffer->length = std::uint32_t(value.size());
-    buffer->type = it->second.type;
-    buffer->value = bytes;
     return Ok;
 }
 

@@ -111,7 +111,6 @@ GpStatus GdipGetImageDimension(GpImage *image, float *width, float *height);
 GpStatus GdipGetImageWidth(GpImage *image, std::uint32_t *width);
 GpStatus GdipGetImageHeight(GpImage *image, std::uint32_t *height);
 // The file format the image was read from (ImageFormatBMP, ...).
-GpStatus GdipGetImageRawFormat(GpImage *image, GUID *format);
 // A new 32-bit image of the given size holding the whole picture, smoothly resampled (the
 // proportions are the caller's business). No abort callback is supported.
 GpStatus GdipGetImageThumbnail(GpImage *image, std::uint32_t thumbWidth, std::uint32_t thumbHeight,
@@ -143,9 +142,7 @@ constexpr PROPID PropertyTagLoopCount = 0x5101;    // 0 = for ever
 // The item is copied; the caller keeps its buffer.
 GpStatus GdipSetPropertyItem(GpImage *image, const PropertyItem *item);
 // Size of the item record plus its value; PropertyNotFound when the image has no such item.
-GpStatus GdipGetPropertyItemSize(GpImage *image, PROPID id, std::uint32_t *size);
 // Fills `buffer` (of `size` bytes) with the record followed by its value.
-GpStatus GdipGetPropertyItem(GpImage *image, PROPID id, std::uint32_t size, PropertyItem *buffer);
 
 // ---- encoders
 struct ImageCodecInfo {
