@@ -17,14 +17,7 @@ with_root=yes
 
 tools="appstream desktop-file-utils"
 [ "$with_root" = yes ] && tools="$tools debootstrap"
-missing=""
-for p in $tools; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
-done
-if [ -n "$missing" ]; then
-  apt-get update
-  DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends $missing
-fi
+./scripts/install-missing.sh $tools
 
 fail() { echo "check-package: FAILED: $*" >&2; exit 1; }
 work=$(mktemp -d /var/tmp/pixmar-check.XXXXXX)

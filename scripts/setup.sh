@@ -6,14 +6,6 @@ cd "$(dirname "$0")/.."
 PACKAGES="build-essential cmake pkg-config qt6-base-dev qt6-tools-dev qt6-l10n-tools libgl-dev libfreeimage-dev libgif-dev
 libimagequant-dev libexiv2-dev libturbojpeg0-dev libgtest-dev qt6-image-formats-plugins fonts-liberation2 fonts-dejavu-core
 xvfb xauth"
-missing=""
-for p in $PACKAGES; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
-done
-if [ -n "$missing" ]; then
-  SUDO=""; [ "$(id -u)" -eq 0 ] || SUDO="sudo"
-  $SUDO apt-get update
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends $missing
-fi
+./scripts/install-missing.sh $PACKAGES
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j"$(nproc)"
