@@ -14,6 +14,7 @@
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <atomic>
+#include <mutex>
 #include <memory>
 #include <thread>
 #include <optional>
@@ -237,15 +238,22 @@ bool qtMisreadsPng(const PngHeader &p)
 // Such a warning during a decode marks the picture as damaged.
 class JpegFillerWatch {
 public:
+    // The handler is Qt's one process-wide slot, while decodes run on several threads at once
+    // (the workers of a bulk run): the first watch puts it in, the last takes it out, and each
+    // thread keeps its own watch.
     JpegFillerWatch()
     {
-        previous_ = qInstallMessageHandler(&handler);
+        const std::lock_guard lock(mutex_);
+        if (watches_++ == 0)
+            previous_ = qInstallMessageHandler(&handler);
         active_ = this;
     }
     ~JpegFillerWatch()
     {
+        const std::lock_guard lock(mutex_);
         active_ = nullptr;
-        qInstallMessageHandler(previous_);
+        if (--watches_ == 0)
+            qInstallMessageHandler(previous_);
     }
     JpegFillerWatch(const JpegFillerWatch &) = delete;
     JpegFillerWatch &operator=(const JpegFillerWatch &) = delete;
@@ -266,8 +274,8 @@ private:
     static void handler(QtMsgType type, const QMessageLogContext &context, const QString &msg)
     {
         JpegFillerWatch *w = active_;
-        if (w && w->thread_ == std::this_thread::get_id() && context.category
-            && std::strcmp(context.category, "qt.gui.imageio.jpeg") == 0 && meansFiller(msg)) {
+        if (w && context.category && std::strcmp(context.category, "qt.gui.imageio.jpeg") == 0
+            && meansFiller(msg)) {
             w->filled_ = true;
             w->message_ = msg;
             return;   // reported as the file's error instead
@@ -278,9 +286,10 @@ private:
             std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, msg)));
     }
 
-    static inline std::atomic<JpegFillerWatch *> active_ = nullptr;
+    static inline std::mutex mutex_;
+    static inline int watches_ = 0;
     static inline std::atomic<QtMessageHandler> previous_ = nullptr;
-    const std::thread::id thread_ = std::this_thread::get_id();
+    static inline thread_local JpegFillerWatch *active_ = nullptr;
     bool filled_ = false;
     QString message_;
 };

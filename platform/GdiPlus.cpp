@@ -15,6 +15,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <mutex>
 #include <set>
 #include <string_view>
 
@@ -68,6 +69,7 @@ constexpr int kDefaultJpegQuality = 75;
 // Objects handed out through the flat calls: a stale handle is an InvalidParameter, never a
 // dangling pointer.
 struct Library {
+    std::mutex tokensMutex;   // the workers of a bulk run start and stop the library each
     std::set<ULONG_PTR> tokens;
     ULONG_PTR nextToken = kFirstToken;
     HandleTable<GpImage> images;
@@ -80,7 +82,12 @@ Library &lib()
     return instance;
 }
 
-bool started() { return !lib().tokens.empty(); }
+bool started()
+{
+    Library &l = lib();
+    const std::lock_guard lock(l.tokensMutex);
+    return !l.tokens.empty();
+}
 
 template <class T>
 GpStatus checkHandle(const HandleTable<T> &table, T *handle)
@@ -370,6 +377,7 @@ GpStatus GdiplusStartup(ULONG_PTR *token, const GdiplusStartupInput *input,
         output->NotificationUnhook = &noUnhook;
     }
     Library &l = lib();
+    const std::lock_guard lock(l.tokensMutex);
     *token = l.nextToken++;
     l.tokens.insert(*token);
     return Ok;
@@ -378,6 +386,7 @@ GpStatus GdiplusStartup(ULONG_PTR *token, const GdiplusStartupInput *input,
 void GdiplusShutdown(ULONG_PTR token)
 {
     Library &l = lib();
+    const std::lock_guard lock(l.tokensMutex);
     if (!l.tokens.erase(token) || !l.tokens.empty())
         return;
     if (!l.images.empty() || !l.graphics.empty())

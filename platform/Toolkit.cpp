@@ -13,6 +13,7 @@
 #include <QProcess>
 #include <QScreen>
 #include <QStandardPaths>
+#include <QThread>
 #include <QUrl>
 
 #include <utility>
@@ -88,6 +89,13 @@ bool hasDocumentHandler(const QString &path)
 } // namespace
 
 Toolkit &toolkit() { return g_current ? *g_current : qtToolkit(); }
+
+void doEvents()
+{
+    const QCoreApplication *app = QCoreApplication::instance();
+    if (!app || QThread::currentThread() == app->thread())
+        toolkit().doEvents();
+}
 Toolkit *setToolkit(Toolkit *t) { return std::exchange(g_current, t); }
 
 // ---- Qt

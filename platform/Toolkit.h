@@ -77,7 +77,9 @@ public:
     BusyPointer &operator=(const BusyPointer &) = delete;
 };
 
-inline void doEvents() { toolkit().doEvents(); }
+// Lets the window's events run. On any other thread (a worker of a bulk run) there are no
+// events of the window's to run, so it does nothing.
+void doEvents();
 inline double twipsPerPixelX() { return toolkit().screen().twipsPerPixelX; }
 inline double twipsPerPixelY() { return toolkit().screen().twipsPerPixelY; }
 

@@ -10,6 +10,10 @@ public:
     QString vartext;   // the text to insert
 
     const ToolSpec &spec() const override;
+    std::unique_ptr<ToolRecipe> cloneForWorker() const override
+    {
+        return std::make_unique<AddtextRecipe>(*this);
+    }
     void click(PictureRun &run) override;
     void processEntry(PictureRun &run) override;
     void clearMainInput() override { vartext.clear(); }

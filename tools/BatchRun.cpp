@@ -32,10 +32,11 @@ namespace {
 const QString kInvalidSeparator = QStringLiteral(" ; ");
 
 // FreeImage reports why a load or save failed only through its message callback; the last
-// message is kept so that the error shown to the user can say why.
+// message is kept so that the error shown to the user can say why. FreeImage calls back on the
+// thread that failed, and each worker of a bulk run reports its own file.
 QString &lastFreeImageMessage()
 {
-    static QString message;
+    static thread_local QString message;
     return message;
 }
 
@@ -131,6 +132,14 @@ int formatCodeFor(const QString &curext)
 void convertBitmapFile(const QString &bitmapPath, const QString &outputPath, int formatCode,
                        int jpegQuality, const QString &photoInformationFrom)
 {
+    writeOutputFile(encodeBitmapFile(bitmapPath, outputPath, formatCode, jpegQuality,
+                                     photoInformationFrom),
+                    outputPath);
+}
+
+QByteArray encodeBitmapFile(const QString &bitmapPath, const QString &outputPath, int formatCode,
+                            int jpegQuality, const QString &photoInformationFrom)
+{
     // FreeImage's own default is quality 75; a JPEG at that quality is written with the
     // default flags, exactly as before there was a choice.
     constexpr int kFreeImageDefaultQuality = 75;
@@ -162,7 +171,9 @@ void convertBitmapFile(const QString &bitmapPath, const QString &outputPath, int
         if (!warning.isEmpty())
             qCWarning(lcBatch).noquote() << outputPath << "written without some photo information:" << warning;
     }
-    writeOutputFile(data, outputPath);
+    // The bytes belong to FreeImage's memory stream, which goes with this call.
+    data.detach();
+    return data;
 }
 
 void writeOutputFile(const QByteArray &data, const QString &outputPath)

@@ -60,6 +60,10 @@ int formatCodeFor(const QString &curext);
 // what cannot is left out with a warning in the log.
 void convertBitmapFile(const QString &bitmapPath, const QString &outputPath, int formatCode,
                        int jpegQuality = 75, const QString &photoInformationFrom = {});
+// The conversion without the write: the bytes of the output file (`outputPath` only names it
+// in errors and warnings).
+QByteArray encodeBitmapFile(const QString &bitmapPath, const QString &outputPath, int formatCode,
+                            int jpegQuality = 75, const QString &photoInformationFrom = {});
 
 // Writes `data` as the output file: staged under a temporary name beside it, then renamed
 // into place. Throws platform::AppError when it cannot.

@@ -6,8 +6,16 @@
 #include <QActionGroup>
 #include <QMenu>
 #include <QMenuBar>
+#include <QThread>
+
+#include <algorithm>
 
 namespace tools {
+
+int OutputOptions::threadCount() const
+{
+    return jobs > 0 ? jobs : std::max(1, QThread::idealThreadCount());
+}
 
 OptionsMenu::OptionsMenu(QMenuBar *bar, OutputOptions &options, const char *settingsGroup,
                          bool offersLossless, QObject *parent)

@@ -18,6 +18,12 @@ struct OutputOptions {
     bool originalSize = false;       // the output at the source's own (upright) size
     bool keepMetadata = false;       // EXIF, XMP, IPTC and the colour profile copied over
     bool lossless = false;           // rotate: JPEGs turned without re-encoding (with originalSize)
+    int jobs = 0;                    // worker threads of a bulk run; 0: one per processor core
+
+    // The worker threads a bulk run uses.
+    int threadCount() const;
+    static constexpr int kMaxJobs = 64;
+    static bool jobsAllowed(int n) { return n >= 0 && n <= kMaxJobs; }
 
     bool operator==(const OutputOptions &) const = default;
     static bool qualityAllowed(int q) { return q >= 1 && q <= 100; }

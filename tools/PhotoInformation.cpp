@@ -6,6 +6,8 @@
 
 #include <exiv2/exiv2.hpp>
 
+#include <mutex>
+
 Q_LOGGING_CATEGORY(lcPhotoInfo, "pixmar.tools.photoinfo", QtWarningMsg)
 
 namespace tools {
@@ -17,6 +19,17 @@ void routeExivMessages()
         Exiv2::LogMsg::setHandler([](int, const char *message) {
             qCDebug(lcPhotoInfo) << "exiv2:" << message;
         });
+        // The XMP toolkit is shared by the workers of a bulk run; it locks through this.
+        static std::mutex xmpLock;
+        Exiv2::XmpParser::initialize(
+            [](void *data, bool lock) {
+                auto *m = static_cast<std::mutex *>(data);
+                if (lock)
+                    m->lock();
+                else
+                    m->unlock();
+            },
+            &xmpLock);
         return true;
     }();
     Q_UNUSED(done);

@@ -1,4 +1,5 @@
 #include "tools/PictureRun.h"
+#include "tools/ParallelRun.h"
 
 #include "platform/Errors.h"
 #include "platform/Progress.h"
@@ -246,13 +247,24 @@ void PictureRun::writeIntermediate(const QImage &image)
     }
 }
 
+void PictureRun::writeOutput(const QByteArray &data)
+{
+    if (deferred_) {
+        deferred_->path = outputPath();
+        deferred_->data = data;
+        return;
+    }
+    writeOutputFile(data, outputPath());
+}
+
 void PictureRun::convertOutput(bool showOutput)
 {
     const QString output = outputPath();
-    convertBitmapFile(tmppath, output, formatCodeFor(curext), this->output.quality,
-                      this->output.keepMetadata ? curdir + curfile : QString());
+    writeOutput(encodeBitmapFile(tmppath, output, formatCodeFor(curext), this->output.quality,
+                                 this->output.keepMetadata ? curdir + curfile : QString()));
     Picture1.clearPicture();
-    if (showOutput) {
+    // Held for a later commit, the output is not there yet to be shown.
+    if (showOutput && !deferred_) {
         try {
             Picture1.setPicture(platform::loadPicture(output));
         } catch (const platform::AppError &e) {
@@ -373,6 +385,13 @@ void PictureRun::processListedEntry()
     }
 }
 
+void PictureRun::commitWorked(const WorkedEntry &worked)
+{
+    writeOutputFile(worked.output, worked.outputPath);
+    // The window's thread lets events run at each entry, as a run on it does.
+    platform::doEvents();
+}
+
 bool PictureRun::entryFailed(const QString &path, const QString &failure)
 {
     outcome_.fail(path, failure);
@@ -425,9 +444,16 @@ void PictureRun::save()
     platform::doEvents();
     resetInvalid();
     const bool single = isSingle();
+    // A bulk run works its entries on worker threads, ahead of the one being written.
+    std::unique_ptr<ParallelRun> workers;
+    if (!single && !curfile.isEmpty())
+        workers = std::make_unique<ParallelRun>(*this, output.threadCount());
 
     while (!curfile.isEmpty()) {
-        recipe_.prepareEntrySurfaces(*this);
+        if (workers)
+            workers->feed(listing_, spec().accepted, listing_.position());
+        else
+            recipe_.prepareEntrySurfaces(*this);
         takeEntryName();
         if (single)
             platform::reportProgress(1, 1, curfile);
@@ -441,8 +467,16 @@ void PictureRun::save()
         } else {
             QString failure;
             try {
-                processListedEntry();
-                view_.entryDone();
+                if (workers) {
+                    const WorkedEntry worked = workers->take(listing_.position());
+                    failure = worked.failure;
+                    if (failure.isEmpty())
+                        commitWorked(worked);
+                } else {
+                    processListedEntry();
+                }
+                if (failure.isEmpty())
+                    view_.entryDone();
             } catch (const platform::AppError &e) {
                 failure = e.description();
             } catch (const std::bad_alloc &) {

@@ -86,6 +86,7 @@ struct RunOutcome : shell::Outcome {
 };
 
 class PictureRun;
+struct WorkedEntry;
 
 // What a run needs from whoever shows it. A run without a window uses the design size.
 class RunView {
@@ -106,6 +107,9 @@ class ToolRecipe {
 public:
     virtual ~ToolRecipe() = default;
     virtual const ToolSpec &spec() const = 0;
+    // A copy for a worker of a bulk run: the options and the mark as they stand, on surfaces
+    // that no window shows.
+    virtual std::unique_ptr<ToolRecipe> cloneForWorker() const = 0;
 
     virtual std::vector<InputCheck> loadChecks(const PictureRun &run) const;
     virtual std::vector<InputCheck> runChecks(const PictureRun &run) const;
@@ -194,6 +198,9 @@ public:
     // Converts tmppath into the output file and deletes tmppath; the output is then shown in
     // the preview when `showOutput`, else the preview's picture is only cleared.
     void convertOutput(bool showOutput);
+    // Writes the encoded output of the current entry; on a worker the bytes wait for their
+    // turn to be written instead (see ParallelRun).
+    void writeOutput(const QByteArray &data);
     QString outputPath() const;
     QString inTarget(const QString &name) const;
     // A text of this tool: "<textKey>.<item>".
@@ -207,6 +214,8 @@ private:
     // Records a file the run could not process and asks whether to go on; false when the
     // answer ended the run.
     bool entryFailed(const QString &path, const QString &failure);
+    // Writes what a worker made of the current entry; throws platform::AppError.
+    void commitWorked(const WorkedEntry &worked);
     // The listed files whose names are not UTF-8: each is reported, none passed over.
     bool reportNamesNotUtf8();
     QString completionReportText() const;
@@ -217,6 +226,13 @@ private:
     platform::FolderListing listing_;
     std::unique_ptr<IntermediateFile> intermediate_;
     RunOutcome outcome_;
+
+    friend class ParallelRun;
+    struct DeferredOutput {
+        QString path;
+        QByteArray data;
+    };
+    DeferredOutput *deferred_ = nullptr;
 };
 
 // A view for runs without a window: the design client area at the screen's twips per pixel.

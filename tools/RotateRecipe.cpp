@@ -233,6 +233,14 @@ namespace tools {
 
 // The picture turned at its own size: the preview shows the turn as usual, and the output
 // is the whole picture turned, not the working copy enlarged.
+std::unique_ptr<ToolRecipe> RotateRecipe::cloneForWorker() const
+{
+    auto copy = std::make_unique<RotateRecipe>(*this);
+    for (platform::Surface *s : {&copy->Picture2, &copy->Picture3, &copy->Picture4, &copy->Picture5})
+        s->onChanged = nullptr;
+    return copy;
+}
+
 void RotateRecipe::processAtOwnSize(PictureRun &run)
 {
     // A JPEG that may be turned losslessly is decoded only as large as the preview shows it.
@@ -263,7 +271,7 @@ void RotateRecipe::processAtOwnSize(PictureRun &run)
                 if (!warning.isEmpty())
                     qCWarning(lcRotate).noquote() << source << "turned without some photo information:" << warning;
             }
-            writeOutputFile(turned, run.outputPath());
+            run.writeOutput(turned);
             run.Picture1.clearPicture();
             return;
         }

@@ -38,6 +38,7 @@ public:
     void prepareLoadUnits(PictureRun &run);
 
     const ToolSpec &spec() const override;
+    std::unique_ptr<ToolRecipe> cloneForWorker() const override;
     std::vector<InputCheck> loadChecks(const PictureRun &run) const override;
     std::vector<InputCheck> runChecks(const PictureRun &run) const override;
     void prepareLoadSurfaces(PictureRun &run) override;

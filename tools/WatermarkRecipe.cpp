@@ -106,6 +106,27 @@ void WatermarkRecipe::FitToPreview(PictureRun &run, platform::Surface &preview,
     Picture3.setScaleMode(ScaleMode::Pixels);
 }
 
+void WatermarkRecipe::detachSurfaces()
+{
+    for (platform::Surface *s : {&Picture2, &Picture3, &Picture4})
+        s->onChanged = nullptr;
+}
+
+std::unique_ptr<ToolRecipe> WatertextRecipe::cloneForWorker() const
+{
+    auto copy = std::make_unique<WatertextRecipe>(*this);
+    copy->detachSurfaces();
+    return copy;
+}
+
+std::unique_ptr<ToolRecipe> WaterLogoRecipe::cloneForWorker() const
+{
+    auto copy = std::make_unique<WaterLogoRecipe>(*this);
+    copy->detachSurfaces();
+    copy->gdiptoken = 0;   // each worker starts the library for itself
+    return copy;
+}
+
 void WatermarkRecipe::showFirstPicture(PictureRun &run)
 {
     run.Picture1.setAutoRedraw(true);

@@ -48,6 +48,8 @@ public:
     void click(PictureRun &run) override;
 
 protected:
+    // Copies of the hidden surfaces are shown by no window.
+    void detachSurfaces();
     // Prepares the mark surface Picture2 and sets markWidth / markHeight, the rectangle that
     // is blended.
     virtual void prepareMarkSurface(PictureRun &run) = 0;
@@ -83,6 +85,7 @@ class WatertextRecipe : public WatermarkRecipe {
 public:
     QString vartext;   // the watermark text
     const ToolSpec &spec() const override;
+    std::unique_ptr<ToolRecipe> cloneForWorker() const override;
     void clearMainInput() override { vartext.clear(); }
 
 protected:
@@ -106,6 +109,7 @@ public:
 
     WaterLogoRecipe();
     const ToolSpec &spec() const override;
+    std::unique_ptr<ToolRecipe> cloneForWorker() const override;
     std::vector<InputCheck> loadChecks(const PictureRun &run) const override;
     std::vector<InputCheck> runChecks(const PictureRun &run) const override;
 
