@@ -213,6 +213,14 @@ Options pictureToolOptions(PictureToolArgs &out, bool withClick)
                  [&out](const QString &) { out.output.originalSize = true; return QString(); }});
     o.push_back({QStringLiteral("--keep-metadata"), false,
                  [&out](const QString &) { out.output.keepMetadata = true; return QString(); }});
+    o.push_back({QStringLiteral("--jobs"), true, [&out](const QString &v) {
+                     bool ok = false;
+                     out.output.jobs = v.toInt(&ok);
+                     if (!ok || out.output.jobs < 1 || !tools::OutputOptions::jobsAllowed(out.output.jobs))
+                         return QStringLiteral("--jobs takes a number from 1 to %1")
+                             .arg(tools::OutputOptions::kMaxJobs);
+                     return QString();
+                 }});
     return o;
 }
 
@@ -251,7 +259,8 @@ QString usageText()
         "scaled to it, instead of the picture fitted to the window; --keep-metadata, the\n"
         "photo information (EXIF, XMP, IPTC, colour profile) copied to the output. rotate\n"
         "--lossless (with --original-size) turns JPEGs without re-encoding them where their\n"
-        "sides are whole blocks.\n"
+        "sides are whole blocks. --jobs N works a folder's pictures on N threads (one per\n"
+        "processor core without it); the outputs are the same whatever N is.\n"
         "\n"
         "Each command takes the steps a user takes in the window. Information boxes are printed\n"
         "on standard output, errors and input faults on standard error; the completion report\n"

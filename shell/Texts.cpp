@@ -74,6 +74,9 @@ const Entry kCatalogue[] = {
     {"common.mnu_lossless", "Putaran Tanpa Kehilangan", "Lossless Rotation"},
     {"common.label.options", "Pilihan : ", "Options : "},
     {"common.label.quality", "kualiti JPEG %1", "JPEG quality %1"},
+    {"common.mnu_threads", "Bebenang Kerja", "Worker Threads"},
+    {"common.mnu_threadsAuto", "Satu Bagi Setiap Teras", "One per Core"},
+    {"common.label.threads", "%1 bebenang", "%1 threads"},
     // %1 the file, %2 x %3 its size in pixels.
 
     // ---- errors: %1 the user's file, further values as their kind says; the system's

@@ -37,6 +37,19 @@ OptionsMenu::OptionsMenu(QMenuBar *bar, OutputOptions &options, const char *sett
         });
         qualityActions[i] = a;
     }
+    threadsMenu = menu->addMenu(QStringLiteral("Worker Threads"));
+    threadsGroup_ = new QActionGroup(this);
+    threadsGroup_->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
+    for (size_t i = 0; i < kJobsChoices.size(); ++i) {
+        QAction *a = threadsMenu->addAction(QString::number(kJobsChoices[i]));
+        a->setCheckable(true);
+        threadsGroup_->addAction(a);
+        connect(a, &QAction::triggered, this, [this, n = kJobsChoices[i]] {
+            options_.jobs = n;
+            remember();
+        });
+        threadsActions[i] = a;
+    }
     auto toggle = [this](bool OutputOptions::*field) {
         QAction *a = menu->addAction(QString());
         a->setCheckable(true);
@@ -58,6 +71,8 @@ OptionsMenu::OptionsMenu(QMenuBar *bar, OutputOptions &options, const char *sett
     kept.originalSize = platform::setting(key("originalSize"), false).toBool();
     kept.keepMetadata = platform::setting(key("keepMetadata"), false).toBool();
     kept.lossless = offersLossless && platform::setting(key("lossless"), false).toBool();
+    const int jobs = platform::setting(key("jobs"), 0).toInt();
+    kept.jobs = OutputOptions::jobsAllowed(jobs) ? jobs : 0;
     options_ = kept;
     setCaptions();
     showChoices();
@@ -73,6 +88,7 @@ void OptionsMenu::remember()
     platform::setSetting(key("quality"), options_.quality);
     platform::setSetting(key("originalSize"), options_.originalSize);
     platform::setSetting(key("keepMetadata"), options_.keepMetadata);
+    platform::setSetting(key("jobs"), options_.jobs);
     if (lossless)
         platform::setSetting(key("lossless"), options_.lossless);
     showChoices();
@@ -96,12 +112,16 @@ void OptionsMenu::setCaptions()
     keepMetadata->setText(shell::tx("common.mnu_keepMetadata"));
     if (lossless)
         lossless->setText(shell::tx("common.mnu_lossless"));
+    threadsMenu->setTitle(shell::tx("common.mnu_threads"));
+    threadsActions[0]->setText(shell::tx("common.mnu_threadsAuto"));
 }
 
 void OptionsMenu::showChoices()
 {
     for (size_t i = 0; i < kQualityChoices.size(); ++i)
         qualityActions[i]->setChecked(options_.quality == kQualityChoices[i]);
+    for (size_t i = 0; i < kJobsChoices.size(); ++i)
+        threadsActions[i]->setChecked(options_.jobs == kJobsChoices[i]);
     originalSize->setChecked(options_.originalSize);
     keepMetadata->setChecked(options_.keepMetadata);
     if (lossless)
@@ -119,6 +139,8 @@ QString OptionsMenu::summary() const
         parts << shell::tx("common.mnu_keepMetadata");
     if (options_.lossless)
         parts << shell::tx("common.mnu_lossless");
+    if (options_.jobs != 0)
+        parts << shell::tx("common.label.threads").arg(options_.jobs);
     if (parts.isEmpty())
         return {};
     return shell::tx("common.label.options") + parts.join(QStringLiteral(", "));

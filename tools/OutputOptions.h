@@ -31,6 +31,8 @@ struct OutputOptions {
 
 // The qualities the Options menu offers; the command line takes any within 1 to 100.
 inline constexpr std::array<int, 5> kQualityChoices = {60, 75, 85, 92, 100};
+// The worker thread counts it offers besides one per core (0); the command line takes any.
+inline constexpr std::array<int, 5> kJobsChoices = {0, 1, 2, 4, 8};
 
 // The "Options" menu of a picture tool: it edits the run's options, remembers the choices
 // under the tool's own keys, and gives the line the window shows while any is set.
@@ -53,6 +55,8 @@ public:
     QAction *originalSize = nullptr;
     QAction *keepMetadata = nullptr;
     QAction *lossless = nullptr;   // null when not offered
+    QMenu *threadsMenu = nullptr;
+    std::array<QAction *, kJobsChoices.size()> threadsActions{};
 
 signals:
     void changed();
@@ -65,6 +69,7 @@ private:
     OutputOptions &options_;
     QString group_;
     QActionGroup *qualityGroup_ = nullptr;
+    QActionGroup *threadsGroup_ = nullptr;
 };
 
 } // namespace tools

@@ -110,6 +110,10 @@ TEST_F(OutputOptionsTest, EveryToolHasTheMenuInBothLanguagesRememberedAndShownWh
         check(r, true);
         r.mnu_options->lossless->trigger();
         EXPECT_TRUE(r.run().output.lossless);
+        r.mnu_options->threadsActions[2]->trigger();
+        EXPECT_EQ(r.run().output.jobs, 2);
+        EXPECT_EQ(r.mnu_options->threadsMenu->title(), "Bebenang Kerja");   // captions of the last activation
+        EXPECT_TRUE(r.lbloptions->text().endsWith(", Lossless Rotation, 2 threads"));
     }
     // A new session: each tool reads its own choices back; the options stay until unset.
     frm_Pusing r;
@@ -122,6 +126,9 @@ TEST_F(OutputOptionsTest, EveryToolHasTheMenuInBothLanguagesRememberedAndShownWh
     r.mnu_options->qualityActions[1]->trigger();   // 75
     r.mnu_options->originalSize->trigger();
     r.mnu_options->lossless->trigger();
+    EXPECT_EQ(r.run().output.jobs, 2);
+    EXPECT_TRUE(r.mnu_options->threadsActions[2]->isChecked());
+    r.mnu_options->threadsActions[0]->trigger();   // one per core
     EXPECT_EQ(r.run().output, tools::OutputOptions());
     EXPECT_TRUE(r.lbloptions->text().isEmpty());
 }
