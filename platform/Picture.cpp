@@ -8,7 +8,10 @@
 
 #include <QFile>
 #include <QDir>
+#include <QSysInfo>
 #include <QtEndian>
+
+#include <cstring>
 
 namespace platform {
 namespace {
@@ -77,7 +80,10 @@ Picture loadPicture(const QString &path, const PaintSizeHint &hint)
 
 void savePicture(const QImage &source, const QString &path)
 {
-    const QImage img = source.convertToFormat(QImage::Format_RGB888);
+    // A surface's image is 32-bit RGB: its bytes in memory are already blue, green, red, so
+    // the rows are copied without first converting the whole picture.
+    const bool direct = source.format() == QImage::Format_RGB32 && QSysInfo::ByteOrder == QSysInfo::LittleEndian;
+    const QImage img = direct ? source : source.convertToFormat(QImage::Format_RGB888);
     const int w = img.width(), h = img.height();
     const int rowBytes = (w * 3 + 3) & ~3;
     const quint32 dataSize = quint32(rowBytes) * quint32(h);
@@ -98,6 +104,11 @@ void savePicture(const QImage &source, const QString &path)
     for (int y = 0; y < h; ++y) {
         const uchar *src = img.constScanLine(h - 1 - y);
         uchar *dst = p + 54 + qsizetype(y) * rowBytes;
+        if (direct) {
+            for (int x = 0; x < w; ++x)
+                std::memcpy(dst + 3 * x, src + 4 * x, 3);
+            continue;
+        }
         for (int x = 0; x < w; ++x) {
             dst[3 * x] = src[3 * x + 2];
             dst[3 * x + 1] = src[3 * x + 1];
