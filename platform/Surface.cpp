@@ -188,7 +188,7 @@ void Surface::resizeImages()
         return;
     QImage old = persistent_;
     rebuildPersistent();
-    if (!old.isNull()) {
+    if (!old.isNull() && !persistent_.isNull()) {
         QPainter painter(&persistent_);
         painter.drawImage(0, 0, old);
     }
