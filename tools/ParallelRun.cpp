@@ -2,6 +2,10 @@
 
 #include "platform/Toolkit.h"
 
+#include <QFileInfo>
+#include <QImageReader>
+#include <unistd.h>
+
 #include <chrono>
 #include <new>
 
@@ -21,6 +25,14 @@ private:
 // Often enough for the window to repaint and take a Stop while it waits.
 constexpr std::chrono::milliseconds kEventsEvery{15};
 
+// Half the machine's memory: the rest is the system's and the other programs'.
+qint64 defaultMemoryBudget()
+{
+    const long pages = ::sysconf(_SC_PHYS_PAGES), pageSize = ::sysconf(_SC_PAGE_SIZE);
+    constexpr qint64 kWithoutAnswer = qint64(2) << 30;
+    return pages > 0 && pageSize > 0 ? qint64(pages) * pageSize / 2 : kWithoutAnswer;
+}
+
 } // namespace
 
 struct ParallelRun::Worker {
@@ -35,7 +47,7 @@ struct ParallelRun::Worker {
     std::thread thread;
 };
 
-ParallelRun::ParallelRun(const PictureRun &model, int threads)
+ParallelRun::ParallelRun(const PictureRun &model, int threads) : budget_(defaultMemoryBudget())
 {
     for (int i = 0; i < std::max(1, threads); ++i) {
         auto w = std::make_unique<Worker>(model.recipe_.cloneForWorker(), model.view_.clientSizePx());
@@ -103,6 +115,26 @@ WorkedEntry ParallelRun::take(qsizetype index)
     return r;
 }
 
+qint64 ParallelRun::memoryClaim(const PictureRun &run, const QString &name)
+{
+    // The decoded picture, the surface it is drawn on, the image written and the encoder's
+    // copy; a fitted JPEG is decoded at the fitted size, which is small.
+    constexpr qint64 kOwnSizeBytesPerPixel = 16, kDecodedBytesPerPixel = 4;
+    const bool ownSize = run.output.originalSize;
+    const bool jpeg = formatCodeFor(splitEntryName(name).curext) == kFormatJpeg;
+    if (!ownSize && jpeg)
+        return 0;
+    const QString path = run.curdir + name;
+    // Something else put in its place since the listing (a FIFO would hold the read) is left
+    // to the decoder, which refuses it.
+    if (!QFileInfo(path).isFile())
+        return 0;
+    const QSize s = QImageReader(path).size();
+    if (!s.isValid())
+        return 0;   // the worker finds out what is wrong with it
+    return qint64(s.width()) * s.height() * (ownSize ? kOwnSizeBytesPerPixel : kDecodedBytesPerPixel);
+}
+
 void ParallelRun::work(Worker &w)
 {
     PictureRun &run = *w.run;
@@ -116,6 +148,14 @@ void ParallelRun::work(Worker &w)
             entry = std::move(queue_.front());
             queue_.pop_front();
             ++underWay_;
+        }
+        // Pictures at their own size take their whole size several times over: several such
+        // at once on many cores could take more memory than the machine has.
+        const qint64 claim = memoryClaim(run, entry.second);
+        {
+            std::unique_lock lock(mutex_);
+            wanted_.wait(lock, [this, claim] { return closing_ || claimed_ == 0 || claimed_ + claim <= budget_; });
+            claimed_ += claim;
         }
         WorkedEntry r;
         PictureRun::DeferredOutput out;
@@ -138,7 +178,9 @@ void ParallelRun::work(Worker &w)
         const std::lock_guard lock(mutex_);
         results_[entry.first] = std::move(r);
         --underWay_;
+        claimed_ -= claim;
         done_.notify_all();
+        wanted_.notify_all();
     }
 }
 

@@ -32,6 +32,9 @@ public:
     ParallelRun &operator=(const ParallelRun &) = delete;
 
     int threads() const { return int(workers_.size()); }
+    // The memory the entries under way may claim together, in bytes: an entry that would take
+    // more waits until the others are done (one entry alone always runs).
+    void setMemoryBudget(qint64 bytes) { budget_ = bytes; }
     // Queues the accepted entries of `listing` from `from` on, keeping no more than twice the
     // workers ahead of the entry the run is at.
     void feed(const platform::FolderListing &listing, const QStringList &accepted, qsizetype from);
@@ -41,6 +44,8 @@ public:
 private:
     struct Worker;
     void work(Worker &w);
+    // What working entry `name` may take in memory at most, from its header.
+    static qint64 memoryClaim(const PictureRun &run, const QString &name);
     // Waits on `done_` until `ready` holds, letting the window's events run meanwhile.
     template <class Ready>
     void waitWithEvents(std::unique_lock<std::mutex> &lock, Ready ready);
@@ -53,6 +58,8 @@ private:
     std::map<qsizetype, WorkedEntry> results_;
     qsizetype fedUpTo_ = 0;   // the listing position the next feed starts from
     int underWay_ = 0;
+    qint64 budget_ = 0;    // see setMemoryBudget
+    qint64 claimed_ = 0;   // what the entries under way claim
     bool closing_ = false;
 };
 

@@ -388,8 +388,6 @@ void PictureRun::processListedEntry()
 void PictureRun::commitWorked(const WorkedEntry &worked)
 {
     writeOutputFile(worked.output, worked.outputPath);
-    // The window's thread lets events run at each entry, as a run on it does.
-    platform::doEvents();
 }
 
 bool PictureRun::entryFailed(const QString &path, const QString &failure)
@@ -450,8 +448,12 @@ void PictureRun::save()
         workers = std::make_unique<ParallelRun>(*this, output.threadCount());
 
     while (!curfile.isEmpty()) {
-        if (workers)
+        if (workers) {
+            // Events run at each entry as on a run without workers, and before more entries
+            // are handed out, so what they change is seen by every entry not yet begun.
+            platform::doEvents();
             workers->feed(listing_, spec().accepted, listing_.position());
+        }
         else
             recipe_.prepareEntrySurfaces(*this);
         takeEntryName();
