@@ -26,6 +26,7 @@
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")/.." && pwd)
+. "$here/bench/lib.sh"
 pixmar="$here/build/pixmar"
 work=""
 frames=60
@@ -50,20 +51,15 @@ for tool in convert compare ffmpeg gifsicle /usr/bin/time; do
 done
 [ -x "$pixmar" ] || { echo "no pixmar at $pixmar (build it, or give --pixmar)" >&2; exit 2; }
 [ -e "${sources[0]}" ] || { echo "no pictures in /usr/share/backgrounds/mate/nature" >&2; exit 2; }
-# Temporary folders made by this run, removed when it ends however it ends.
-made=()
-trap 'for d in "${made[@]}"; do rm -rf "$d"; done' EXIT
-if [ -z "$work" ]; then
-    work=$(mktemp -d)
-    made+=("$work")
-fi
+# Temporary folders made by this run go when it ends, however it ends.
+[ -n "$work" ] || temp_dir work
 mkdir -p "$work"
+bench_work=$work
 
 # gifski for this run only, in a folder of its own that goes with the run.
 gifski=""
 if [ "$want_gifski" -eq 1 ]; then
-    peer=$(mktemp -d)
-    made+=("$peer")
+    temp_dir peer
     if command -v npm >/dev/null \
         && npm install --silent --no-save --no-audit --no-fund --prefix "$peer" gifski >/dev/null 2>&1 \
         && [ -x "$peer/node_modules/gifski/bin/debian/gifski" ]; then
@@ -121,19 +117,6 @@ make_burst() {
         args+=("(" mpr:src -crop "$geometry" +repage -resize "${w}x${h}!" -quality 92 -write "$name" +delete ")")
     done
     convert "$src" -write mpr:src +delete "${args[@]}" null:
-}
-
-# measure NAME COMMAND...: wall seconds and peak resident kB of one run, into $NAME_s/$NAME_kb
-measure() {
-    local name=$1; shift
-    /usr/bin/time -v -o "$work/$name.time" "$@" >"$work/$name.out" 2>"$work/$name.err" || {
-        echo "$name failed:" >&2; cat "$work/$name.err" >&2; exit 1; }
-    local s kb
-    s=$(awk -F': ' '/Elapsed \(wall clock\)/ { n = split($2, p, ":"); t = 0;
-        for (i = 1; i <= n; i++) t = t * 60 + p[i]; print t }' "$work/$name.time")
-    kb=$(awk -F': ' '/Maximum resident set size/ { print $2 }' "$work/$name.time")
-    printf -v "${name}_s" '%s' "$s"
-    printf -v "${name}_kb" '%s' "$kb"
 }
 
 # psnr NAME GIF SOURCES COUNT: per-frame PSNR (dB) against the sources, one per line, into

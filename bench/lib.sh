@@ -59,7 +59,7 @@ prepare_photos() {
 # measure NAME COMMAND...: wall seconds and peak resident kB of one run (the largest of its
 # processes) into ${NAME}_s and ${NAME}_kb; its output goes to $bench_work/NAME.out and .err.
 measure() {
-    local what=$1
+    local what="$1"
     shift
     /usr/bin/time -v -o "$bench_work/$what.time" "$@" >"$bench_work/$what.out" 2>"$bench_work/$what.err" || {
         echo "$what failed:" >&2
@@ -75,7 +75,7 @@ measure() {
 # e.g. emptying the target folder) before each, and keep the fastest time and the largest
 # peak: on a machine shared with other work the fastest run is the one least disturbed.
 measure_best() {
-    local best_name=$1 best_rounds=$2 best_setup=$3 best_i=0 f
+    local best_name="$1" best_rounds="$2" best_setup="$3" best_i=0 f
     shift 3
     while [ "$best_i" -lt "$best_rounds" ]; do
         eval "$best_setup"
