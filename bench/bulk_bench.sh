@@ -41,20 +41,22 @@ count=$(ls "$src" | wc -l)
 echo "photographs: $count of $size in $src; $cores cores; the fastest of $rounds rounds"
 
 # The thread count is a newer flag: without it pixmar runs its default only.
-jobs=no
-"$pixmar" --help 2>/dev/null | grep -q -- '--jobs' && jobs=yes
+jobs_flag "$pixmar"
 
-# run_pixmar NAME [OPTIONS...]: the whole folder in one process, as a user runs it.
+# run_pixmar NAME [THREADS]: the whole folder in one process, as a user runs it.
 run_pixmar() {
     name=$1
     shift
-    measure_best "$name" "$rounds" "fresh_dir '$out/$name'" "$pixmar" watermark --dir "$src" --target "$out/$name" --text "$text" --at 20,20 "$@"
+    jobs_args "$@"
+    # shellcheck disable=SC2086 # the thread count's words
+    measure_best "$name" "$rounds" "fresh_dir '$out/$name'" "$pixmar" $jobs_before watermark --dir "$src" \
+        --target "$out/$name" --text "$text" --at 20,20 $jobs_after
     written=$(ls "$out/$name" | wc -l)
     [ "$written" -eq "$count" ] || { echo "pixmar ($name) wrote $written of $count files" >&2; exit 1; }
 }
-if [ "$jobs" = yes ]; then
-    run_pixmar pixmar1 --jobs 1
-    run_pixmar pixmarN --jobs "$cores"
+if [ -n "$jobs_flag" ]; then
+    run_pixmar pixmar1 1
+    run_pixmar pixmarN "$cores"
     first=pixmar1
 else
     run_pixmar pixmar
@@ -94,7 +96,7 @@ printf 'output size:                %s\n' "$(cut -d' ' -f2,3 "$bench_work/sizes"
 printf 'decoder scale (of 8):       %s\n' "$(cut -d' ' -f4 "$bench_work/sizes" | sort -u | tr '\n' ' ')"
 printf 'floor, one core:            %8.2f s  (djpeg %.2f s + cjpeg %.2f s)\n' "$floor_s" "$floor_decode_s" "$floor_encode_s"
 printf 'vips thumbnail, %d cores:    %8.2f s\n' "$cores" "$vips_s"
-if [ "$jobs" = yes ]; then
+if [ -n "$jobs_flag" ]; then
     printf 'pixmar, 1 thread:           %8.2f s  peak %d MB\n' "$pixmar1_s" $((pixmar1_kb / 1024))
     printf 'pixmar, %d cores:            %8.2f s  peak %d MB\n' "$cores" "$pixmarN_s" $((pixmarN_kb / 1024))
     printf 'pixmar 1 thread / floor:    %8.2f   (goal <= 1.2)\n' "$(ratio "$pixmar1_s" "$floor_s")"

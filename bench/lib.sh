@@ -23,6 +23,25 @@ need_pixmar() {
     [ -x "$1" ] || { echo "no pixmar binary at $1 (build it first)" >&2; exit 2; }
 }
 
+# jobs_flag PIXMAR: where pixmar takes its thread count, a newer flag (--jobs N), as its usage
+# shows it, into $jobs_flag: "global" before the tool's name, "tool" after it, "" not at all.
+jobs_flag() {
+    jobs_flag=""
+    if "$1" --help 2>/dev/null | grep -- 'TOOL' | grep -q -- '--jobs'; then
+        jobs_flag=global
+    elif "$1" --help 2>/dev/null | grep -q -- '--jobs'; then
+        jobs_flag=tool
+    fi
+}
+
+# jobs_args [THREADS]: the words that give pixmar THREADS (none without it), into $jobs_before
+# (before the tool's name) and $jobs_after (after the tool's arguments), to be used unquoted.
+jobs_args() {
+    jobs_before="" jobs_after=""
+    [ $# -eq 1 ] || return 0
+    if [ "$jobs_flag" = global ]; then jobs_before="--jobs $1"; else jobs_after="--jobs $1"; fi
+}
+
 # The real ImageMagick into $convert and $identify, not a wrapper script that may stand before
 # it on PATH.
 find_imagemagick() {

@@ -107,8 +107,7 @@ echo "photographs: $count of $size ($upright upright, $turned with orientation 6
 
 # The thread count is a newer flag; where it exists, the memory of one job is measured with
 # one job at a time.
-jobs=no
-"$pixmar" --help 2>/dev/null | grep -q -- '--jobs' && jobs=yes
+jobs_flag "$pixmar"
 
 # The text as pixmar draws it at the original size: 37 px at the click's 20,20 on the fitted
 # output (the preview's 14 pt at 10,10, doubled with the picture), both scaled by the upright
@@ -126,11 +125,17 @@ done >"$bench_work/text"
 font=$(fc-match -f '%{file}' 'Times New Roman')
 family=$(fc-match -f '%{family[0]}' 'Times New Roman')
 
-watermark="watermark --dir $src --text $text --at 10,10 --original-size --quality 92 --keep-metadata"
-measure_best pixmar_wm "$rounds" "fresh_dir '$out/pixmar_wm'" "$pixmar" $watermark --target "$out/pixmar_wm"
-if [ "$jobs" = yes ]; then
-    measure_best pixmar_wm1 "$rounds" "fresh_dir '$out/pixmar_wm1'" "$pixmar" $watermark --target "$out/pixmar_wm1" --jobs 1
-fi
+# watermark NAME [THREADS]: pixmar over the folder, its default thread count or THREADS.
+watermark() {
+    name=$1
+    shift
+    jobs_args "$@"
+    # shellcheck disable=SC2086 # the thread count's words
+    measure_best "$name" "$rounds" "fresh_dir '$out/$name'" "$pixmar" $jobs_before watermark --dir "$src" \
+        --target "$out/$name" --text "$text" --at 10,10 --original-size --quality 92 --keep-metadata $jobs_after
+}
+watermark pixmar_wm
+[ -z "$jobs_flag" ] || watermark pixmar_wm1 1
 measure_best im_wm "$rounds" "fresh_dir '$out/im_wm'" sh -c '
     while read -r name px at; do
         "$2" "$1/$name" -auto-orient -font "$3" -pointsize "$px" -fill "rgba(255,255,255,0.5)" \
@@ -179,13 +184,13 @@ echo
 echo "watermark at the original size, quality 92, information kept ($count photographs):"
 printf '  %-44s %8s %10s\n' "" "time s" "peak MB"
 printf '  %-44s %8.2f %10d\n' "pixmar" "$pixmar_wm_s" "$(mb "$pixmar_wm_kb")"
-[ "$jobs" = no ] || printf '  %-44s %8.2f %10d\n' "pixmar --jobs 1" "$pixmar_wm1_s" "$(mb "$pixmar_wm1_kb")"
+[ -z "$jobs_flag" ] || printf '  %-44s %8.2f %10d\n' "pixmar --jobs 1" "$pixmar_wm1_s" "$(mb "$pixmar_wm1_kb")"
 printf '  %-44s %8.2f %10d\n' "ImageMagick" "$im_wm_s" "$(mb "$im_wm_kb")"
 printf '  %-44s %8.2f %10d\n' "vips" "$vips_wm_s" "$(mb "$vips_wm_kb")"
 printf '  ImageMagick / pixmar: %.2f (goal >= 2); vips / pixmar: %.2f\n' \
     "$(ratio "$im_wm_s" "$pixmar_wm_s")" "$(ratio "$vips_wm_s" "$pixmar_wm_s")"
 job_kb=$pixmar_wm_kb
-[ "$jobs" = no ] || job_kb=$pixmar_wm1_kb
+[ -z "$jobs_flag" ] || job_kb=$pixmar_wm1_kb
 printf '  pixmar peak per job: %d MB against the budget %d MB (5 B x %d px + 64 MB): %s\n' \
     "$(mb "$job_kb")" "$budget_mb" $((width * height)) \
     "$([ "$(mb "$job_kb")" -lt "$budget_mb" ] && echo met || echo NOT met)"
