@@ -14,7 +14,9 @@
 #
 # Environment: BENCH_DIR (work folder, default a fresh temporary one), BENCH_COPIES (copies
 # of each photograph, default 2), BENCH_SIZE (photograph size, default 4032x3024 = 12 MP),
-# BENCH_ROUNDS (each run is repeated this often and the fastest kept, default 3).
+# BENCH_ROUNDS (each run is repeated this often and the fastest kept, default 3), BENCH_PHOTOS
+# (upscaled: the photographs brought up to camera size, the default; detailed: pieces of one
+# large photograph full of detail, as large as a camera's files; see lib.sh).
 # Not part of the test suite: timings depend on the machine, and on what else runs on it.
 set -eu
 
@@ -36,9 +38,9 @@ fetch_peers libjpeg-turbo-progs libvips-tools
 if [ -n "${BENCH_DIR:-}" ]; then bench_work=$BENCH_DIR; else temp_dir bench_work; fi
 src=$bench_work/src
 out=$bench_work/out
-prepare_photos "$src" "$size" "$copies"
+prepare_set "$src" "$size" "$copies"
 count=$(ls "$src" | wc -l)
-echo "photographs: $count of $size in $src; $cores cores; the fastest of $rounds rounds"
+echo "photographs: $count of $size (${BENCH_PHOTOS:-upscaled}, $(du -sh "$src" | cut -f1)) in $src; $cores cores; the fastest of $rounds rounds"
 
 # The thread count is a newer flag: without it pixmar runs its default only.
 jobs_flag "$pixmar"

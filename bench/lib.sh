@@ -75,6 +75,36 @@ prepare_photos() {
     done
 }
 
+# prepare_detailed DIR WxH COUNT: COUNT different WxH pieces of the largest photograph at hand
+# (5640 x 3172, full of fine detail), saved at quality 92: files as large as a camera's (about
+# 5 MB at 12 MP), where the photographs brought up to camera size are smooth and small, so
+# that decoding them costs less than a camera's would. Kept like prepare_photos'.
+bench_detailed=/usr/share/backgrounds/mate/abstract/Elephants_5640x3172.jpg
+prepare_detailed() {
+    local w=${2%x*} h=${2#*x} i=0 x y
+    [ -e "$bench_detailed" ] || { echo "no $bench_detailed (install mate-backgrounds)" >&2; exit 2; }
+    [ "$w" -le 5640 ] && [ "$h" -le 3172 ] || { echo "$2 is larger than $bench_detailed" >&2; exit 2; }
+    mkdir -p "$1"
+    [ -z "$(ls "$1")" ] || return 0
+    while [ "$i" -lt "$3" ]; do
+        # spread over the picture: left to right, and up and down in a scattered order
+        x=$(((5640 - w) * i / ($3 > 1 ? $3 - 1 : 1)))
+        y=$(((3172 - h) * ((i * 7) % $3) / ($3 > 1 ? $3 - 1 : 1)))
+        "$convert" "$bench_detailed" -crop "${2}+$x+$y" +repage -quality 92 "$(printf '%s/detail-%02d.jpg' "$1" "$i")"
+        i=$((i + 1))
+    done
+}
+
+# prepare_set DIR WxH COPIES: the photographs $BENCH_PHOTOS names: "upscaled" (the default,
+# prepare_photos) or "detailed" (prepare_detailed, as many as the upscaled ones).
+prepare_set() {
+    case ${BENCH_PHOTOS:-upscaled} in
+        upscaled) prepare_photos "$@" ;;
+        detailed) prepare_detailed "$1" "$2" $(($(ls "$bench_photos"/*.jpg | wc -l) * $3)) ;;
+        *) echo "BENCH_PHOTOS is upscaled or detailed, not $BENCH_PHOTOS" >&2; exit 2 ;;
+    esac
+}
+
 # measure NAME COMMAND...: wall seconds and peak resident kB of one run (the largest of its
 # processes) into ${NAME}_s and ${NAME}_kb; its output goes to $bench_work/NAME.out and .err.
 measure() {

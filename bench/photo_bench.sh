@@ -16,7 +16,9 @@
 #
 # Environment: BENCH_DIR (work folder, default a fresh temporary one), BENCH_SIZE (photograph
 # size, sides multiples of 16, default 4032x3024 = 12 MP), BENCH_ROUNDS (each run is repeated
-# this often and the fastest kept, default 2).
+# this often and the fastest kept, default 2), BENCH_PHOTOS (upscaled: the photographs brought
+# up to camera size, the default; detailed: pieces of one large photograph full of detail, as
+# large as a camera's files; see lib.sh).
 # Not part of the test suite: timings depend on the machine, and on what else runs on it.
 set -eu
 
@@ -40,7 +42,7 @@ fetch_peers libjpeg-turbo-progs libvips-tools
 if [ -n "${BENCH_DIR:-}" ]; then bench_work=$BENCH_DIR; else temp_dir bench_work; fi
 src=$bench_work/src
 out=$bench_work/out
-prepare_photos "$src" "$size" 1
+prepare_set "$src" "$size" 1
 
 # set_exif ORIENTATION FILE: the file's EXIF replaced by a camera's few fields and the given
 # orientation (placed after the JFIF header, where cameras' files keep it too).
@@ -102,7 +104,8 @@ upright=$(ls "$bench_work/upright" | wc -l)
 turned=$(ls "$bench_work/turned" | wc -l)
 [ "$("$identify" -format '%[orientation]' "$bench_work/turned/$(ls "$bench_work/turned" | head -n 1)")" = RightTop ] ||
     { echo "the EXIF orientation did not take" >&2; exit 1; }
-echo "photographs: $count of $size ($upright upright, $turned with orientation 6) in $src;" \
+echo "photographs: $count of $size (${BENCH_PHOTOS:-upscaled}, $(du -sh "$src" | cut -f1);" \
+    "$upright upright, $turned with orientation 6) in $src;" \
     "the fastest of $rounds rounds"
 
 # The thread count is a newer flag; where it exists, the memory of one job is measured with
