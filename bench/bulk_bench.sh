@@ -32,10 +32,9 @@ cores=$(nproc)
 need_pixmar "$pixmar"
 find_imagemagick
 command -v xargs >/dev/null || { echo "xargs is missing" >&2; exit 2; }
-echo "fetching libjpeg-turbo-progs and libvips-tools into a temporary folder ..."
 fetch_peers libjpeg-turbo-progs libvips-tools
 
-if [ -n "${BENCH_DIR:-}" ]; then bench_work=$BENCH_DIR; else temp_dir bench_work; fi
+work_dir bench_work
 src=$bench_work/src
 out=$bench_work/out
 prepare_set "$src" "$size" "$copies"

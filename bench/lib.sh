@@ -19,6 +19,23 @@ temp_dir() {   # VARIABLE: a fresh folder, its path put into VARIABLE
 
 fresh_dir() { rm -rf "$1" && mkdir -p "$1"; }
 
+# work_dir VARIABLE: the run's work folder, $BENCH_DIR when given (kept, so that its
+# photographs are made once), else a temporary one; its path put into VARIABLE.
+work_dir() {
+    if [ -n "${BENCH_DIR:-}" ]; then
+        mkdir -p "$BENCH_DIR"
+        eval "$1=\$BENCH_DIR"
+    else
+        temp_dir "$1"
+    fi
+}
+
+# The face pixmar draws text in by default, into $font (its file) and $font_family.
+find_font() {
+    font=$(fc-match -f '%{file}' 'Times New Roman')
+    font_family=$(fc-match -f '%{family[0]}' 'Times New Roman')
+}
+
 need_pixmar() {
     [ -x "$1" ] || { echo "no pixmar binary at $1 (build it first)" >&2; exit 2; }
 }
@@ -145,6 +162,7 @@ measure_best() {
 # on PATH and LD_LIBRARY_PATH. Nothing is installed on the machine.
 fetch_peers() {
     local peer libs
+    echo "fetching $* into a temporary folder ..."
     temp_dir peer
     (
         cd "$peer" || exit 1

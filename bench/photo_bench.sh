@@ -36,10 +36,9 @@ width=${size%x*}
 height=${size#*x}
 [ $((width % 16)) -eq 0 ] && [ $((height % 16)) -eq 0 ] ||
     { echo "BENCH_SIZE $size: both sides must be multiples of 16" >&2; exit 2; }
-echo "fetching libjpeg-turbo-progs and libvips-tools into a temporary folder ..."
 fetch_peers libjpeg-turbo-progs libvips-tools
 
-if [ -n "${BENCH_DIR:-}" ]; then bench_work=$BENCH_DIR; else temp_dir bench_work; fi
+work_dir bench_work
 src=$bench_work/src
 out=$bench_work/out
 prepare_set "$src" "$size" 1
@@ -125,8 +124,7 @@ for f in "$src"/*.jpg; do
     echo "$name $(((37 * upright_width + fitted_width / 2) / fitted_width))" \
         "$(((20 * upright_width + fitted_width / 2) / fitted_width))"
 done >"$bench_work/text"
-font=$(fc-match -f '%{file}' 'Times New Roman')
-family=$(fc-match -f '%{family[0]}' 'Times New Roman')
+find_font
 
 # watermark NAME [THREADS]: pixmar over the folder, its default thread count or THREADS.
 watermark() {
@@ -159,7 +157,7 @@ measure_best vips_wm "$rounds" "fresh_dir '$out/vips_wm'" sh -c '
         vips composite2 "$1/$name[autorotate]" "overlay$px.v" "awtx-$name[Q=92]" over \
             --x "$at" --y "$at" || exit 1
     done <"$6"
-    rm -f ./*.v' sh "$src" "$out/vips_wm" "$text" "$font" "$family" "$bench_work/text"
+    rm -f ./*.v' sh "$src" "$out/vips_wm" "$text" "$font" "$font_family" "$bench_work/text"
 
 for tool in pixmar_wm im_wm vips_wm; do
     written=$(ls "$out/$tool" | wc -l)

@@ -19,9 +19,9 @@ text=Sample
 
 need_pixmar "$pixmar"
 find_imagemagick
-font=$(fc-match -f '%{file}' 'Times New Roman')
+find_font
 
-if [ -n "${BENCH_DIR:-}" ]; then work=$BENCH_DIR; else temp_dir work; fi
+work_dir work
 src=$work/src
 mkdir -p "$work/pixmar" "$work/im" "$work/im-hint"
 rm -f "$work"/pixmar/* "$work"/im/* "$work"/im-hint/*
