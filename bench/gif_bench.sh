@@ -46,9 +46,11 @@ while [ $# -gt 0 ]; do
     esac
 done
 sources=(/usr/share/backgrounds/mate/nature/*.jpg)
-for tool in convert compare ffmpeg gifsicle /usr/bin/time; do
+for tool in compare ffmpeg gifsicle /usr/bin/time; do
     command -v "$tool" >/dev/null || { echo "missing: $tool" >&2; exit 2; }
 done
+# the real ImageMagick, timed without a wrapper that may stand before it on PATH
+find_imagemagick
 [ -x "$pixmar" ] || { echo "no pixmar at $pixmar (build it, or give --pixmar)" >&2; exit 2; }
 [ -e "${sources[0]}" ] || { echo "no pictures in /usr/share/backgrounds/mate/nature" >&2; exit 2; }
 # Temporary folders made by this run go when it ends, however it ends.
@@ -89,7 +91,7 @@ make_frames() {
             px = ((k * 37) % 11) / 10; py = ((k * 53) % 7) / 6;
             printf "%dx%d+%d+%d", cw, ch, (sw - cw) * px, (sh - ch) * py }')
         printf -v name '%s/f%03d.jpg' "$dir" "$i"
-        convert "$src" -crop "$geometry" +repage -resize "${w}x${h}!" -quality 92 "$name"
+        "$convert" "$src" -crop "$geometry" +repage -resize "${w}x${h}!" -quality 92 "$name"
         i=$((i + 1))
     done
 }
@@ -116,7 +118,7 @@ make_burst() {
         printf -v name '%s/f%03d.jpg' "$dir" "$i"
         args+=("(" mpr:src -crop "$geometry" +repage -resize "${w}x${h}!" -quality 92 -write "$name" +delete ")")
     done
-    convert "$src" -write mpr:src +delete "${args[@]}" null:
+    "$convert" "$src" -write mpr:src +delete "${args[@]}" null:
 }
 
 # psnr NAME GIF SOURCES COUNT: per-frame PSNR (dB) against the sources, one per line, into
@@ -149,14 +151,14 @@ run_set() {
     echo "== $set: $count frames of 1000 x 750 in $dir (delay 10/100 s, loop for ever)"
     measure "${set}_pixmar" "$pixmar" gif --delay 10 "$dir"
     mv "$dir/Pixmar-anim.gif" "$work/${set}_pixmar.gif"
-    measure "${set}_magick" convert -delay 10 -loop 0 "$dir"/f*.jpg "$work/${set}_magick.gif"
+    measure "${set}_magick" "$convert" -delay 10 -loop 0 "$dir"/f*.jpg "$work/${set}_magick.gif"
     measure "${set}_ffmpeg" ffmpeg -v error -y -framerate 10 -i "$dir/f%03d.jpg" \
         -vf "split[a][b];[a]palettegen=stats_mode=single[p];[b][p]paletteuse=new=1" \
         -loop 0 "$work/${set}_ffmpeg.gif"
     if [ -n "$gifski" ]; then
         mkdir -p "$work/${set}_png"
-        measure "${set}_topng" sh -c 'for f in "$1"/f*.jpg; do b=${f##*/}; convert "$f" "$2/${b%.jpg}.png"; done' \
-            sh "$dir" "$work/${set}_png"
+        measure "${set}_topng" sh -c 'for f in "$1"/f*.jpg; do b=${f##*/}; "$3" "$f" "$2/${b%.jpg}.png"; done' \
+            sh "$dir" "$work/${set}_png" "$convert"
         measure "${set}_gifski" "$gifski" --quiet --fps 10 --width 1000 --repeat 0 \
             -o "$work/${set}_gifski.gif" "$work/${set}_png"/f*.png
         rm -rf "$work/${set}_png"
