@@ -59,12 +59,14 @@ jobs_args() {
     if [ "$jobs_flag" = global ]; then jobs_before="--jobs $1"; else jobs_after="--jobs $1"; fi
 }
 
-# The real ImageMagick into $convert and $identify, not a wrapper script that may stand before
-# it on PATH.
+# The real ImageMagick into $convert, $identify and $compare, not a wrapper script that may
+# stand before it on PATH.
 find_imagemagick() {
     convert=$(command -v convert-im6.q16 || command -v magick || command -v convert) ||
         { echo "ImageMagick is not installed" >&2; exit 2; }
     identify=$(command -v identify-im6.q16 || command -v identify) ||
+        { echo "ImageMagick is not installed" >&2; exit 2; }
+    compare=$(command -v compare-im6.q16 || command -v compare) ||
         { echo "ImageMagick is not installed" >&2; exit 2; }
 }
 
