@@ -26,6 +26,7 @@
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")/.." && pwd)
+. "$here/bench/lib.sh"
 pixmar="$here/build/pixmar"
 work=""
 frames=60
@@ -45,25 +46,22 @@ while [ $# -gt 0 ]; do
     esac
 done
 sources=(/usr/share/backgrounds/mate/nature/*.jpg)
-for tool in convert compare ffmpeg gifsicle /usr/bin/time; do
+for tool in compare ffmpeg gifsicle /usr/bin/time; do
     command -v "$tool" >/dev/null || { echo "missing: $tool" >&2; exit 2; }
 done
+# the real ImageMagick, timed without a wrapper that may stand before it on PATH
+find_imagemagick
 [ -x "$pixmar" ] || { echo "no pixmar at $pixmar (build it, or give --pixmar)" >&2; exit 2; }
 [ -e "${sources[0]}" ] || { echo "no pictures in /usr/share/backgrounds/mate/nature" >&2; exit 2; }
-# Temporary folders made by this run, removed when it ends however it ends.
-made=()
-trap 'for d in "${made[@]}"; do rm -rf "$d"; done' EXIT
-if [ -z "$work" ]; then
-    work=$(mktemp -d)
-    made+=("$work")
-fi
+# Temporary folders made by this run go when it ends, however it ends.
+[ -n "$work" ] || temp_dir work
 mkdir -p "$work"
+bench_work=$work
 
 # gifski for this run only, in a folder of its own that goes with the run.
 gifski=""
 if [ "$want_gifski" -eq 1 ]; then
-    peer=$(mktemp -d)
-    made+=("$peer")
+    temp_dir peer
     if command -v npm >/dev/null \
         && npm install --silent --no-save --no-audit --no-fund --prefix "$peer" gifski >/dev/null 2>&1 \
         && [ -x "$peer/node_modules/gifski/bin/debian/gifski" ]; then
@@ -93,7 +91,7 @@ make_frames() {
             px = ((k * 37) % 11) / 10; py = ((k * 53) % 7) / 6;
             printf "%dx%d+%d+%d", cw, ch, (sw - cw) * px, (sh - ch) * py }')
         printf -v name '%s/f%03d.jpg' "$dir" "$i"
-        convert "$src" -crop "$geometry" +repage -resize "${w}x${h}!" -quality 92 "$name"
+        "$convert" "$src" -crop "$geometry" +repage -resize "${w}x${h}!" -quality 92 "$name"
         i=$((i + 1))
     done
 }
@@ -120,20 +118,7 @@ make_burst() {
         printf -v name '%s/f%03d.jpg' "$dir" "$i"
         args+=("(" mpr:src -crop "$geometry" +repage -resize "${w}x${h}!" -quality 92 -write "$name" +delete ")")
     done
-    convert "$src" -write mpr:src +delete "${args[@]}" null:
-}
-
-# measure NAME COMMAND...: wall seconds and peak resident kB of one run, into $NAME_s/$NAME_kb
-measure() {
-    local name=$1; shift
-    /usr/bin/time -v -o "$work/$name.time" "$@" >"$work/$name.out" 2>"$work/$name.err" || {
-        echo "$name failed:" >&2; cat "$work/$name.err" >&2; exit 1; }
-    local s kb
-    s=$(awk -F': ' '/Elapsed \(wall clock\)/ { n = split($2, p, ":"); t = 0;
-        for (i = 1; i <= n; i++) t = t * 60 + p[i]; print t }' "$work/$name.time")
-    kb=$(awk -F': ' '/Maximum resident set size/ { print $2 }' "$work/$name.time")
-    printf -v "${name}_s" '%s' "$s"
-    printf -v "${name}_kb" '%s' "$kb"
+    "$convert" "$src" -write mpr:src +delete "${args[@]}" null:
 }
 
 # psnr NAME GIF SOURCES COUNT: per-frame PSNR (dB) against the sources, one per line, into
@@ -166,14 +151,14 @@ run_set() {
     echo "== $set: $count frames of 1000 x 750 in $dir (delay 10/100 s, loop for ever)"
     measure "${set}_pixmar" "$pixmar" gif --delay 10 "$dir"
     mv "$dir/Pixmar-anim.gif" "$work/${set}_pixmar.gif"
-    measure "${set}_magick" convert -delay 10 -loop 0 "$dir"/f*.jpg "$work/${set}_magick.gif"
+    measure "${set}_magick" "$convert" -delay 10 -loop 0 "$dir"/f*.jpg "$work/${set}_magick.gif"
     measure "${set}_ffmpeg" ffmpeg -v error -y -framerate 10 -i "$dir/f%03d.jpg" \
         -vf "split[a][b];[a]palettegen=stats_mode=single[p];[b][p]paletteuse=new=1" \
         -loop 0 "$work/${set}_ffmpeg.gif"
     if [ -n "$gifski" ]; then
         mkdir -p "$work/${set}_png"
-        measure "${set}_topng" sh -c 'for f in "$1"/f*.jpg; do b=${f##*/}; convert "$f" "$2/${b%.jpg}.png"; done' \
-            sh "$dir" "$work/${set}_png"
+        measure "${set}_topng" sh -c 'for f in "$1"/f*.jpg; do b=${f##*/}; "$3" "$f" "$2/${b%.jpg}.png"; done' \
+            sh "$dir" "$work/${set}_png" "$convert"
         measure "${set}_gifski" "$gifski" --quiet --fps 10 --width 1000 --repeat 0 \
             -o "$work/${set}_gifski.gif" "$work/${set}_png"/f*.png
         rm -rf "$work/${set}_png"

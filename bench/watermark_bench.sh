@@ -11,43 +11,25 @@
 set -eu
 
 here=$(cd "$(dirname "$0")/.." && pwd)
+. "$here/bench/lib.sh"
 pixmar=${1:-$here/build/pixmar}
-photos=/usr/share/backgrounds/mate/nature
 size=${BENCH_SIZE:-3264x2448}
 copies=${BENCH_COPIES:-2}
 text=Sample
 
-[ -x "$pixmar" ] || { echo "no pixmar binary at $pixmar (build it first)" >&2; exit 2; }
-ls "$photos"/*.jpg >/dev/null 2>&1 || { echo "no photographs in $photos (install mate-backgrounds)" >&2; exit 2; }
-# The real ImageMagick, not a wrapper script that may stand before it on PATH.
-convert=$(command -v convert-im6.q16 || command -v magick || command -v convert) ||
-    { echo "ImageMagick is not installed" >&2; exit 2; }
-font=$(fc-match -f '%{file}' 'Times New Roman')
+need_pixmar "$pixmar"
+find_imagemagick
+find_font
 
-work=${BENCH_DIR:-$(mktemp -d)}
+work_dir work
 src=$work/src
-mkdir -p "$src" "$work/pixmar" "$work/im" "$work/im-hint"
+mkdir -p "$work/pixmar" "$work/im" "$work/im-hint"
 rm -f "$work"/pixmar/* "$work"/im/* "$work"/im-hint/*
 
 # Real photographs brought up to camera size (cropped to 4:3), so that each is >= 6 MP.
-if [ -z "$(ls "$src")" ]; then
-    i=0
-    for f in "$photos"/*.jpg; do
-        i=$((i + 1))
-        name=$(basename "$f" .jpg)
-        "$convert" "$f" -resize "$size^" -gravity center -extent "$size" -quality 92 "$src/$name-1.jpg"
-        n=2
-        while [ "$n" -le "$copies" ]; do
-            cp "$src/$name-1.jpg" "$src/$name-$n.jpg"
-            n=$((n + 1))
-        done
-    done
-fi
+prepare_photos "$src" "$size" "$copies"
 count=$(ls "$src" | wc -l)
 echo "photographs: $count of $size in $src"
-
-now() { date +%s.%N; }
-elapsed() { echo "$2 - $1" | bc; }
 
 # pixmar: one process for the whole folder, as a user runs it.
 t0=$(now)
@@ -62,7 +44,7 @@ pixmar_s=$(elapsed "$t0" "$t1")
 # draws it at twice that size, 50 % white.
 for f in "$src"/*.jpg; do
     name=$(basename "$f")
-    echo "$name $(identify -format '%wx%h' "$work/pixmar/awtx-$name")"
+    echo "$name $("$identify" -format '%wx%h' "$work/pixmar/awtx-$name")"
 done >"$work/sizes"
 
 run_im() {   # $1 target folder, $2 extra decoder option

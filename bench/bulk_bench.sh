@@ -1,0 +1,111 @@
+#!/bin/sh
+# Times a bulk text-watermark run of pixmar (fitted output, quality 75, as it writes by default)
+# over a folder of large photographs, with one thread and with all cores, against two peers
+# measured in the same run:
+#  - the libjpeg-turbo floor: each photograph decoded by djpeg at the smallest 1/8 scale that
+#    is not smaller than pixmar's output for it, and pixmar's outputs (decoded to PPM before
+#    the timing) encoded by cjpeg at quality 75, one process at a time, summed;
+#  - vips thumbnail to the same output sizes at Q=75, run over the folder with xargs -P on all
+#    cores.
+# libjpeg-turbo-progs and libvips-tools are downloaded into a temporary folder for the run
+# (apt-get download, dpkg -x), never installed.
+#
+#   bench/bulk_bench.sh [PIXMAR_BINARY]        (default: build/pixmar)
+#
+# Environment: BENCH_DIR (work folder, default a fresh temporary one), BENCH_COPIES (copies
+# of each photograph, default 2), BENCH_SIZE (photograph size, default 4032x3024 = 12 MP),
+# BENCH_ROUNDS (each run is repeated this often and the fastest kept, default 3), BENCH_PHOTOS
+# (upscaled: the photographs brought up to camera size, the default; detailed: pieces of one
+# large photograph full of detail, as large as a camera's files; see lib.sh).
+# Not part of the test suite: timings depend on the machine, and on what else runs on it.
+set -eu
+
+here=$(cd "$(dirname "$0")/.." && pwd)
+. "$here/bench/lib.sh"
+pixmar=${1:-$here/build/pixmar}
+size=${BENCH_SIZE:-4032x3024}
+rounds=${BENCH_ROUNDS:-3}
+copies=${BENCH_COPIES:-2}
+text=Sample
+cores=$(nproc)
+
+need_pixmar "$pixmar"
+find_imagemagick
+command -v xargs >/dev/null || { echo "xargs is missing" >&2; exit 2; }
+fetch_peers libjpeg-turbo-progs libvips-tools
+
+work_dir bench_work
+src=$bench_work/src
+out=$bench_work/out
+prepare_set "$src" "$size" "$copies"
+count=$(ls "$src" | wc -l)
+echo "photographs: $count of $size (${BENCH_PHOTOS:-upscaled}, $(du -sh "$src" | cut -f1)) in $src; $cores cores; the fastest of $rounds rounds"
+
+# The thread count is a newer flag: without it pixmar runs its default only.
+jobs_flag "$pixmar"
+
+# run_pixmar NAME [THREADS]: the whole folder in one process, as a user runs it.
+run_pixmar() {
+    name=$1
+    shift
+    jobs_args "$@"
+    # shellcheck disable=SC2086 # the thread count's words
+    measure_best "$name" "$rounds" "fresh_dir '$out/$name'" "$pixmar" $jobs_before watermark --dir "$src" \
+        --target "$out/$name" --text "$text" --at 20,20 $jobs_after
+    written=$(ls "$out/$name" | wc -l)
+    [ "$written" -eq "$count" ] || { echo "pixmar ($name) wrote $written of $count files" >&2; exit 1; }
+}
+if [ -n "$jobs_flag" ]; then
+    run_pixmar pixmar1 1
+    run_pixmar pixmarN "$cores"
+    first=pixmar1
+else
+    run_pixmar pixmar
+    first=pixmar
+fi
+
+# Outside the timings: pixmar's output size for each photograph, the decoder scale that
+# reaches it, and its outputs as PPM for the encoder.
+ppm=$bench_work/ppm
+rm -rf "$ppm" && mkdir -p "$ppm"
+for f in "$src"/*.jpg; do
+    name=$(basename "$f")
+    set -- $("$identify" -format '%w %h' "$f") $("$identify" -format '%w %h' "$out/$first/awtx-$name")
+    m=1
+    while [ "$m" -lt 8 ] && { [ $((($1 * m + 7) / 8)) -lt "$3" ] || [ $((($2 * m + 7) / 8)) -lt "$4" ]; }; do
+        m=$((m + 1))
+    done
+    echo "$name $3 $4 $m"
+    djpeg -outfile "$ppm/${name%.jpg}.ppm" "$out/$first/awtx-$name"
+done >"$bench_work/sizes"
+
+# The floor: one process at a time, so one core.
+measure_best floor_decode "$rounds" : sh -c 'while read -r name w h m; do djpeg -scale "$m/8" -outfile /dev/null "$1/$name"; done <"$2"' \
+    sh "$src" "$bench_work/sizes"
+measure_best floor_encode "$rounds" "fresh_dir '$out/floor'" sh -c 'for f in "$1"/*.ppm; do b=${f##*/}; cjpeg -quality 75 -outfile "$2/${b%.ppm}.jpg" "$f"; done' \
+    sh "$ppm" "$out/floor"
+floor_s=$(echo "$floor_decode_s + $floor_encode_s" | bc)
+
+# vips: the same output sizes, every core busy.
+measure_best vips "$rounds" "fresh_dir '$out/vips'" sh -c 'cd "$1" && cut -d" " -f1-3 "$2" |
+    xargs -P "$4" -n 3 sh -c '\''vips thumbnail "$1" "$0/$1[Q=75]" "$2" --height "$3"'\'' "$3"' \
+    sh "$src" "$bench_work/sizes" "$out/vips" "$cores"
+written=$(ls "$out/vips" | wc -l)
+[ "$written" -eq "$count" ] || { echo "vips wrote $written of $count files" >&2; exit 1; }
+
+printf 'output size:                %s\n' "$(cut -d' ' -f2,3 "$bench_work/sizes" | tr ' ' x | sort -u | tr '\n' ' ')"
+printf 'decoder scale (of 8):       %s\n' "$(cut -d' ' -f4 "$bench_work/sizes" | sort -u | tr '\n' ' ')"
+printf 'floor, one core:            %8.2f s  (djpeg %.2f s + cjpeg %.2f s)\n' "$floor_s" "$floor_decode_s" "$floor_encode_s"
+printf 'vips thumbnail, %d cores:    %8.2f s\n' "$cores" "$vips_s"
+if [ -n "$jobs_flag" ]; then
+    printf 'pixmar, 1 thread:           %8.2f s  peak %d MB\n' "$pixmar1_s" $((pixmar1_kb / 1024))
+    printf 'pixmar, %d cores:            %8.2f s  peak %d MB\n' "$cores" "$pixmarN_s" $((pixmarN_kb / 1024))
+    printf 'pixmar 1 thread / floor:    %8.2f   (goal <= 1.2)\n' "$(ratio "$pixmar1_s" "$floor_s")"
+    printf 'pixmar all cores / floor:   %8.2f   (goal < 1)\n' "$(ratio "$pixmarN_s" "$floor_s")"
+    printf 'vips / pixmar all cores:    %8.2f   (goal >= 2)\n' "$(ratio "$vips_s" "$pixmarN_s")"
+else
+    echo "pixmar has no --jobs flag: only its default run is measured"
+    printf 'pixmar, default:            %8.2f s  peak %d MB\n' "$pixmar_s" $((pixmar_kb / 1024))
+    printf 'pixmar default / floor:     %8.2f   (goal for 1 thread <= 1.2, for all cores < 1)\n' "$(ratio "$pixmar_s" "$floor_s")"
+    printf 'vips / pixmar default:      %8.2f   (goal for all cores >= 2)\n' "$(ratio "$vips_s" "$pixmar_s")"
+fi
