@@ -104,4 +104,12 @@ inline QStringList writeBrokenPictures(const QString &folder)
             QStringLiteral("truncated.jpg")};
 }
 
+// The first value of the first quantisation table, which libjpeg derives from the quality:
+// it tells which quality encoded a JPEG, and whether a turn kept the source's coefficients.
+inline int firstQuantiser(const QByteArray &jpeg)
+{
+    const qsizetype at = jpeg.indexOf(QByteArray("\xFF\xDB", 2));
+    return at < 0 || at + 5 >= jpeg.size() ? -1 : static_cast<unsigned char>(jpeg[at + 5]);
+}
+
 } // namespace tooltest

@@ -233,3 +233,31 @@ TEST_F(Orientation, TextWatermarkRotateAndGifOutputsAreUprightAndUntagged)
         EXPECT_EQ(corners(frame.copy(box)), kUpright[o]);
     }
 }
+
+TEST_F(Orientation, LosslessTurnsTurnEveryOrientationUprightWithoutReencoding)
+{
+    for (int o = 1; o <= 8; ++o) {
+        SCOPED_TRACE(o);
+        const QString file = photo(o);
+        const QString name = QStringLiteral("rot-o%1.jpg").arg(o);
+        for (const char *direction : {"--plus", "--minus"}) {
+            SCOPED_TRACE(direction);
+            ASSERT_EQ(run(app::cliRotate, {QStringLiteral("--file"), file, QStringLiteral("--target"), out,
+                                           QLatin1String(direction), QStringLiteral("--original-size"),
+                                           QStringLiteral("--lossless")}),
+                      app::kExitOk);
+            const QByteArray turned = testsupport::readBytes(out + QLatin1Char('/') + name);
+            // The source's own tables (quality 100): its coefficients were moved, not re-coded.
+            EXPECT_EQ(tooltest::firstQuantiser(turned), 1);
+            const QImage img = output(name);
+            EXPECT_EQ(img.width() > img.height(), o >= 5);
+            const std::array<Quadrant, 4> u = kUpright[o];
+            const std::array<Quadrant, 4> expected = QLatin1String(direction) == QLatin1String("--plus")
+                ? std::array<Quadrant, 4>{u[2], u[0], u[3], u[1]}
+                : std::array<Quadrant, 4>{u[1], u[3], u[0], u[2]};
+            EXPECT_EQ(corners(img), expected);
+            EXPECT_TRUE(QImageReader(out + QLatin1Char('/') + name).transformation()
+                        == QImageIOHandler::TransformationNone);
+        }
+    }
+}

@@ -15,12 +15,7 @@
 
 namespace {
 
-// The first value of the first quantisation table, which libjpeg derives from the quality.
-int firstQuantiser(const QByteArray &jpeg)
-{
-    const qsizetype at = jpeg.indexOf(QByteArray("\xFF\xDB", 2));
-    return at < 0 || at + 5 >= jpeg.size() ? -1 : static_cast<unsigned char>(jpeg[at + 5]);
-}
+using tooltest::firstQuantiser;
 
 // libjpeg's scaling of the standard luminance table's first value (16) for a quality.
 int expectedQuantiser(int quality)

@@ -133,16 +133,7 @@ TEST_F(OwnSize, APictureTooLargeIsRefusedByNameWithTheLimitAndTheRunGoesOn)
     EXPECT_TRUE(all.contains(QString::number(platform::limits::kMaxOwnSizePixels))) << all.toStdString();
 }
 
-namespace {
-
-// The first value of the first quantisation table: it tells which quality encoded a JPEG.
-int firstQuantiser(const QByteArray &jpeg)
-{
-    const qsizetype at = jpeg.indexOf(QByteArray("\xFF\xDB", 2));
-    return at < 0 || at + 5 >= jpeg.size() ? -1 : static_cast<unsigned char>(jpeg[at + 5]);
-}
-
-} // namespace
+using tooltest::firstQuantiser;
 
 TEST_F(OwnSize, LosslessTurnsKeepTheJpegAsItWasAndFallBackWhereTheBlocksDoNotFit)
 {
