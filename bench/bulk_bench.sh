@@ -3,8 +3,10 @@
 # over a folder of large photographs, with one thread and with all cores, against two peers
 # measured in the same run:
 #  - the libjpeg-turbo floor: each photograph decoded by djpeg at the smallest 1/8 scale that
-#    is not smaller than pixmar's output for it, and pixmar's outputs (decoded to PPM before
-#    the timing) encoded by cjpeg at quality 75, one process at a time, summed;
+#    is not smaller than the size pixmar decodes it at (the size it is fitted to in the
+#    preview; a photograph reduced both ways is written at twice that size), and pixmar's
+#    outputs (decoded to PPM before the timing) encoded by cjpeg at quality 75, one process at
+#    a time, summed;
 #  - vips thumbnail to the same output sizes at Q=75, run over the folder with xargs -P on all
 #    cores.
 # libjpeg-turbo-progs and libvips-tools are downloaded into a temporary folder for the run
@@ -71,8 +73,13 @@ rm -rf "$ppm" && mkdir -p "$ppm"
 for f in "$src"/*.jpg; do
     name=$(basename "$f")
     set -- $("$identify" -format '%w %h' "$f") $("$identify" -format '%w %h' "$out/$first/awtx-$name")
+    # The size pixmar decodes at: the fitted preview, half the output when it was doubled.
+    dw=$3 dh=$4
+    if [ "$1" -gt "$3" ] && [ "$2" -gt "$4" ]; then
+        dw=$(($3 / 2)) dh=$(($4 / 2))
+    fi
     m=1
-    while [ "$m" -lt 8 ] && { [ $((($1 * m + 7) / 8)) -lt "$3" ] || [ $((($2 * m + 7) / 8)) -lt "$4" ]; }; do
+    while [ "$m" -lt 8 ] && { [ $((($1 * m + 7) / 8)) -lt "$dw" ] || [ $((($2 * m + 7) / 8)) -lt "$dh" ]; }; do
         m=$((m + 1))
     done
     echo "$name $3 $4 $m"
