@@ -155,6 +155,11 @@ void ParallelRun::work(Worker &w)
         {
             std::unique_lock lock(mutex_);
             wanted_.wait(lock, [this, claim] { return closing_ || claimed_ == 0 || claimed_ + claim <= budget_; });
+            if (closing_) {
+                --underWay_;
+                done_.notify_all();
+                return;
+            }
             claimed_ += claim;
         }
         WorkedEntry r;

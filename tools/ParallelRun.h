@@ -32,9 +32,7 @@ public:
     ParallelRun &operator=(const ParallelRun &) = delete;
 
     int threads() const { return int(workers_.size()); }
-    // The memory the entries under way may claim together, in bytes: an entry that would take
-    // more waits until the others are done (one entry alone always runs).
-    void setMemoryBudget(qint64 bytes) { budget_ = bytes; }
+
     // Queues the accepted entries of `listing` from `from` on, keeping no more than twice the
     // workers ahead of the entry the run is at.
     void feed(const platform::FolderListing &listing, const QStringList &accepted, qsizetype from);
@@ -58,7 +56,9 @@ private:
     std::map<qsizetype, WorkedEntry> results_;
     qsizetype fedUpTo_ = 0;   // the listing position the next feed starts from
     int underWay_ = 0;
-    qint64 budget_ = 0;    // see setMemoryBudget
+    // The memory the entries under way may claim together, in bytes: an entry that would take
+    // more waits until the others are done (one entry alone always runs).
+    qint64 budget_ = 0;
     qint64 claimed_ = 0;   // what the entries under way claim
     bool closing_ = false;
 };
