@@ -172,6 +172,7 @@ void ParallelRun::work(Worker &w)
             run.processListedEntry();
             r.outputPath = out.path;
             r.output = std::move(out.data);
+            r.preview = std::move(out.preview);
         } catch (const platform::AppError &e) {
             r.failure = e.description();
         } catch (const std::bad_alloc &) {

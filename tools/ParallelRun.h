@@ -16,6 +16,7 @@ struct WorkedEntry {
     QString failure;      // the entry's error, empty when it was worked
     QString outputPath;   // where the bytes go
     QByteArray output;    // the encoded output
+    platform::Surface preview;   // the worker's preview of the entry
 };
 
 // The entries of a bulk run worked on worker threads. Each worker has its own copy of the run

@@ -252,6 +252,8 @@ void PictureRun::writeOutput(const QByteArray &data)
     if (deferred_) {
         deferred_->path = outputPath();
         deferred_->data = data;
+        deferred_->preview = Picture1;
+        deferred_->preview.onChanged = nullptr;
         return;
     }
     writeOutputFile(data, outputPath());
@@ -388,6 +390,11 @@ void PictureRun::processListedEntry()
 void PictureRun::commitWorked(const WorkedEntry &worked)
 {
     writeOutputFile(worked.output, worked.outputPath);
+    // The window shows each picture as its output is written, as a run on its own thread does.
+    const std::function<void()> shownBy = Picture1.onChanged;
+    Picture1 = worked.preview;
+    Picture1.onChanged = shownBy;
+    Picture1.changed();
 }
 
 bool PictureRun::entryFailed(const QString &path, const QString &failure)

@@ -231,6 +231,7 @@ private:
     struct DeferredOutput {
         QString path;
         QByteArray data;
+        platform::Surface preview;   // the worker's preview as the entry left it
     };
     DeferredOutput *deferred_ = nullptr;
 };
