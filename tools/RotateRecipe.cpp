@@ -5,6 +5,8 @@
 
 #include <QTransform>
 
+#include <future>
+
 #include "platform/Toolkit.h"
 #include "tools/DDBHelper.h"
 
@@ -121,6 +123,7 @@ void RotateRecipe::showFirstPicture(PictureRun &run)
     // Decoded once for the working surface; the smaller preview is fitted from the same
     // picture, which a second decoding of the file would only repeat.
     run.loadEntryPicture(Picture3);
+    shownPath_ = run.curdir + run.curfile;
     fitForTurn(run, Picture3);
     fitForTurn(run, run.Picture1);
     run.Picture1.setVisible(true);
@@ -192,6 +195,7 @@ void RotateRecipe::processEntry(PictureRun &run)
         processAtOwnSize(run);
         return;
     }
+    shownPath_.clear();
     rotwork = true;
     rotview = false;
     run.loadEntryPicture(Picture3);
@@ -237,25 +241,33 @@ void RotateRecipe::processAtOwnSize(PictureRun &run)
 {
     // A JPEG that may be turned losslessly is decoded only as large as the preview shows it.
     const bool tryLossless = run.output.lossless && formatCodeFor(run.curext) == kFormatJpeg;
+    const QString source = run.curdir + run.curfile;
+    const bool clockwise = runAngle() == kClockwise;
+    // The turn needs nothing of the preview: it goes on beside it, and the preview's decoding
+    // costs no time of its own.
+    std::future<QByteArray> turning;
+    if (tryLossless)
+        turning = std::async(std::launch::async, turnJpegLosslessly, source, clockwise);
     platform::Picture whole;
     rotwork = false;
     rotview = true;
     if (tryLossless) {
-        run.loadEntryPicture(run.Picture1);
+        // The load step's picture of this same file serves the preview again.
+        if (run.picsrc.isNull() || shownPath_ != source)
+            run.loadEntryPicture(run.Picture1);
     } else {
         whole = loadOwnSizePicture(run);
         run.picsrc = whole;
     }
+    shownPath_.clear();
     fitForTurn(run, run.Picture1);
     run.picsrc = platform::Picture();
     run.Picture1.setVisible(true);
     centreInClient(run, run.Picture1);
     RotateSurfaces(run);
     platform::doEvents();
-    const bool clockwise = runAngle() == kClockwise;
     if (tryLossless) {
-        const QString source = run.curdir + run.curfile;
-        QByteArray turned = turnJpegLosslessly(source, clockwise);
+        QByteArray turned = turning.get();
         if (!turned.isEmpty()) {
             if (run.output.keepMetadata) {
                 QString warning;

@@ -56,6 +56,8 @@ private:
     void fitForTurn(PictureRun &run, platform::Surface &surface);
     void processAtOwnSize(PictureRun &run);
     static void centreInClient(const PictureRun &run, platform::Surface &surface);
+    // The file whose picture the load step left in the run's picsrc; empty once used.
+    QString shownPath_;
     // The run's direction (angle), from rotplus / rotminus.
     qint16 runAngle() const;
 };
