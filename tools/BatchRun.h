@@ -1,4 +1,6 @@
 #pragma once
+#include <functional>
+#include "platform/Picture.h"
 #include <QImage>
 #include <QSize>
 #include <QString>
@@ -64,6 +66,9 @@ void convertBitmapFile(const QString &bitmapPath, const QString &outputPath, int
 // Writes `data` as the output file: staged under a temporary name beside it, then renamed
 // into place. Throws platform::AppError when it cannot.
 void writeOutputFile(const QByteArray &data, const QString &outputPath);
+// The same with the bytes written by `write` into the staged file's descriptor; whatever it
+// throws leaves no file behind.
+void writeOutputFile(const QString &outputPath, const std::function<void(int fd)> &write);
 
 // The intermediate bitmap of one entry. Its name is claimed when the object is made: the
 // wanted name when no file has it, else the next free one, so that the run never replaces a
@@ -78,8 +83,10 @@ public:
     IntermediateFile &operator=(const IntermediateFile &) = delete;
 
     const QString &path() const { return path_; }
-    // Writes the image as a 24-bit bitmap; throws platform::AppError.
-    void write(const QImage &image);
+    // Writes the picture, given whole or a band at a time, as a 24-bit bitmap; throws
+    // platform::AppError.
+    void write(QSize size, const platform::PictureBand &band);
+    void write(const QImage &image) { write(image.size(), platform::bandsOf(image)); }
     // Deletes the file now; throws platform::AppError when that fails.
     void remove();
 

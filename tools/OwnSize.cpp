@@ -32,12 +32,19 @@ platform::Picture loadOwnSizePicture(const PictureRun &run)
     return picture;
 }
 
-void paintAtOwnSize(platform::Surface &surface, const platform::Picture &picture)
+void paintAtOwnSize(platform::Surface &surface, platform::Picture picture)
 {
     const QSize own = picture.pixelSize();
     surface.setBorder(false);
     surface.setScaleMode(platform::ScaleMode::Pixels);
     surface.setAutoRedraw(true);
+    if (QImage image = picture.image(); image.format() == QImage::Format_RGB32 && image.size() == own) {
+        // Painted over the background it would come out the same, pixel for pixel: a
+        // photograph is not held twice for that.
+        picture = platform::Picture();
+        surface.adoptImage(std::move(image));
+        return;
+    }
     surface.clearPicture();
     surface.setOuterSize(own.width(), own.height(), platform::ScaleMode::Pixels);
     surface.paintPicture(picture, 0, 0, own.width(), own.height());

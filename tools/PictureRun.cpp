@@ -174,20 +174,28 @@ void PictureRun::sizePreviewToClient()
     Picture1.setOuterSize(clientWidth(), clientHeight(), scaleMode_);
 }
 
-void PictureRun::loadEntryPicture(const platform::Surface &surface)
+namespace {
+
+// The size a picture will be painted at when fitted into `surface`: the decoder only needs
+// those pixels. The same arithmetic as the fit, from the file's own size.
+platform::PaintSizeHint fittedSize(const platform::Surface &surface)
 {
     const ScaleMode u = surface.scaleMode();
     const double innerW = surface.innerWidth(), innerH = surface.innerHeight();
-    // The decoder only needs the pixels the fit will paint: the same arithmetic as the fit,
-    // from the file's own size.
-    auto paintSize = [&surface, u, innerW, innerH](QSize original) {
+    return [&surface, u, innerW, innerH](QSize original) {
         const platform::Picture probe(QImage(), original);
         const FitResult r = fitInto(himetricTo(probe.widthHimetric(), u, true),
                                     himetricTo(probe.heightHimetric(), u, false), innerW, innerH);
         return QSize(int(std::lround(surface.toPx(r.width, u, true))),
                      int(std::lround(surface.toPx(r.height, u, false))));
     };
-    picsrc = platform::loadPicture(curdir + curfile, paintSize);
+}
+
+} // namespace
+
+void PictureRun::loadEntryPicture(const platform::Surface &surface)
+{
+    picsrc = platform::loadPicture(curdir + curfile, fittedSize(surface));
 }
 
 FitResult PictureRun::fitIntoSurface(platform::Surface &surface, const platform::Picture &picture,
@@ -233,13 +241,18 @@ QString PictureRun::outputPath() const { return inTarget(spec().outputPrefix + b
 
 void PictureRun::writeIntermediate(const QImage &image)
 {
+    writeIntermediate(image.size(), platform::bandsOf(image));
+}
+
+void PictureRun::writeIntermediate(QSize size, const platform::PictureBand &band)
+{
     try {
         if (!intermediate_)
             intermediate_ = std::make_unique<IntermediateFile>(
                 vartgtdir, platform::ownTemporaryPrefix() + spec().intermediatePrefix + basename,
                 spec().intermediateSuffix);
         tmppath = intermediate_->path();
-        intermediate_->write(image);
+        intermediate_->write(size, band);
     } catch (const platform::AppError &e) {
         // The intermediate file is the program's own business: the user looks for the output.
         throw e.about(outputPath());
@@ -254,7 +267,10 @@ void PictureRun::convertOutput(bool showOutput)
     Picture1.clearPicture();
     if (showOutput) {
         try {
-            Picture1.setPicture(platform::loadPicture(output));
+            // An output at the picture's own size is shown as large as the preview was: the
+            // whole of it would only hold its pixels a second time.
+            Picture1.setPicture(platform::loadPicture(
+                output, this->output.originalSize ? fittedSize(Picture1) : platform::PaintSizeHint()));
         } catch (const platform::AppError &e) {
             // The file is written; only showing it failed.
             qCWarning(lcRun) << "cannot show" << output << e.description();

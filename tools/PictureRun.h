@@ -191,6 +191,8 @@ public:
                              bool place = true);
     // Writes the intermediate bitmap of the current entry (tmppath) under a free name.
     void writeIntermediate(const QImage &image);
+    // The same for a picture given a band of rows at a time (platform::savePicture).
+    void writeIntermediate(QSize size, const platform::PictureBand &band);
     // Converts tmppath into the output file and deletes tmppath; the output is then shown in
     // the preview when `showOutput`, else the preview's picture is only cleared.
     void convertOutput(bool showOutput);

@@ -281,10 +281,15 @@ void RotateRecipe::processAtOwnSize(PictureRun &run)
         }
         whole = loadOwnSizePicture(run);
     }
-    const int degrees = clockwise ? 90 : -90;
-    QImage turned = whole.image().transformed(QTransform().rotate(degrees));
+    // Turned a band at a time as the intermediate is written: a band of rows of the turned
+    // picture is a strip of columns of the source.
+    const QImage &pixels = whole.image();
+    const QTransform turn = QTransform().rotate(clockwise ? 90 : -90);
+    run.writeIntermediate(pixels.size().transposed(), [&](int top, int rows) {
+        const QRect strip(clockwise ? top : pixels.width() - top - rows, 0, rows, pixels.height());
+        return pixels.copy(strip).transformed(turn);
+    });
     whole = platform::Picture();
-    run.writeIntermediate(turned);
     run.convertOutput(false);
 }
 

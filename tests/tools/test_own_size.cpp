@@ -144,6 +144,24 @@ int firstQuantiser(const QByteArray &jpeg)
 
 } // namespace
 
+TEST_F(OwnSize, TurnsWrittenABandAtATimeAreTheWholePictureTurnedPixelForPixel)
+{
+    // A bitmap keeps its pixels: the output must be the source turned, exactly, across
+    // several bands of the turned picture's rows.
+    QImage source = testsupport::gradientImage(700, 1300).convertToFormat(QImage::Format_RGB32);
+    for (int x = 0; x < source.width(); x += 29)
+        source.setPixel(x, (x * 7) % source.height(), qRgb(255, 0, 255));
+    ASSERT_TRUE(source.save(in(QStringLiteral("t.bmp"))));
+    for (const auto &[flag, degrees] : {std::pair{"--plus", 90}, std::pair{"--minus", -90}}) {
+        SCOPED_TRACE(flag);
+        QFile::remove(at(QStringLiteral("rot-t.bmp")));
+        ASSERT_EQ(run(app::cliRotate, {QStringLiteral("--file"), in(QStringLiteral("t.bmp")), QStringLiteral("--target"),
+                                       out, QLatin1String(flag), QStringLiteral("--original-size")}),
+                  app::kExitOk);
+        EXPECT_EQ(output(QStringLiteral("rot-t.bmp")), source.transformed(QTransform().rotate(degrees)));
+    }
+}
+
 TEST_F(OwnSize, LosslessTurnsKeepTheJpegAsItWasAndFallBackWhereTheBlocksDoNotFit)
 {
     struct Case {
