@@ -1,16 +1,29 @@
 #include "tools/OwnSize.h"
 
+#include "platform/Decoder.h"
 #include "platform/Errors.h"
 #include "platform/Limits.h"
 #include "tools/PictureRun.h"
 
 namespace tools {
 
+namespace {
+
+bool tooLarge(QSize s) { return qint64(s.width()) * s.height() > platform::limits::kMaxOwnSizePixels; }
+
+} // namespace
+
+bool tooLargeForOwnSize(const QString &path)
+{
+    platform::decoder::Hints headerOnly;
+    headerOnly.drawnSize = [](QSize) { return QSize(1, 1); };
+    return tooLarge(platform::decoder::decode(path, headerOnly).original);
+}
+
 platform::Picture loadOwnSizePicture(const PictureRun &run)
 {
     const QString path = run.curdir + run.curfile;
     // Too large a picture is decoded as small as the decoder offers: only its size is needed.
-    auto tooLarge = [](QSize s) { return qint64(s.width()) * s.height() > platform::limits::kMaxOwnSizePixels; };
     QSize own;
     platform::Picture picture;
     try {

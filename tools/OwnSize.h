@@ -14,6 +14,9 @@ class PictureRun;
 // over platform::limits::kMaxOwnSizePixels is refused (ErrorKind::TooLargeForOwnSize) before
 // it is decoded whole.
 platform::Picture loadOwnSizePicture(const PictureRun &run);
+// True when the picture at `path` says in its header that it is over what an output at its
+// own size may have, whatever else is wrong with it.
+bool tooLargeForOwnSize(const QString &path);
 
 // Sizes `surface` to the picture in pixels, without a border, and paints it there with
 // drawing kept, so that its persistent image is the output. An opaque picture handed over

@@ -5,6 +5,7 @@
 #include "platform/Toolkit.h"
 #include "shell/Helpers.h"
 #include "shell/Texts.h"
+#include "tools/OwnSize.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -368,6 +369,12 @@ void PictureRun::load()
         }
         recipe_.showFirstPicture(*this);
     } catch (const platform::AppError &e) {
+        // A picture too large for an output at its own size is told by the run, with the
+        // limit; what its preview found wrong besides would be a second, other message.
+        if (output.originalSize && tooLargeForOwnSize(curdir + curfile)) {
+            Picture1.clearPicture();
+            return;   // classified, as a file of another type is
+        }
         failed({curdir + curfile}, {e.description()});
     } catch (const std::bad_alloc &) {
         failed({curdir + curfile},

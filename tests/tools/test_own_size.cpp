@@ -4,6 +4,7 @@
 
 #include "app/Cli.h"
 #include "platform/Limits.h"
+#include "tools/frm_Watertext.h"
 
 #include <QTransform>
 
@@ -101,10 +102,12 @@ TEST_F(OwnSize, RotateTurnsThePictureAtItsOwnSizePixelForPixel)
     }
 }
 
-TEST_F(OwnSize, APictureTooLargeIsRefusedByNameWithTheLimitAndTheRunGoesOn)
+namespace {
+
+// A small JPEG whose header claims 12000 x 9000 pixels: within what the decoder takes, over
+// what an output at its own size may have.
+QByteArray claimsTooLarge()
 {
-    // A small JPEG whose header claims 12000 x 9000 pixels: within what the decoder takes,
-    // over what an output at its own size may have.
     QByteArray jpeg;
     {
         QBuffer buffer(&jpeg);
@@ -112,13 +115,19 @@ TEST_F(OwnSize, APictureTooLargeIsRefusedByNameWithTheLimitAndTheRunGoesOn)
         testsupport::gradientImage(64, 64).save(&buffer, "JPEG");
     }
     const qsizetype sof = jpeg.indexOf(QByteArray("\xFF\xC0", 2));
-    ASSERT_GT(sof, 0);
     jpeg[sof + 5] = char(9000 >> 8);
     jpeg[sof + 6] = char(9000 & 0xFF);
     jpeg[sof + 7] = char(12000 >> 8);
     jpeg[sof + 8] = char(12000 & 0xFF);
+    return jpeg;
+}
+
+} // namespace
+
+TEST_F(OwnSize, APictureTooLargeIsRefusedByNameWithTheLimitAndTheRunGoesOn)
+{
     ASSERT_GT(12000LL * 9000, platform::limits::kMaxOwnSizePixels);
-    testsupport::writeBytes(in(QStringLiteral("a-huge.jpg")), jpeg);
+    testsupport::writeBytes(in(QStringLiteral("a-huge.jpg")), claimsTooLarge());
     ASSERT_TRUE(testsupport::writeSolid(in(QStringLiteral("b.jpg")), 300, 200, Qt::gray));
     EXPECT_EQ(run(app::cliWatermark, {QStringLiteral("--dir"), src, QStringLiteral("--target"), out,
                                       QStringLiteral("--text"), QStringLiteral("x"), QStringLiteral("--original-size")}),
@@ -131,6 +140,28 @@ TEST_F(OwnSize, APictureTooLargeIsRefusedByNameWithTheLimitAndTheRunGoesOn)
     EXPECT_TRUE(all.contains(QStringLiteral("Picture too large for its own size:"))) << all.toStdString();
     EXPECT_TRUE(all.contains(QStringLiteral("a-huge.jpg")));
     EXPECT_TRUE(all.contains(QString::number(platform::limits::kMaxOwnSizePixels))) << all.toStdString();
+}
+
+TEST_F(OwnSize, AFirstPictureTooLargeIsToldOnceInTheWindowByNameWithTheLimit)
+{
+    testsupport::writeBytes(in(QStringLiteral("a-huge.jpg")), claimsTooLarge());
+    ASSERT_TRUE(testsupport::writeSolid(in(QStringLiteral("b.jpg")), 300, 200, Qt::gray));
+    frm_Watertext w;
+    w.run().output.originalSize = true;
+    w.vartext = QStringLiteral("x");
+    tk.defaultAnswer = platform::MsgResult::Yes;
+    bulk(w, src, out);
+    w.mnu_loadpic_Click();
+    w.clickAtPixels(5, 5);
+    w.mnu_sav_Click();
+    EXPECT_EQ(outFiles(), QStringList{QStringLiteral("awtx-b.jpg")});
+    QStringList about;
+    for (const auto &m : tk.messages)
+        if (m.text.contains(QStringLiteral("a-huge.jpg")))
+            about << m.text;
+    ASSERT_EQ(about.size(), 1) << about.join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(about[0].contains(QStringLiteral("Picture too large for its own size:")));
+    EXPECT_TRUE(about[0].contains(QString::number(platform::limits::kMaxOwnSizePixels)));
 }
 
 namespace {
