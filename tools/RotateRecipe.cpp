@@ -121,10 +121,13 @@ void RotateRecipe::prepareLoadSurfaces(PictureRun &run)
 void RotateRecipe::showFirstPicture(PictureRun &run)
 {
     // Decoded once for the working surface; the smaller preview is fitted from the same
-    // picture, which a second decoding of the file would only repeat.
-    run.loadEntryPicture(Picture3);
+    // picture, which a second decoding of the file would only repeat. At the picture's own
+    // size the working surface has no part in the run: the preview alone is decoded for.
+    const bool own = run.output.originalSize;
+    run.loadEntryPicture(own ? run.Picture1 : Picture3);
     shownPath_ = run.curdir + run.curfile;
-    fitForTurn(run, Picture3);
+    if (!own)
+        fitForTurn(run, Picture3);
     fitForTurn(run, run.Picture1);
     run.Picture1.setVisible(true);
     centreInClient(run, run.Picture1);
