@@ -124,6 +124,7 @@ void RotateRecipe::showFirstPicture(PictureRun &run)
     // picture, which a second decoding of the file would only repeat. At the picture's own
     // size the working surface has no part in the run: the preview alone is decoded for.
     const bool own = run.output.originalSize;
+    shownPath_.clear();   // set again only once this file is decoded whole and sound
     run.loadEntryPicture(own ? run.Picture1 : Picture3);
     shownPath_ = run.curdir + run.curfile;
     if (!own)

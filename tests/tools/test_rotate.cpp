@@ -302,6 +302,17 @@ TEST_F(Rotate, LosslessTurnsShowEachPicturesOwnTurnAndWriteItWhole)
         EXPECT_TRUE(near(turned.pixel(size.width() / 2, size.height() - 3), kRight));
     }
 
+    // Broken pictures beside them: refused as ever, never turned blind.
+    const QStringList broken = tooltest::writeBrokenPictures(src);
+    QDir(out).removeRecursively();
+    QDir().mkpath(out);
+    bulk(src, out);
+    loadAndTurn(true);
+    EXPECT_EQ(outFiles(), QStringList({"rot-a.jpg", "rot-b.jpg"}));
+    EXPECT_EQ(questions().size(), broken.size());
+    for (const QString &name : broken)
+        QFile::remove(in(name));
+
     // In Single mode the load step's picture is the one turned in the preview.
     QDir(out).removeRecursively();
     QDir().mkpath(out);
