@@ -433,16 +433,26 @@ int decodeWithFreeImage(QFile &file, FREE_IMAGE_FORMAT fif, Decoded &out)
     }
     const bool alpha = FreeImage_GetColorType(full.get()) == FIC_RGBALPHA
         || FreeImage_IsTransparent(full.get());
-    FreeImagePtr bgra(FreeImage_ConvertTo32Bits(full.get()));
-    QImage img = bgra ? QImage(w, h, alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32) : QImage();
+    QImage img(w, h, alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
     if (img.isNull()) {
         out.failure = Failure::OutOfMemory;
         return 0;
     }
-    // FreeImage keeps rows bottom-up in blue-green-red-alpha order, which is the memory
+    // Converted a band of rows at a time, so that a large picture is not held whole a third
+    // time. FreeImage keeps rows bottom-up in blue-green-red-alpha order, which is the memory
     // layout of Qt's ARGB32 on little-endian machines.
-    for (int y = 0; y < h; ++y)
-        std::memcpy(img.scanLine(y), FreeImage_GetScanLine(bgra.get(), h - 1 - y), size_t(w) * 4);
+    constexpr int kBandRows = 256;
+    for (int top = 0; top < h; top += kBandRows) {
+        const int rows = std::min(kBandRows, h - top);
+        FreeImagePtr band(FreeImage_Copy(full.get(), 0, top, w, top + rows));
+        FreeImagePtr bgra(band ? FreeImage_ConvertTo32Bits(band.get()) : nullptr);
+        if (!bgra) {
+            out.failure = Failure::OutOfMemory;
+            return 0;
+        }
+        for (int r = 0; r < rows; ++r)
+            std::memcpy(img.scanLine(top + r), FreeImage_GetScanLine(bgra.get(), rows - 1 - r), size_t(w) * 4);
+    }
     if (!alpha)
         img = std::move(img).convertToFormat(QImage::Format_RGB32);   // alpha byte forced to 0xFF
     out.image = std::move(img);

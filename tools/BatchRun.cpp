@@ -214,7 +214,9 @@ void convertBitmapFile(const QString &bitmapPath, const QString &outputPath, int
     BYTE *bytes = nullptr;
     DWORD size = 0;
     FreeImage_AcquireMemory(encoded.get(), &bytes, &size);
-    QByteArray data = QByteArray::fromRawData(reinterpret_cast<const char *>(bytes), qsizetype(size));
+    // FreeImage's buffer grows by doubling: the encoded picture is kept at its own size.
+    QByteArray data(reinterpret_cast<const char *>(bytes), qsizetype(size));
+    encoded.reset();
     QString warning;
     data = withPhotoInformation(data, photoInformationFrom, warning);
     if (!warning.isEmpty())
