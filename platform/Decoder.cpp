@@ -6,6 +6,7 @@
 #include <QImageIOHandler>
 #include <QImageReader>
 #include <QLoggingCategory>
+#include <QTransform>
 #include <QtEndian>
 #include <cerrno>
 #include <cstdarg>
@@ -349,57 +350,132 @@ FreeImageIO deviceIO()
     return io;
 }
 
-void decodeWithFreeImage(QFile &file, FREE_IMAGE_FORMAT fif, Decoded &out)
+// The orientation tag of a TIFF's first directory: 1 to 8, or 0 without a valid one.
+// FreeImage reads the tag but keeps it from its metadata, so it is read here.
+int tiffOrientation(QIODevice &d)
 {
+    d.seek(0);
+    const QByteArray head = d.read(8);
+    if (head.size() < 8)
+        return 0;
+    const bool little = head.startsWith("II");
+    auto u16 = [little](const char *p) { return little ? qFromLittleEndian<quint16>(p) : qFromBigEndian<quint16>(p); };
+    auto u32 = [little](const char *p) { return little ? qFromLittleEndian<quint32>(p) : qFromBigEndian<quint32>(p); };
+    if (!d.seek(u32(head.constData() + 4)))
+        return 0;
+    const QByteArray count = d.read(2);
+    if (count.size() < 2)
+        return 0;
+    constexpr int kEntryBytes = 12;
+    const QByteArray entries = d.read(qint64(u16(count.constData())) * kEntryBytes);
+    constexpr quint16 kOrientation = 0x0112, kShort = 3;
+    for (qsizetype at = 0; at + kEntryBytes <= entries.size(); at += kEntryBytes) {
+        const char *e = entries.constData() + at;
+        if (u16(e) != kOrientation)
+            continue;
+        if (u16(e + 2) != kShort || u32(e + 4) != 1)
+            return 0;
+        const int value = u16(e + 8);
+        return value >= 1 && value <= 8 ? value : 0;
+    }
+    return 0;
+}
+
+// The stored picture turned upright by its EXIF orientation (2 to 8), as the JPEG reader
+// turns its pictures.
+QImage upright(const QImage &stored, int orientation)
+{
+    const QTransform clockwise = QTransform().rotate(90);
+    switch (orientation) {
+    case 2: return stored.mirrored(true, false);
+    case 3: return stored.mirrored(true, true);
+    case 4: return stored.mirrored(false, true);
+    case 5: return stored.transformed(clockwise).mirrored(true, false);    // transposed
+    case 6: return stored.transformed(clockwise);
+    case 7: return stored.transformed(clockwise).mirrored(false, true);    // transversed
+    case 8: return stored.transformed(QTransform().rotate(-90));
+    default: return stored;
+    }
+}
+
+// Decodes into `out` as stored; gives the picture's EXIF orientation (0 without one).
+int decodeWithFreeImage(QFile &file, FREE_IMAGE_FORMAT fif, Decoded &out)
+{
+    int orientation = 0;
     routeTiffMessages();
     FreeImageIO io = deviceIO();
     file.seek(0);
     FreeImagePtr header(FreeImage_LoadFromHandle(fif, &io, &file, FIF_LOAD_NOPIXELS));
     if (!header) {
         out.failure = Failure::NotPicture;
-        return;
+        return 0;
     }
     out.original = QSize(int(FreeImage_GetWidth(header.get())), int(FreeImage_GetHeight(header.get())));
     if (!sizeAllowed(FreeImage_GetWidth(header.get()), FreeImage_GetHeight(header.get()))) {
         out.failure = Failure::TooLarge;
-        return;
+        return 0;
     }
     header.reset();
     file.seek(0);
     FreeImagePtr full(FreeImage_LoadFromHandle(fif, &io, &file, 0));
     if (!full || !FreeImage_HasPixels(full.get())) {
         out.failure = Failure::NotPicture;
-        return;
+        return 0;
     }
     const int w = int(FreeImage_GetWidth(full.get()));
     const int h = int(FreeImage_GetHeight(full.get()));
+    // A camera's TIFF says in its orientation how to turn it, as its JPEG does; an invalid
+    // value is ignored.
+    if (fif == FIF_TIFF)
+        orientation = tiffOrientation(file);
     if (FreeImage_GetImageType(full.get()) == FIT_RGBA16) {
         // Sixteen bits a channel in red, green, blue, alpha order, as Qt keeps them.
         QImage img(w, h, QImage::Format_RGBA64);
         if (img.isNull()) {
             out.failure = Failure::OutOfMemory;
-            return;
+            return 0;
         }
         for (int y = 0; y < h; ++y)
             std::memcpy(img.scanLine(y), FreeImage_GetScanLine(full.get(), h - 1 - y), size_t(w) * 8);
         out.image = std::move(img);
-        return;
+        return orientation;
     }
     const bool alpha = FreeImage_GetColorType(full.get()) == FIC_RGBALPHA
         || FreeImage_IsTransparent(full.get());
-    FreeImagePtr bgra(FreeImage_ConvertTo32Bits(full.get()));
-    QImage img = bgra ? QImage(w, h, alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32) : QImage();
+    QImage img(w, h, alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
     if (img.isNull()) {
         out.failure = Failure::OutOfMemory;
-        return;
+        return 0;
     }
-    // FreeImage keeps rows bottom-up in blue-green-red-alpha order, which is the memory
+    // Converted a band of rows at a time, so that a large picture is not held whole a third
+    // time. FreeImage keeps rows bottom-up in blue-green-red-alpha order, which is the memory
     // layout of Qt's ARGB32 on little-endian machines.
-    for (int y = 0; y < h; ++y)
-        std::memcpy(img.scanLine(y), FreeImage_GetScanLine(bgra.get(), h - 1 - y), size_t(w) * 4);
+    constexpr int kBandRows = 256;
+    for (int top = 0; top < h; top += kBandRows) {
+        const int rows = std::min(kBandRows, h - top);
+        FreeImagePtr band(FreeImage_Copy(full.get(), 0, top, w, top + rows));
+        FreeImagePtr bgra(band ? FreeImage_ConvertTo32Bits(band.get()) : nullptr);
+        if (!bgra) {
+            out.failure = Failure::OutOfMemory;
+            return 0;
+        }
+        for (int r = 0; r < rows; ++r)
+            std::memcpy(img.scanLine(top + r), FreeImage_GetScanLine(bgra.get(), rows - 1 - r), size_t(w) * 4);
+    }
     if (!alpha)
         img = std::move(img).convertToFormat(QImage::Format_RGB32);   // alpha byte forced to 0xFF
     out.image = std::move(img);
+    return orientation;
+}
+
+// Turns what decodeWithFreeImage gave upright, its own size with it.
+void turnUpright(Decoded &out, int orientation)
+{
+    if (out.failure != Failure::None || orientation < 2)
+        return;
+    out.image = upright(out.image, orientation);
+    if (orientation >= 5)
+        out.original = out.original.transposed();
 }
 
 // ---------------------------------------------------------------- hints
@@ -457,7 +533,7 @@ void decodeFile(QFile &file, const Hints &hints, Decoded &out)
 {
     if (startsWith(file, QByteArray("II*\0", 4)) || startsWith(file, QByteArray("MM\0*", 4))) {
         out.format = "tiff";
-        decodeWithFreeImage(file, FIF_TIFF, out);
+        turnUpright(out, decodeWithFreeImage(file, FIF_TIFF, out));
         if (out.failure == Failure::None)
             applyHintsAfter(hints, out);
         return;

@@ -189,12 +189,24 @@ void writeAll(int fd, const QByteArray &bytes, const QString &path)
 
 void writeFile(const QString &path, const QByteArray &bytes)
 {
+    bool given = false;
+    writeFile(path, [&bytes, &given] {
+        if (given)
+            return QByteArray();
+        given = true;
+        return bytes;
+    });
+}
+
+void writeFile(const QString &path, const std::function<QByteArray()> &next)
+{
     const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC,
                           mode_t(newFileMode()));
     if (fd < 0)
         throw systemError(errno, ErrorKind::CannotWrite, path);
     try {
-        writeAll(fd, bytes, path);
+        for (QByteArray piece = next(); !piece.isEmpty(); piece = next())
+            writeAll(fd, piece, path);
     } catch (...) {
         ::close(fd);
         throw;

@@ -1,4 +1,5 @@
 #pragma once
+#include <functional>
 #include <QString>
 #include <QStringList>
 
@@ -65,6 +66,9 @@ unsigned newFileMode();
 void writeAll(int fd, const QByteArray &bytes, const QString &path);
 // Creates or truncates `path` and writes `bytes` into it the same way.
 void writeFile(const QString &path, const QByteArray &bytes);
+// The same with the bytes handed over piece by piece, until `next` gives an empty one: a
+// large file is written without all of it in memory at once.
+void writeFile(const QString &path, const std::function<QByteArray()> &next);
 // A name in `folder` that no file has, built from `stem` and `suffix` (stem + suffix, then
 // stem + "~1" + suffix, ...).
 QString freeFileName(const QString &folder, const QString &stem, const QString &suffix);

@@ -11,6 +11,7 @@
 #include <QSysInfo>
 #include <QtEndian>
 
+#include <algorithm>
 #include <cstring>
 
 namespace platform {
@@ -80,15 +81,28 @@ Picture loadPicture(const QString &path, const PaintSizeHint &hint)
 
 void savePicture(const QImage &source, const QString &path)
 {
-    // A surface's image is 32-bit RGB: its bytes in memory are already blue, green, red, so
-    // the rows are copied without first converting the whole picture.
-    const bool direct = source.format() == QImage::Format_RGB32 && QSysInfo::ByteOrder == QSysInfo::LittleEndian;
-    const QImage img = direct ? source : source.convertToFormat(QImage::Format_RGB888);
-    const int w = img.width(), h = img.height();
+    savePicture(source.size(), bandsOf(source), path);
+}
+
+PictureBand bandsOf(const QImage &image)
+{
+    return [&image](int top, int rows) {
+        // A surface's rows are read in place; other formats keep what a copy carries (a
+        // colour table).
+        if (image.format() == QImage::Format_RGB32)
+            return QImage(image.constScanLine(top), image.width(), rows, image.bytesPerLine(),
+                          QImage::Format_RGB32);
+        return image.copy(0, top, image.width(), rows);
+    };
+}
+
+void savePicture(QSize size, const PictureBand &band, const QString &path)
+{
+    const int w = size.width(), h = size.height();
     const int rowBytes = (w * 3 + 3) & ~3;
     const quint32 dataSize = quint32(rowBytes) * quint32(h);
-    QByteArray out(54 + qsizetype(dataSize), '\0');
-    uchar *p = reinterpret_cast<uchar *>(out.data());
+    QByteArray header(54, '\0');
+    uchar *p = reinterpret_cast<uchar *>(header.data());
     p[0] = 'B';
     p[1] = 'M';
     qToLittleEndian<quint32>(54 + dataSize, p + 2);
@@ -101,21 +115,42 @@ void savePicture(const QImage &source, const QString &path)
     qToLittleEndian<quint32>(dataSize, p + 34);
     qToLittleEndian<qint32>(3780, p + 38);   // 96 dpi
     qToLittleEndian<qint32>(3780, p + 42);
-    for (int y = 0; y < h; ++y) {
-        const uchar *src = img.constScanLine(h - 1 - y);
-        uchar *dst = p + 54 + qsizetype(y) * rowBytes;
-        if (direct) {
-            for (int x = 0; x < w; ++x)
-                std::memcpy(dst + 3 * x, src + 4 * x, 3);
-            continue;
+    // A bitmap keeps its rows bottom-up: the bands are taken from the bottom.
+    constexpr int kBandBytes = 1 << 20;
+    const int bandRows = std::max(1, kBandBytes / std::max(1, rowBytes));
+    int below = h;   // rows not yet written start above this one
+    bool headerGiven = false;
+    writeFile(path, [&]() -> QByteArray {
+        if (!headerGiven) {
+            headerGiven = true;
+            return header;
         }
-        for (int x = 0; x < w; ++x) {
-            dst[3 * x] = src[3 * x + 2];
-            dst[3 * x + 1] = src[3 * x + 1];
-            dst[3 * x + 2] = src[3 * x];
+        if (below <= 0)
+            return {};
+        const int rows = std::min(bandRows, below);
+        const int top = below - rows;
+        below = top;
+        // 32-bit RGB rows are already blue, green, red in memory: copied without converting.
+        const QImage given = band(top, rows);
+        const bool direct = given.format() == QImage::Format_RGB32 && QSysInfo::ByteOrder == QSysInfo::LittleEndian;
+        const QImage img = direct ? given : given.convertToFormat(QImage::Format_RGB888);
+        QByteArray out(qsizetype(rowBytes) * rows, '\0');
+        for (int r = 0; r < rows; ++r) {
+            const uchar *src = img.constScanLine(rows - 1 - r);
+            uchar *dst = reinterpret_cast<uchar *>(out.data()) + qsizetype(r) * rowBytes;
+            if (direct) {
+                for (int x = 0; x < w; ++x)
+                    std::memcpy(dst + 3 * x, src + 4 * x, 3);
+                continue;
+            }
+            for (int x = 0; x < w; ++x) {
+                dst[3 * x] = src[3 * x + 2];
+                dst[3 * x + 1] = src[3 * x + 1];
+                dst[3 * x + 2] = src[3 * x];
+            }
         }
-    }
-    writeFile(path, out);
+        return out;
+    });
 }
 
 } // namespace platform

@@ -40,6 +40,12 @@ Picture loadPicture(const QString &path, const PaintSizeHint &hint = {});
 // Writes an image as a bitmap file whatever the extension: 24 bits per pixel, classic
 // 40-byte header (the form FreeImage reads). Throws AppError when the file cannot be written.
 void savePicture(const QImage &image, const QString &path);
+// The same for a picture of `size` whose rows `band(top, rows)` gives a band at a time, as an
+// image `rows` high in any format: no second whole copy of a large picture is made.
+using PictureBand = std::function<QImage(int top, int rows)>;
+void savePicture(QSize size, const PictureBand &band, const QString &path);
+// The bands of a whole image (which must outlive the result).
+PictureBand bandsOf(const QImage &image);
 
 // Convert HIMETRIC to pixels and back at the screen's dpi (from the toolkit's metrics).
 double himetricToPixels(double himetric, bool horizontal = true);

@@ -1,5 +1,6 @@
 #include "platform/Surface.h"
 
+#include <QColorSpace>
 #include <QFontMetricsF>
 #include <QPainter>
 #include <algorithm>
@@ -114,6 +115,24 @@ void Surface::setPicture(const Picture &p)
         height_ = p.image().height() + b;
     }
     rebuildPersistent();
+    changed();
+}
+
+void Surface::adoptImage(QImage image)
+{
+    Q_ASSERT(image.format() == QImage::Format_RGB32);
+    picture_ = Picture();
+    const int b = border_ ? 2 * kBorderPx : 0;
+    width_ = image.width() + b;
+    height_ = image.height() + b;
+    // As a blank image of the surface would be: the file's resolution and colour space are
+    // no part of what was drawn.
+    image.setDotsPerMeterX(kDotsPerMeter96Dpi);
+    image.setDotsPerMeterY(kDotsPerMeter96Dpi);
+    image.setColorSpace(QColorSpace());
+    persistent_ = std::move(image);
+    visible_ = QImage();
+    visibleStale_ = true;
     changed();
 }
 

@@ -69,6 +69,10 @@ public:
     const Picture &picture() const { return picture_; }
     void setPicture(const Picture &p);
     void clearPicture() { setPicture(Picture()); }
+    // Takes an opaque image (Format_RGB32) as the persistent image, the surface sized to it
+    // and without a picture: what painting it onto the cleared surface gives, without a
+    // second copy of its pixels. The caller hands over the only reference it holds.
+    void adoptImage(QImage image);
     // The persistent image taken as a picture (its pixel size as original size).
     Picture image() const;
     const QImage &persistentImage() const { return persistent_; }

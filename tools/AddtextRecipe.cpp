@@ -50,16 +50,18 @@ void AddtextRecipe::processEntry(PictureRun &run)
     }
     // The same text on the picture at its own size: position and font scaled by its factor.
     const QSizeF factor = ownSizeFactor(preview, run.picsrc);
-    platform::Surface whole;
-    paintAtOwnSize(whole, run.picsrc);
-    run.picsrc = platform::Picture();   // the surface holds the pixels now
-    whole.font = preview.font;
-    whole.font.size *= factor.height();
-    whole.foreColor = preview.foreColor;
-    whole.currentX = preview.toPx(run.posX, preview.scaleMode(), true) * factor.width();
-    whole.currentY = preview.toPx(run.posY, preview.scaleMode(), false) * factor.height();
-    whole.print(vartext);
-    run.writeIntermediate(whole.persistentImage());
+    {
+        platform::Surface whole;
+        paintAtOwnSize(whole, std::move(run.picsrc));
+        run.picsrc = platform::Picture();   // the surface holds the pixels now
+        whole.font = preview.font;
+        whole.font.size *= factor.height();
+        whole.foreColor = preview.foreColor;
+        whole.currentX = preview.toPx(run.posX, preview.scaleMode(), true) * factor.width();
+        whole.currentY = preview.toPx(run.posY, preview.scaleMode(), false) * factor.height();
+        whole.print(vartext);
+        run.writeIntermediate(whole.persistentImage());
+    }   // the picture goes before the conversion reads it back from the intermediate
     run.convertOutput(true);
 }
 

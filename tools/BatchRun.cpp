@@ -1,5 +1,6 @@
 #include "tools/BatchRun.h"
 
+#include "platform/Decoder.h"
 #include "platform/Errors.h"
 #include "platform/Files.h"
 #include "platform/Picture.h"
@@ -21,8 +22,11 @@ static_assert(tools::kFormatBitmap == FIF_BMP && tools::kFormatJpeg == FIF_JPEG
 #include <QLoggingCategory>
 
 #include <algorithm>
+#include <exception>
+#include <functional>
 #include <memory>
 #include <unistd.h>
+#include <utility>
 
 Q_LOGGING_CATEGORY(lcBatch, "pixmar.tools.batch", QtWarningMsg)
 
@@ -50,6 +54,7 @@ void listenToFreeImage()
 {
     static const bool once = [] {
         FreeImage_SetOutputMessage(freeImageMessage);
+        platform::decoder::routeTiffMessages();
         return true;
     }();
     (void)once;
@@ -59,6 +64,46 @@ struct FreeImageUnload {
     void operator()(FIBITMAP *bitmap) const { FreeImage_Unload(bitmap); }
 };
 using FreeImageBitmap = std::unique_ptr<FIBITMAP, FreeImageUnload>;
+
+// FreeImage writes an output through these straight into the staged file. The first
+// failed write is kept (FreeImage goes on regardless) and every later one refused.
+struct FileSink {
+    int fd;
+    QString path;
+    std::exception_ptr failure;
+};
+
+FreeImageIO sinkIO()
+{
+    FreeImageIO io{};
+    io.write_proc = [](void *buffer, unsigned size, unsigned count, fi_handle h) -> unsigned {
+        auto *sink = static_cast<FileSink *>(h);
+        if (sink->failure || size == 0)
+            return 0;
+        try {
+            platform::writeAll(sink->fd, QByteArray::fromRawData(static_cast<const char *>(buffer),
+                                                                 qsizetype(size) * count),
+                               sink->path);
+        } catch (...) {
+            sink->failure = std::current_exception();
+            return 0;
+        }
+        return count;
+    };
+    // TIFF is written out of order and read back while written.
+    io.read_proc = [](void *buffer, unsigned size, unsigned count, fi_handle h) -> unsigned {
+        auto *sink = static_cast<FileSink *>(h);
+        if (size == 0)
+            return 0;
+        const ssize_t got = ::read(sink->fd, buffer, size_t(size) * count);
+        return got <= 0 ? 0u : unsigned(got / size);
+    };
+    io.seek_proc = [](fi_handle h, long offset, int origin) -> int {
+        return ::lseek(static_cast<FileSink *>(h)->fd, off_t(offset), origin) < 0 ? -1 : 0;
+    };
+    io.tell_proc = [](fi_handle h) -> long { return long(::lseek(static_cast<FileSink *>(h)->fd, 0, SEEK_CUR)); };
+    return io;
+}
 
 [[noreturn]] void conversionFailed(platform::ErrorKind kind, const QString &path)
 {
@@ -132,13 +177,11 @@ int formatCodeFor(const QString &curext)
 void convertBitmapFile(const QString &bitmapPath, const QString &outputPath, int formatCode,
                        int jpegQuality, const QString &photoInformationFrom)
 {
-    writeOutputFile(encodeBitmapFile(bitmapPath, outputPath, formatCode, jpegQuality,
-                                     photoInformationFrom),
-                    outputPath);
+    stageBitmapFile(bitmapPath, outputPath, formatCode, jpegQuality, photoInformationFrom).commit();
 }
 
-QByteArray encodeBitmapFile(const QString &bitmapPath, const QString &outputPath, int formatCode,
-                            int jpegQuality, const QString &photoInformationFrom)
+StagedOutput stageBitmapFile(const QString &bitmapPath, const QString &outputPath, int formatCode,
+                             int jpegQuality, const QString &photoInformationFrom)
 {
     // FreeImage's own default is quality 75; a JPEG at that quality is written with the
     // default flags, exactly as before there was a choice.
@@ -152,31 +195,54 @@ QByteArray encodeBitmapFile(const QString &bitmapPath, const QString &outputPath
     FreeImageBitmap bitmap(FreeImage_Load(FIF_BMP, in.constData(), 0));
     if (!bitmap)
         conversionFailed(platform::ErrorKind::CannotRead, bitmapPath);
-    // Encoded in memory and written by us: FreeImage does not check its writes, so a full disk
-    // would otherwise pass as a written file, and the system's reason would be lost.
+    const auto format = static_cast<FREE_IMAGE_FORMAT>(formatCode);
+    if (photoInformationFrom.isEmpty() || formatCode == kFormatBitmap) {
+        // Encoded straight into the staged output: a picture at its own size is not held a
+        // second time, encoded, in memory.
+        return StagedOutput(outputPath, [&](int fd) {
+            FileSink sink{fd, outputPath, {}};
+            FreeImageIO io = sinkIO();
+            const bool saved = FreeImage_SaveToHandle(format, bitmap.get(), &io, &sink, saveFlags);
+            // FreeImage does not check its writes: the sink kept what the system said.
+            if (sink.failure)
+                std::rethrow_exception(sink.failure);
+            if (!saved)
+                conversionFailed(platform::ErrorKind::CannotWrite, outputPath);
+        });
+    }
+    // The photo information goes into the encoded picture, so it is encoded in memory first.
     struct MemoryClose {
         void operator()(FIMEMORY *m) const { FreeImage_CloseMemory(m); }
     };
     std::unique_ptr<FIMEMORY, MemoryClose> encoded(FreeImage_OpenMemory());
-    if (!encoded || !FreeImage_SaveToMemory(static_cast<FREE_IMAGE_FORMAT>(formatCode), bitmap.get(),
-                                            encoded.get(), saveFlags))
+    if (!encoded || !FreeImage_SaveToMemory(format, bitmap.get(), encoded.get(), saveFlags))
         conversionFailed(platform::ErrorKind::CannotWrite, outputPath);
+    bitmap.reset();
     BYTE *bytes = nullptr;
     DWORD size = 0;
     FreeImage_AcquireMemory(encoded.get(), &bytes, &size);
-    QByteArray data = QByteArray::fromRawData(reinterpret_cast<const char *>(bytes), qsizetype(size));
-    if (!photoInformationFrom.isEmpty() && formatCode != kFormatBitmap) {
-        QString warning;
-        data = withPhotoInformation(data, photoInformationFrom, warning);
-        if (!warning.isEmpty())
-            qCWarning(lcBatch).noquote() << outputPath << "written without some photo information:" << warning;
-    }
-    // The bytes belong to FreeImage's memory stream, which goes with this call.
-    data.detach();
-    return data;
+    // FreeImage's buffer grows by doubling: the encoded picture is kept at its own size.
+    QByteArray data(reinterpret_cast<const char *>(bytes), qsizetype(size));
+    encoded.reset();
+    QString warning;
+    data = withPhotoInformation(data, photoInformationFrom, warning);
+    if (!warning.isEmpty())
+        qCWarning(lcBatch).noquote() << outputPath << "written without some photo information:" << warning;
+    return StagedOutput(data, outputPath);
 }
 
 void writeOutputFile(const QByteArray &data, const QString &outputPath)
+{
+    StagedOutput(data, outputPath).commit();
+}
+
+StagedOutput::StagedOutput(const QByteArray &data, const QString &outputPath)
+    : StagedOutput(outputPath, [&](int fd) { platform::writeAll(fd, data, outputPath); })
+{
+}
+
+StagedOutput::StagedOutput(const QString &outputPath, const std::function<void(int fd)> &write)
+    : output_(outputPath)
 {
     lastFreeImageMessage().clear();
     // The output is written under a temporary name beside it and then renamed into place: a
@@ -190,21 +256,53 @@ void writeOutputFile(const QByteArray &data, const QString &outputPath)
         conversionFailed(platform::ErrorKind::CannotWrite, outputPath);
     }
     try {
-        platform::writeAll(staging.handle(), data, outputPath);
+        write(staging.handle());
     } catch (...) {
         staging.close();
         throw;
     }
     staging.close();
-    const QByteArray tmp = QFile::encodeName(staging.fileName());
+    staging.setAutoRemove(false);
+    staged_ = staging.fileName();
+}
+
+StagedOutput::StagedOutput(StagedOutput &&other) noexcept
+    : staged_(std::exchange(other.staged_, QString())), output_(std::move(other.output_))
+{
+}
+
+StagedOutput &StagedOutput::operator=(StagedOutput &&other) noexcept
+{
+    if (this != &other) {
+        discard();
+        staged_ = std::exchange(other.staged_, QString());
+        output_ = std::move(other.output_);
+    }
+    return *this;
+}
+
+StagedOutput::~StagedOutput() { discard(); }
+
+void StagedOutput::discard() noexcept
+{
+    if (!staged_.isEmpty())
+        ::unlink(QFile::encodeName(staged_).constData());
+    staged_.clear();
+}
+
+void StagedOutput::commit()
+{
+    if (staged_.isEmpty())
+        return;
+    const QByteArray tmp = QFile::encodeName(staged_);
     // Temporary files are private; the output gets the permissions a new file would get.
     ::chmod(tmp.constData(), mode_t(platform::newFileMode()));
-    const QByteArray out = QFile::encodeName(outputPath);
+    const QByteArray out = QFile::encodeName(output_);
     if (::rename(tmp.constData(), out.constData()) != 0) {
         lastFreeImageMessage() = QString::fromLocal8Bit(std::strerror(errno));
-        conversionFailed(platform::ErrorKind::CannotWrite, outputPath);
+        conversionFailed(platform::ErrorKind::CannotWrite, output_);
     }
-    staging.setAutoRemove(false);
+    staged_.clear();
 }
 
 IntermediateFile::IntermediateFile(const QString &folder, const QString &stem, const QString &suffix)
@@ -242,7 +340,10 @@ IntermediateFile::~IntermediateFile()
         qCWarning(lcBatch) << "could not remove the intermediate file" << path_;
 }
 
-void IntermediateFile::write(const QImage &image) { platform::savePicture(image, path_); }
+void IntermediateFile::write(QSize size, const platform::PictureBand &band)
+{
+    platform::savePicture(size, band, path_);
+}
 
 void IntermediateFile::remove()
 {

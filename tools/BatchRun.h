@@ -1,4 +1,6 @@
 #pragma once
+#include <functional>
+#include "platform/Picture.h"
 #include <QImage>
 #include <QSize>
 #include <QString>
@@ -60,13 +62,37 @@ int formatCodeFor(const QString &curext);
 // what cannot is left out with a warning in the log.
 void convertBitmapFile(const QString &bitmapPath, const QString &outputPath, int formatCode,
                        int jpegQuality = 75, const QString &photoInformationFrom = {});
-// The conversion without the write: the bytes of the output file (`outputPath` only names it
-// in errors and warnings).
-QByteArray encodeBitmapFile(const QString &bitmapPath, const QString &outputPath, int formatCode,
-                            int jpegQuality = 75, const QString &photoInformationFrom = {});
 
-// Writes `data` as the output file: staged under a temporary name beside it, then renamed
-// into place. Throws platform::AppError when it cannot.
+// An output written under a temporary name beside it, put in place by commit(): a failed or
+// dropped output leaves no file behind, and a link standing at the output's name is replaced
+// rather than written through. Whatever was not committed goes with the object.
+class StagedOutput {
+public:
+    StagedOutput() = default;
+    // Stages `data`; throws platform::AppError when it cannot.
+    StagedOutput(const QByteArray &data, const QString &outputPath);
+    // Stages the bytes `write` puts into the staged file's descriptor; whatever it throws
+    // leaves no file behind.
+    StagedOutput(const QString &outputPath, const std::function<void(int fd)> &write);
+    StagedOutput(StagedOutput &&other) noexcept;
+    StagedOutput &operator=(StagedOutput &&other) noexcept;
+    ~StagedOutput();
+
+    const QString &outputPath() const { return output_; }
+    // Renames the staged file to the output; throws platform::AppError when it cannot.
+    void commit();
+
+private:
+    void discard() noexcept;
+    QString staged_;   // empty once committed or dropped
+    QString output_;
+};
+
+// The conversion, staged: committed in turn by whoever holds it.
+StagedOutput stageBitmapFile(const QString &bitmapPath, const QString &outputPath, int formatCode,
+                             int jpegQuality = 75, const QString &photoInformationFrom = {});
+
+// Writes `data` as the output file, staged and committed at once.
 void writeOutputFile(const QByteArray &data, const QString &outputPath);
 
 // The intermediate bitmap of one entry. Its name is claimed when the object is made: the
@@ -82,8 +108,10 @@ public:
     IntermediateFile &operator=(const IntermediateFile &) = delete;
 
     const QString &path() const { return path_; }
-    // Writes the image as a 24-bit bitmap; throws platform::AppError.
-    void write(const QImage &image);
+    // Writes the picture, given whole or a band at a time, as a 24-bit bitmap; throws
+    // platform::AppError.
+    void write(QSize size, const platform::PictureBand &band);
+    void write(const QImage &image) { write(image.size(), platform::bandsOf(image)); }
     // Deletes the file now; throws platform::AppError when that fails.
     void remove();
 

@@ -1,16 +1,29 @@
 #include "tools/OwnSize.h"
 
+#include "platform/Decoder.h"
 #include "platform/Errors.h"
 #include "platform/Limits.h"
 #include "tools/PictureRun.h"
 
 namespace tools {
 
+namespace {
+
+bool tooLarge(QSize s) { return qint64(s.width()) * s.height() > platform::limits::kMaxOwnSizePixels; }
+
+} // namespace
+
+bool tooLargeForOwnSize(const QString &path)
+{
+    platform::decoder::Hints headerOnly;
+    headerOnly.drawnSize = [](QSize) { return QSize(1, 1); };
+    return tooLarge(platform::decoder::decode(path, headerOnly).original);
+}
+
 platform::Picture loadOwnSizePicture(const PictureRun &run)
 {
     const QString path = run.curdir + run.curfile;
     // Too large a picture is decoded as small as the decoder offers: only its size is needed.
-    auto tooLarge = [](QSize s) { return qint64(s.width()) * s.height() > platform::limits::kMaxOwnSizePixels; };
     QSize own;
     platform::Picture picture;
     try {
@@ -32,12 +45,19 @@ platform::Picture loadOwnSizePicture(const PictureRun &run)
     return picture;
 }
 
-void paintAtOwnSize(platform::Surface &surface, const platform::Picture &picture)
+void paintAtOwnSize(platform::Surface &surface, platform::Picture picture)
 {
     const QSize own = picture.pixelSize();
     surface.setBorder(false);
     surface.setScaleMode(platform::ScaleMode::Pixels);
     surface.setAutoRedraw(true);
+    if (QImage image = picture.image(); image.format() == QImage::Format_RGB32 && image.size() == own) {
+        // Painted over the background it would come out the same, pixel for pixel: a
+        // photograph is not held twice for that.
+        picture = platform::Picture();
+        surface.adoptImage(std::move(image));
+        return;
+    }
     surface.clearPicture();
     surface.setOuterSize(own.width(), own.height(), platform::ScaleMode::Pixels);
     surface.paintPicture(picture, 0, 0, own.width(), own.height());

@@ -170,9 +170,8 @@ void ParallelRun::work(Worker &w)
             w.recipe->prepareEntrySurfaces(run);
             run.takeEntryName();
             run.processListedEntry();
-            r.outputPath = out.path;
-            r.output = std::move(out.data);
-            r.preview = std::move(out.preview);
+            r.output = std::move(out.staged);
+            r.shown = std::move(out.shown);
         } catch (const platform::AppError &e) {
             r.failure = e.description();
         } catch (const std::bad_alloc &) {

@@ -13,10 +13,9 @@ namespace tools {
 
 // What a worker made of one entry of a bulk run.
 struct WorkedEntry {
-    QString failure;      // the entry's error, empty when it was worked
-    QString outputPath;   // where the bytes go
-    QByteArray output;    // the encoded output
-    platform::Surface preview;   // the worker's preview of the entry
+    QString failure;       // the entry's error, empty when it was worked
+    StagedOutput output;   // written beside the output, put in place when its turn comes
+    std::vector<platform::Surface> shown;   // the worker's preview and shown surfaces
 };
 
 // The entries of a bulk run worked on worker threads. Each worker has its own copy of the run

@@ -1,5 +1,7 @@
 #include "tools/PhotoInformation.h"
 
+#include "platform/Limits.h"
+
 #include <QFile>
 #include <QLoggingCategory>
 #include <QStringList>
@@ -13,11 +15,16 @@ Q_LOGGING_CATEGORY(lcPhotoInfo, "pixmar.tools.photoinfo", QtWarningMsg)
 namespace tools {
 namespace {
 
+// What the library said it could not read while the current thread read a file's information.
+thread_local QStringList *unreadNotes = nullptr;
+
 void routeExivMessages()
 {
     static const bool done = [] {
-        Exiv2::LogMsg::setHandler([](int, const char *message) {
+        Exiv2::LogMsg::setHandler([](int level, const char *message) {
             qCDebug(lcPhotoInfo) << "exiv2:" << message;
+            if (unreadNotes && level >= Exiv2::LogMsg::warn)
+                *unreadNotes << QString::fromLocal8Bit(message).trimmed();
         });
         // The XMP toolkit is shared by the workers of a bulk run; it locks through this.
         static std::mutex xmpLock;
@@ -93,28 +100,47 @@ QByteArray withPhotoInformation(const QByteArray &encoded, const QString &source
     routeExivMessages();
     warning.clear();
     Exiv2::Image::AutoPtr src;
+    // A part the library passes over as broken (a truncated EXIF directory) is left out as
+    // surely as one it refuses: the warning says so.
+    QStringList unread;
+    unreadNotes = &unread;
     try {
         src = Exiv2::ImageFactory::open(std::string(QFile::encodeName(source).constData()));
         src->readMetadata();
     } catch (const std::exception &e) {
+        unreadNotes = nullptr;
         warning = QString::fromLocal8Bit(e.what());
         return encoded;
     }
+    unreadNotes = nullptr;
     // Everything first; what cannot go in is left out, the largest and least checked first.
     Parts parts;
     QStringList dropped;
+    QString lastError;
+    if (qint64(src->xmpPacket().size()) > platform::limits::kMaxKeptXmpBytes) {
+        parts.xmp = false;
+        dropped << QStringLiteral("XMP");
+        lastError = QStringLiteral("its XMP block of %1 bytes is over the %2 kept")
+                        .arg(qint64(src->xmpPacket().size()))
+                        .arg(platform::limits::kMaxKeptXmpBytes);
+    }
     const std::pair<bool Parts::*, const char *> order[] = {
         {nullptr, nullptr}, {&Parts::xmp, "XMP"}, {&Parts::icc, "ICC"}, {&Parts::iptc, "IPTC"}, {&Parts::exif, "EXIF"}};
-    QString lastError;
     for (const auto &[part, name] : order) {
         if (part) {
+            if (!(parts.*part))
+                continue;   // left out already
             parts.*part = false;
             dropped << QLatin1String(name);
         }
         try {
             QByteArray out = write(encoded, *src, parts);
+            QStringList notes;
             if (!dropped.isEmpty())
-                warning = QStringLiteral("%1 left out: %2").arg(dropped.join(QStringLiteral(", ")), lastError);
+                notes << QStringLiteral("%1 left out: %2").arg(dropped.join(QStringLiteral(", ")), lastError);
+            if (!unread.isEmpty())
+                notes << QStringLiteral("unreadable parts left out: %1").arg(unread.join(QStringLiteral("; ")));
+            warning = notes.join(QStringLiteral("; "));
             return out;
         } catch (const std::exception &e) {
             lastError = QString::fromLocal8Bit(e.what());

@@ -6,6 +6,7 @@
 #include "platform/Toolkit.h"
 #include "shell/Helpers.h"
 #include "shell/Texts.h"
+#include "tools/OwnSize.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -175,20 +176,28 @@ void PictureRun::sizePreviewToClient()
     Picture1.setOuterSize(clientWidth(), clientHeight(), scaleMode_);
 }
 
-void PictureRun::loadEntryPicture(const platform::Surface &surface)
+namespace {
+
+// The size a picture will be painted at when fitted into `surface`: the decoder only needs
+// those pixels. The same arithmetic as the fit, from the file's own size.
+platform::PaintSizeHint fittedSize(const platform::Surface &surface)
 {
     const ScaleMode u = surface.scaleMode();
     const double innerW = surface.innerWidth(), innerH = surface.innerHeight();
-    // The decoder only needs the pixels the fit will paint: the same arithmetic as the fit,
-    // from the file's own size.
-    auto paintSize = [&surface, u, innerW, innerH](QSize original) {
+    return [&surface, u, innerW, innerH](QSize original) {
         const platform::Picture probe(QImage(), original);
         const FitResult r = fitInto(himetricTo(probe.widthHimetric(), u, true),
                                     himetricTo(probe.heightHimetric(), u, false), innerW, innerH);
         return QSize(int(std::lround(surface.toPx(r.width, u, true))),
                      int(std::lround(surface.toPx(r.height, u, false))));
     };
-    picsrc = platform::loadPicture(curdir + curfile, paintSize);
+}
+
+} // namespace
+
+void PictureRun::loadEntryPicture(const platform::Surface &surface)
+{
+    picsrc = platform::loadPicture(curdir + curfile, fittedSize(surface));
 }
 
 FitResult PictureRun::fitIntoSurface(platform::Surface &surface, const platform::Picture &picture,
@@ -234,41 +243,53 @@ QString PictureRun::outputPath() const { return inTarget(spec().outputPrefix + b
 
 void PictureRun::writeIntermediate(const QImage &image)
 {
+    writeIntermediate(image.size(), platform::bandsOf(image));
+}
+
+void PictureRun::writeIntermediate(QSize size, const platform::PictureBand &band)
+{
     try {
         if (!intermediate_)
             intermediate_ = std::make_unique<IntermediateFile>(
                 vartgtdir, platform::ownTemporaryPrefix() + spec().intermediatePrefix + basename,
                 spec().intermediateSuffix);
         tmppath = intermediate_->path();
-        intermediate_->write(image);
+        intermediate_->write(size, band);
     } catch (const platform::AppError &e) {
         // The intermediate file is the program's own business: the user looks for the output.
         throw e.about(outputPath());
     }
 }
 
-void PictureRun::writeOutput(const QByteArray &data)
+void PictureRun::writeOutput(const QByteArray &data) { writeOutput(StagedOutput(data, outputPath())); }
+
+void PictureRun::writeOutput(StagedOutput staged)
 {
     if (deferred_) {
-        deferred_->path = outputPath();
-        deferred_->data = data;
-        deferred_->preview = Picture1;
-        deferred_->preview.onChanged = nullptr;
+        deferred_->staged = std::move(staged);
+        deferred_->shown.clear();
+        for (const platform::Surface *s : shownSurfaces()) {
+            deferred_->shown.push_back(*s);
+            deferred_->shown.back().onChanged = nullptr;
+        }
         return;
     }
-    writeOutputFile(data, outputPath());
+    staged.commit();
 }
 
 void PictureRun::convertOutput(bool showOutput)
 {
     const QString output = outputPath();
-    writeOutput(encodeBitmapFile(tmppath, output, formatCodeFor(curext), this->output.quality,
-                                 this->output.keepMetadata ? curdir + curfile : QString()));
+    writeOutput(stageBitmapFile(tmppath, output, formatCodeFor(curext), this->output.quality,
+                                this->output.keepMetadata ? curdir + curfile : QString()));
     Picture1.clearPicture();
     // Held for a later commit, the output is not there yet to be shown.
     if (showOutput && !deferred_) {
         try {
-            Picture1.setPicture(platform::loadPicture(output));
+            // An output at the picture's own size is shown as large as the preview was: the
+            // whole of it would only hold its pixels a second time.
+            Picture1.setPicture(platform::loadPicture(
+                output, this->output.originalSize ? fittedSize(Picture1) : platform::PaintSizeHint()));
         } catch (const platform::AppError &e) {
             // The file is written; only showing it failed.
             qCWarning(lcRun) << "cannot show" << output << e.description();
@@ -366,6 +387,12 @@ void PictureRun::load()
         }
         recipe_.showFirstPicture(*this);
     } catch (const platform::AppError &e) {
+        // A picture too large for an output at its own size is told by the run, with the
+        // limit; what its preview found wrong besides would be a second, other message.
+        if (output.originalSize && tooLargeForOwnSize(curdir + curfile)) {
+            Picture1.clearPicture();
+            return;   // classified, as a file of another type is
+        }
         failed({curdir + curfile}, {e.description()});
     } catch (const std::bad_alloc &) {
         failed({curdir + curfile},
@@ -387,14 +414,25 @@ void PictureRun::processListedEntry()
     }
 }
 
-void PictureRun::commitWorked(const WorkedEntry &worked)
+void PictureRun::commitWorked(WorkedEntry &worked)
 {
-    writeOutputFile(worked.output, worked.outputPath);
+    worked.output.commit();
     // The window shows each picture as its output is written, as a run on its own thread does.
-    const std::function<void()> shownBy = Picture1.onChanged;
-    Picture1 = worked.preview;
-    Picture1.onChanged = shownBy;
-    Picture1.changed();
+    const std::vector<platform::Surface *> shown = shownSurfaces();
+    for (size_t i = 0; i < shown.size() && i < worked.shown.size(); ++i) {
+        const std::function<void()> shownBy = shown[i]->onChanged;
+        *shown[i] = worked.shown[i];
+        shown[i]->onChanged = shownBy;
+        shown[i]->changed();
+    }
+}
+
+std::vector<platform::Surface *> PictureRun::shownSurfaces()
+{
+    std::vector<platform::Surface *> all{&Picture1};
+    for (platform::Surface *s : recipe_.shownSurfaces())
+        all.push_back(s);
+    return all;
 }
 
 bool PictureRun::entryFailed(const QString &path, const QString &failure)
@@ -477,7 +515,7 @@ void PictureRun::save()
             QString failure;
             try {
                 if (workers) {
-                    const WorkedEntry worked = workers->take(listing_.position());
+                    WorkedEntry worked = workers->take(listing_.position());
                     failure = worked.failure;
                     if (failure.isEmpty())
                         commitWorked(worked);

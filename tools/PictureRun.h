@@ -127,6 +127,8 @@ public:
     virtual platform::ScaleMode clickUnits() const { return platform::ScaleMode::Twips; }
     // The click on the preview at (lastX, lastY).
     virtual void click(PictureRun &) {}
+    // The surfaces of its own a window shows beside the preview (the turned preview).
+    virtual std::vector<platform::Surface *> shownSurfaces() { return {}; }
 };
 
 // The settings of the common dialog control: the open-file dialog's file name (kept from its
@@ -195,12 +197,15 @@ public:
                              bool place = true);
     // Writes the intermediate bitmap of the current entry (tmppath) under a free name.
     void writeIntermediate(const QImage &image);
+    // The same for a picture given a band of rows at a time (platform::savePicture).
+    void writeIntermediate(QSize size, const platform::PictureBand &band);
     // Converts tmppath into the output file and deletes tmppath; the output is then shown in
     // the preview when `showOutput`, else the preview's picture is only cleared.
     void convertOutput(bool showOutput);
     // Writes the encoded output of the current entry; on a worker the bytes wait for their
     // turn to be written instead (see ParallelRun).
     void writeOutput(const QByteArray &data);
+    void writeOutput(StagedOutput staged);
     QString outputPath() const;
     QString inTarget(const QString &name) const;
     // A text of this tool: "<textKey>.<item>".
@@ -215,7 +220,7 @@ private:
     // answer ended the run.
     bool entryFailed(const QString &path, const QString &failure);
     // Writes what a worker made of the current entry; throws platform::AppError.
-    void commitWorked(const WorkedEntry &worked);
+    void commitWorked(WorkedEntry &worked);
     // The listed files whose names are not UTF-8: each is reported, none passed over.
     bool reportNamesNotUtf8();
     QString completionReportText() const;
@@ -229,10 +234,11 @@ private:
 
     friend class ParallelRun;
     struct DeferredOutput {
-        QString path;
-        QByteArray data;
-        platform::Surface preview;   // the worker's preview as the entry left it
+        StagedOutput staged;
+        std::vector<platform::Surface> shown;   // the worker's shown surfaces as the entry left them
     };
+    // The preview and the recipe's shown surfaces.
+    std::vector<platform::Surface *> shownSurfaces();
     DeferredOutput *deferred_ = nullptr;
 };
 

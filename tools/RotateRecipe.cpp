@@ -5,6 +5,8 @@
 
 #include <QTransform>
 
+#include <future>
+
 #include "platform/Toolkit.h"
 #include "tools/DDBHelper.h"
 
@@ -119,9 +121,14 @@ void RotateRecipe::prepareLoadSurfaces(PictureRun &run)
 void RotateRecipe::showFirstPicture(PictureRun &run)
 {
     // Decoded once for the working surface; the smaller preview is fitted from the same
-    // picture, which a second decoding of the file would only repeat.
-    run.loadEntryPicture(Picture3);
-    fitForTurn(run, Picture3);
+    // picture, which a second decoding of the file would only repeat. At the picture's own
+    // size the working surface has no part in the run: the preview alone is decoded for.
+    const bool own = run.output.originalSize;
+    shownPath_.clear();   // set again only once this file is decoded whole and sound
+    run.loadEntryPicture(own ? run.Picture1 : Picture3);
+    shownPath_ = run.curdir + run.curfile;
+    if (!own)
+        fitForTurn(run, Picture3);
     fitForTurn(run, run.Picture1);
     run.Picture1.setVisible(true);
     centreInClient(run, run.Picture1);
@@ -192,6 +199,7 @@ void RotateRecipe::processEntry(PictureRun &run)
         processAtOwnSize(run);
         return;
     }
+    shownPath_.clear();
     rotwork = true;
     rotview = false;
     run.loadEntryPicture(Picture3);
@@ -245,25 +253,33 @@ void RotateRecipe::processAtOwnSize(PictureRun &run)
 {
     // A JPEG that may be turned losslessly is decoded only as large as the preview shows it.
     const bool tryLossless = run.output.lossless && formatCodeFor(run.curext) == kFormatJpeg;
+    const QString source = run.curdir + run.curfile;
+    const bool clockwise = runAngle() == kClockwise;
+    // The turn needs nothing of the preview: it goes on beside it, and the preview's decoding
+    // costs no time of its own.
+    std::future<QByteArray> turning;
+    if (tryLossless)
+        turning = std::async(std::launch::async, turnJpegLosslessly, source, clockwise);
     platform::Picture whole;
     rotwork = false;
     rotview = true;
     if (tryLossless) {
-        run.loadEntryPicture(run.Picture1);
+        // The load step's picture of this same file serves the preview again.
+        if (run.picsrc.isNull() || shownPath_ != source)
+            run.loadEntryPicture(run.Picture1);
     } else {
         whole = loadOwnSizePicture(run);
         run.picsrc = whole;
     }
+    shownPath_.clear();
     fitForTurn(run, run.Picture1);
     run.picsrc = platform::Picture();
     run.Picture1.setVisible(true);
     centreInClient(run, run.Picture1);
     RotateSurfaces(run);
     platform::doEvents();
-    const bool clockwise = runAngle() == kClockwise;
     if (tryLossless) {
-        const QString source = run.curdir + run.curfile;
-        QByteArray turned = turnJpegLosslessly(source, clockwise);
+        QByteArray turned = turning.get();
         if (!turned.isEmpty()) {
             if (run.output.keepMetadata) {
                 QString warning;
@@ -277,10 +293,15 @@ void RotateRecipe::processAtOwnSize(PictureRun &run)
         }
         whole = loadOwnSizePicture(run);
     }
-    const int degrees = clockwise ? 90 : -90;
-    QImage turned = whole.image().transformed(QTransform().rotate(degrees));
+    // Turned a band at a time as the intermediate is written: a band of rows of the turned
+    // picture is a strip of columns of the source.
+    const QImage &pixels = whole.image();
+    const QTransform turn = QTransform().rotate(clockwise ? 90 : -90);
+    run.writeIntermediate(pixels.size().transposed(), [&](int top, int rows) {
+        const QRect strip(clockwise ? top : pixels.width() - top - rows, 0, rows, pixels.height());
+        return pixels.copy(strip).transformed(turn);
+    });
     whole = platform::Picture();
-    run.writeIntermediate(turned);
     run.convertOutput(false);
 }
 

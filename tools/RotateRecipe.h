@@ -45,6 +45,7 @@ public:
     void showFirstPicture(PictureRun &run) override;
     void prepareEntrySurfaces(PictureRun &run) override;
     void processEntry(PictureRun &run) override;
+    std::vector<platform::Surface *> shownSurfaces() override { return {&Picture2}; }
 
 private:
     // The three input checks with the given texts, where a source that was never chosen
@@ -57,6 +58,8 @@ private:
     void fitForTurn(PictureRun &run, platform::Surface &surface);
     void processAtOwnSize(PictureRun &run);
     static void centreInClient(const PictureRun &run, platform::Surface &surface);
+    // The file whose picture the load step left in the run's picsrc; empty once used.
+    QString shownPath_;
     // The run's direction (angle), from rotplus / rotminus.
     qint16 runAngle() const;
 };

@@ -229,26 +229,28 @@ void WatermarkRecipe::processEntry(PictureRun &run)
 void WatermarkRecipe::writeOwnSize(PictureRun &run)
 {
     const QSizeF factor = ownSizeFactor(run.Picture1, run.picsrc);
-    platform::Surface whole;
-    paintAtOwnSize(whole, run.picsrc);
-    run.picsrc = platform::Picture();   // the surface holds the pixels now
-    const int x = int(std::lround(run.posX * factor.width()));
-    const int y = int(std::lround(run.posY * factor.height()));
-    const QSize room(std::max(0, whole.innerWidthPx() - x), std::max(0, whole.innerHeightPx() - y));
-    if (!room.isEmpty()) {
-        platform::Surface mark;
-        mark.setBorder(false);
-        mark.setVisible(false);
-        const QSize blended = prepareOwnSizeMark(run, mark, factor, room);
-        const QImage &markImage = mark.persistentImage();
-        if (!blended.isEmpty()
-            && (markImage.isNull()
-                || !platform::gdi::AlphaBlend(whole.drawTarget(), x, y, blended.width(), blended.height(),
-                                              markImage, 0, 0, platform::gdi::packBlendFunction(blendfn))))
-            throw platform::AppError(platform::ErrorKind::MarkNotDrawn, {run.curdir + run.curfile});
-        whole.changed();
-    }
-    run.writeIntermediate(whole.persistentImage());
+    {
+        platform::Surface whole;
+        paintAtOwnSize(whole, std::move(run.picsrc));
+        run.picsrc = platform::Picture();   // the surface holds the pixels now
+        const int x = int(std::lround(run.posX * factor.width()));
+        const int y = int(std::lround(run.posY * factor.height()));
+        const QSize room(std::max(0, whole.innerWidthPx() - x), std::max(0, whole.innerHeightPx() - y));
+        if (!room.isEmpty()) {
+            platform::Surface mark;
+            mark.setBorder(false);
+            mark.setVisible(false);
+            const QSize blended = prepareOwnSizeMark(run, mark, factor, room);
+            const QImage &markImage = mark.persistentImage();
+            if (!blended.isEmpty()
+                && (markImage.isNull()
+                    || !platform::gdi::AlphaBlend(whole.drawTarget(), x, y, blended.width(), blended.height(),
+                                                  markImage, 0, 0, platform::gdi::packBlendFunction(blendfn))))
+                throw platform::AppError(platform::ErrorKind::MarkNotDrawn, {run.curdir + run.curfile});
+            whole.changed();
+        }
+        run.writeIntermediate(whole.persistentImage());
+    }   // the picture goes before the conversion reads it back from the intermediate
     run.convertOutput(false);
 }
 

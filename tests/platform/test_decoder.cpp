@@ -203,3 +203,24 @@ TEST_F(Decoding, SixteenBitTruecolourWithATransparentColourKeepsItsPixels)
                 << x << "," << y;
         }
 }
+
+TEST_F(Decoding, LargeTiffsKeepEveryRowThroughTheBandedConversion)
+{
+    // Taller than several bands of the conversion, and not a whole number of them; true
+    // colour, and with alpha. The toolkit's own TIFF reader is the reference.
+    QImage picture = testsupport::gradientImage(301, 1000).convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < picture.height(); ++y)
+        picture.setPixel(y % picture.width(), y, qRgba(255, 0, 255, y % 2 ? 255 : 128));   // rows told apart
+    const QList<std::pair<const char *, QImage>> kinds = {
+        {"rgb.tif", picture.convertToFormat(QImage::Format_RGB888)},
+        {"rgba.tif", picture},
+    };
+    for (const auto &[name, image] : kinds) {
+        SCOPED_TRACE(name);
+        ASSERT_TRUE(image.save(path(QLatin1String(name)), "TIFF"));
+        const QImage reference = QImage(path(QLatin1String(name))).convertToFormat(QImage::Format_ARGB32);
+        ASSERT_EQ(reference.size(), picture.size());
+        const QImage loaded = loadPicture(path(QLatin1String(name))).image().convertToFormat(QImage::Format_ARGB32);
+        EXPECT_EQ(loaded, reference);
+    }
+}

@@ -134,6 +134,40 @@ TEST_F(FilesTest, SavedBitmapHasClassicHeaderAndLoadsBackWithItsSizeInHimetric)
               err::PathNotFound);
 }
 
+TEST_F(FilesTest, ABitmapWrittenABandAtATimeHoldsEveryRowInItsPlace)
+{
+    // Tall enough for several bands of rows, and not a whole number of them.
+    QImage img = testsupport::gradientImage(500, 2000);
+    for (int y = 0; y < img.height(); y += 37)
+        img.setPixel(y % img.width(), y, qRgb(255, 0, 255));   // rows told apart
+    for (const QImage::Format format : {QImage::Format_RGB32, QImage::Format_ARGB32, QImage::Format_Indexed8}) {
+        SCOPED_TRACE(int(format));
+        const QImage source = img.convertToFormat(format);
+        std::vector<std::pair<int, int>> asked;
+        savePicture(source.size(),
+                    [&](int top, int rows) {
+                        asked.emplace_back(top, rows);
+                        return source.copy(0, top, source.width(), rows);
+                    },
+                    path("bands.bmp"));
+        // Every row asked for once, from the bottom up, as the file holds them.
+        ASSERT_GT(asked.size(), 2u);
+        int below = source.height();
+        for (const auto &[top, rows] : asked) {
+            EXPECT_EQ(top + rows, below);
+            below = top;
+        }
+        EXPECT_EQ(below, 0);
+        const QByteArray bytes = readBytes(path("bands.bmp"));
+        EXPECT_EQ(bytes.size(), 54 + 1500 * 2000);
+        // The same file as the whole image written at once, and the same pixels.
+        savePicture(source, path("whole.bmp"));
+        EXPECT_EQ(readBytes(path("whole.bmp")), bytes);
+        EXPECT_EQ(QImage(path("bands.bmp")).convertToFormat(QImage::Format_RGB888),
+                  source.convertToFormat(QImage::Format_RGB888));
+    }
+}
+
 TEST_F(FilesTest, BrokenPicturesFailCleanly)
 {
     EXPECT_EQ(errorNumber([&] { loadPicture(path("missing.jpg")); }), err::FileNotFound);

@@ -75,6 +75,35 @@ TEST_F(SurfaceTest, PaintPictureScalesIntoTwipRectangle)
     EXPECT_EQ(shot.image().pixel(150, 150), s.backColor().rgb());
 }
 
+TEST_F(SurfaceTest, AnAdoptedImageIsWhatPaintingItGivesWithoutACopyOfItsPixels)
+{
+    QImage photo = testsupport::gradientImage(300, 200).convertToFormat(QImage::Format_RGB32);
+    photo.setDotsPerMeterX(2835);   // a file's own 72 dpi
+    photo.setDotsPerMeterY(2835);
+    Surface painted;
+    painted.setScaleMode(ScaleMode::Pixels);
+    painted.setBorder(false);
+    painted.setAutoRedraw(true);
+    painted.setOuterSize(300, 200, ScaleMode::Pixels);
+    painted.paintPicture(Picture(photo), 0, 0, 300, 200);
+
+    Surface adopted;
+    adopted.setBorder(false);
+    adopted.setAutoRedraw(true);
+    QImage handed = photo.copy();
+    const uchar *bits = handed.constBits();
+    adopted.adoptImage(std::move(handed));
+    EXPECT_EQ(adopted.innerWidthPx(), 300);
+    EXPECT_EQ(adopted.innerHeightPx(), 200);
+    EXPECT_TRUE(adopted.picture().isNull());
+    EXPECT_EQ(adopted.persistentImage(), painted.persistentImage());
+    EXPECT_EQ(adopted.persistentImage().dotsPerMeterX(), painted.persistentImage().dotsPerMeterX());
+    // Drawn on where it lies: still the one buffer.
+    adopted.drawTarget().setPixel(1, 1, qRgb(1, 2, 3));
+    EXPECT_EQ(adopted.persistentImage().constBits(), bits);
+    EXPECT_EQ(adopted.visibleImage().pixel(1, 1), qRgb(1, 2, 3));
+}
+
 TEST_F(SurfaceTest, PrintPlacesTextAtDrawingPositionAndMovesToNextLine)
 {
     Surface s;

@@ -14,6 +14,9 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include <csignal>
+#include <sys/resource.h>
+
 using namespace tools;
 
 TEST(BatchRunFit, WidthFirstThenHeightStrictAndNeverEnlarged)
@@ -56,6 +59,36 @@ TEST_F(BatchRunFiles, ConversionFailuresRaiseAndWriteNothing)
         EXPECT_TRUE(e.description().contains(QStringLiteral("c.jpg")));
     }
     EXPECT_EQ(outFiles(), QStringList({QStringLiteral("ok.bmp"), QStringLiteral("text.bmp")}));
+}
+
+TEST_F(BatchRunFiles, AnOutputTheFileSystemRefusesPartWayIsAnErrorAndLeavesNothing)
+{
+    // Written straight from the encoder: a write refused half way must not pass as a file.
+    QImage noise(200, 200, QImage::Format_RGB32);   // too much for any format to pack into 4 KB
+    for (int y = 0; y < noise.height(); ++y)
+        for (int x = 0; x < noise.width(); ++x)
+            noise.setPixel(x, y, qRgb((x * 7919 + y * 104729) % 251, (x * 31 + y * y) % 241, (x * x + y * 17) % 239));
+    platform::savePicture(noise, at(QStringLiteral("ok.bmp")));
+    struct rlimit old {};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    const auto oldSignal = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = old;
+    small.rlim_cur = 4096;   // as a disk that is full after 4 KB
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    QStringList failures;
+    for (const auto &[name, format] : {std::pair{"adt-a.bmp", kFormatBitmap}, std::pair{"adt-a.png", kFormatPng},
+                                       std::pair{"adt-a.tif", kFormatTiff}}) {
+        try {
+            convertBitmapFile(at(QStringLiteral("ok.bmp")), at(QLatin1String(name)), format);
+        } catch (const platform::AppError &e) {
+            failures << e.description();
+        }
+    }
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldSignal);
+    ASSERT_EQ(failures.size(), 3) << failures.join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(failures[0].contains(QStringLiteral("adt-a.bmp")));
+    EXPECT_EQ(QDir(out).entryList(QDir::Files | QDir::Hidden), QStringList({QStringLiteral("ok.bmp")}));
 }
 
 TEST_F(BatchRunFiles, OutputReplacesALinkInsteadOfWritingThroughIt)

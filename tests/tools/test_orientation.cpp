@@ -8,6 +8,7 @@
 #include <QBuffer>
 #include <QDir>
 #include <QImageReader>
+#include <QImageWriter>
 #include <QTemporaryDir>
 
 namespace {
@@ -155,6 +156,52 @@ TEST_F(Orientation, UntaggedAndInvalidValuesDecodeExactlyAsStored)
         ASSERT_EQ(d.failure, platform::decoder::Failure::None);
         EXPECT_EQ(d.image, plain.image);
     }
+}
+
+TEST_F(Orientation, TiffsAreTurnedUprightByTheirOwnOrientationTagToo)
+{
+    // The orientation values as the toolkit's writer takes them, to write each into a TIFF.
+    using T = QImageIOHandler::Transformation;
+    const std::array<QImageIOHandler::Transformations, 9> tagged = {
+        T::TransformationNone, T::TransformationNone, T::TransformationMirror, T::TransformationRotate180,
+        T::TransformationFlip, T::TransformationFlipAndRotate90, T::TransformationRotate90,
+        T::TransformationMirrorAndRotate90, T::TransformationRotate270};
+    auto tiff = [&](int o) {
+        const QString path = src + QStringLiteral("/o%1.tif").arg(o);
+        QImageWriter writer(path, "tiff");
+        writer.setTransformation(tagged[o]);
+        EXPECT_TRUE(writer.write(quadrants(kW, kH))) << writer.errorString().toStdString();
+        return path;
+    };
+    for (int o = 1; o <= 8; ++o) {
+        SCOPED_TRACE(o);
+        const QString path = tiff(o);
+        const platform::decoder::Decoded d = platform::decoder::decode(path);
+        ASSERT_EQ(d.failure, platform::decoder::Failure::None);
+        EXPECT_EQ(d.format, "tiff");
+        EXPECT_EQ(d.original, uprightSize(o));
+        EXPECT_EQ(d.image.size(), uprightSize(o));
+        EXPECT_EQ(corners(d.image.convertToFormat(QImage::Format_RGB32)), kUpright[o]);
+    }
+    // An invalid value is ignored: the picture as stored.
+    QByteArray bytes = testsupport::readBytes(tiff(6));
+    const QByteArray entry("\x12\x01\x03\x00\x01\x00\x00\x00\x06\x00", 10);
+    const qsizetype at = bytes.indexOf(entry);
+    ASSERT_GE(at, 0);
+    bytes[at + 8] = 9;
+    testsupport::writeBytes(src + QStringLiteral("/bad.tif"), bytes);
+    const platform::decoder::Decoded bad = platform::decoder::decode(src + QStringLiteral("/bad.tif"));
+    ASSERT_EQ(bad.failure, platform::decoder::Failure::None);
+    EXPECT_EQ(corners(bad.image.convertToFormat(QImage::Format_RGB32)), kUpright[1]);
+
+    // Through a tool, at the picture's own size: upright, and untagged.
+    ASSERT_EQ(run(app::cliText, {QStringLiteral("--file"), tiff(8), QStringLiteral("--target"), out,
+                                 QStringLiteral("--text"), QStringLiteral("."), QStringLiteral("--original-size")}),
+              app::kExitOk);
+    const QString written = out + QStringLiteral("/adt-o8.tif");
+    EXPECT_EQ(corners(output(QStringLiteral("adt-o8.tif"))), kUpright[8]);
+    EXPECT_EQ(output(QStringLiteral("adt-o8.tif")).size(), uprightSize(8));
+    EXPECT_TRUE(QImageReader(written).transformation() == QImageIOHandler::TransformationNone);
 }
 
 TEST_F(Orientation, ReducedAndCutDecodesWorkInUprightPixels)

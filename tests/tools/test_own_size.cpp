@@ -4,6 +4,7 @@
 
 #include "app/Cli.h"
 #include "platform/Limits.h"
+#include "tools/frm_Watertext.h"
 
 #include <QTransform>
 
@@ -101,10 +102,12 @@ TEST_F(OwnSize, RotateTurnsThePictureAtItsOwnSizePixelForPixel)
     }
 }
 
-TEST_F(OwnSize, APictureTooLargeIsRefusedByNameWithTheLimitAndTheRunGoesOn)
+namespace {
+
+// A small JPEG whose header claims 12000 x 9000 pixels: within what the decoder takes, over
+// what an output at its own size may have.
+QByteArray claimsTooLarge()
 {
-    // A small JPEG whose header claims 12000 x 9000 pixels: within what the decoder takes,
-    // over what an output at its own size may have.
     QByteArray jpeg;
     {
         QBuffer buffer(&jpeg);
@@ -112,13 +115,19 @@ TEST_F(OwnSize, APictureTooLargeIsRefusedByNameWithTheLimitAndTheRunGoesOn)
         testsupport::gradientImage(64, 64).save(&buffer, "JPEG");
     }
     const qsizetype sof = jpeg.indexOf(QByteArray("\xFF\xC0", 2));
-    ASSERT_GT(sof, 0);
     jpeg[sof + 5] = char(9000 >> 8);
     jpeg[sof + 6] = char(9000 & 0xFF);
     jpeg[sof + 7] = char(12000 >> 8);
     jpeg[sof + 8] = char(12000 & 0xFF);
+    return jpeg;
+}
+
+} // namespace
+
+TEST_F(OwnSize, APictureTooLargeIsRefusedByNameWithTheLimitAndTheRunGoesOn)
+{
     ASSERT_GT(12000LL * 9000, platform::limits::kMaxOwnSizePixels);
-    testsupport::writeBytes(in(QStringLiteral("a-huge.jpg")), jpeg);
+    testsupport::writeBytes(in(QStringLiteral("a-huge.jpg")), claimsTooLarge());
     ASSERT_TRUE(testsupport::writeSolid(in(QStringLiteral("b.jpg")), 300, 200, Qt::gray));
     EXPECT_EQ(run(app::cliWatermark, {QStringLiteral("--dir"), src, QStringLiteral("--target"), out,
                                       QStringLiteral("--text"), QStringLiteral("x"), QStringLiteral("--original-size")}),
@@ -133,7 +142,47 @@ TEST_F(OwnSize, APictureTooLargeIsRefusedByNameWithTheLimitAndTheRunGoesOn)
     EXPECT_TRUE(all.contains(QString::number(platform::limits::kMaxOwnSizePixels))) << all.toStdString();
 }
 
+TEST_F(OwnSize, AFirstPictureTooLargeIsToldOnceInTheWindowByNameWithTheLimit)
+{
+    testsupport::writeBytes(in(QStringLiteral("a-huge.jpg")), claimsTooLarge());
+    ASSERT_TRUE(testsupport::writeSolid(in(QStringLiteral("b.jpg")), 300, 200, Qt::gray));
+    frm_Watertext w;
+    w.run().output.originalSize = true;
+    w.vartext = QStringLiteral("x");
+    tk.defaultAnswer = platform::MsgResult::Yes;
+    bulk(w, src, out);
+    w.mnu_loadpic_Click();
+    w.clickAtPixels(5, 5);
+    w.mnu_sav_Click();
+    EXPECT_EQ(outFiles(), QStringList{QStringLiteral("awtx-b.jpg")});
+    QStringList about;
+    for (const auto &m : tk.messages)
+        if (m.text.contains(QStringLiteral("a-huge.jpg")))
+            about << m.text;
+    ASSERT_EQ(about.size(), 1) << about.join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(about[0].contains(QStringLiteral("Picture too large for its own size:")));
+    EXPECT_TRUE(about[0].contains(QString::number(platform::limits::kMaxOwnSizePixels)));
+}
+
 using tooltest::firstQuantiser;
+
+TEST_F(OwnSize, TurnsWrittenABandAtATimeAreTheWholePictureTurnedPixelForPixel)
+{
+    // A bitmap keeps its pixels: the output must be the source turned, exactly, across
+    // several bands of the turned picture's rows.
+    QImage source = testsupport::gradientImage(700, 1300).convertToFormat(QImage::Format_RGB32);
+    for (int x = 0; x < source.width(); x += 29)
+        source.setPixel(x, (x * 7) % source.height(), qRgb(255, 0, 255));
+    ASSERT_TRUE(source.save(in(QStringLiteral("t.bmp"))));
+    for (const auto &[flag, degrees] : {std::pair{"--plus", 90}, std::pair{"--minus", -90}}) {
+        SCOPED_TRACE(flag);
+        QFile::remove(at(QStringLiteral("rot-t.bmp")));
+        ASSERT_EQ(run(app::cliRotate, {QStringLiteral("--file"), in(QStringLiteral("t.bmp")), QStringLiteral("--target"),
+                                       out, QLatin1String(flag), QStringLiteral("--original-size")}),
+                  app::kExitOk);
+        EXPECT_EQ(output(QStringLiteral("rot-t.bmp")), source.transformed(QTransform().rotate(degrees)));
+    }
+}
 
 TEST_F(OwnSize, LosslessTurnsKeepTheJpegAsItWasAndFallBackWhereTheBlocksDoNotFit)
 {

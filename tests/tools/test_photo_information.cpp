@@ -59,6 +59,28 @@ void writePhoto(const QString &path, int w, int h)
     meta->writeMetadata();
 }
 
+// The warnings logged while it lives.
+class WarningLog {
+public:
+    WarningLog() { previous_ = qInstallMessageHandler(&keep); }
+    ~WarningLog() { qInstallMessageHandler(previous_); }
+    QString text() const { return kept().join(QLatin1Char('\n')); }
+    static void clear() { kept().clear(); }
+
+private:
+    static QStringList &kept()
+    {
+        static QStringList messages;
+        return messages;
+    }
+    static void keep(QtMsgType type, const QMessageLogContext &, const QString &message)
+    {
+        if (type == QtWarningMsg)
+            kept() << message;
+    }
+    QtMessageHandler previous_ = nullptr;
+};
+
 class PhotoInformation : public tooltest::ToolFixture {
 protected:
     int watermark(const QString &file, const QStringList &extra)
@@ -130,10 +152,40 @@ TEST_F(PhotoInformation, BrokenInformationIsLeftOutAndThePictureStillWritten)
 
     for (const char *name : {"icc.jpg", "cut.jpg"}) {
         SCOPED_TRACE(name);
+        WarningLog log;
+        WarningLog::clear();
         ASSERT_EQ(watermark(in(QString::fromLatin1(name)), {QStringLiteral("--keep-metadata")}), app::kExitOk);
         EXPECT_FALSE(QImage(at(QStringLiteral("awtx-") + QString::fromLatin1(name))).isNull());
+        // Left out, and said so.
+        EXPECT_TRUE(log.text().contains(QStringLiteral("photo information"))) << log.text().toStdString();
     }
     const Info icc = readInfo(at(QStringLiteral("awtx-icc.jpg")));
     EXPECT_EQ(icc.iccSize, 0);
     EXPECT_EQ(icc.size, QSize(96, 160));
+}
+
+TEST_F(PhotoInformation, AHugeXmpBlockIsLeftOutWithAWarningAndTheRestKept)
+{
+    // Several megabytes of XMP on a PNG, which can carry them (a JPEG cannot), beside EXIF.
+    const QString png = in(QStringLiteral("big.png"));
+    ASSERT_TRUE(testsupport::gradientImage(120, 80).save(png));
+    {
+        auto meta = Exiv2::ImageFactory::open(std::string(QFile::encodeName(png).constData()));
+        meta->readMetadata();
+        meta->exifData()["Exif.Image.Model"] = "PixCam 7";
+        meta->xmpData()["Xmp.dc.source"] = std::string(4 << 20, 'A');
+        meta->writeMetadata();
+    }
+    ASSERT_GT(readInfo(png).xmpTitle.size(), 4 << 20 - 1);
+    WarningLog log;
+    WarningLog::clear();
+    app::CliSession session;
+    ASSERT_EQ(app::cliText(session, {QStringLiteral("--file"), png, QStringLiteral("--target"), out,
+                                     QStringLiteral("--text"), QStringLiteral("X"), QStringLiteral("--keep-metadata")}),
+              app::kExitOk);
+    const Info kept = readInfo(at(QStringLiteral("adt-big.png")));
+    EXPECT_EQ(kept.model, "PixCam 7");
+    EXPECT_TRUE(kept.xmpTitle.isEmpty());
+    EXPECT_LT(QFileInfo(at(QStringLiteral("adt-big.png"))).size(), 1 << 20);
+    EXPECT_TRUE(log.text().contains(QStringLiteral("XMP left out"))) << log.text().toStdString();
 }

@@ -280,6 +280,48 @@ TEST_F(Rotate, ALargeJpegIsTurnedAtTwiceItsWorkingSizeAsJpeg)
     EXPECT_TRUE(near(turned.pixel(turned.width() / 2, turned.height() - 40), kRight));
 }
 
+TEST_F(Rotate, LosslessTurnsShowEachPicturesOwnTurnAndWriteItWhole)
+{
+    // Wide, then tall: the preview of the second is its own, not the load step's first one.
+    ASSERT_TRUE(halves(320, 160).save(in("a.jpg"), "JPEG", 95));
+    ASSERT_TRUE(halves(160, 320).save(in("b.jpg"), "JPEG", 95));
+    w.run().output.originalSize = true;
+    w.run().output.lossless = true;
+    bulk(src, out);
+    w.mnu_loadpic_Click();
+    EXPECT_GT(w.Picture1.innerWidthPx(), w.Picture1.innerHeightPx());
+    w.mnu_90pos_Click();
+    EXPECT_EQ(outFiles(), QStringList({"rot-a.jpg", "rot-b.jpg"}));
+    EXPECT_GT(w.Picture2.innerWidthPx(), w.Picture2.innerHeightPx());   // b turned lies wide
+    for (const auto &[name, size] : {std::pair{"rot-a.jpg", QSize(160, 320)}, std::pair{"rot-b.jpg", QSize(320, 160)}}) {
+        SCOPED_TRACE(name);
+        const QImage turned = readRgb(at(name));
+        ASSERT_EQ(turned.size(), size);
+        // Clockwise: the left half becomes the top half.
+        EXPECT_TRUE(near(turned.pixel(size.width() / 2, 2), kLeft));
+        EXPECT_TRUE(near(turned.pixel(size.width() / 2, size.height() - 3), kRight));
+    }
+
+    // Broken pictures beside them: refused as ever, never turned blind.
+    const QStringList broken = tooltest::writeBrokenPictures(src);
+    QDir(out).removeRecursively();
+    QDir().mkpath(out);
+    bulk(src, out);
+    loadAndTurn(true);
+    EXPECT_EQ(outFiles(), QStringList({"rot-a.jpg", "rot-b.jpg"}));
+    EXPECT_EQ(questions().size(), broken.size());
+    for (const QString &name : broken)
+        QFile::remove(in(name));
+
+    // In Single mode the load step's picture is the one turned in the preview.
+    QDir(out).removeRecursively();
+    QDir().mkpath(out);
+    single(in("b.jpg"), out);
+    loadAndTurn(true);
+    EXPECT_EQ(outFiles(), QStringList({"rot-b.jpg"}));
+    EXPECT_GT(w.Picture2.innerWidthPx(), w.Picture2.innerHeightPx());
+}
+
 TEST_F(Rotate, BulkRunListsSkippedFilesNewestFirstAndCountsThem)
 {
     // Listing order a.png, b.jpg, c.txt: the load step stops on a.png, which the run visits
