@@ -4,6 +4,9 @@
 
 #include <QFileInfo>
 #include <QImageReader>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 #include <unistd.h>
 
 #include <chrono>
@@ -180,6 +183,11 @@ void ParallelRun::work(Worker &w)
                             .description();
         }
         run.deferred_ = nullptr;
+#ifdef __GLIBC__
+        // What the entry freed is given back before the next one: a worker's own memory pool
+        // would otherwise keep it, and each entry would start above the last one's peak.
+        ::malloc_trim(0);
+#endif
         const std::lock_guard lock(mutex_);
         results_[entry.first] = std::move(r);
         --underWay_;
