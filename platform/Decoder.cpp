@@ -1,4 +1,5 @@
 #include "platform/Decoder.h"
+#include "platform/UprightJpeg.h"
 #include "platform/Limits.h"
 
 #include <FreeImage.h>
@@ -261,7 +262,6 @@ public:
     bool filled() const { return filled_; }
     const QString &message() const { return message_; }
 
-private:
     static bool meansFiller(const QString &m)
     {
         for (const char *text : {"premature end", "bad Huffman code", "bad arithmetic code",
@@ -270,6 +270,7 @@ private:
                 return true;
         return false;
     }
+private:
     // Other threads (the GIF writer's) may log meanwhile: their messages go on to the handler
     // that was there before, and only the decoding thread's JPEG warnings are kept.
     static void handler(QtMsgType type, const QMessageLogContext &context, const QString &msg)
@@ -601,6 +602,22 @@ void decodeFile(QFile &file, const Hints &hints, Decoded &out)
                                .intersected(QRect(QPoint(0, 0), out.original));
         reader.setClipRect(clip);
         out.part = part;
+    }
+    if (jpeg && turned && !reader.scaledSize().isValid() && !partAfterTurn.isValid() && !out.part.isValid()) {
+        // A photo stored sideways, wanted whole: turned as it is read, so that it is never
+        // held twice.
+        file.seek(0);
+        const QByteArray bytes = file.readAll();
+        if (auto upright = decodeJpegUpright(bytes, turn, &JpegFillerWatch::meansFiller)) {
+            if (upright->damaged) {
+                out.failure = Failure::Damaged;
+                out.reason = upright->message;
+                return;
+            }
+            out.image = std::move(upright->image);
+            return;
+        }
+        file.seek(readerAt);
     }
     reader.setAutoTransform(turned);
     QImage img;

@@ -308,3 +308,35 @@ TEST_F(Orientation, LosslessTurnsTurnEveryOrientationUprightWithoutReencoding)
         }
     }
 }
+
+TEST_F(Orientation, PhotosReadWholeAreTurnedAsTheyAreReadIntoTheReadersOwnPixels)
+{
+    // Read whole, a sideways photo is turned row band by row band; the result is what the
+    // reader gives and turns, pixel for pixel, for whole and partial blocks, baseline and
+    // progressive, at every orientation.
+    for (const QSize size : {QSize(160, 96), QSize(161, 97), QSize(37, 300)})
+        for (const bool progressive : {false, true}) {
+            QByteArray jpeg = testsupport::jpegBytes(size.width(), size.height(), progressive);
+            for (int o = 1; o <= 8; ++o) {
+                SCOPED_TRACE(testing::Message() << size.width() << "x" << size.height() << " progressive "
+                                                << progressive << " orientation " << o);
+                const QString path = src + QStringLiteral("/w%1.jpg").arg(o);
+                testsupport::writeBytes(path, QByteArray(jpeg).insert(2, exifOrientation(quint16(o))));
+                const platform::decoder::Decoded d = platform::decoder::decode(path);
+                ASSERT_EQ(d.failure, platform::decoder::Failure::None);
+                QImageReader reader(path);
+                reader.setAutoTransform(true);
+                const QImage expected = reader.read();
+                ASSERT_EQ(d.image.size(), expected.size());
+                EXPECT_TRUE(d.image.convertToFormat(QImage::Format_RGB32) == expected.convertToFormat(QImage::Format_RGB32));
+                EXPECT_EQ(d.image.dotsPerMeterX(), expected.dotsPerMeterX());
+                EXPECT_EQ(d.image.dotsPerMeterY(), expected.dotsPerMeterY());
+            }
+        }
+    // Cut short, a sideways photo is damaged as an upright one is.
+    QByteArray cut = testsupport::jpegBytes(320, 240);
+    cut = cut.left(cut.size() / 2) + QByteArray("\xFF\xD9", 2);
+    const QString path = src + QStringLiteral("/cut.jpg");
+    testsupport::writeBytes(path, cut.insert(2, exifOrientation(6)));
+    EXPECT_EQ(platform::decoder::decode(path).failure, platform::decoder::Failure::Damaged);
+}
