@@ -184,9 +184,10 @@ void ParallelRun::work(Worker &w)
         }
         run.deferred_ = nullptr;
 #ifdef __GLIBC__
-        // What the entry freed is given back before the next one: a worker's own memory pool
-        // would otherwise keep it, and each entry would start above the last one's peak.
-        ::malloc_trim(0);
+        // What a large entry freed is given back before the next one: a worker's own memory
+        // pool would otherwise keep it, and each entry would start above the last one's peak.
+        if (claim > 0)
+            ::malloc_trim(0);
 #endif
         const std::lock_guard lock(mutex_);
         results_[entry.first] = std::move(r);
