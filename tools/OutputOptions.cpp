@@ -23,33 +23,29 @@ OptionsMenu::OptionsMenu(QMenuBar *bar, OutputOptions &options, const char *sett
 {
     menu = bar->addMenu(QStringLiteral("Options"));
     menu->setObjectName(QStringLiteral("mnu_options"));
-    qualityMenu = menu->addMenu(QStringLiteral("JPEG Quality"));
-    qualityGroup_ = new QActionGroup(this);
-    // A quality given on the command line may be on no entry.
-    qualityGroup_->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
-    for (size_t i = 0; i < kQualityChoices.size(); ++i) {
-        QAction *a = qualityMenu->addAction(QString::number(kQualityChoices[i]));
-        a->setCheckable(true);
-        qualityGroup_->addAction(a);
-        connect(a, &QAction::triggered, this, [this, q = kQualityChoices[i]] {
-            options_.quality = q;
-            remember();
-        });
-        qualityActions[i] = a;
-    }
-    threadsMenu = menu->addMenu(QStringLiteral("Worker Threads"));
-    threadsGroup_ = new QActionGroup(this);
-    threadsGroup_->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
-    for (size_t i = 0; i < kJobsChoices.size(); ++i) {
-        QAction *a = threadsMenu->addAction(QString::number(kJobsChoices[i]));
-        a->setCheckable(true);
-        threadsGroup_->addAction(a);
-        connect(a, &QAction::triggered, this, [this, n = kJobsChoices[i]] {
-            options_.jobs = n;
-            remember();
-        });
-        threadsActions[i] = a;
-    }
+    // A submenu of numbers, one checked at most: a value given on the command line may be on
+    // no entry.
+    auto choices = [this](const QString &title, const auto &values, int OutputOptions::*field,
+                          QActionGroup *&group, auto &actions) {
+        QMenu *sub = menu->addMenu(title);
+        group = new QActionGroup(this);
+        group->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
+        for (size_t i = 0; i < values.size(); ++i) {
+            QAction *a = sub->addAction(QString::number(values[i]));
+            a->setCheckable(true);
+            group->addAction(a);
+            connect(a, &QAction::triggered, this, [this, field, v = values[i]] {
+                options_.*field = v;
+                remember();
+            });
+            actions[i] = a;
+        }
+        return sub;
+    };
+    qualityMenu = choices(QStringLiteral("JPEG Quality"), kQualityChoices, &OutputOptions::quality,
+                          qualityGroup_, qualityActions);
+    threadsMenu = choices(QStringLiteral("Worker Threads"), kJobsChoices, &OutputOptions::jobs,
+                          threadsGroup_, threadsActions);
     auto toggle = [this](bool OutputOptions::*field) {
         QAction *a = menu->addAction(QString());
         a->setCheckable(true);
