@@ -186,7 +186,18 @@ void Surface::rebuildPersistent()
     // copy that puts it on the surface takes all four bytes, and the rest of the surface keeps
     // the spare byte 0 that the background fill leaves (what AlphaBlend reads as alpha).
     const bool deviceAlpha = picture_.image().format() == QImage::Format_ARGB32_Premultiplied;
-    persistent_ = blankImage(innerWidthPx(), innerHeightPx(), backColor_);
+    const int w = innerWidthPx(), h = innerHeightPx();
+    // An image of its own of the same kind is filled again rather than made anew: a new one
+    // of several megabytes costs the system its pages again, on every picture of a run.
+    const bool reusable = persistent_.isDetached() && persistent_.width() == w
+        && persistent_.height() == h && persistent_.format() == QImage::Format_RGB32
+        && persistent_.dotsPerMeterX() == kDotsPerMeter96Dpi
+        && persistent_.dotsPerMeterY() == kDotsPerMeter96Dpi && persistent_.textKeys().isEmpty()
+        && !persistent_.colorSpace().isValid();
+    if (reusable)
+        persistent_.fill(backColor_);
+    else
+        persistent_ = blankImage(w, h, backColor_);
     if (deviceAlpha) {
         persistent_ = std::move(persistent_).convertToFormat(QImage::Format_ARGB32_Premultiplied);
         persistent_.fill(backColor_.rgb() & 0x00FFFFFFu);
