@@ -139,8 +139,12 @@ void savePicture(QSize size, const PictureBand &band, const QString &path)
             const uchar *src = img.constScanLine(rows - 1 - r);
             uchar *dst = reinterpret_cast<uchar *>(out.data()) + qsizetype(r) * rowBytes;
             if (direct) {
-                for (int x = 0; x < w; ++x)
-                    std::memcpy(dst + 3 * x, src + 4 * x, 3);
+                // Four bytes at a time, each pixel's spare byte overwritten by the next pixel;
+                // the last pixel gives only its three.
+                for (int x = 0; x + 1 < w; ++x)
+                    std::memcpy(dst + 3 * x, src + 4 * x, 4);
+                if (w > 0)
+                    std::memcpy(dst + 3 * (w - 1), src + 4 * (w - 1), 3);
                 continue;
             }
             for (int x = 0; x < w; ++x) {
