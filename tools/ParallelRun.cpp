@@ -63,11 +63,20 @@ ParallelRun::ParallelRun(const PictureRun &model, int threads) : budget_(default
         r.scaleMode_ = model.scaleMode_;
         workers_.push_back(std::move(w));
     }
-    for (auto &w : workers_)
-        w->thread = std::thread([this, worker = w.get()] { work(*worker); });
+    try {
+        for (auto &w : workers_)
+            w->thread = std::thread([this, worker = w.get()] { work(*worker); });
+    } catch (...) {
+        // The system would not start another thread: those started are ended before the
+        // failure goes on.
+        close();
+        throw;
+    }
 }
 
-ParallelRun::~ParallelRun()
+ParallelRun::~ParallelRun() { close(); }
+
+void ParallelRun::close()
 {
     {
         std::unique_lock lock(mutex_);
@@ -79,7 +88,8 @@ ParallelRun::~ParallelRun()
         waitWithEvents(lock, [this] { return underWay_ == 0; });
     }
     for (auto &w : workers_)
-        w->thread.join();
+        if (w->thread.joinable())
+            w->thread.join();
 }
 
 template <class Ready>

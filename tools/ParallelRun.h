@@ -42,6 +42,8 @@ public:
 private:
     struct Worker;
     void work(Worker &w);
+    // Ends the workers: what is queued is dropped, the entries under way are waited for.
+    void close();
     // What working entry `name` may take in memory at most, from its header.
     static qint64 memoryClaim(const PictureRun &run, const QString &name);
     // Waits on `done_` until `ready` holds, letting the window's events run meanwhile.

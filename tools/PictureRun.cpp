@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <new>
+#include <system_error>
 
 Q_LOGGING_CATEGORY(lcRun, "pixmar.tools.run", QtWarningMsg)
 
@@ -489,8 +490,14 @@ void PictureRun::save()
     const bool single = isSingle();
     // A bulk run works its entries on worker threads, ahead of the one being written.
     std::unique_ptr<ParallelRun> workers;
-    if (!single && !curfile.isEmpty())
-        workers = std::make_unique<ParallelRun>(*this, output.threadCount());
+    if (!single && !curfile.isEmpty()) {
+        try {
+            workers = std::make_unique<ParallelRun>(*this, output.threadCount());
+        } catch (const std::system_error &e) {
+            // Without threads to be had, the run works on this one, as it always could.
+            qCWarning(lcRun) << "working without worker threads:" << e.what();
+        }
+    }
 
     while (!curfile.isEmpty()) {
         if (workers) {
