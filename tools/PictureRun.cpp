@@ -505,9 +505,9 @@ void PictureRun::save()
             // are handed out, so what they change is seen by every entry not yet begun.
             platform::doEvents();
             workers->feed(listing_, spec().accepted, listing_.position());
-        }
-        else
+        } else {
             recipe_.prepareEntrySurfaces(*this);
+        }
         takeEntryName();
         if (single)
             platform::reportProgress(1, 1, curfile);
@@ -551,6 +551,7 @@ void PictureRun::save()
         // A stop ends the run between files: what is written stays whole, the rest is not
         // begun, and a later Save goes on from the next file.
         if (!curfile.isEmpty() && platform::stopRequested()) {
+            workers.reset();   // what they worked ahead goes before the message
             Picture1.clearPicture();
             pointer.reset();
             outcome_.end = RunOutcome::End::Stopped;
