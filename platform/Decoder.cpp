@@ -18,7 +18,6 @@
 #include <atomic>
 #include <mutex>
 #include <memory>
-#include <thread>
 #include <optional>
 #include <sys/stat.h>
 #include <unistd.h>

@@ -239,8 +239,6 @@ void RotateRecipe::processEntry(PictureRun &run)
 
 namespace tools {
 
-// The picture turned at its own size: the preview shows the turn as usual, and the output
-// is the whole picture turned, not the working copy enlarged.
 std::unique_ptr<ToolRecipe> RotateRecipe::cloneForWorker() const
 {
     auto copy = std::make_unique<RotateRecipe>(*this);
@@ -249,6 +247,8 @@ std::unique_ptr<ToolRecipe> RotateRecipe::cloneForWorker() const
     return copy;
 }
 
+// The picture turned at its own size: the preview shows the turn as usual, and the output
+// is the whole picture turned, not the working copy enlarged.
 void RotateRecipe::processAtOwnSize(PictureRun &run)
 {
     // A JPEG that may be turned losslessly is decoded only as large as the preview shows it.
