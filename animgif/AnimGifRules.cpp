@@ -1,4 +1,6 @@
 #include "animgif/AnimGifRules.h"
+
+#include "platform/Formats.h"
 #include "platform/Files.h"
 #include "platform/Units.h"
 
@@ -49,8 +51,9 @@ bool exceedsDelayLimit(const QString &text) { return leadingNumber(text) > kDela
 
 bool isListedPicture(const QString &fileName)
 {
-    const QString ext = platform::lowerExtension(fileName);
-    return ext == QLatin1String(".bmp") || ext == QLatin1String(".jpg");
+    static const QStringList listed =
+        platform::formats::extensionsOf({platform::formats::Id::Bmp, platform::formats::Id::Jpeg});
+    return listed.contains(platform::lowerExtension(fileName));
 }
 
 QString entryPath(const QString &folder, const QString &name)

@@ -1,5 +1,7 @@
 #include "platform/Surface.h"
 
+#include <utility>
+
 #include <QColorSpace>
 #include <QFontMetricsF>
 #include <QPainter>
@@ -116,6 +118,14 @@ void Surface::setPicture(const Picture &p)
     }
     rebuildPersistent();
     changed();
+}
+
+QImage Surface::releaseImage()
+{
+    picture_ = Picture();
+    visible_ = QImage();
+    visibleStale_ = true;
+    return std::exchange(persistent_, QImage());
 }
 
 void Surface::adoptImage(QImage image)

@@ -73,6 +73,9 @@ public:
     // and without a picture: what painting it onto the cleared surface gives, without a
     // second copy of its pixels. The caller hands over the only reference it holds.
     void adoptImage(QImage image);
+    // Hands over the persistent image and leaves the surface empty (a picture at its own size
+    // goes to its encoder without a copy).
+    QImage releaseImage();
     // The persistent image taken as a picture (its pixel size as original size).
     Picture image() const;
     const QImage &persistentImage() const { return persistent_; }

@@ -5,12 +5,12 @@
 
 namespace tools {
 
+using platform::formats::Id;
+
 const ToolSpec &AddtextRecipe::spec() const
 {
     static const ToolSpec s{"addtext",
-                            {QStringLiteral(".bmp"), QStringLiteral(".png"), QStringLiteral(".jpg"), QStringLiteral(".tif")},
-                            QStringLiteral("adtx-"),
-                            QStringLiteral(".bmp"),
+                            platform::formats::extensionsOf({Id::Bmp, Id::Png, Id::Jpeg, Id::Tiff}),
                             QStringLiteral("adt-")};
     return s;
 }
@@ -44,8 +44,7 @@ void AddtextRecipe::processEntry(PictureRun &run)
     preview.print(vartext);
     platform::doEvents();
     if (!ownSize) {
-        run.writeIntermediate(preview.persistentImage());
-        run.convertOutput(true);
+        run.writePicture(preview.persistentImage(), true);
         return;
     }
     // The same text on the picture at its own size: position and font scaled by its factor.
@@ -60,9 +59,8 @@ void AddtextRecipe::processEntry(PictureRun &run)
         whole.currentX = preview.toPx(run.posX, preview.scaleMode(), true) * factor.width();
         whole.currentY = preview.toPx(run.posY, preview.scaleMode(), false) * factor.height();
         whole.print(vartext);
-        run.writeIntermediate(whole.persistentImage());
-    }   // the picture goes before the conversion reads it back from the intermediate
-    run.convertOutput(true);
+        run.writePicture(whole.releaseImage(), true);
+    }
 }
 
 } // namespace tools

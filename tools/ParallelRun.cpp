@@ -83,8 +83,7 @@ void ParallelRun::close()
         closing_ = true;
         queue_.clear();
         wanted_.notify_all();
-        // An entry under way ends with its own intermediate file removed; its output is
-        // dropped with the results.
+        // An entry under way ends with its output staged; it is dropped with the results.
         waitWithEvents(lock, [this] { return underWay_ == 0; });
     }
     for (auto &w : workers_)
@@ -134,7 +133,8 @@ qint64 ParallelRun::memoryClaim(const PictureRun &run, const QString &name)
     // copy; a fitted JPEG is decoded at the fitted size, which is small.
     constexpr qint64 kOwnSizeBytesPerPixel = 16, kDecodedBytesPerPixel = 4;
     const bool ownSize = run.output.originalSize;
-    const bool jpeg = formatCodeFor(splitEntryName(name).curext) == kFormatJpeg;
+    const bool jpeg =
+        platform::formats::outputFor(splitEntryName(name).curext).id == platform::formats::Id::Jpeg;
     if (!ownSize && jpeg)
         return 0;
     const QString path = run.curdir + name;

@@ -14,7 +14,7 @@ namespace tools {
 // What a worker made of one entry of a bulk run.
 struct WorkedEntry {
     QString failure;       // the entry's error, empty when it was worked
-    StagedOutput output;   // written beside the output, put in place when its turn comes
+    picture::StagedOutput output;   // written beside the output, put in place when its turn comes
     std::vector<platform::Surface> shown;   // the worker's preview and shown surfaces
 };
 

@@ -7,6 +7,8 @@
 #include "shell/Helpers.h"
 #include "shell/Texts.h"
 #include "tools/OwnSize.h"
+#include "tools/picture/Encode.h"
+#include "platform/Formats.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -242,30 +244,34 @@ QString PictureRun::inTarget(const QString &name) const
 
 QString PictureRun::outputPath() const { return inTarget(spec().outputPrefix + basename + curext); }
 
-void PictureRun::writeIntermediate(const QImage &image)
+QByteArray PictureRun::encodedOutput(QByteArray encoded) const
 {
-    writeIntermediate(image.size(), platform::bandsOf(image));
+    if (!output.keepMetadata || !platform::formats::outputFor(curext).holdsMetadata)
+        return encoded;
+    return picture::withSourceInformation(encoded, curdir + curfile, outputPath());
 }
 
-void PictureRun::writeIntermediate(QSize size, const platform::PictureBand &band)
+void PictureRun::writePicture(QImage image, bool showOutput)
 {
-    try {
-        if (!intermediate_)
-            intermediate_ = std::make_unique<IntermediateFile>(
-                vartgtdir, platform::ownTemporaryPrefix() + spec().intermediatePrefix + basename,
-                spec().intermediateSuffix);
-        tmppath = intermediate_->path();
-        intermediate_->write(size, band);
-    } catch (const platform::AppError &e) {
-        // The intermediate file is the program's own business: the user looks for the output.
-        throw e.about(outputPath());
-    }
+    const QString out = outputPath();
+    writeOutput(encodedOutput(
+        picture::encode(std::move(image), platform::formats::outputFor(curext), output.quality, out)));
+    Picture1.clearPicture();
+    if (showOutput)
+        showWrittenOutput();
 }
 
-void PictureRun::writeOutput(const QByteArray &data) { writeOutput(StagedOutput(data, outputPath())); }
-
-void PictureRun::writeOutput(StagedOutput staged)
+void PictureRun::writePicture(QSize size, const platform::PictureBand &band)
 {
+    const QString out = outputPath();
+    writeOutput(encodedOutput(
+        picture::encode(size, band, platform::formats::outputFor(curext), output.quality, out)));
+    Picture1.clearPicture();
+}
+
+void PictureRun::writeOutput(const QByteArray &data)
+{
+    picture::StagedOutput staged(data, outputPath());
     if (deferred_) {
         deferred_->staged = std::move(staged);
         deferred_->shown.clear();
@@ -278,26 +284,21 @@ void PictureRun::writeOutput(StagedOutput staged)
     staged.commit();
 }
 
-void PictureRun::convertOutput(bool showOutput)
+void PictureRun::showWrittenOutput()
 {
-    const QString output = outputPath();
-    writeOutput(stageBitmapFile(tmppath, output, formatCodeFor(curext), this->output.quality,
-                                this->output.keepMetadata ? curdir + curfile : QString()));
-    Picture1.clearPicture();
     // Held for a later commit, the output is not there yet to be shown.
-    if (showOutput && !deferred_) {
-        try {
-            // An output at the picture's own size is shown as large as the preview was: the
-            // whole of it would only hold its pixels a second time.
-            Picture1.setPicture(platform::loadPicture(
-                output, this->output.originalSize ? fittedSize(Picture1) : platform::PaintSizeHint()));
-        } catch (const platform::AppError &e) {
-            // The file is written; only showing it failed.
-            qCWarning(lcRun) << "cannot show" << output << e.description();
-        }
+    if (deferred_)
+        return;
+    const QString out = outputPath();
+    try {
+        // An output at the picture's own size is shown as large as the preview was: the
+        // whole of it would only hold its pixels a second time.
+        Picture1.setPicture(platform::loadPicture(
+            out, output.originalSize ? fittedSize(Picture1) : platform::PaintSizeHint()));
+    } catch (const platform::AppError &e) {
+        // The file is written; only showing it failed.
+        qCWarning(lcRun) << "cannot show" << out << e.description();
     }
-    if (intermediate_)
-        intermediate_->remove();
 }
 
 // ---- load step
@@ -403,17 +404,7 @@ void PictureRun::load()
 
 // ---- batch run
 
-void PictureRun::processListedEntry()
-{
-    try {
-        recipe_.processEntry(*this);
-        intermediate_.reset();
-    } catch (...) {
-        // Whatever the entry left behind of its own goes with it.
-        intermediate_.reset();
-        throw;
-    }
-}
+void PictureRun::processListedEntry() { recipe_.processEntry(*this); }
 
 void PictureRun::commitWorked(WorkedEntry &worked)
 {

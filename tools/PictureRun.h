@@ -1,11 +1,13 @@
 #pragma once
 #include "platform/Errors.h"
 #include "platform/Files.h"
+#include "platform/Formats.h"
 #include "platform/Picture.h"
 #include "platform/Surface.h"
 #include "shell/Outcome.h"
 #include "tools/BatchRun.h"
 #include "tools/OutputOptions.h"
+#include "tools/picture/Output.h"
 
 #include <QColor>
 #include <QSize>
@@ -32,7 +34,6 @@ struct ToolState {
     QString curfile;     // current listing entry; empty when the listing is exhausted
     QString curext;      // its extension, lower-cased, with the dot
     QString basename;    // its name without the extension
-    QString tmppath;     // the intermediate bitmap of the current entry
     QString invalidlist; // skipped names, newest first, each followed by " ; "
     qint16 invalidcount = 0;
     bool invalidflag = false;
@@ -58,11 +59,9 @@ struct InputCheck {
 struct ToolSpec {
     const char *textKey;            // "addtext"
     QStringList accepted;           // lower-case extensions with the dot
-    QString intermediatePrefix;     // "adtx-"
-    QString intermediateSuffix;     // ".bmp"; the content is a bitmap whatever the suffix
     QString outputPrefix;           // "adt-"
-    QString openFilter = QStringLiteral(
-        "All Image Files (*.jpg; *.bmp)| *.jpg; *.bmp|JPEG (*.jpg)|*.jpg|Bitmap (*.bmp)|*.bmp");
+    QString openFilter = platform::formats::openFilter(
+        {platform::formats::Id::Jpeg, platform::formats::Id::Bmp});
     // The error for a picture the fit leaves less than a pixel across.
     platform::ErrorKind tooThin = platform::ErrorKind::TooThin;
 };
@@ -195,17 +194,16 @@ public:
     // across: there would be nothing to draw on or to save.
     FitResult fitIntoSurface(platform::Surface &surface, const platform::Picture &picture,
                              bool place = true);
-    // Writes the intermediate bitmap of the current entry (tmppath) under a free name.
-    void writeIntermediate(const QImage &image);
-    // The same for a picture given a band of rows at a time (platform::savePicture).
-    void writeIntermediate(QSize size, const platform::PictureBand &band);
-    // Converts tmppath into the output file and deletes tmppath; the output is then shown in
-    // the preview when `showOutput`, else the preview's picture is only cleared.
-    void convertOutput(bool showOutput);
+    // Encodes the picture drawn for the current entry in the format its name gives, with the
+    // source's photo information when asked, and writes it as the output; the output is then
+    // shown in the preview when `showOutput`, else the preview's picture is only cleared. The
+    // image is consumed (hand over the only reference to spare a copy).
+    void writePicture(QImage image, bool showOutput);
+    // The same for a picture given a band of rows at a time.
+    void writePicture(QSize size, const platform::PictureBand &band);
     // Writes the encoded output of the current entry; on a worker the bytes wait for their
     // turn to be written instead (see ParallelRun).
     void writeOutput(const QByteArray &data);
-    void writeOutput(StagedOutput staged);
     QString outputPath() const;
     QString inTarget(const QString &name) const;
     // A text of this tool: "<textKey>.<item>".
@@ -219,6 +217,11 @@ private:
     // Records a file the run could not process and asks whether to go on; false when the
     // answer ended the run.
     bool entryFailed(const QString &path, const QString &failure);
+    // The encoded picture of the current entry, with the source's photo information when asked.
+    QByteArray encodedOutput(QByteArray encoded) const;
+    // Shows the written output in the preview (a picture at its own size no larger than the
+    // preview showed it).
+    void showWrittenOutput();
     // Writes what a worker made of the current entry; throws platform::AppError.
     void commitWorked(WorkedEntry &worked);
     // The listed files whose names are not UTF-8: each is reported, none passed over.
@@ -229,12 +232,11 @@ private:
     RunView &view_;
     platform::ScaleMode scaleMode_ = platform::ScaleMode::Twips;
     platform::FolderListing listing_;
-    std::unique_ptr<IntermediateFile> intermediate_;
     RunOutcome outcome_;
 
     friend class ParallelRun;
     struct DeferredOutput {
-        StagedOutput staged;
+        picture::StagedOutput staged;
         std::vector<platform::Surface> shown;   // the worker's shown surfaces as the entry left them
     };
     // The preview and the recipe's shown surfaces.

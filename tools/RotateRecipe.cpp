@@ -1,7 +1,8 @@
 #include "tools/RotateRecipe.h"
 #include "tools/LosslessTurn.h"
 #include "tools/OwnSize.h"
-#include "tools/PhotoInformation.h"
+#include "tools/picture/Encode.h"
+#include "platform/Formats.h"
 
 #include <QTransform>
 
@@ -39,8 +40,9 @@ RotateRecipe::RotateRecipe()
 const ToolSpec &RotateRecipe::spec() const
 {
     static const ToolSpec s = [] {
-        ToolSpec t{"pusing", {QStringLiteral(".bmp"), QStringLiteral(".jpg")},
-                   QStringLiteral("rotx-"), QStringLiteral(".jpg"), QStringLiteral("rot-")};
+        ToolSpec t{"pusing",
+                   platform::formats::extensionsOf({platform::formats::Id::Bmp, platform::formats::Id::Jpeg}),
+                   QStringLiteral("rot-")};
         t.tooThin = platform::ErrorKind::TooThinToTurn;
         return t;
     }();
@@ -226,13 +228,12 @@ void RotateRecipe::processEntry(PictureRun &run)
         // surface's picture as well would only copy 2 x 2 times the working size again.
         Picture5.paintPicture(Picture4.picture(), 0, 0, Picture5.innerWidthPx(),
                               Picture5.innerHeightPx());
-        run.writeIntermediate(Picture5.persistentImage());
+        run.writePicture(Picture5.persistentImage(), false);
         Picture5.clearPicture();
     } else {
         platform::doEvents();
-        run.writeIntermediate(Picture4.picture().image());
+        run.writePicture(Picture4.picture().image(), false);
     }
-    run.convertOutput(false);
 }
 
 } // namespace tools
@@ -252,7 +253,7 @@ std::unique_ptr<ToolRecipe> RotateRecipe::cloneForWorker() const
 void RotateRecipe::processAtOwnSize(PictureRun &run)
 {
     // A JPEG that may be turned losslessly is decoded only as large as the preview shows it.
-    const bool tryLossless = run.output.lossless && formatCodeFor(run.curext) == kFormatJpeg;
+    const bool tryLossless = run.output.lossless && platform::formats::outputFor(run.curext).id == platform::formats::Id::Jpeg;
     const QString source = run.curdir + run.curfile;
     const bool clockwise = runAngle() == kClockwise;
     // The turn needs nothing of the preview: it goes on beside it, and the preview's decoding
@@ -281,28 +282,22 @@ void RotateRecipe::processAtOwnSize(PictureRun &run)
     if (tryLossless) {
         QByteArray turned = turning.get();
         if (!turned.isEmpty()) {
-            if (run.output.keepMetadata) {
-                QString warning;
-                turned = withPhotoInformation(turned, source, warning);
-                if (!warning.isEmpty())
-                    qCWarning(lcRotate).noquote() << source << "turned without some photo information:" << warning;
-            }
+            if (run.output.keepMetadata)
+                turned = picture::withSourceInformation(turned, source, run.outputPath());
             run.writeOutput(turned);
             run.Picture1.clearPicture();
             return;
         }
         whole = loadOwnSizePicture(run);
     }
-    // Turned a band at a time as the intermediate is written: a band of rows of the turned
-    // picture is a strip of columns of the source.
+    // Turned a band at a time as it is encoded: a band of rows of the turned picture is a
+    // strip of columns of the source.
     const QImage &pixels = whole.image();
     const QTransform turn = QTransform().rotate(clockwise ? 90 : -90);
-    run.writeIntermediate(pixels.size().transposed(), [&](int top, int rows) {
+    run.writePicture(pixels.size().transposed(), [&](int top, int rows) {
         const QRect strip(clockwise ? top : pixels.width() - top - rows, 0, rows, pixels.height());
         return pixels.copy(strip).transformed(turn);
     });
-    whole = platform::Picture();
-    run.convertOutput(false);
 }
 
 } // namespace tools

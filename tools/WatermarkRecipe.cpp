@@ -16,6 +16,7 @@ namespace tools {
 namespace {
 
 using platform::ScaleMode;
+using platform::formats::Id;
 
 constexpr double kPercent = 100.0;
 constexpr double kFullOpacity = 255.0;
@@ -218,12 +219,11 @@ void WatermarkRecipe::processEntry(PictureRun &run)
         Picture4.clearPicture();
         Picture4.paintPicture(Picture3.image(), 0, 0, Picture4.innerWidthPx(),
                               Picture4.innerHeightPx());
-        run.writeIntermediate(Picture4.persistentImage());
+        run.writePicture(Picture4.persistentImage(), false);
         Picture4.clearPicture();
     } else {
-        run.writeIntermediate(Picture3.persistentImage());
+        run.writePicture(Picture3.persistentImage(), false);
     }
-    run.convertOutput(false);
 }
 
 void WatermarkRecipe::writeOwnSize(PictureRun &run)
@@ -249,9 +249,8 @@ void WatermarkRecipe::writeOwnSize(PictureRun &run)
                 throw platform::AppError(platform::ErrorKind::MarkNotDrawn, {run.curdir + run.curfile});
             whole.changed();
         }
-        run.writeIntermediate(whole.persistentImage());
-    }   // the picture goes before the conversion reads it back from the intermediate
-    run.convertOutput(false);
+        run.writePicture(whole.releaseImage(), false);
+    }
 }
 
 // ---- text watermark
@@ -259,9 +258,7 @@ void WatermarkRecipe::writeOwnSize(PictureRun &run)
 const ToolSpec &WatertextRecipe::spec() const
 {
     static const ToolSpec s{"watertext",
-                            {QStringLiteral(".bmp"), QStringLiteral(".jpg")},
-                            QStringLiteral("adwt-"),
-                            QStringLiteral(".jpg"),   // the intermediate holds a bitmap all the same
+                            platform::formats::extensionsOf({Id::Bmp, Id::Jpeg}),
                             QStringLiteral("awtx-")};
     return s;
 }
@@ -316,9 +313,7 @@ WaterLogoRecipe::WaterLogoRecipe()
 const ToolSpec &WaterLogoRecipe::spec() const
 {
     static const ToolSpec s{"waterlogo",
-                            {QStringLiteral(".bmp"), QStringLiteral(".jpg")},
-                            QStringLiteral("adwl-"),
-                            QStringLiteral(".jpg"),   // the intermediate holds a bitmap all the same
+                            platform::formats::extensionsOf({Id::Bmp, Id::Jpeg}),
                             QStringLiteral("awlo-")};
     return s;
 }

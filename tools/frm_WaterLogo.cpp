@@ -1,5 +1,7 @@
 #include "tools/frm_WaterLogo.h"
 
+#include "platform/Formats.h"
+
 #include "platform/Toolkit.h"
 #include "shell/Helpers.h"
 #include "shell/Texts.h"
@@ -12,9 +14,8 @@ const QStringList frm_WaterLogo::kLevels = {
     QStringLiteral("40%"), QStringLiteral("50%"), QStringLiteral("60%"), QStringLiteral("70%"),
     QStringLiteral("80%"), QStringLiteral("90%")};
 const QString frm_WaterLogo::kDefaultLevel = QStringLiteral("0%");
-const QString frm_WaterLogo::kLogoFilter = QStringLiteral(
-    "All Image Files (*.jpg; *.bmp; *.png)| *.jpg; *.bmp; *.png|JPEG (*.jpg)|*.jpg|"
-    "Bitmap (*.bmp)|*.bmp|PNG (*.png)|*.png");
+const QString frm_WaterLogo::kLogoFilter = platform::formats::openFilter(
+    {platform::formats::Id::Jpeg, platform::formats::Id::Bmp, platform::formats::Id::Png});
 
 frm_WaterLogo::frm_WaterLogo(QWidget *parent)
     : tools::WatermarkWindow(QStringLiteral("frm_WaterLogo"),

@@ -1,10 +1,12 @@
 // The plain parts of the batch run that the window tests cannot reach precisely: the fit
-// arithmetic and the conversion's failures.
+// arithmetic, the encoder and the output's failures.
 #include "ToolTestSupport.h"
 
 #include "platform/Errors.h"
 #include "platform/Picture.h"
 #include "tools/BatchRun.h"
+#include "tools/picture/Encode.h"
+#include "tools/picture/Output.h"
 #include "app/Cli.h"
 
 #include <QApplication>
@@ -43,32 +45,43 @@ TEST(BatchRunFit, WidthFirstThenHeightStrictAndNeverEnlarged)
 
 class BatchRunFiles : public tooltest::ToolFixture {};
 
-TEST_F(BatchRunFiles, ConversionFailuresRaiseAndWriteNothing)
+namespace {
+
+const platform::formats::Format &formatOf(platform::formats::Id id) { return platform::formats::get(id); }
+
+// Encoded and written whole, as a run writes an output.
+void writeEncoded(const QImage &image, platform::formats::Id id, const QString &path)
 {
-    // Not a bitmap at all, a bitmap FreeImage refuses, and a target that cannot be written.
-    testsupport::writeBytes(at(QStringLiteral("text.bmp")), "not a bitmap");
-    EXPECT_THROW(convertBitmapFile(at(QStringLiteral("text.bmp")), at(QStringLiteral("a.jpg")), kFormatJpeg),
+    picture::writeAtomically(picture::encode(image, formatOf(id), 75, path), path);
+}
+
+} // namespace
+
+TEST_F(BatchRunFiles, EncodingAndWritingFailuresRaiseAndWriteNothing)
+{
+    // Nothing to encode, a format Pixmar never writes, and a target that cannot be written.
+    EXPECT_THROW(picture::encode(QImage(), formatOf(platform::formats::Id::Jpeg), 75, at(QStringLiteral("a.jpg"))),
                  platform::AppError);
-    EXPECT_THROW(convertBitmapFile(at(QStringLiteral("missing.bmp")), at(QStringLiteral("b.jpg")), kFormatJpeg),
+    EXPECT_THROW(picture::encode(testsupport::gradientImage(8, 8), formatOf(platform::formats::Id::Gif), 75,
+                                 at(QStringLiteral("b.gif"))),
                  platform::AppError);
-    platform::savePicture(testsupport::gradientImage(8, 8), at(QStringLiteral("ok.bmp")));
     try {
-        convertBitmapFile(at(QStringLiteral("ok.bmp")), out + QStringLiteral("/no/such/c.jpg"), kFormatJpeg);
+        writeEncoded(testsupport::gradientImage(8, 8), platform::formats::Id::Jpeg,
+                     out + QStringLiteral("/no/such/c.jpg"));
         FAIL() << "a save into a missing folder must fail";
     } catch (const platform::AppError &e) {
         EXPECT_TRUE(e.description().contains(QStringLiteral("c.jpg")));
     }
-    EXPECT_EQ(outFiles(), QStringList({QStringLiteral("ok.bmp"), QStringLiteral("text.bmp")}));
+    EXPECT_TRUE(outFiles().isEmpty());
 }
 
 TEST_F(BatchRunFiles, AnOutputTheFileSystemRefusesPartWayIsAnErrorAndLeavesNothing)
 {
-    // Written straight from the encoder: a write refused half way must not pass as a file.
+    // A write refused half way must not pass as a file.
     QImage noise(200, 200, QImage::Format_RGB32);   // too much for any format to pack into 4 KB
     for (int y = 0; y < noise.height(); ++y)
         for (int x = 0; x < noise.width(); ++x)
             noise.setPixel(x, y, qRgb((x * 7919 + y * 104729) % 251, (x * 31 + y * y) % 241, (x * x + y * 17) % 239));
-    platform::savePicture(noise, at(QStringLiteral("ok.bmp")));
     struct rlimit old {};
     ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
     const auto oldSignal = std::signal(SIGXFSZ, SIG_IGN);
@@ -76,10 +89,11 @@ TEST_F(BatchRunFiles, AnOutputTheFileSystemRefusesPartWayIsAnErrorAndLeavesNothi
     small.rlim_cur = 4096;   // as a disk that is full after 4 KB
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
     QStringList failures;
-    for (const auto &[name, format] : {std::pair{"adt-a.bmp", kFormatBitmap}, std::pair{"adt-a.png", kFormatPng},
-                                       std::pair{"adt-a.tif", kFormatTiff}}) {
+    using platform::formats::Id;
+    for (const auto &[name, format] : {std::pair{"adt-a.bmp", Id::Bmp}, std::pair{"adt-a.png", Id::Png},
+                                       std::pair{"adt-a.tif", Id::Tiff}}) {
         try {
-            convertBitmapFile(at(QStringLiteral("ok.bmp")), at(QLatin1String(name)), format);
+            writeEncoded(noise, format, at(QLatin1String(name)));
         } catch (const platform::AppError &e) {
             failures << e.description();
         }
@@ -88,24 +102,41 @@ TEST_F(BatchRunFiles, AnOutputTheFileSystemRefusesPartWayIsAnErrorAndLeavesNothi
     std::signal(SIGXFSZ, oldSignal);
     ASSERT_EQ(failures.size(), 3) << failures.join(QLatin1Char('\n')).toStdString();
     EXPECT_TRUE(failures[0].contains(QStringLiteral("adt-a.bmp")));
-    EXPECT_EQ(QDir(out).entryList(QDir::Files | QDir::Hidden), QStringList({QStringLiteral("ok.bmp")}));
+    EXPECT_TRUE(QDir(out).entryList(QDir::Files | QDir::Hidden).isEmpty());
 }
 
 TEST_F(BatchRunFiles, OutputReplacesALinkInsteadOfWritingThroughIt)
 {
-    platform::savePicture(testsupport::gradientImage(8, 8), at(QStringLiteral("ok.bmp")));
     QTemporaryDir elsewhere;
     const QString precious = elsewhere.filePath(QStringLiteral("precious.jpg"));
     testsupport::writeBytes(precious, "the user's own file");
     ASSERT_TRUE(QFile::link(precious, at(QStringLiteral("adt-a.jpg"))));
-    convertBitmapFile(at(QStringLiteral("ok.bmp")), at(QStringLiteral("adt-a.jpg")), kFormatJpeg);
+    writeEncoded(testsupport::gradientImage(8, 8), platform::formats::Id::Jpeg, at(QStringLiteral("adt-a.jpg")));
     EXPECT_EQ(testsupport::readBytes(precious), "the user's own file");
     const QFileInfo written(at(QStringLiteral("adt-a.jpg")));
     EXPECT_FALSE(written.isSymLink());
     EXPECT_EQ(QImage(written.filePath()).size(), QSize(8, 8));
     EXPECT_TRUE(written.permissions() & QFileDevice::ReadOther);
     // No staging file is left beside the output.
-    EXPECT_EQ(QDir(out).entryList(QDir::Files | QDir::Hidden).size(), 2);
+    EXPECT_EQ(QDir(out).entryList(QDir::Files | QDir::Hidden).size(), 1);
+}
+
+TEST_F(BatchRunFiles, EncodingFromBandsGivesTheSameFileAsFromTheWholePicture)
+{
+    // A picture turned as it is encoded must not differ from one encoded whole.
+    const QImage picture = testsupport::gradientImage(37, 1000);
+    using platform::formats::Id;
+    for (Id id : {Id::Jpeg, Id::Bmp, Id::Png, Id::Tiff}) {
+        const QByteArray whole = picture::encode(picture, formatOf(id), 75, QStringLiteral("x"));
+        const QByteArray banded = picture::encode(picture.size(), platform::bandsOf(picture), formatOf(id), 75,
+                                                  QStringLiteral("x"));
+        EXPECT_EQ(whole, banded) << formatOf(id).filterName;
+        EXPECT_EQ(QImage::fromData(whole).size(), picture.size());
+    }
+    // The picture handed over keeps its pixels for whoever else holds it.
+    const QImage kept = picture;
+    picture::encode(kept, formatOf(Id::Bmp), 75, QStringLiteral("x"));
+    EXPECT_EQ(kept, testsupport::gradientImage(37, 1000));
 }
 
 TEST(BatchRunMessages, AFileNameThatLooksLikeMarkupIsShownAsItIs)
@@ -130,18 +161,6 @@ TEST(BatchRunMessages, AFileNameThatLooksLikeMarkupIsShownAsItIs)
               platform::MsgResult::No);
     EXPECT_GE(shown.width(), literal.width());     // the name with its "<b>" and "</b>"
     EXPECT_GE(shown.height(), literal.height());   // and "Continue?" on a line of its own
-}
-
-TEST_F(BatchRunFiles, TheIntermediateFileTakesTheNextFreeNameEvenForNamesWithPercentSigns)
-{
-    testsupport::writeBytes(at(QStringLiteral("adtx-100%1.bmp")), "the user's own file");
-    {
-        IntermediateFile f(out, QStringLiteral("adtx-100%1"), QStringLiteral(".bmp"));
-        EXPECT_EQ(f.path(), at(QStringLiteral("adtx-100%1~1.bmp")));
-        f.write(testsupport::gradientImage(4, 4));
-    }
-    EXPECT_EQ(testsupport::readBytes(at(QStringLiteral("adtx-100%1.bmp"))), QByteArray("the user's own file"));
-    EXPECT_EQ(outFiles(), QStringList{QStringLiteral("adtx-100%1.bmp")});   // its own one is gone
 }
 
 TEST_F(BatchRunFiles, TheOutputIsInTheFormatItsExtensionNames)

@@ -86,11 +86,16 @@ TEST_F(HeadlessRun, InputFaultsAndEmptyFoldersAreOutcomesNotJustBoxes)
 }
 
 // A write that the system refuses half way (here the file-size limit; a full disk takes the
-// same road) names the output the user looks for, never the intermediate file, with the
+// same road) names the output the user looks for, never a temporary file, with the
 // system's reason, in the session's language; nothing of the entry stays behind.
 TEST_F(HeadlessRun, AWriteTheSystemRefusesNamesTheOutputAndTheReason)
 {
-    testsupport::writeSolid(in(QStringLiteral("p.jpg")), 200, 150, Qt::darkBlue);
+    // Noise, so that even the encoded output is larger than the limit.
+    QImage noise(200, 150, QImage::Format_RGB32);
+    for (int y = 0; y < noise.height(); ++y)
+        for (int x = 0; x < noise.width(); ++x)
+            noise.setPixel(x, y, qRgb((x * 7919 + y * 104729) % 251, (x * 31 + y * y) % 241, (x * x + y * 17) % 239));
+    ASSERT_TRUE(noise.save(in(QStringLiteral("p.jpg")), "JPEG", 95));
     run.chooseSingle(in(QStringLiteral("p.jpg")));
     run.chooseTarget(out);
     loadAndClick();

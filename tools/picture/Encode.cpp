@@ -1,0 +1,187 @@
+#include "tools/picture/Encode.h"
+
+#include "platform/Decoder.h"
+#include "platform/Errors.h"
+#include "tools/PhotoInformation.h"
+
+#include <FreeImage.h>
+
+#include <QLoggingCategory>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+
+Q_LOGGING_CATEGORY(lcEncode, "pixmar.tools.encode", QtWarningMsg)
+
+namespace tools::picture {
+namespace {
+
+// FreeImage says why a save failed only through its message callback, on the failing thread:
+// each worker of a bulk run keeps its own.
+QString &lastMessage()
+{
+    static thread_local QString message;
+    return message;
+}
+
+void listenToFreeImage()
+{
+    static const bool once = [] {
+        FreeImage_SetOutputMessage([](FREE_IMAGE_FORMAT, const char *message) {
+            lastMessage() = QString::fromLocal8Bit(message);
+            qCDebug(lcEncode) << "FreeImage:" << lastMessage();
+        });
+        platform::decoder::routeTiffMessages();
+        return true;
+    }();
+    (void)once;
+}
+
+struct BitmapUnload {
+    void operator()(FIBITMAP *b) const { FreeImage_Unload(b); }
+};
+struct MemoryClose {
+    void operator()(FIMEMORY *m) const { FreeImage_CloseMemory(m); }
+};
+
+constexpr unsigned kDotsPerMeter96Dpi = 3780;
+
+// Packs the image's rows in place as FreeImage keeps a 24-bit picture: blue, green, red, rows
+// padded to four bytes, the bottom row first. Returns the row pitch.
+int packBottomUp(QImage &image)
+{
+    if (image.format() != QImage::Format_RGB32 && image.format() != QImage::Format_RGB888)
+        image = image.convertToFormat(QImage::Format_RGB888);
+    const int w = image.width(), h = image.height();
+    const int pitch = (w * 3 + 3) & ~3;
+    const bool fromRgb32 = image.format() == QImage::Format_RGB32;
+    const qsizetype stride = image.bytesPerLine();
+    uchar *base = image.bits();   // the only holder's pixels, unshared
+    // Forward: each packed row starts at or before the row it comes from.
+    for (int y = 0; y < h; ++y) {
+        const uchar *src = base + qsizetype(y) * stride;
+        uchar *dst = base + qsizetype(y) * pitch;
+        if (fromRgb32) {
+            // Blue, green, red already, in that order in memory; the spare byte goes.
+            for (int x = 0; x < w; ++x) {
+                dst[3 * x] = src[4 * x];
+                dst[3 * x + 1] = src[4 * x + 1];
+                dst[3 * x + 2] = src[4 * x + 2];
+            }
+        } else {
+            for (int x = 0; x < w; ++x) {
+                const uchar r = src[3 * x], g = src[3 * x + 1], b = src[3 * x + 2];
+                dst[3 * x] = b;
+                dst[3 * x + 1] = g;
+                dst[3 * x + 2] = r;
+            }
+        }
+        std::memset(dst + 3 * w, 0, size_t(pitch - 3 * w));
+    }
+    std::unique_ptr<uchar[]> row(new uchar[size_t(pitch)]);
+    for (int top = 0, bottom = h - 1; top < bottom; ++top, --bottom) {
+        uchar *a = base + qsizetype(top) * pitch, *b = base + qsizetype(bottom) * pitch;
+        std::memcpy(row.get(), a, size_t(pitch));
+        std::memcpy(a, b, size_t(pitch));
+        std::memcpy(b, row.get(), size_t(pitch));
+    }
+    return pitch;
+}
+
+[[noreturn]] void encodingFailed(const QString &outputName)
+{
+    throw platform::AppError(platform::ErrorKind::CannotWrite, {outputName}, lastMessage(),
+                             QStringLiteral("FreeImage"));
+}
+
+} // namespace
+
+QString lastEncoderMessage() { return lastMessage(); }
+
+namespace {
+
+// The bitmap saved to memory in `format`, at 96 dpi.
+QByteArray save(FIBITMAP *bitmap, const platform::formats::Format &format, int quality,
+                const QString &outputName)
+{
+    FreeImage_SetDotsPerMeterX(bitmap, kDotsPerMeter96Dpi);
+    FreeImage_SetDotsPerMeterY(bitmap, kDotsPerMeter96Dpi);
+    // A JPEG at the default quality is written with the default flags.
+    const int flags = format.hasQuality && quality != platform::formats::kDefaultJpegQuality
+        ? std::clamp(quality, 1, 100)
+        : 0;
+    std::unique_ptr<FIMEMORY, MemoryClose> memory(FreeImage_OpenMemory());
+    const auto fif = static_cast<FREE_IMAGE_FORMAT>(format.freeImageCode);
+    if (!memory || !FreeImage_SaveToMemory(fif, bitmap, memory.get(), flags))
+        encodingFailed(outputName);
+    BYTE *bytes = nullptr;
+    DWORD size = 0;
+    FreeImage_AcquireMemory(memory.get(), &bytes, &size);
+    // FreeImage's buffer grows by doubling: the encoded picture is kept at its own size.
+    return QByteArray(reinterpret_cast<const char *>(bytes), qsizetype(size));
+}
+
+void startEncoding(bool usable, const QString &outputName)
+{
+    listenToFreeImage();
+    lastMessage().clear();
+    if (!usable)
+        encodingFailed(outputName);
+}
+
+} // namespace
+
+QByteArray encode(QImage image, const platform::formats::Format &format, int quality,
+                  const QString &outputName)
+{
+    startEncoding(!image.isNull() && format.freeImageCode >= 0, outputName);
+    const int pitch = packBottomUp(image);
+    std::unique_ptr<FIBITMAP, BitmapUnload> bitmap(FreeImage_ConvertFromRawBitsEx(
+        FALSE, image.bits(), FIT_BITMAP, image.width(), image.height(), pitch, 24,
+        FI_RGBA_RED_MASK, FI_RGBA_GREEN_MASK, FI_RGBA_BLUE_MASK, FALSE));
+    if (!bitmap)
+        encodingFailed(outputName);
+    return save(bitmap.get(), format, quality, outputName);
+}
+
+QByteArray encode(QSize size, const platform::PictureBand &band,
+                  const platform::formats::Format &format, int quality, const QString &outputName)
+{
+    startEncoding(!size.isEmpty() && format.freeImageCode >= 0, outputName);
+    std::unique_ptr<FIBITMAP, BitmapUnload> bitmap(FreeImage_Allocate(size.width(), size.height(), 24));
+    if (!bitmap)
+        throw platform::AppError(platform::ErrorKind::OutOfMemory, {outputName});
+    constexpr int kBandBytes = 1 << 20;
+    const int bandRows = std::max(1, kBandBytes / std::max(1, size.width() * 4));
+    for (int top = 0; top < size.height(); top += bandRows) {
+        const int rows = std::min(bandRows, size.height() - top);
+        QImage given = band(top, rows);
+        if (given.format() != QImage::Format_RGB32 && given.format() != QImage::Format_RGB888)
+            given = given.convertToFormat(QImage::Format_RGB888);
+        const bool rgb32 = given.format() == QImage::Format_RGB32;
+        for (int r = 0; r < rows; ++r) {
+            const uchar *src = given.constScanLine(r);
+            // FreeImage keeps the bottom row first.
+            uchar *dst = FreeImage_GetScanLine(bitmap.get(), size.height() - 1 - (top + r));
+            for (int x = 0; x < size.width(); ++x) {
+                dst[3 * x] = rgb32 ? src[4 * x] : src[3 * x + 2];
+                dst[3 * x + 1] = rgb32 ? src[4 * x + 1] : src[3 * x + 1];
+                dst[3 * x + 2] = rgb32 ? src[4 * x + 2] : src[3 * x];
+            }
+        }
+    }
+    return save(bitmap.get(), format, quality, outputName);
+}
+
+QByteArray withSourceInformation(const QByteArray &encoded, const QString &source,
+                                 const QString &outputName)
+{
+    QString warning;
+    QByteArray out = withPhotoInformation(encoded, source, warning);
+    if (!warning.isEmpty())
+        qCWarning(lcEncode).noquote() << outputName << "written without some photo information:" << warning;
+    return out;
+}
+
+} // namespace tools::picture

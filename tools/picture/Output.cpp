@@ -1,0 +1,87 @@
+#include "tools/picture/Output.h"
+
+#include "platform/Errors.h"
+#include "platform/Files.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
+
+namespace tools::picture {
+namespace {
+
+const QString kSource = QStringLiteral("SavePicture");
+
+} // namespace
+
+StagedOutput::StagedOutput(const QByteArray &data, const QString &outputPath) : output_(outputPath)
+{
+    const QFileInfo out(outputPath);
+    QByteArray name = QFile::encodeName(out.absolutePath() + QLatin1Char('/') +
+                                        platform::ownTemporaryPrefix() + QStringLiteral("XXXXXX"));
+    const int fd = ::mkostemp(name.data(), O_CLOEXEC);
+    if (fd < 0)
+        throw platform::systemError(errno, platform::ErrorKind::CannotWrite, outputPath, kSource);
+    staged_ = QFile::decodeName(name);
+    try {
+        platform::writeAll(fd, data, outputPath);
+    } catch (...) {
+        ::close(fd);
+        discard();
+        throw;
+    }
+    if (::close(fd) != 0) {
+        const int e = errno;
+        discard();
+        throw platform::systemError(e, platform::ErrorKind::CannotWrite, outputPath, kSource);
+    }
+}
+
+StagedOutput::StagedOutput(StagedOutput &&other) noexcept
+    : staged_(std::exchange(other.staged_, QString())), output_(std::move(other.output_))
+{
+}
+
+StagedOutput &StagedOutput::operator=(StagedOutput &&other) noexcept
+{
+    if (this != &other) {
+        discard();
+        staged_ = std::exchange(other.staged_, QString());
+        output_ = std::move(other.output_);
+    }
+    return *this;
+}
+
+StagedOutput::~StagedOutput() { discard(); }
+
+void StagedOutput::discard() noexcept
+{
+    if (!staged_.isEmpty())
+        ::unlink(QFile::encodeName(staged_).constData());
+    staged_.clear();
+}
+
+void StagedOutput::commit()
+{
+    if (staged_.isEmpty())
+        return;
+    const QByteArray tmp = QFile::encodeName(staged_);
+    // Temporary files are private; the output gets the permissions a new file would get.
+    ::chmod(tmp.constData(), mode_t(platform::newFileMode()));
+    if (::rename(tmp.constData(), QFile::encodeName(output_).constData()) != 0)
+        throw platform::systemError(errno, platform::ErrorKind::CannotWrite, output_, kSource);
+    staged_.clear();
+}
+
+void writeAtomically(const QByteArray &data, const QString &outputPath)
+{
+    StagedOutput(data, outputPath).commit();
+}
+
+} // namespace tools::picture
