@@ -1,6 +1,5 @@
 #include "app/Cli.h"
 #include "app/CliPictureTool.h"
-#include "tools/frm_WaterLogo.h"
 
 namespace app {
 
@@ -10,7 +9,7 @@ int cliLogo(CliSession &s, const QStringList &args)
     PictureToolArgs picture;
     QString logo, level;
     Options known = pictureToolOptions(picture);
-    known.push_back(levelOption(frm_WaterLogo::kLevels, level));
+    known.push_back(levelOption(tools::levelsOf(tools::ToolKind::Logo), level));
     known.push_back({QStringLiteral("--logo"), true, [&logo](const QString &v) { logo = v; return QString(); }});
     if (!parseOptions(args, known, QStringLiteral("logo"), s))
         return kExitInputFault;
@@ -19,15 +18,11 @@ int cliLogo(CliSession &s, const QStringList &args)
     if (logo.isEmpty())
         return s.badArguments(QStringLiteral("logo needs --logo L"));
 
-    frm_WaterLogo window;
-    auto options = [&] {
-        s.toolkit.openAnswers.push_back(absolutePath(logo));
-        window.mnu_txtwtr_Click();
-        if (!level.isEmpty())
-            window.mnu_level_Click(level);
-    };
-    return runPictureTool(s, window, picture, options, [&] { window.mnu_loadpic_Click(); },
-                          [&] { window.mnu_sav_Click(); });
+    tools::Job job = jobFrom(picture, tools::ToolKind::Logo);
+    job.logo = absolutePath(logo);
+    if (!level.isEmpty())
+        job.level = level;
+    return runPictureJob(s, job);
 }
 
 } // namespace app

@@ -1,11 +1,13 @@
 #include "app/CliPictureTool.h"
 
 #include "shell/Texts.h"
-#include "tools/ToolWindow.h"
+#include "shell/Helpers.h"
+#include "tools/PictureRun.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <algorithm>
+#include <memory>
 #include <vector>
 
 namespace app {
@@ -65,58 +67,118 @@ bool checkSource(CliSession &session, const PictureToolArgs &args)
     return true;
 }
 
-int runPictureTool(CliSession &session, tools::ToolWindow &window, const PictureToolArgs &args,
-                   const std::function<void()> &setOptions, const std::function<void()> &load,
-                   const std::function<void()> &save)
+tools::Job jobFrom(const PictureToolArgs &args, tools::ToolKind tool)
 {
-    session.toolkit.defaultAnswer =
-        session.onErrorStop ? platform::MsgResult::No : platform::MsgResult::Yes;
-    // Laid out as on screen (the preview takes the client area) without a native window.
-    window.setAttribute(Qt::WA_DontShowOnScreen);
-    window.activate();
-    if (!args.file.isEmpty()) {
-        session.toolkit.openAnswers.push_back(absolutePath(args.file));
-        window.mnu_single_Click();
-    } else {
-        session.toolkit.folderAnswers.push_back(absolutePath(args.dir));
-        window.mnu_bulk_Click();
+    tools::Job job = tools::Job::forTool(tool);
+    job.file = absolutePath(args.file);
+    job.folder = absolutePath(args.dir);
+    job.target = absolutePath(args.target);
+    if (args.hasClick)
+        job.click = QPointF(args.atX, args.atY);
+    job.output = args.output;
+    return job;
+}
+
+namespace {
+
+// A run on the command line: each message is printed (information on standard output, errors
+// and input faults on standard error), "Continue?" is answered from --on-error. The load
+// step's errors are held until it is known whether the run meets the same picture again: its
+// "Continue?" then says it, and each error is printed once.
+class CliRunHost : public tools::RunHost {
+public:
+    explicit CliRunHost(CliSession &session) : toolkit_(session.toolkit), stop_(session.onErrorStop) {}
+
+    void inputFault(const QString &text, const QString &title) override
+    {
+        tell(text, title, platform::MsgIcon::Information, platform::MsgRole::InputFault);
     }
-    session.toolkit.folderAnswers.push_back(absolutePath(args.target));
-    window.mnu_folder_Click();
-    window.mnu_options->apply(args.output);
-    if (setOptions)
-        setOptions();
-    // The load step's error boxes are held until it is known whether the run meets the same
-    // picture again: its "Continue?" then says it, and each error is printed once.
-    std::vector<platform::ScriptedToolkit::Message> held;
-    const auto print = session.toolkit.onMessage;
-    session.toolkit.onMessage = [&held](const platform::ScriptedToolkit::Message &m) { held.push_back(m); };
-    load();
-    session.toolkit.onMessage = print;
-    const tools::RunOutcome loaded = window.outcome();
+    void error(const QString &description) override
+    {
+        tell(description, shell::tx("common.title.error"), platform::MsgIcon::Error, platform::MsgRole::Error);
+    }
+    bool continueAfter(const QString &description) override
+    {
+        tell(description + shell::CRLF + shell::tx("common.continue"), shell::tx("common.title.error"),
+             platform::MsgIcon::Error, platform::MsgRole::Error, true);
+        return !stop_;
+    }
+    void report(const QString &text, const QString &title) override
+    {
+        tell(text, title, platform::MsgIcon::Information, platform::MsgRole::Notice);
+    }
+
+    void hold() { holding_ = true; }
+    // Prints what was held; its errors only when `errorsToo`.
+    void release(bool errorsToo)
+    {
+        holding_ = false;
+        for (const auto &m : held_)
+            if (errorsToo || m.role != platform::MsgRole::Error)
+                print(m);
+    }
+    void releaseErrors()
+    {
+        for (const auto &m : held_)
+            if (m.role == platform::MsgRole::Error)
+                print(m);
+    }
+
+private:
+    using Message = platform::ScriptedToolkit::Message;
+    void tell(const QString &text, const QString &title, platform::MsgIcon icon, platform::MsgRole role,
+              bool question = false)
+    {
+        const Message m{text, title, icon, question ? platform::MsgButtons::YesNo : platform::MsgButtons::OK,
+                        question ? (stop_ ? platform::MsgResult::No : platform::MsgResult::Yes)
+                                 : platform::MsgResult::OK,
+                        role};
+        toolkit_.record(m, !holding_);
+        if (holding_)
+            held_.push_back(m);
+    }
+    void print(const Message &m)
+    {
+        if (toolkit_.onMessage)
+            toolkit_.onMessage(m);
+    }
+
+    platform::ScriptedToolkit &toolkit_;
+    const bool stop_;
+    bool holding_ = false;
+    std::vector<Message> held_;
+};
+
+} // namespace
+
+int runPictureJob(CliSession &session, const tools::Job &job)
+{
+    CliRunHost host(session);
+    const std::unique_ptr<tools::ToolRecipe> recipe = tools::makeRecipe(job);
+    tools::PictureRun run(*recipe, host);
+    tools::applyJob(run, job);
+    host.hold();
+    run.load();
+    const tools::RunOutcome loaded = run.outcome();
     using End = tools::RunOutcome::End;
-    const bool runMeetsItAgain = loaded.end == End::LoadFailed && !window.run().curfile.isEmpty();
-    for (const auto &m : held)
-        if (print && !(runMeetsItAgain && m.role == platform::MsgRole::Error))
-            print(m);
+    const bool runMeetsItAgain = loaded.end == End::LoadFailed && !run.curfile.isEmpty();
+    host.release(!runMeetsItAgain);
     // Files there, none of them one the program can name (not UTF-8): failed, not refused.
     if (loaded.end == End::NoUsableFile)
         return kExitFailed;
     // Refused input, or nothing to process (a missing or empty folder, a missing file).
-    if (loaded.end == End::InputFault || loaded.end == End::NothingToLoad ||
-        window.run().curfile.isEmpty())
+    if (loaded.end == End::InputFault || loaded.end == End::NothingToLoad || run.curfile.isEmpty())
         return kExitInputFault;
-    if (args.hasClick)
-        window.clickAtPixels(args.atX, args.atY);
-    save();
-    const tools::RunOutcome &ran = window.outcome();
+    if (job.click)
+        run.clickAtPixels(job.click->x(), job.click->y());
+    tools::chooseTurn(run, job);
+    run.save();
+    const tools::RunOutcome &ran = run.outcome();
     // A run refused before it reached the picture never said it: the load step's word stands.
     if (runMeetsItAgain && std::none_of(ran.failures.begin(), ran.failures.end(), [&](const auto &f) {
             return f.path == loaded.failures.front().path;
         }))
-        for (const auto &m : held)
-            if (print && m.role == platform::MsgRole::Error)
-                print(m);
+        host.releaseErrors();
     // A first picture that could not be shown failed as surely as one the run could not do.
     return exitStatusOf(ran.refused, ran.stopped || !ran.failures.empty() || !loaded.failures.empty(),
                         ran.end == End::Reported);

@@ -1,6 +1,5 @@
 #include "app/Cli.h"
 #include "app/CliPictureTool.h"
-#include "tools/frm_Pusing.h"
 
 namespace app {
 
@@ -24,15 +23,9 @@ int cliRotate(CliSession &s, const QStringList &args)
     if (plus == minus)
         return s.badArguments(QStringLiteral("rotate needs either --plus or --minus"));
 
-    frm_Pusing window;
-    return runPictureTool(
-        s, window, picture, nullptr, [&] { window.mnu_loadpic_Click(); },
-        [&] {
-            if (plus)
-                window.mnu_90pos_Click();
-            else
-                window.mnu_90neg_Click();
-        });
+    tools::Job job = jobFrom(picture, tools::ToolKind::Rotate);
+    job.clockwise = plus;
+    return runPictureJob(s, job);
 }
 
 } // namespace app

@@ -1,6 +1,5 @@
 #include "app/Cli.h"
 #include "app/CliPictureTool.h"
-#include "tools/frm_Addtext.h"
 
 namespace app {
 namespace {
@@ -39,19 +38,12 @@ int cliText(CliSession &s, const QStringList &args)
     if (!text)
         return s.badArguments(QStringLiteral("text needs --text TEXT"));
 
-    frm_Addtext window;
-    auto options = [&] {
-        if (font.given()) {
-            s.toolkit.fontAnswers.push_back(font.applyTo(window.CommonDialog.font));
-            window.mnu_fontstyle_Click();
-        }
-        if (!colour.isEmpty())
-            window.mnu_color_Click(int(kColourNames.indexOf(colour)));
-        s.toolkit.inputAnswers.push_back(*text);
-        window.mnu_addtext_Click();
-    };
-    return runPictureTool(s, window, picture, options, [&] { window.mnu_load_Click(); },
-                          [&] { window.mnu_sav_Click(); });
+    tools::Job job = jobFrom(picture, tools::ToolKind::Text);
+    job.font = font.applyTo(job.font);
+    if (!colour.isEmpty())
+        job.color = QColor(tools::textColours()[kColourNames.indexOf(colour)].rgb);
+    job.text = *text;
+    return runPictureJob(s, job);
 }
 
 } // namespace app

@@ -1,6 +1,5 @@
 #include "app/Cli.h"
 #include "app/CliPictureTool.h"
-#include "tools/frm_Watertext.h"
 
 namespace app {
 
@@ -16,7 +15,7 @@ int cliWatermark(CliSession &s, const QStringList &args)
     for (Option o : fontOptions(font))
         known.push_back(std::move(o));
     known.push_back(textOption(text));
-    known.push_back(levelOption(frm_Watertext::kLevels, level));
+    known.push_back(levelOption(tools::levelsOf(tools::ToolKind::Watermark), level));
     if (!parseOptions(args, known, QStringLiteral("watermark"), s))
         return kExitInputFault;
     if (!checkSource(s, picture))
@@ -24,19 +23,12 @@ int cliWatermark(CliSession &s, const QStringList &args)
     if (!text)
         return s.badArguments(QStringLiteral("watermark needs --text TEXT"));
 
-    frm_Watertext window;
-    auto options = [&] {
-        if (font.given()) {
-            s.toolkit.fontAnswers.push_back(font.applyTo(window.CommonDialog.font));
-            window.mnu_font_Click();
-        }
-        if (!level.isEmpty())
-            window.mnu_level_Click(level);
-        s.toolkit.inputAnswers.push_back(*text);
-        window.mnu_txtwtr_Click();
-    };
-    return runPictureTool(s, window, picture, options, [&] { window.mnu_loadpic_Click(); },
-                          [&] { window.mnu_sav_Click(); });
+    tools::Job job = jobFrom(picture, tools::ToolKind::Watermark);
+    job.font = font.applyTo(job.font);
+    if (!level.isEmpty())
+        job.level = level;
+    job.text = *text;
+    return runPictureJob(s, job);
 }
 
 } // namespace app

@@ -227,10 +227,15 @@ MsgResult ScriptedToolkit::messageBox(const QString &text, const QString &title,
             answer = defaultAnswer;
         }
     }
-    messages.push_back({text, title, icon, buttons, answer, role});
-    if (onMessage)
-        onMessage(messages.back());
+    record({text, title, icon, buttons, answer, role});
     return answer;
+}
+
+void ScriptedToolkit::record(const Message &m, bool notify)
+{
+    messages.push_back(m);
+    if (notify && onMessage)
+        onMessage(messages.back());
 }
 
 QString ScriptedToolkit::inputBox(const QString &prompt, const QString &)

@@ -120,6 +120,8 @@ public:
     ScreenMetrics metrics;                           // 15 twips per pixel, 1920-pixel screen
 
     std::vector<Message> messages;
+    // Keeps a message as if a box had shown it, and hands it to onMessage when `notify`.
+    void record(const Message &m, bool notify = true);
     QStringList inputPrompts;
     QStringList openTitles;
     QStringList openFilters;

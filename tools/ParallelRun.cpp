@@ -15,14 +15,14 @@
 namespace tools {
 namespace {
 
-// A worker's run is sized as the window was when the run started.
-class FixedRunView : public RunView {
+// A worker tells nothing itself: what fails in its entries reaches the run as an error, and the
+// run asks about it on its own thread.
+class WorkerHost : public RunHost {
 public:
-    explicit FixedRunView(QSize size) : size_(size) {}
-    QSize clientSizePx() const override { return size_; }
-
-private:
-    QSize size_;
+    void inputFault(const QString &, const QString &) override {}
+    void error(const QString &) override {}
+    bool continueAfter(const QString &) override { return false; }
+    void report(const QString &, const QString &) override {}
 };
 
 // Often enough for the window to repaint and take a Stop while it waits.
@@ -39,13 +39,13 @@ qint64 defaultMemoryBudget()
 } // namespace
 
 struct ParallelRun::Worker {
-    Worker(std::unique_ptr<ToolRecipe> r, QSize client)
-        : recipe(std::move(r)), view(client), run(std::make_unique<PictureRun>(*recipe, view))
+    explicit Worker(std::unique_ptr<ToolRecipe> r)
+        : recipe(std::move(r)), run(std::make_unique<PictureRun>(*recipe, host))
     {
     }
 
     std::unique_ptr<ToolRecipe> recipe;
-    FixedRunView view;
+    WorkerHost host;
     std::unique_ptr<PictureRun> run;
     std::thread thread;
 };
@@ -53,13 +53,14 @@ struct ParallelRun::Worker {
 ParallelRun::ParallelRun(const PictureRun &model, int threads) : budget_(defaultMemoryBudget())
 {
     for (int i = 0; i < std::max(1, threads); ++i) {
-        auto w = std::make_unique<Worker>(model.recipe_.cloneForWorker(), model.view_.clientSizePx());
+        auto w = std::make_unique<Worker>(model.recipe_.cloneForWorker());
         PictureRun &r = *w->run;
         static_cast<ToolState &>(r) = static_cast<const ToolState &>(model);
         r.Picture1 = model.Picture1;
         r.Picture1.onChanged = nullptr;   // shown by no window
         r.CommonDialog = model.CommonDialog;
         r.output = model.output;
+        r.previewBox = model.previewBox;
         r.scaleMode_ = model.scaleMode_;
         workers_.push_back(std::move(w));
     }

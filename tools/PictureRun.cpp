@@ -70,15 +70,16 @@ void ToolRecipe::prepareEntrySurfaces(PictureRun &run)
     run.sizePreviewToClient();
 }
 
-QSize HeadlessRunView::clientSizePx() const
+QSize designPreviewBox()
 {
     return {int(std::lround(kToolClientWidth / platform::twipsPerPixelX())),
             int(std::lround(kToolClientHeight / platform::twipsPerPixelY()))};
 }
 
+
 // ---- the run
 
-PictureRun::PictureRun(ToolRecipe &recipe, RunView &view) : recipe_(recipe), view_(view)
+PictureRun::PictureRun(ToolRecipe &recipe, RunHost &host) : recipe_(recipe), host_(host)
 {
     // Without a border the saved image is the whole fitted picture.
     Picture1.setBorder(false);
@@ -140,7 +141,17 @@ void PictureRun::pointerAt(double x, double y)
 void PictureRun::clickAt(double x, double y)
 {
     pointerAt(x, y);
-    recipe_.click(*this);
+    try {
+        recipe_.click(*this);
+    } catch (const platform::AppError &e) {
+        host_.error(e.description());
+    }
+}
+
+void PictureRun::clickAtPixels(double x, double y)
+{
+    const ScaleMode u = recipe_.clickUnits();
+    clickAt(Picture1.fromPx(x, u, true), Picture1.fromPx(y, u, false));
 }
 
 // ---- input checks
@@ -160,7 +171,7 @@ bool PictureRun::inputCheck(const std::vector<InputCheck> &checks)
 {
     for (const InputCheck &c : checks) {
         if (c.fails()) {
-            shell::showInputFault(shell::tx(c.textKey), shell::tx(c.titleKey));
+            host_.inputFault(shell::tx(c.textKey), shell::tx(c.titleKey));
             outcome_ = {};
             outcome_.end = RunOutcome::End::InputFault;
             outcome_.refused = true;
@@ -320,6 +331,7 @@ void PictureRun::takeEntryName()
 
 void PictureRun::load()
 {
+    recipe_.prepareLoadUnits(*this);
     if (!inputCheck(recipe_.loadChecks(*this)))
         return;
     outcome_ = {};
@@ -332,9 +344,9 @@ void PictureRun::load()
         outcome_.end = end;
         for (qsizetype i = 0; i < paths.size(); ++i)
             outcome_.fail(paths[i], descriptions[i]);
-        shell::showError(descriptions.join(shell::CRLF));
+        host_.error(descriptions.join(shell::CRLF));
     };
-    view_.loadStarted();
+    host_.loadStarted();
     recipe_.prepareLoadSurfaces(*this);
     platform::doEvents();
     try {
@@ -376,8 +388,7 @@ void PictureRun::load()
             pointer.reset();
             outcome_.end = RunOutcome::End::NothingToLoad;
             outcome_.refused = true;
-            shell::showInputFault(shell::tx("common.msg.noImageInFolder"),
-                                  shell::tx("common.title.pixmar"));
+            host_.inputFault(shell::tx("common.msg.noImageInFolder"), shell::tx("common.title.pixmar"));
             return;
         }
         resetInvalid();
@@ -430,7 +441,7 @@ std::vector<platform::Surface *> PictureRun::shownSurfaces()
 bool PictureRun::entryFailed(const QString &path, const QString &failure)
 {
     outcome_.fail(path, failure);
-    if (shell::askContinue(failure) == platform::MsgResult::Yes)
+    if (host_.continueAfter(failure))
         return true;
     Picture1.clearPicture();
     outcome_.end = RunOutcome::End::Stopped;
@@ -521,7 +532,7 @@ void PictureRun::save()
                     processListedEntry();
                 }
                 if (failure.isEmpty())
-                    view_.entryDone();
+                    host_.entryDone();
             } catch (const platform::AppError &e) {
                 failure = e.description();
             } catch (const std::bad_alloc &) {
@@ -548,10 +559,9 @@ void PictureRun::save()
             outcome_.end = RunOutcome::End::Stopped;
             outcome_.stopped = true;
             outcome_.done = N;
-            shell::showMessage(shell::tx("common.msg.stopped")
-                                   .arg(QString::number(N),
-                                        QString::number(listing_.names().size())),
-                               toolText("report.title"));
+            host_.report(shell::tx("common.msg.stopped")
+                             .arg(QString::number(N), QString::number(listing_.names().size())),
+                         toolText("report.title"));
             return;
         }
     }
@@ -564,7 +574,7 @@ void PictureRun::save()
         invalidlist = shell::tx("common.none");
     outcome_.end = RunOutcome::End::Reported;
     outcome_.done = N;
-    shell::showMessage(completionReportText(), toolText("report.title"));
+    host_.report(completionReportText(), toolText("report.title"));
     Picture1.clearPicture();
     varfile.clear();
     varsrcdir.clear();

@@ -87,17 +87,29 @@ struct RunOutcome : shell::Outcome {
 class PictureRun;
 struct WorkedEntry;
 
-// What a run needs from whoever shows it. A run without a window uses the design size.
-class RunView {
+// Whoever shows a run: the window with its message boxes, the command line with printed
+// lines, a worker with nothing. The run decides nothing through it but whether to go on after
+// a file failed.
+class RunHost {
 public:
-    virtual ~RunView() = default;
-    // The client area the preview is sized to, in pixels.
-    virtual QSize clientSizePx() const = 0;
+    virtual ~RunHost() = default;
     // The load step begins (before the listing is taken).
     virtual void loadStarted() {}
     // One entry of the run is written: the tool's information labels are cleared.
     virtual void entryDone() {}
+    // A refusal of the user's input: the command ends without work.
+    virtual void inputFault(const QString &text, const QString &title) = 0;
+    // A failed operation.
+    virtual void error(const QString &description) = 0;
+    // A file of a run failed: true to skip it and go on, false to end the run.
+    virtual bool continueAfter(const QString &description) = 0;
+    // The run's report, or that it was stopped.
+    virtual void report(const QString &text, const QString &title) = 0;
 };
+
+// The box pictures are fitted into when no other is given: the tool windows' client area at
+// the screen's twips per pixel.
+QSize designPreviewBox();
 
 // What a picture tool supplies: its table values and its per-file drawing, and the steps
 // where it departs from the shared pattern. A recipe owns the tool's options and its hidden
@@ -116,6 +128,8 @@ public:
     virtual void prepareLoadSurfaces(PictureRun &run);
     // Load step: the first accepted entry into the preview.
     virtual void showFirstPicture(PictureRun &run);
+    // Load step: the units of the tool's surfaces, before its input is checked.
+    virtual void prepareLoadUnits(PictureRun &) {}
     // Run: units and surfaces before each entry.
     virtual void prepareEntrySurfaces(PictureRun &run);
     // Run: the work on one accepted entry; throws platform::AppError for a file error.
@@ -124,7 +138,8 @@ public:
     virtual void clearMainInput() {}
     // Units of the preview when the user clicks it.
     virtual platform::ScaleMode clickUnits() const { return platform::ScaleMode::Twips; }
-    // The click on the preview at (lastX, lastY).
+    // The click on the preview at (lastX, lastY); throws platform::AppError when the mark
+    // cannot be made or drawn.
     virtual void click(PictureRun &) {}
     // The surfaces of its own a window shows beside the preview (the turned preview).
     virtual std::vector<platform::Surface *> shownSurfaces() { return {}; }
@@ -140,7 +155,7 @@ struct CommonDialogSettings {
 
 class PictureRun : public ToolState {
 public:
-    PictureRun(ToolRecipe &recipe, RunView &view);
+    PictureRun(ToolRecipe &recipe, RunHost &host);
     ~PictureRun();
     PictureRun(const PictureRun &) = delete;
     PictureRun &operator=(const PictureRun &) = delete;
@@ -149,6 +164,8 @@ public:
     platform::Surface Picture1;
     CommonDialogSettings CommonDialog;
     OutputOptions output;
+    // The box the pictures are fitted into, in pixels.
+    QSize previewBox = designPreviewBox();
 
     const ToolSpec &spec() const { return recipe_.spec(); }
     ToolRecipe &recipe() { return recipe_; }
@@ -165,17 +182,22 @@ public:
     // ---- the two commands
     void load();   // Load Picture
     void save();   // Save
-    // The pointer over the preview and the click, in the preview's units.
+    // The pointer over the preview and the click, in the preview's units. A mark the click
+    // cannot make is told through the host.
     void pointerAt(double x, double y);
     void clickAt(double x, double y);
+    // The click in pixels from the fitted picture's top-left corner, turned into the units the
+    // tool's preview is clicked in.
+    void clickAtPixels(double x, double y);
 
     // ---- units: the scale mode the tool window works in (the client area in that unit)
     platform::ScaleMode scaleMode() const { return scaleMode_; }
     void setScaleMode(platform::ScaleMode m) { scaleMode_ = m; }
     double clientWidth() const;
     double clientHeight() const;
-    int clientWidthPx() const { return view_.clientSizePx().width(); }
-    int clientHeightPx() const { return view_.clientSizePx().height(); }
+    int clientWidthPx() const { return previewBox.width(); }
+    int clientHeightPx() const { return previewBox.height(); }
+    RunHost &host() { return host_; }
 
     // ---- for the recipes
     // The table of input checks: picture file, source folder, target folder.
@@ -229,7 +251,7 @@ private:
     QString completionReportText() const;
 
     ToolRecipe &recipe_;
-    RunView &view_;
+    RunHost &host_;
     platform::ScaleMode scaleMode_ = platform::ScaleMode::Twips;
     platform::FolderListing listing_;
     RunOutcome outcome_;
@@ -242,12 +264,6 @@ private:
     // The preview and the recipe's shown surfaces.
     std::vector<platform::Surface *> shownSurfaces();
     DeferredOutput *deferred_ = nullptr;
-};
-
-// A view for runs without a window: the design client area at the screen's twips per pixel.
-class HeadlessRunView : public RunView {
-public:
-    QSize clientSizePx() const override;
 };
 
 } // namespace tools

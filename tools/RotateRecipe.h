@@ -35,7 +35,7 @@ public:
     // Turns the working surface (rotwork) or the preview (rotview) by the run's direction.
     void RotateSurfaces(PictureRun &run);
     // Units of the load step's surfaces (twips), set by Load Picture before it runs.
-    void prepareLoadUnits(PictureRun &run);
+    void prepareLoadUnits(PictureRun &run) override;
 
     const ToolSpec &spec() const override;
     std::unique_ptr<ToolRecipe> cloneForWorker() const override;

@@ -145,7 +145,7 @@ void ToolWindow::Picture1_Click()
 
 void ToolWindow::clickAtPixels(double x, double y)
 {
-    const platform::ScaleMode u = recipe_->clickUnits();
+    const platform::ScaleMode u = run_.recipe().clickUnits();
     Picture1_MouseMove(Picture1.fromPx(x, u, true), Picture1.fromPx(y, u, false));
     Picture1_Click();
 }

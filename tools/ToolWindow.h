@@ -1,6 +1,7 @@
 #pragma once
 #include "shell/Form.h"
 #include "tools/OutputOptions.h"
+#include "tools/BoxRunHost.h"
 #include "tools/PictureRun.h"
 
 #include <QColor>
@@ -21,7 +22,7 @@ namespace tools {
 //
 // While the load step or a run lets window events run, the window's menus are disabled and
 // the window cannot be closed, so nothing can re-enter them.
-class ToolWindow : public shell::Form, public RunView {
+class ToolWindow : public shell::Form, public BoxRunHost {
     Q_OBJECT
 public:
     ~ToolWindow() override;
@@ -47,8 +48,8 @@ public:
     virtual void Picture1_MouseMove(double x, double y);
     void Picture1_Click();
 
-    // A click on the preview given in pixels from the fitted picture's top-left corner (the
-    // command line's --at), turned into the units the tool's preview is clicked in.
+    // A click on the preview given in pixels from the fitted picture's top-left corner, as the
+    // pointer makes it (the readout follows).
     void clickAtPixels(double x, double y);
 
     // The common dialog control's settings, as the run holds them.
@@ -60,8 +61,7 @@ public:
     // The preview, as the run holds it.
     platform::Surface &Picture1;
 
-    // ---- RunView
-    QSize clientSizePx() const override { return {clientWidthPx(), clientHeightPx()}; }
+    // ---- RunHost
     void entryDone() override { clearEntryLabels(); }
 
 protected:

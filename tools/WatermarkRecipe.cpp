@@ -5,7 +5,6 @@
 #include "platform/Toolkit.h"
 #include "platform/Limits.h"
 #include "platform/Units.h"
-#include "shell/Helpers.h"
 #include "tools/OwnSize.h"
 
 #include <algorithm>
@@ -166,15 +165,11 @@ void WatermarkRecipe::click(PictureRun &run)
 {
     run.posX = double(platform::roundHalfEven(run.lastX));
     run.posY = double(platform::roundHalfEven(run.lastY));
-    // The library start made for the click is undone before the box shows.
-    try {
-        markWorkStarted();
-        ScopeExit ended([this] { markWorkEnded(); });
-        prepareMarkSurface(run);
-        blendMark(run);
-    } catch (const platform::AppError &e) {
-        shell::showError(e.description());
-    }
+    // The library start made for the click is undone before its error is told.
+    markWorkStarted();
+    ScopeExit ended([this] { markWorkEnded(); });
+    prepareMarkSurface(run);
+    blendMark(run);
 }
 
 void WatermarkRecipe::processEntry(PictureRun &run)

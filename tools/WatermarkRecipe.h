@@ -34,7 +34,7 @@ public:
     WatermarkRecipe();
 
     // Units of the load step's surfaces (twips), set by Load Picture before it runs.
-    void prepareLoadUnits(PictureRun &run);
+    void prepareLoadUnits(PictureRun &run) override;
     // The fit into the preview, keeping the reduction flags and the fitted size; the output
     // surface takes that size; units are pixels afterwards.
     void FitToPreview(PictureRun &run, platform::Surface &preview, const platform::Picture &picture);

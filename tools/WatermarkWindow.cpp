@@ -58,7 +58,6 @@ void WatermarkWindow::mnu_loadpic_Click()
 {
     if (isBusy())
         return;
-    mark.prepareLoadUnits(run());
     LoadPreview();
 }
 

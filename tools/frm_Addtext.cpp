@@ -9,20 +9,10 @@
 
 namespace {
 
-constexpr double kResetFontSize = 12;
+const double kResetFontSize = tools::defaultFontSizeOf(tools::ToolKind::Text);
 
 } // namespace
 
-const std::array<frm_Addtext::ColourEntry, 8> frm_Addtext::kColours = {{
-    {"addtext.mnu_black", qRgb(0, 0, 0)},
-    {"addtext.mnu_blue", qRgb(0, 0, 255)},
-    {"addtext.mnu_red", qRgb(255, 0, 0)},
-    {"addtext.mnu_yellow", qRgb(255, 255, 0)},
-    {"addtext.mnu_green", qRgb(0, 255, 0)},
-    {"addtext.mnu_magenta", qRgb(255, 0, 255)},
-    {"addtext.mnu_cyan", qRgb(0, 255, 255)},
-    {"addtext.mnu_white", qRgb(255, 255, 255)},
-}};
 
 frm_Addtext::frm_Addtext(QWidget *parent)
     : tools::ToolWindow(QStringLiteral("frm_Addtext"), std::make_unique<tools::AddtextRecipe>(),
@@ -38,7 +28,7 @@ frm_Addtext::frm_Addtext(QWidget *parent)
     QAction **colourActions[] = {&mnu_black, &mnu_blue,    &mnu_red,  &mnu_yellow,
                                  &mnu_green, &mnu_magenta, &mnu_cyan, &mnu_white};
     const char *designCaptions[] = {"Black", "Blue", "Red", "Yellow", "Green", "Magenta", "Cyan", "White"};
-    for (int i = 0; i < int(kColours.size()); ++i)
+    for (int i = 0; i < int(tools::textColours().size()); ++i)
         *colourActions[i] = addCommand(QString::fromLatin1(designCaptions[i]),
                                        [this, i] { mnu_color_Click(i); }, mnu_fontcolor);
     mnu_load = addCommand(QStringLiteral("&Load Picture"), [this] { mnu_load_Click(); });
@@ -57,16 +47,16 @@ void frm_Addtext::Form_Activate()
     mnu_fontcolor->setTitle(shell::tx("addtext.mnu_fontcolor"));
     QAction *colourActions[] = {mnu_black, mnu_blue, mnu_red, mnu_yellow,
                                 mnu_green, mnu_magenta, mnu_cyan, mnu_white};
-    for (int i = 0; i < int(kColours.size()); ++i)
-        colourActions[i]->setText(shell::tx(kColours[i].key));
+    for (int i = 0; i < int(tools::textColours().size()); ++i)
+        colourActions[i]->setText(shell::tx(tools::textColours()[i].key));
     mnu_load->setText(shell::tx("addtext.mnu_load"));
     mnu_addtext->setText(shell::tx("addtext.mnu_addtext"));
     mnu_sav->setText(shell::tx("addtext.mnu_sav"));
 
     ToolWindow::Form_Activate();
     resetFont(kResetFontSize);
-    CommonDialog.Color = QColor(kColours[0].rgb);
-    varcolor = shell::tx(kColours[0].key);
+    CommonDialog.Color = QColor(tools::textColours()[0].rgb);
+    varcolor = shell::tx(tools::textColours()[0].key);
     writeFontLabel();
 }
 
@@ -85,10 +75,10 @@ void frm_Addtext::mnu_fontstyle_Click()
 
 void frm_Addtext::mnu_color_Click(int index)
 {
-    if (isBusy() || index < 0 || index >= int(kColours.size()))
+    if (isBusy() || index < 0 || index >= int(tools::textColours().size()))
         return;
-    CommonDialog.Color = QColor(kColours[index].rgb);
-    varcolor = shell::tx(kColours[index].key);
+    CommonDialog.Color = QColor(tools::textColours()[index].rgb);
+    varcolor = shell::tx(tools::textColours()[index].key);
     writeFontLabel();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 #include "tools/AddtextRecipe.h"
+#include "tools/Job.h"
 #include "tools/ToolWindow.h"
 
 #include <array>
@@ -46,12 +47,6 @@ public:
     void mnu_addtext_Click();
     void mnu_sav_Click() { batchRun(); }
 
-    // The colour entries in menu order: text key of the caption and name, and the colour.
-    struct ColourEntry {
-        const char *key;
-        QRgb rgb;
-    };
-    static const std::array<ColourEntry, 8> kColours;
 
     // lblfont by the font label rule.
     void writeFontLabel();

@@ -71,7 +71,6 @@ void frm_Pusing::mnu_loadpic_Click()
 {
     if (isBusy())
         return;
-    turn.prepareLoadUnits(run());
     loadStep();
 }
 

@@ -1,6 +1,7 @@
 #include "tools/frm_WaterLogo.h"
 
 #include "platform/Formats.h"
+#include "tools/Job.h"
 
 #include "platform/Toolkit.h"
 #include "shell/Helpers.h"
@@ -9,11 +10,8 @@
 #include <QLabel>
 #include <QMenu>
 
-const QStringList frm_WaterLogo::kLevels = {
-    QStringLiteral("0%"),  QStringLiteral("10%"), QStringLiteral("20%"), QStringLiteral("30%"),
-    QStringLiteral("40%"), QStringLiteral("50%"), QStringLiteral("60%"), QStringLiteral("70%"),
-    QStringLiteral("80%"), QStringLiteral("90%")};
-const QString frm_WaterLogo::kDefaultLevel = QStringLiteral("0%");
+const QStringList frm_WaterLogo::kLevels = tools::levelsOf(tools::ToolKind::Logo);
+const QString frm_WaterLogo::kDefaultLevel = tools::defaultLevelOf(tools::ToolKind::Logo);
 const QString frm_WaterLogo::kLogoFilter = platform::formats::openFilter(
     {platform::formats::Id::Jpeg, platform::formats::Id::Bmp, platform::formats::Id::Png});
 

@@ -1,6 +1,7 @@
 #include "tools/frm_Watertext.h"
 
 #include "platform/Toolkit.h"
+#include "tools/Job.h"
 #include "shell/Texts.h"
 
 #include <QLabel>
@@ -8,15 +9,12 @@
 
 namespace {
 
-constexpr double kResetFontSize = 14;
+const double kResetFontSize = tools::defaultFontSizeOf(tools::ToolKind::Watermark);
 
 } // namespace
 
-const QStringList frm_Watertext::kLevels = {
-    QStringLiteral("10%"), QStringLiteral("20%"), QStringLiteral("30%"),
-    QStringLiteral("40%"), QStringLiteral("50%"), QStringLiteral("60%"),
-    QStringLiteral("70%"), QStringLiteral("80%"), QStringLiteral("90%")};
-const QString frm_Watertext::kDefaultLevel = QStringLiteral("70%");
+const QStringList frm_Watertext::kLevels = tools::levelsOf(tools::ToolKind::Watermark);
+const QString frm_Watertext::kDefaultLevel = tools::defaultLevelOf(tools::ToolKind::Watermark);
 
 frm_Watertext::frm_Watertext(QWidget *parent)
     : tools::WatermarkWindow(QStringLiteral("frm_Watertext"),

@@ -1,6 +1,7 @@
 // The picture tools' run without any window: the recipe and the run alone, as the command
 // line and a later worker pool use them, and the outcome they hand back.
 #include "ToolTestSupport.h"
+#include "tools/BoxRunHost.h"
 
 #include "platform/Errors.h"
 #include "tools/WatermarkRecipe.h"
@@ -22,12 +23,11 @@ protected:
     }
     void loadAndClick()
     {
-        recipe.prepareLoadUnits(run);
         run.load();
         run.clickAt(4, 4);
     }
     tools::WatertextRecipe recipe;
-    tools::HeadlessRunView view;
+    tools::BoxRunHost view;
     tools::PictureRun run{recipe, view};
 };
 
