@@ -187,6 +187,9 @@ void writeSources(const QString &src)
     write("odd.jpg", testsupport::jpegBytes(101, 75));
     write("tall.jpg", testsupport::jpegBytes(30, 200));
     write("wide.jpg", testsupport::jpegBytes(900, 300));
+    // Beyond the window each way: fitted and own-size outputs part here.
+    write("panorama.jpg", testsupport::jpegBytes(2400, 160));
+    write("tower.jpg", testsupport::jpegBytes(120, 1400));
     write("progressive.jpg", testsupport::jpegBytes(80, 64, true));
     write("photo.jpg", testsupport::jpegBytes(160, 96).insert(2, cameraExif()));
     for (int bits : {1, 4, 8, 24, 32})
