@@ -87,6 +87,52 @@ TEST_F(OwnSize, TextAndWatermarksAreDrawnWhereThePreviewShowedThemScaledByThePic
     }
 }
 
+TEST_F(OwnSize, OnAPictureWhoseTwoFactorsDifferTheMarkGoesAcrossByTheWidthFactor)
+{
+    // Fitted to the window's width, 35 pixels high become a whole number of preview rows: the
+    // height factor is not the width factor, and only the width one says where x lies.
+    constexpr int kW = 3000, kH = 35, kX = 300;
+    ASSERT_TRUE(testsupport::writeSolid(in(QStringLiteral("strip.bmp")), kW, kH, Qt::black));
+    QImage logo(40, 30, QImage::Format_RGB32);
+    logo.fill(Qt::white);
+    ASSERT_TRUE(logo.save(in(QStringLiteral("logo.png"))));
+    struct Case {
+        int (*command)(app::CliSession &, const QStringList &);
+        QStringList args;
+        QString output;
+    };
+    const QList<Case> cases = {
+        {app::cliText, {QStringLiteral("--text"), QStringLiteral("Hello"), QStringLiteral("--color"),
+                        QStringLiteral("white"), QStringLiteral("--size"), QStringLiteral("6")},
+         QStringLiteral("adt-strip.bmp")},
+        {app::cliWatermark, {QStringLiteral("--text"), QStringLiteral("Hello"), QStringLiteral("--size"),
+                             QStringLiteral("6"), QStringLiteral("--level"), QStringLiteral("10%")},
+         QStringLiteral("awtx-strip.bmp")},
+        {app::cliLogo, {QStringLiteral("--logo"), in(QStringLiteral("logo.png")), QStringLiteral("--level"),
+                        QStringLiteral("10%")},
+         QStringLiteral("awlo-strip.bmp")},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.output.toStdString());
+        const QStringList base = QStringList{QStringLiteral("--file"), in(QStringLiteral("strip.bmp")),
+                                             QStringLiteral("--target"), out, QStringLiteral("--at"),
+                                             QStringLiteral("%1,0").arg(kX)} + c.args;
+        ASSERT_EQ(run(c.command, base), app::kExitOk);
+        const QImage fitted = output(c.output);
+        QFile::remove(at(c.output));
+        ASSERT_EQ(run(c.command, base + QStringList{QStringLiteral("--original-size")}), app::kExitOk);
+        const QImage own = output(c.output);
+        ASSERT_EQ(own.size(), QSize(kW, kH));
+        const double byWidth = double(kW) / fitted.width(), byHeight = double(kH) / fitted.height();
+        ASSERT_GT(std::abs(byWidth - byHeight) * kX, 8.0);   // else the test could not tell them
+        const QRect small = brightBox(fitted), large = brightBox(own);
+        ASSERT_FALSE(small.isEmpty());
+        ASSERT_FALSE(large.isEmpty());
+        EXPECT_NEAR(small.left(), kX, 2);
+        EXPECT_NEAR(large.left(), small.left() * byWidth, 2);
+    }
+}
+
 TEST_F(OwnSize, RotateTurnsThePictureAtItsOwnSizePixelForPixel)
 {
     const QImage source = testsupport::gradientImage(2100, 700).convertToFormat(QImage::Format_RGB32);
