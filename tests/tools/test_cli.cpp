@@ -211,3 +211,27 @@ TEST_F(Cli, SigintOrSigtermStopsAfterTheFileInHandWithExitOne)
     // A signal before the session does not stop the next one.
     EXPECT_EQ(run(app::cliText, args), app::kExitOk);
 }
+
+TEST_F(Cli, AStopAskedWhileTheLastFileIsReportedEndsAsACompletedRun)
+{
+    for (const char *name : {"a.bmp", "b.bmp", "c.bmp"})
+        testsupport::writeSolid(src + QLatin1Char('/') + QLatin1String(name), 40, 30, Qt::gray);
+    // On worker threads and on the run's own: nothing is left to stop, so the run is done.
+    for (const char *jobs : {"1", "2"}) {
+        SCOPED_TRACE(jobs);
+        QDir(out).removeRecursively();
+        QDir().mkpath(out);
+        const QStringList args = {QStringLiteral("--dir"), src, QStringLiteral("--target"), out,
+                                  QStringLiteral("--text"), QStringLiteral("x"), QStringLiteral("--jobs"),
+                                  QLatin1String(jobs)};
+        EXPECT_EQ(run(app::cliWatermark, args, false, [](int i) {
+                      if (i == 3)
+                          std::raise(SIGINT);
+                  }),
+                  app::kExitOk);
+        EXPECT_TRUE(lastText().startsWith(QStringLiteral("Adding text watermark for 3 file(s) DONE.")))
+            << lastText().toStdString();
+        EXPECT_EQ(outFiles(), (QStringList{QStringLiteral("awtx-a.bmp"), QStringLiteral("awtx-b.bmp"),
+                                           QStringLiteral("awtx-c.bmp")}));
+    }
+}
