@@ -5,6 +5,8 @@
 
 #include <QDir>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <algorithm>
 #include <QTemporaryDir>
 #include <csignal>
@@ -234,4 +236,30 @@ TEST_F(Cli, AStopAskedWhileTheLastFileIsReportedEndsAsACompletedRun)
         EXPECT_EQ(outFiles(), (QStringList{QStringLiteral("awtx-a.bmp"), QStringLiteral("awtx-b.bmp"),
                                            QStringLiteral("awtx-c.bmp")}));
     }
+}
+
+TEST_F(Cli, ARunClearsTheTemporariesOfEndedRunsAndNeverThoseOfRunningProcesses)
+{
+    testsupport::writeSolid(src + QStringLiteral("/a.bmp"), 40, 30, Qt::gray);
+    // A process that has ended: its number names no process now.
+    const pid_t ended = ::fork();
+    if (ended == 0)
+        ::_exit(0);
+    ASSERT_GT(ended, 0);
+    ASSERT_EQ(::waitpid(ended, nullptr, 0), ended);
+    const auto temporary = [this](qint64 pid, const char *name) {
+        const QString path = out + QStringLiteral("/.pixmar-part-%1-").arg(pid) + QLatin1String(name);
+        EXPECT_TRUE(testsupport::writeBytes(path, "half a picture"));
+        return path;
+    };
+    const QString stale = temporary(ended, "awtx-a.bmp");
+    const QString ours = temporary(::getpid(), "in-hand.bmp");      // this very process, at work
+    const QString other = temporary(::getppid(), "in-hand.bmp");    // another one still running
+    EXPECT_EQ(run(app::cliWatermark, {QStringLiteral("--dir"), src, QStringLiteral("--target"), out,
+                                      QStringLiteral("--text"), QStringLiteral("x")}),
+              app::kExitOk);
+    EXPECT_FALSE(QFile::exists(stale));
+    EXPECT_EQ(QString::fromLatin1(testsupport::readBytes(ours)), QStringLiteral("half a picture"));
+    EXPECT_EQ(QString::fromLatin1(testsupport::readBytes(other)), QStringLiteral("half a picture"));
+    EXPECT_EQ(outFiles(), QStringList{QStringLiteral("awtx-a.bmp")});
 }
