@@ -190,6 +190,8 @@ void writeSources(const QString &src)
     // Beyond the window each way: fitted and own-size outputs part here.
     write("panorama.jpg", testsupport::jpegBytes(2400, 160));
     write("tower.jpg", testsupport::jpegBytes(120, 1400));
+    // Fitted, its two factors differ: a click far across tells which one places the mark.
+    write("strip.bmp", bitmapOfDepth(3000, 35, 24));
     write("progressive.jpg", testsupport::jpegBytes(80, 64, true));
     write("photo.jpg", testsupport::jpegBytes(160, 96).insert(2, cameraExif()));
     for (int bits : {1, 4, 8, 24, 32})
@@ -346,6 +348,10 @@ TEST_F(Golden, EveryToolAndOptionGivesTheRecordedOutputsAndReports)
         if (tool.startsWith(QLatin1String("rotate")))
             record(tool + QStringLiteral("/lossless"), {},
                    command + QStringList{QStringLiteral("--original-size"), QStringLiteral("--lossless")}, folder);
+        else   // the last --at counts
+            record(tool + QStringLiteral("/original-size-far-click"), {},
+                   command + QStringList{QStringLiteral("--original-size"), QStringLiteral("--at"), QStringLiteral("300,3")},
+                   folder);
         // One picture on its own goes through the load step alone.
         record(tool + QStringLiteral("/single"), {}, command,
                {QStringLiteral("--file"), src + QStringLiteral("/photo.jpg")});
