@@ -10,7 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QtEndian>
-#include <functional>
+#include <cstdio>
 #include <map>
 #include <set>
 
