@@ -5,6 +5,8 @@
 
 #include <QDir>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <algorithm>
 #include <QTemporaryDir>
 #include <csignal>
@@ -210,4 +212,54 @@ TEST_F(Cli, SigintOrSigtermStopsAfterTheFileInHandWithExitOne)
     EXPECT_EQ(lastText(), QStringLiteral("Stopped. 3 of 4 file(s) were done."));
     // A signal before the session does not stop the next one.
     EXPECT_EQ(run(app::cliText, args), app::kExitOk);
+}
+
+TEST_F(Cli, AStopAskedWhileTheLastFileIsReportedEndsAsACompletedRun)
+{
+    for (const char *name : {"a.bmp", "b.bmp", "c.bmp"})
+        testsupport::writeSolid(src + QLatin1Char('/') + QLatin1String(name), 40, 30, Qt::gray);
+    // On worker threads and on the run's own: nothing is left to stop, so the run is done.
+    for (const char *jobs : {"1", "2"}) {
+        SCOPED_TRACE(jobs);
+        QDir(out).removeRecursively();
+        QDir().mkpath(out);
+        const QStringList args = {QStringLiteral("--dir"), src, QStringLiteral("--target"), out,
+                                  QStringLiteral("--text"), QStringLiteral("x"), QStringLiteral("--jobs"),
+                                  QLatin1String(jobs)};
+        EXPECT_EQ(run(app::cliWatermark, args, false, [](int i) {
+                      if (i == 3)
+                          std::raise(SIGINT);
+                  }),
+                  app::kExitOk);
+        EXPECT_TRUE(lastText().startsWith(QStringLiteral("Adding text watermark for 3 file(s) DONE.")))
+            << lastText().toStdString();
+        EXPECT_EQ(outFiles(), (QStringList{QStringLiteral("awtx-a.bmp"), QStringLiteral("awtx-b.bmp"),
+                                           QStringLiteral("awtx-c.bmp")}));
+    }
+}
+
+TEST_F(Cli, ARunClearsTheTemporariesOfEndedRunsAndNeverThoseOfRunningProcesses)
+{
+    testsupport::writeSolid(src + QStringLiteral("/a.bmp"), 40, 30, Qt::gray);
+    // A process that has ended: its number names no process now.
+    const pid_t ended = ::fork();
+    if (ended == 0)
+        ::_exit(0);
+    ASSERT_GT(ended, 0);
+    ASSERT_EQ(::waitpid(ended, nullptr, 0), ended);
+    const auto temporary = [this](qint64 pid, const char *name) {
+        const QString path = out + QStringLiteral("/.pixmar-part-%1-").arg(pid) + QLatin1String(name);
+        EXPECT_TRUE(testsupport::writeBytes(path, "half a picture"));
+        return path;
+    };
+    const QString stale = temporary(ended, "awtx-a.bmp");
+    const QString ours = temporary(::getpid(), "in-hand.bmp");      // this very process, at work
+    const QString other = temporary(::getppid(), "in-hand.bmp");    // another one still running
+    EXPECT_EQ(run(app::cliWatermark, {QStringLiteral("--dir"), src, QStringLiteral("--target"), out,
+                                      QStringLiteral("--text"), QStringLiteral("x")}),
+              app::kExitOk);
+    EXPECT_FALSE(QFile::exists(stale));
+    EXPECT_EQ(QString::fromLatin1(testsupport::readBytes(ours)), QStringLiteral("half a picture"));
+    EXPECT_EQ(QString::fromLatin1(testsupport::readBytes(other)), QStringLiteral("half a picture"));
+    EXPECT_EQ(outFiles(), QStringList{QStringLiteral("awtx-a.bmp")});
 }

@@ -33,6 +33,45 @@ protected:
         return status;
     }
     QImage output(const QString &name) const { return QImage(at(name)).convertToFormat(QImage::Format_RGB32); }
+
+    // The three tools that put a mark on a picture, white on black (the logo a plain white
+    // block written beside the pictures), with the text at `textSize` points, each with the
+    // name of its output of `picture`.
+    struct MarkCase {
+        int (*command)(app::CliSession &, const QStringList &);
+        QStringList args;
+        QString output;
+    };
+    QList<MarkCase> markCases(const QString &picture, const QString &textSize)
+    {
+        QImage logo(40, 30, QImage::Format_RGB32);
+        logo.fill(Qt::white);
+        EXPECT_TRUE(logo.save(in(QStringLiteral("logo.png"))));
+        return {
+            {app::cliText, {QStringLiteral("--text"), QStringLiteral("Hello"), QStringLiteral("--color"),
+                            QStringLiteral("white"), QStringLiteral("--size"), textSize},
+             QStringLiteral("adt-") + picture},
+            {app::cliWatermark, {QStringLiteral("--text"), QStringLiteral("Hello"), QStringLiteral("--size"),
+                                 textSize, QStringLiteral("--level"), QStringLiteral("10%")},
+             QStringLiteral("awtx-") + picture},
+            {app::cliLogo, {QStringLiteral("--logo"), in(QStringLiteral("logo.png")), QStringLiteral("--level"),
+                            QStringLiteral("10%")},
+             QStringLiteral("awlo-") + picture},
+        };
+    }
+
+    // The case's outputs of `picture` clicked at `click`: fitted, then at its own size.
+    std::pair<QImage, QImage> fittedAndOwn(const MarkCase &c, const QString &picture, const QString &click)
+    {
+        const QStringList base = QStringList{QStringLiteral("--file"), in(picture), QStringLiteral("--target"), out,
+                                             QStringLiteral("--at"), click} + c.args;
+        EXPECT_EQ(run(c.command, base), app::kExitOk);
+        const QImage fitted = output(c.output);
+        QFile::remove(at(c.output));
+        EXPECT_EQ(run(c.command, base + QStringList{QStringLiteral("--original-size")}), app::kExitOk);
+        return {fitted, output(c.output)};
+    }
+
     std::vector<platform::ScriptedToolkit::Message> messages;
 };
 
@@ -43,35 +82,9 @@ TEST_F(OwnSize, TextAndWatermarksAreDrawnWhereThePreviewShowedThemScaledByThePic
     // Wider than the window only, so that the plain output is the fitted picture itself.
     constexpr int kW = 3000, kH = 500;
     ASSERT_TRUE(testsupport::writeSolid(in(QStringLiteral("p.bmp")), kW, kH, Qt::black));
-    QImage logo(40, 30, QImage::Format_RGB32);
-    logo.fill(Qt::white);
-    ASSERT_TRUE(logo.save(in(QStringLiteral("logo.png"))));
-    const QString file = in(QStringLiteral("p.bmp"));
-    struct Case {
-        int (*command)(app::CliSession &, const QStringList &);
-        QStringList args;
-        QString output;
-    };
-    const QList<Case> cases = {
-        {app::cliText, {QStringLiteral("--text"), QStringLiteral("Hello"), QStringLiteral("--color"),
-                        QStringLiteral("white"), QStringLiteral("--size"), QStringLiteral("20")},
-         QStringLiteral("adt-p.bmp")},
-        {app::cliWatermark, {QStringLiteral("--text"), QStringLiteral("Hello"), QStringLiteral("--size"),
-                             QStringLiteral("20"), QStringLiteral("--level"), QStringLiteral("10%")},
-         QStringLiteral("awtx-p.bmp")},
-        {app::cliLogo, {QStringLiteral("--logo"), in(QStringLiteral("logo.png")), QStringLiteral("--level"),
-                        QStringLiteral("10%")},
-         QStringLiteral("awlo-p.bmp")},
-    };
-    for (const Case &c : cases) {
+    for (const MarkCase &c : markCases(QStringLiteral("p.bmp"), QStringLiteral("20"))) {
         SCOPED_TRACE(c.output.toStdString());
-        const QStringList base = QStringList{QStringLiteral("--file"), file, QStringLiteral("--target"), out,
-                                             QStringLiteral("--at"), QStringLiteral("50,40")} + c.args;
-        ASSERT_EQ(run(c.command, base), app::kExitOk);
-        const QImage fitted = output(c.output);
-        QFile::remove(at(c.output));
-        ASSERT_EQ(run(c.command, base + QStringList{QStringLiteral("--original-size")}), app::kExitOk);
-        const QImage own = output(c.output);
+        const auto [fitted, own] = fittedAndOwn(c, QStringLiteral("p.bmp"), QStringLiteral("50,40"));
         ASSERT_EQ(own.size(), QSize(kW, kH));
         ASSERT_LT(fitted.width(), kW);
         const double factor = double(kW) / fitted.width();
@@ -84,6 +97,26 @@ TEST_F(OwnSize, TextAndWatermarksAreDrawnWhereThePreviewShowedThemScaledByThePic
         EXPECT_NEAR(large.width(), small.width() * factor, 0.15 * small.width() * factor + 2);
         // The same blend: the mark's brightest pixel is as bright at both sizes.
         EXPECT_NEAR(tooltest::maxChannel(own, large), tooltest::maxChannel(fitted, small), 3);
+    }
+}
+
+TEST_F(OwnSize, OnAPictureWhoseTwoFactorsDifferTheMarkGoesAcrossByTheWidthFactor)
+{
+    // Fitted to the window's width, 35 pixels high become a whole number of preview rows: the
+    // height factor is not the width factor, and only the width one says where x lies.
+    constexpr int kW = 3000, kH = 35, kX = 300;
+    ASSERT_TRUE(testsupport::writeSolid(in(QStringLiteral("strip.bmp")), kW, kH, Qt::black));
+    for (const MarkCase &c : markCases(QStringLiteral("strip.bmp"), QStringLiteral("6"))) {
+        SCOPED_TRACE(c.output.toStdString());
+        const auto [fitted, own] = fittedAndOwn(c, QStringLiteral("strip.bmp"), QStringLiteral("%1,0").arg(kX));
+        ASSERT_EQ(own.size(), QSize(kW, kH));
+        const double byWidth = double(kW) / fitted.width(), byHeight = double(kH) / fitted.height();
+        ASSERT_GT(std::abs(byWidth - byHeight) * kX, 8.0);   // else the test could not tell them
+        const QRect small = brightBox(fitted), large = brightBox(own);
+        ASSERT_FALSE(small.isEmpty());
+        ASSERT_FALSE(large.isEmpty());
+        EXPECT_NEAR(small.left(), kX, 2);
+        EXPECT_NEAR(large.left(), small.left() * byWidth, 2);
     }
 }
 
