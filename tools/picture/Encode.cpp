@@ -41,9 +41,57 @@ void listenToFreeImage()
 struct BitmapUnload {
     void operator()(FIBITMAP *b) const { FreeImage_Unload(b); }
 };
-struct MemoryClose {
-    void operator()(FIMEMORY *m) const { FreeImage_CloseMemory(m); }
+// The encoder writes into memory as into a file: TIFF seeks and reads back what it wrote, and
+// a seek past the end leaves zeros behind, as a file system does (FreeImage's own memory
+// stream would leave whatever the heap held there).
+struct MemoryFile {
+    QByteArray bytes;
+    qint64 size = 0;   // written so far; bytes may hold more, zeroed
+    qint64 at = 0;
 };
+
+FreeImageIO memoryFileIO()
+{
+    FreeImageIO io{};
+    io.write_proc = [](void *buffer, unsigned size, unsigned count, fi_handle h) -> unsigned {
+        auto *f = static_cast<MemoryFile *>(h);
+        const qint64 n = qint64(size) * count;
+        if (n == 0)
+            return 0;
+        const qint64 end = f->at + n;
+        if (end > f->bytes.size()) {
+            const qint64 grown = std::max<qint64>(end, 2 * f->bytes.size());
+            f->bytes.resize(qsizetype(grown), '\0');
+        }
+        std::memcpy(f->bytes.data() + f->at, buffer, size_t(n));
+        f->at = end;
+        f->size = std::max(f->size, end);
+        return count;
+    };
+    io.read_proc = [](void *buffer, unsigned size, unsigned count, fi_handle h) -> unsigned {
+        auto *f = static_cast<MemoryFile *>(h);
+        if (size == 0 || f->at >= f->size)
+            return 0;
+        const qint64 whole = std::min<qint64>(count, (f->size - f->at) / size);
+        std::memcpy(buffer, f->bytes.constData() + f->at, size_t(whole * size));
+        f->at += whole * size;
+        return unsigned(whole);
+    };
+    io.seek_proc = [](fi_handle h, long offset, int origin) -> int {
+        auto *f = static_cast<MemoryFile *>(h);
+        const qint64 base = origin == SEEK_SET ? 0 : origin == SEEK_CUR ? f->at : f->size;
+        const qint64 to = base + offset;
+        if (to < 0)
+            return -1;
+        // Past the end the gap reads as zeros once something is written beyond it.
+        if (to > f->bytes.size())
+            f->bytes.resize(qsizetype(to), '\0');
+        f->at = to;
+        return 0;
+    };
+    io.tell_proc = [](fi_handle h) -> long { return long(static_cast<MemoryFile *>(h)->at); };
+    return io;
+}
 
 constexpr unsigned kDotsPerMeter96Dpi = 3780;
 
@@ -111,15 +159,14 @@ QByteArray save(FIBITMAP *bitmap, const platform::formats::Format &format, int q
     const int flags = format.hasQuality && quality != platform::formats::kDefaultJpegQuality
         ? std::clamp(quality, 1, 100)
         : 0;
-    std::unique_ptr<FIMEMORY, MemoryClose> memory(FreeImage_OpenMemory());
+    MemoryFile file;
+    FreeImageIO io = memoryFileIO();
     const auto fif = static_cast<FREE_IMAGE_FORMAT>(format.freeImageCode);
-    if (!memory || !FreeImage_SaveToMemory(fif, bitmap, memory.get(), flags))
+    if (!FreeImage_SaveToHandle(fif, bitmap, &io, &file, flags))
         encodingFailed(outputName);
-    BYTE *bytes = nullptr;
-    DWORD size = 0;
-    FreeImage_AcquireMemory(memory.get(), &bytes, &size);
-    // FreeImage's buffer grows by doubling: the encoded picture is kept at its own size.
-    return QByteArray(reinterpret_cast<const char *>(bytes), qsizetype(size));
+    file.bytes.truncate(qsizetype(file.size));
+    file.bytes.squeeze();
+    return std::move(file.bytes);
 }
 
 void startEncoding(bool usable, const QString &outputName)
