@@ -30,37 +30,33 @@ void AddtextRecipe::click(PictureRun &run)
     preview.print(vartext);
 }
 
-void AddtextRecipe::processEntry(PictureRun &run)
+void AddtextRecipe::place(PictureRun &run) { run.fitIntoSurface(run.Picture1, run.picsrc); }
+
+void AddtextRecipe::mark(PictureRun &run)
 {
     platform::Surface &preview = run.Picture1;
-    const bool ownSize = run.output.originalSize;
-    if (ownSize)
-        run.picsrc = loadOwnSizePicture(run);
-    else
-        run.loadEntryPicture(preview);
-    run.fitIntoSurface(preview, run.picsrc);
     preview.currentX = run.posX;
     preview.currentY = run.posY;
     preview.print(vartext);
-    platform::doEvents();
-    if (!ownSize) {
-        run.writePicture(preview.persistentImage(), true);
-        return;
-    }
+}
+
+QImage AddtextRecipe::fittedOutput(PictureRun &run) { return run.Picture1.persistentImage(); }
+
+void AddtextRecipe::writeOwnSize(PictureRun &run)
+{
     // The same text on the picture at its own size: position and font scaled by its factor.
+    const platform::Surface &preview = run.Picture1;
     const QSizeF factor = ownSizeFactor(preview, run.picsrc);
-    {
-        platform::Surface whole;
-        paintAtOwnSize(whole, std::move(run.picsrc));
-        run.picsrc = platform::Picture();   // the surface holds the pixels now
-        whole.font = preview.font;
-        whole.font.size *= factor.height();
-        whole.foreColor = preview.foreColor;
-        whole.currentX = preview.toPx(run.posX, preview.scaleMode(), true) * factor.width();
-        whole.currentY = preview.toPx(run.posY, preview.scaleMode(), false) * factor.height();
-        whole.print(vartext);
-        run.writePicture(whole.releaseImage(), true);
-    }
+    platform::Surface whole;
+    paintAtOwnSize(whole, std::move(run.picsrc));
+    run.picsrc = platform::Picture();   // the surface holds the pixels now
+    whole.font = preview.font;
+    whole.font.size *= factor.height();
+    whole.foreColor = preview.foreColor;
+    whole.currentX = preview.toPx(run.posX, preview.scaleMode(), true) * factor.width();
+    whole.currentY = preview.toPx(run.posY, preview.scaleMode(), false) * factor.height();
+    whole.print(vartext);
+    run.writePicture(whole.releaseImage(), true);
 }
 
 } // namespace tools

@@ -15,7 +15,11 @@ public:
         return std::make_unique<AddtextRecipe>(*this);
     }
     void click(PictureRun &run) override;
-    void processEntry(PictureRun &run) override;
+    void place(PictureRun &run) override;
+    void mark(PictureRun &run) override;
+    QImage fittedOutput(PictureRun &run) override;
+    void writeOwnSize(PictureRun &run) override;
+    bool showsOutput() const override { return true; }
     void clearMainInput() override { vartext.clear(); }
 };
 

@@ -183,7 +183,7 @@ void ParallelRun::work(Worker &w)
         try {
             w.recipe->prepareEntrySurfaces(run);
             run.takeEntryName();
-            run.processListedEntry();
+            run.workEntry();
             r.output = std::move(out.staged);
             r.shown = std::move(out.shown);
         } catch (const platform::AppError &e) {

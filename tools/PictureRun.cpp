@@ -415,7 +415,32 @@ void PictureRun::load()
 
 // ---- batch run
 
-void PictureRun::processListedEntry() { recipe_.processEntry(*this); }
+const platform::Surface &ToolRecipe::decodedFor(const PictureRun &run) const { return run.Picture1; }
+
+void PictureRun::workEntry()
+{
+    ToolRecipe &tool = recipe_;
+    tool.markWorkStarted();
+    const struct Ended {
+        ToolRecipe &tool;
+        ~Ended() { tool.markWorkEnded(); }
+    } ended{tool};
+    if (const QByteArray ready = tool.outputWithoutDrawing(*this); !ready.isEmpty()) {
+        writeOutput(encodedOutput(ready));
+        Picture1.clearPicture();
+        return;
+    }
+    const bool ownSize = output.originalSize;
+    picsrc = ownSize ? loadOwnSizePicture(*this)
+                     : platform::loadPicture(curdir + curfile, fittedSize(tool.decodedFor(*this)));
+    tool.place(*this);
+    tool.mark(*this);
+    platform::doEvents();
+    if (ownSize)
+        tool.writeOwnSize(*this);
+    else
+        writePicture(tool.fittedOutput(*this), tool.showsOutput());
+}
 
 void PictureRun::commitWorked(WorkedEntry &worked)
 {
@@ -529,7 +554,7 @@ void PictureRun::save()
                     if (failure.isEmpty())
                         commitWorked(worked);
                 } else {
-                    processListedEntry();
+                    workEntry();
                 }
                 if (failure.isEmpty())
                     host_.entryDone();

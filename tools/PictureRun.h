@@ -132,8 +132,29 @@ public:
     virtual void prepareLoadUnits(PictureRun &) {}
     // Run: units and surfaces before each entry.
     virtual void prepareEntrySurfaces(PictureRun &run);
-    // Run: the work on one accepted entry; throws platform::AppError for a file error.
-    virtual void processEntry(PictureRun &run) = 0;
+    // ---- one picture of the run, in the order PictureRun::workEntry takes the steps; each
+    // throws platform::AppError for a file error
+    // The work with the mark begins and ends (the logo starts and stops its imaging library);
+    // markWorkEnded runs on every path.
+    virtual void markWorkStarted() {}
+    virtual void markWorkEnded() {}
+    // The surface whose size the picture is decoded for (the preview unless the tool works on
+    // a larger one).
+    virtual const platform::Surface &decodedFor(const PictureRun &run) const;
+    // An output that needs no drawing (a lossless turn), made while the preview shows the
+    // picture; empty when the picture is to be drawn.
+    virtual QByteArray outputWithoutDrawing(PictureRun &) { return {}; }
+    // The decoded picture (run.picsrc) fitted onto the preview and the tool's own surfaces.
+    virtual void place(PictureRun &run) = 0;
+    // The mark drawn on the fitted picture, where the click put it.
+    virtual void mark(PictureRun &run) = 0;
+    // The output drawn at the fitted size.
+    virtual QImage fittedOutput(PictureRun &run) = 0;
+    // The output drawn at the picture's own size (run.picsrc, which it takes) and written
+    // through run.writePicture.
+    virtual void writeOwnSize(PictureRun &run) = 0;
+    // The written output is shown in the preview.
+    virtual bool showsOutput() const { return false; }
     // After the report: the tool's own main input (the text to insert, ...).
     virtual void clearMainInput() {}
     // Units of the preview when the user clicks it.
@@ -235,7 +256,9 @@ private:
     bool inputCheck(const std::vector<InputCheck> &checks);
     void resetInvalid();
     void takeEntryName();
-    void processListedEntry();
+    // One picture of the run: decoded upright, placed on the preview, marked, encoded and
+    // written whole.
+    void workEntry();
     // Records a file the run could not process and asks whether to go on; false when the
     // answer ended the run.
     bool entryFailed(const QString &path, const QString &failure);

@@ -195,45 +195,46 @@ void RotateRecipe::RotateSurfaces(PictureRun &run)
 
 // ---- the run
 
-void RotateRecipe::processEntry(PictureRun &run)
+const platform::Surface &RotateRecipe::decodedFor(const PictureRun &run) const
 {
-    if (run.output.originalSize) {
-        processAtOwnSize(run);
-        return;
-    }
-    shownPath_.clear();
-    rotwork = true;
-    rotview = false;
-    run.loadEntryPicture(Picture3);
-    fitForTurn(run, Picture3);
-    RotateSurfaces(run);
+    // At its own size the working surface has no part: the preview alone is decoded for.
+    return run.output.originalSize ? run.Picture1 : Picture3;
+}
 
+void RotateRecipe::place(PictureRun &run)
+{
+    shownPath_.clear();
+    if (!run.output.originalSize) {
+        rotwork = true;
+        rotview = false;
+        fitForTurn(run, Picture3);
+        RotateSurfaces(run);
+    }
     rotwork = false;
     rotview = true;
     fitForTurn(run, run.Picture1);
     run.Picture1.setVisible(true);
     centreInClient(run, run.Picture1);
     RotateSurfaces(run);
+}
 
+QImage RotateRecipe::fittedOutput(PictureRun &)
+{
     // The flags are the preview's: a picture that did not fit the preview is written at
     // twice its working size.
-    if (reducedw || reducedh) {
-        Picture5.setOuterSize(kExportScale * Picture4.outerWidthPx(),
-                              kExportScale * Picture4.outerHeightPx(), ScaleMode::Pixels);
-        platform::doEvents();
-        Picture5.setScaleMode(ScaleMode::Pixels);
-        Picture5.setAutoRedraw(true);
-        Picture5.clearPicture();
-        // Drawn with drawing kept, so the persistent image is what gets saved; making it the
-        // surface's picture as well would only copy 2 x 2 times the working size again.
-        Picture5.paintPicture(Picture4.picture(), 0, 0, Picture5.innerWidthPx(),
-                              Picture5.innerHeightPx());
-        run.writePicture(Picture5.persistentImage(), false);
-        Picture5.clearPicture();
-    } else {
-        platform::doEvents();
-        run.writePicture(Picture4.picture().image(), false);
-    }
+    if (!(reducedw || reducedh))
+        return Picture4.picture().image();
+    Picture5.setOuterSize(kExportScale * Picture4.outerWidthPx(), kExportScale * Picture4.outerHeightPx(),
+                          ScaleMode::Pixels);
+    Picture5.setScaleMode(ScaleMode::Pixels);
+    Picture5.setAutoRedraw(true);
+    Picture5.clearPicture();
+    // Drawn with drawing kept, so the persistent image is what gets saved; making it the
+    // surface's picture as well would only copy 2 x 2 times the working size again.
+    Picture5.paintPicture(Picture4.picture(), 0, 0, Picture5.innerWidthPx(), Picture5.innerHeightPx());
+    QImage doubled = Picture5.releaseImage();
+    Picture5.clearPicture();
+    return doubled;
 }
 
 } // namespace tools
@@ -248,51 +249,32 @@ std::unique_ptr<ToolRecipe> RotateRecipe::cloneForWorker() const
     return copy;
 }
 
-// The picture turned at its own size: the preview shows the turn as usual, and the output
-// is the whole picture turned, not the working copy enlarged.
-void RotateRecipe::processAtOwnSize(PictureRun &run)
+// A JPEG turned at its own size without re-encoding: the turn goes on beside the preview's
+// decoding, which then costs no time of its own.
+QByteArray RotateRecipe::outputWithoutDrawing(PictureRun &run)
 {
-    // A JPEG that may be turned losslessly is decoded only as large as the preview shows it.
-    const bool tryLossless = run.output.lossless && platform::formats::outputFor(run.curext).id == platform::formats::Id::Jpeg;
+    if (!run.output.originalSize || !run.output.lossless
+        || platform::formats::outputFor(run.curext).id != platform::formats::Id::Jpeg)
+        return {};
     const QString source = run.curdir + run.curfile;
-    const bool clockwise = runAngle() == kClockwise;
-    // The turn needs nothing of the preview: it goes on beside it, and the preview's decoding
-    // costs no time of its own.
-    std::future<QByteArray> turning;
-    if (tryLossless)
-        turning = std::async(std::launch::async, turnJpegLosslessly, source, clockwise);
-    platform::Picture whole;
-    rotwork = false;
-    rotview = true;
-    if (tryLossless) {
-        // The load step's picture of this same file serves the preview again.
-        if (run.picsrc.isNull() || shownPath_ != source)
-            run.loadEntryPicture(run.Picture1);
-    } else {
-        whole = loadOwnSizePicture(run);
-        run.picsrc = whole;
-    }
-    shownPath_.clear();
-    fitForTurn(run, run.Picture1);
+    std::future<QByteArray> turning =
+        std::async(std::launch::async, turnJpegLosslessly, source, runAngle() == kClockwise);
+    // The load step's picture of this same file serves the preview again.
+    if (run.picsrc.isNull() || shownPath_ != source)
+        run.loadEntryPicture(run.Picture1);
+    place(run);
     run.picsrc = platform::Picture();
-    run.Picture1.setVisible(true);
-    centreInClient(run, run.Picture1);
-    RotateSurfaces(run);
     platform::doEvents();
-    if (tryLossless) {
-        QByteArray turned = turning.get();
-        if (!turned.isEmpty()) {
-            if (run.output.keepMetadata)
-                turned = picture::withSourceInformation(turned, source, run.outputPath());
-            run.writeOutput(turned);
-            run.Picture1.clearPicture();
-            return;
-        }
-        whole = loadOwnSizePicture(run);
-    }
+    return turning.get();
+}
+
+void RotateRecipe::writeOwnSize(PictureRun &run)
+{
     // Turned a band at a time as it is encoded: a band of rows of the turned picture is a
     // strip of columns of the source.
+    const platform::Picture whole = std::exchange(run.picsrc, platform::Picture());
     const QImage &pixels = whole.image();
+    const bool clockwise = runAngle() == kClockwise;
     const QTransform turn = QTransform().rotate(clockwise ? 90 : -90);
     run.writePicture(pixels.size().transposed(), [&](int top, int rows) {
         const QRect strip(clockwise ? top : pixels.width() - top - rows, 0, rows, pixels.height());

@@ -44,7 +44,12 @@ public:
     void prepareLoadSurfaces(PictureRun &run) override;
     void showFirstPicture(PictureRun &run) override;
     void prepareEntrySurfaces(PictureRun &run) override;
-    void processEntry(PictureRun &run) override;
+    const platform::Surface &decodedFor(const PictureRun &run) const override;
+    QByteArray outputWithoutDrawing(PictureRun &run) override;
+    void place(PictureRun &run) override;
+    void mark(PictureRun &) override {}
+    QImage fittedOutput(PictureRun &run) override;
+    void writeOwnSize(PictureRun &run) override;
     std::vector<platform::Surface *> shownSurfaces() override { return {&Picture2}; }
 
 private:
@@ -56,7 +61,6 @@ private:
     // Fits the picture into a surface with drawing kept for the fit only: the turn reads
     // what was drawn.
     void fitForTurn(PictureRun &run, platform::Surface &surface);
-    void processAtOwnSize(PictureRun &run);
     static void centreInClient(const PictureRun &run, platform::Surface &surface);
     // The file whose picture the load step left in the run's picsrc; empty once used.
     QString shownPath_;

@@ -172,53 +172,42 @@ void WatermarkRecipe::click(PictureRun &run)
     blendMark(run);
 }
 
-void WatermarkRecipe::processEntry(PictureRun &run)
+void WatermarkRecipe::place(PictureRun &run)
 {
-    markWorkStarted();
-    ScopeExit ended([this] { markWorkEnded(); });
     platform::Surface &preview = run.Picture1;
-
     preview.setAutoRedraw(true);
     preview.setBorder(false);
-    const bool ownSize = run.output.originalSize;
-    if (ownSize)
-        run.picsrc = loadOwnSizePicture(run);
-    else
-        run.loadEntryPicture(preview);
     FitToPreview(run, preview, run.picsrc);
     preview.setAutoRedraw(false);
+}
 
+void WatermarkRecipe::mark(PictureRun &run)
+{
     // Font, text and level are read now, so changes made after the last click count.
     prepareMarkSurface(run);
     blendMark(run);
-    if (ownSize) {
-        platform::doEvents();
-        writeOwnSize(run);
-        return;
-    }
+}
 
+QImage WatermarkRecipe::fittedOutput(PictureRun &run)
+{
+    const platform::Surface &preview = run.Picture1;
     Picture3.setBorder(false);
     Picture3.setAutoRedraw(true);
     platform::gdi::BitBlt(Picture3.drawTarget(), 0, 0, preview.innerWidthPx(),
                           preview.innerHeightPx(), preview.visibleImage(), 0, 0);
     Picture3.changed();
-    platform::doEvents();
-
-    if (scaledW && scaledH) {
-        // Reduced in both passes: written at twice the fitted size, stretched from the
-        // fitted image (the mark scales with it).
-        Picture4.setScaleMode(ScaleMode::Pixels);
-        Picture4.setOuterSize(2.0 * Picture3.outerWidthPx(), 2.0 * Picture3.outerHeightPx(),
-                              ScaleMode::Pixels);
-        Picture4.setAutoRedraw(true);
-        Picture4.clearPicture();
-        Picture4.paintPicture(Picture3.image(), 0, 0, Picture4.innerWidthPx(),
-                              Picture4.innerHeightPx());
-        run.writePicture(Picture4.persistentImage(), false);
-        Picture4.clearPicture();
-    } else {
-        run.writePicture(Picture3.persistentImage(), false);
-    }
+    if (!(scaledW && scaledH))
+        return Picture3.persistentImage();
+    // Reduced in both passes: written at twice the fitted size, stretched from the fitted
+    // image (the mark scales with it).
+    Picture4.setScaleMode(ScaleMode::Pixels);
+    Picture4.setOuterSize(2.0 * Picture3.outerWidthPx(), 2.0 * Picture3.outerHeightPx(), ScaleMode::Pixels);
+    Picture4.setAutoRedraw(true);
+    Picture4.clearPicture();
+    Picture4.paintPicture(Picture3.image(), 0, 0, Picture4.innerWidthPx(), Picture4.innerHeightPx());
+    QImage doubled = Picture4.releaseImage();
+    Picture4.clearPicture();
+    return doubled;
 }
 
 void WatermarkRecipe::writeOwnSize(PictureRun &run)

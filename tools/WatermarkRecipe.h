@@ -41,7 +41,12 @@ public:
 
     std::vector<InputCheck> loadChecks(const PictureRun &run) const override;
     void showFirstPicture(PictureRun &run) override;
-    void processEntry(PictureRun &run) override;
+    void place(PictureRun &run) override;
+    void mark(PictureRun &run) override;
+    QImage fittedOutput(PictureRun &run) override;
+    // The output at the picture's own size (run.picsrc), with the mark blended at the click
+    // scaled by the picture's factor.
+    void writeOwnSize(PictureRun &run) override;
     platform::ScaleMode clickUnits() const override { return platform::ScaleMode::Pixels; }
     // Places the mark; a mark that cannot be made (a logo that does not load, a text too
     // large for memory) gives its error in a box.
@@ -55,10 +60,6 @@ protected:
     virtual void prepareMarkSurface(PictureRun &run) = 0;
     // The opacity of the current level (the logo maps "0%" to 254).
     virtual int sourceConstantAlpha() const { return opacityForLevel(varlevel); }
-    // Bracket the use of the mark for one click or one entry of the run (the logo starts and
-    // stops its imaging library here); markWorkEnded runs on every path.
-    virtual void markWorkStarted() {}
-    virtual void markWorkEnded() {}
 
     int markWidth = 0, markHeight = 0;
 
@@ -75,9 +76,6 @@ private:
     // Blends the mark surface onto the preview's visible image at (posX, posY). Throws
     // platform::AppError when a mark that would show could not be made or drawn.
     void blendMark(PictureRun &run);
-    // The output at the picture's own size (run.picsrc), with the mark blended at the click
-    // scaled by the picture's factor.
-    void writeOwnSize(PictureRun &run);
 };
 
 // Text watermark: the text printed white on black in the dialog's font.
@@ -117,6 +115,8 @@ protected:
     void prepareMarkSurface(PictureRun &run) override;
     QSize prepareOwnSizeMark(PictureRun &run, platform::Surface &mark, QSizeF factor, QSize room) override;
     int sourceConstantAlpha() const override;
+
+public:
     void markWorkStarted() override;
     void markWorkEnded() override;
 };
