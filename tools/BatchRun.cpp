@@ -20,9 +20,8 @@ bool isAcceptedExtension(const QString &curext, const QStringList &accepted)
     return !curext.isEmpty() && accepted.contains(curext);
 }
 
-void noteInvalid(QString &invalidlist, qint16 &invalidcount, bool &invalidflag, const QString &name)
+void noteInvalid(QString &invalidlist, int &invalidcount, const QString &name)
 {
-    invalidflag = true;
     ++invalidcount;
     invalidlist = name + kInvalidSeparator + invalidlist;
 }

@@ -17,8 +17,7 @@ EntryName splitEntryName(const QString &curfile);
 bool isAcceptedExtension(const QString &curext, const QStringList &accepted);
 
 // Skipped files are listed newest first, each followed by " ; ".
-void noteInvalid(QString &invalidlist, qint16 &invalidcount, bool &invalidflag,
-                 const QString &name);
+void noteInvalid(QString &invalidlist, int &invalidcount, const QString &name);
 
 // The fit of a picture into a box, in one unit for all lengths: the width is reduced first,
 // then the height of the result; comparisons are strict and a picture is never enlarged.

@@ -1,4 +1,6 @@
 #pragma once
+#include "platform/Formats.h"
+
 #include <QObject>
 #include <QString>
 #include <array>
@@ -13,7 +15,7 @@ namespace tools {
 // How a picture tool writes its outputs. The defaults are the tools' own behaviour: the
 // picture as fitted into the window, JPEG at quality 75, no photo information.
 struct OutputOptions {
-    static constexpr int kDefaultQuality = 75;
+    static constexpr int kDefaultQuality = platform::formats::kDefaultJpegQuality;
     int quality = kDefaultQuality;   // JPEG quality, 1 to 100
     bool originalSize = false;       // the output at the source's own (upright) size
     bool keepMetadata = false;       // EXIF, XMP, IPTC and the colour profile copied over

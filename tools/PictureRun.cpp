@@ -317,7 +317,6 @@ void PictureRun::showWrittenOutput()
 void PictureRun::resetInvalid()
 {
     invalidlist.clear();
-    invalidflag = false;
     invalidcount = 0;
     outcome_.invalid.clear();
 }
@@ -395,7 +394,7 @@ void PictureRun::load()
         takeEntryName();
         outcome_.end = RunOutcome::End::Loaded;
         if (!isAcceptedExtension(curext, spec().accepted)) {
-            noteInvalid(invalidlist, invalidcount, invalidflag, curfile);
+            noteInvalid(invalidlist, invalidcount, curfile);
             return;
         }
         recipe_.showFirstPicture(*this);
@@ -480,7 +479,7 @@ bool PictureRun::reportNamesNotUtf8()
     for (const QString &name : listing_.namesNotUtf8()) {
         if (!isAcceptedExtension(platform::lowerExtension(name), spec().accepted)) {
             // Not a picture of this tool whatever its name: listed as any other such file.
-            noteInvalid(invalidlist, invalidcount, invalidflag, name);
+            noteInvalid(invalidlist, invalidcount, name);
             outcome_.invalid << name;
             ++N;
             continue;
@@ -543,7 +542,7 @@ void PictureRun::save()
                                      curfile);
         bool counted = true;
         if (!isAcceptedExtension(curext, spec().accepted)) {
-            noteInvalid(invalidlist, invalidcount, invalidflag, curfile);
+            noteInvalid(invalidlist, invalidcount, curfile);
             outcome_.invalid << curfile;
         } else {
             QString failure;

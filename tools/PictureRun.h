@@ -35,8 +35,7 @@ struct ToolState {
     QString curext;      // its extension, lower-cased, with the dot
     QString basename;    // its name without the extension
     QString invalidlist; // skipped names, newest first, each followed by " ; "
-    qint16 invalidcount = 0;
-    bool invalidflag = false;
+    int invalidcount = 0;   // counted whole: a folder may hold more than 32 767 of them
     platform::Picture picsrc;   // the picture of the current entry
     double lastX = 0, lastY = 0;   // last pointer position over the preview (preview units)
     double posX = 0, posY = 0;     // the position chosen by clicking the preview

@@ -183,3 +183,14 @@ TEST_F(BatchRunFiles, TheOutputIsInTheFormatItsExtensionNames)
         EXPECT_EQ(QImage(at(QStringLiteral("adt-") + names[i])).size(), QSize(40, 30));
     }
 }
+
+TEST(BatchRunReport, SkippedFilesAreCountedPastWhatSixteenBitsHold)
+{
+    QString list;
+    int count = 0;
+    for (int i = 0; i < 33000; ++i)
+        noteInvalid(list, count, QStringLiteral("f%1.txt").arg(i));
+    EXPECT_EQ(count, 33000);
+    EXPECT_TRUE(list.startsWith(QStringLiteral("f32999.txt ; f32998.txt ; ")));
+    EXPECT_TRUE(completionReport({}, 33000, list, count).endsWith(QStringLiteral("33000")));
+}
