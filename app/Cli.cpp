@@ -270,7 +270,8 @@ QString usageText()
         "i of n) on standard error.\n"
         "\n"
         "Exit status: 0 when the run ends with its report and no file failed; 1 when a file\n"
-        "failed or the run was stopped; 2 for an input fault or bad arguments.\n"
+        "failed, the run was stopped, or a folder held no file the tool takes; 2 for an input\n"
+        "fault or bad arguments, a --file the tool does not take among them.\n"
         "\n"
         "Pictures and backgrounds come from the installation folder ($PIXMAR_HOME overrides it).\n");
 }

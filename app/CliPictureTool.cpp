@@ -2,7 +2,9 @@
 
 #include "shell/Texts.h"
 #include "shell/Helpers.h"
+#include "tools/BatchRun.h"
 #include "tools/PictureRun.h"
+#include "platform/Files.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -155,6 +157,15 @@ int runPictureJob(CliSession &session, const tools::Job &job)
 {
     CliRunHost host(session);
     const std::unique_ptr<tools::ToolRecipe> recipe = tools::makeRecipe(job);
+    // A script that names one file wants that file done: one the tool does not take is a
+    // fault of the command, not a run that reports success with the file skipped.
+    const QStringList &accepted = recipe->spec().accepted;
+    if (!job.file.isEmpty() && !tools::isAcceptedExtension(platform::lowerExtension(job.file), accepted)) {
+        host.inputFault(shell::tx("cli.msg.notAccepted")
+                            .arg(QDir::toNativeSeparators(job.file), accepted.join(QLatin1String(", "))),
+                        shell::tx("common.title.pixmar"));
+        return kExitInputFault;
+    }
     tools::PictureRun run(*recipe, host);
     tools::applyJob(run, job);
     host.hold();
@@ -179,8 +190,11 @@ int runPictureJob(CliSession &session, const tools::Job &job)
             return f.path == loaded.failures.front().path;
         }))
         host.releaseErrors();
-    // A first picture that could not be shown failed as surely as one the run could not do.
-    return exitStatusOf(ran.refused, ran.stopped || !ran.failures.empty() || !loaded.failures.empty(),
+    // A first picture that could not be shown failed as surely as one the run could not do;
+    // a folder of which the tool took no file did nothing it was asked for.
+    const bool noneTaken = ran.end == End::Reported && !job.folder.isEmpty() && ran.done == ran.invalid.size();
+    return exitStatusOf(ran.refused,
+                        ran.stopped || !ran.failures.empty() || !loaded.failures.empty() || noneTaken,
                         ran.end == End::Reported);
 }
 

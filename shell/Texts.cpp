@@ -37,6 +37,10 @@ const Entry kCatalogue[] = {
     {"common.title.error", "Error", "Error"},
     {"common.continue", "Continue?", "Continue?"},
     {"common.none", "None", "None"},
+    // The command line's refusal of a file the tool does not take, and of a folder none of
+    // whose files it takes.
+    {"cli.msg.notAccepted", "%1 bukan gambar yang diterima oleh alat ini (ia menerima %2): tiada apa-apa ditulis.",
+     "%1 is not a picture this tool takes (it takes %2): nothing was written."},
     // Progress and stop of the long commands: "i of n: name".
     {"common.progress", "%1 daripada %2: %3", "%1 of %2: %3"},
     {"common.stop", "Henti", "Stop"},

@@ -263,3 +263,37 @@ TEST_F(Cli, ARunClearsTheTemporariesOfEndedRunsAndNeverThoseOfRunningProcesses)
     EXPECT_EQ(QString::fromLatin1(testsupport::readBytes(other)), QStringLiteral("half a picture"));
     EXPECT_EQ(outFiles(), QStringList{QStringLiteral("awtx-a.bmp")});
 }
+
+TEST_F(Cli, AFileTheToolDoesNotTakeIsAFaultOfTheCommandAndAFolderWithNoneOfThemFails)
+{
+    // A script checks the exit status: a skipped file must never read as a marked one.
+    testsupport::writeSolid(src + QStringLiteral("/shot.png"), 60, 40, Qt::gray);
+    const QStringList mark = {QStringLiteral("--target"), out, QStringLiteral("--text"), QStringLiteral("x")};
+    shell::setVarbahasa(QStringLiteral("bm"));
+    EXPECT_EQ(run(app::cliWatermark, QStringList{QStringLiteral("--file"), src + QStringLiteral("/shot.png")} + mark),
+              app::kExitInputFault);
+    shell::setVarbahasa(QStringLiteral("eng"));
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].role, platform::MsgRole::InputFault);
+    EXPECT_TRUE(messages[0].text.contains(QStringLiteral("shot.png")));
+    EXPECT_TRUE(messages[0].text.contains(QStringLiteral(".bmp, .jpg")));
+    EXPECT_TRUE(messages[0].text.contains(QStringLiteral("tiada apa-apa ditulis")));
+    EXPECT_TRUE(outFiles().isEmpty());
+
+    // The text tool takes it.
+    EXPECT_EQ(run(app::cliText, QStringList{QStringLiteral("--file"), src + QStringLiteral("/shot.png")} + mark),
+              app::kExitOk);
+    QFile::remove(out + QStringLiteral("/adt-shot.png"));
+
+    // A folder of which the tool takes nothing: the report as ever, and a failure.
+    EXPECT_EQ(run(app::cliRotate, {QStringLiteral("--dir"), src, QStringLiteral("--target"), out,
+                                   QStringLiteral("--plus")}),
+              app::kExitFailed);
+    EXPECT_TRUE(lastText().contains(QStringLiteral("shot.png")));
+    EXPECT_TRUE(outFiles().isEmpty());
+    // One picture it takes is enough for success.
+    testsupport::writeSolid(src + QStringLiteral("/a.jpg"), 60, 40, Qt::gray);
+    EXPECT_EQ(run(app::cliRotate, {QStringLiteral("--dir"), src, QStringLiteral("--target"), out,
+                                   QStringLiteral("--plus")}),
+              app::kExitOk);
+}
