@@ -37,6 +37,10 @@ const Entry kCatalogue[] = {
     {"common.title.error", "Error", "Error"},
     {"common.continue", "Continue?", "Continue?"},
     {"common.none", "None", "None"},
+    // After the report's invalid files: pictures written with their mark wholly outside, or cut.
+    {"common.report.markOutside", "Tanda di luar gambar (fail ditulis tanpa tanda):",
+     "Mark outside the picture (written without it):"},
+    {"common.report.markCut", "Tanda terpotong di tepi gambar:", "Mark cut at the picture's edge:"},
     // The command line's refusal of a file the tool does not take, and of a folder none of
     // whose files it takes.
     {"cli.msg.notAccepted", "%1 bukan gambar yang diterima oleh alat ini (ia menerima %2): tiada apa-apa ditulis.",

@@ -40,6 +40,16 @@ void AddtextRecipe::mark(PictureRun &run)
     preview.print(vartext);
 }
 
+MarkFit AddtextRecipe::markFit(const PictureRun &run) const
+{
+    const platform::Surface &preview = run.Picture1;
+    const platform::ScaleMode u = preview.scaleMode();
+    const QRectF text(preview.toPx(run.posX, u, true), preview.toPx(run.posY, u, false),
+                      vartext.isEmpty() ? 0 : preview.toPx(preview.textWidth(vartext), u, true),
+                      preview.toPx(preview.textHeight(vartext), u, false));
+    return markFitOf(text.toAlignedRect(), QSize(preview.innerWidthPx(), preview.innerHeightPx()));
+}
+
 QImage AddtextRecipe::fittedOutput(PictureRun &run) { return run.Picture1.persistentImage(); }
 
 void AddtextRecipe::writeOwnSize(PictureRun &run)

@@ -20,6 +20,7 @@ public:
     QImage fittedOutput(PictureRun &run) override;
     void writeOwnSize(PictureRun &run) override;
     bool showsOutput() const override { return true; }
+    MarkFit markFit(const PictureRun &run) const override;
     void clearMainInput() override { vartext.clear(); }
 };
 

@@ -185,6 +185,7 @@ void ParallelRun::work(Worker &w)
             run.takeEntryName();
             run.workEntry();
             r.output = std::move(out.staged);
+            r.markFit = run.lastMarkFit_;
             r.shown = std::move(out.shown);
         } catch (const platform::AppError &e) {
             r.failure = e.description();

@@ -16,6 +16,7 @@ struct WorkedEntry {
     QString failure;       // the entry's error, empty when it was worked
     picture::StagedOutput output;   // written beside the output, put in place when its turn comes
     std::vector<platform::Surface> shown;   // the worker's preview and shown surfaces
+    MarkFit markFit = MarkFit::Inside;      // where the entry's mark fell
 };
 
 // The entries of a bulk run worked on worker threads. Each worker has its own copy of the run

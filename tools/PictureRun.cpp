@@ -414,6 +414,14 @@ void PictureRun::load()
 
 // ---- batch run
 
+MarkFit markFitOf(const QRect &mark, QSize picture)
+{
+    const QRect whole(QPoint(0, 0), picture);
+    if (mark.isEmpty() || whole.contains(mark))
+        return MarkFit::Inside;
+    return whole.intersects(mark) ? MarkFit::Cut : MarkFit::Outside;
+}
+
 const platform::Surface &ToolRecipe::decodedFor(const PictureRun &run) const { return run.Picture1; }
 
 void PictureRun::workEntry()
@@ -424,6 +432,7 @@ void PictureRun::workEntry()
         ToolRecipe &tool;
         ~Ended() { tool.markWorkEnded(); }
     } ended{tool};
+    lastMarkFit_ = MarkFit::Inside;
     if (const QByteArray ready = tool.outputWithoutDrawing(*this); !ready.isEmpty()) {
         writeOutput(encodedOutput(ready));
         Picture1.clearPicture();
@@ -434,6 +443,7 @@ void PictureRun::workEntry()
                      : platform::loadPicture(curdir + curfile, fittedSize(tool.decodedFor(*this)));
     tool.place(*this);
     tool.mark(*this);
+    lastMarkFit_ = tool.markFit(*this);
     platform::doEvents();
     if (ownSize)
         tool.writeOwnSize(*this);
@@ -451,6 +461,17 @@ void PictureRun::commitWorked(WorkedEntry &worked)
         *shown[i] = worked.shown[i];
         shown[i]->onChanged = shownBy;
         shown[i]->changed();
+    }
+}
+
+void PictureRun::noteMarkFit(MarkFit fit)
+{
+    // Written all the same: the user sees in the report which pictures went out unmarked.
+    if (fit == MarkFit::Outside) {
+        outcome_.markOutside << curfile;
+        outcome_.fail(curdir + curfile, shell::tx("common.report.markOutside"));
+    } else if (fit == MarkFit::Cut) {
+        outcome_.markCut << curfile;
     }
 }
 
@@ -499,7 +520,13 @@ QString PictureRun::completionReportText() const
     t.header = toolText("report.header");
     t.dashLine = toolText("report.dashes");
     t.total = shell::tx("common.report.total");
-    return completionReport(t, N, invalidlist, invalidcount);
+    QString report = completionReport(t, N, invalidlist, invalidcount);
+    // Only a run where a mark missed says so: every other report stays as it always was.
+    for (const auto &[key, names] : {std::pair{"common.report.markOutside", &outcome_.markOutside},
+                                     std::pair{"common.report.markCut", &outcome_.markCut}})
+        if (!names->isEmpty())
+            report += shell::CRLF + shell::CRLF + shell::tx(key) + shell::CRLF + names->join(shell::CRLF);
+    return report;
 }
 
 void PictureRun::save()
@@ -550,10 +577,13 @@ void PictureRun::save()
                 if (workers) {
                     WorkedEntry worked = workers->take(listing_.position());
                     failure = worked.failure;
-                    if (failure.isEmpty())
+                    if (failure.isEmpty()) {
                         commitWorked(worked);
+                        noteMarkFit(worked.markFit);
+                    }
                 } else {
                     workEntry();
+                    noteMarkFit(lastMarkFit_);
                 }
                 if (failure.isEmpty())
                     host_.entryDone();

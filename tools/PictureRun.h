@@ -10,6 +10,7 @@
 #include "tools/picture/Output.h"
 
 #include <QColor>
+#include <QRect>
 #include <QSize>
 #include <QStringList>
 #include <functional>
@@ -81,10 +82,17 @@ struct RunOutcome : shell::Outcome {
     End end = End::None;
     int done = 0;            // files counted in the report (invalid ones included)
     QStringList invalid;     // skipped for their extension, in listing order
+    QStringList markOutside; // written, but the mark fell wholly outside the picture
+    QStringList markCut;     // written, with the mark cut at the picture's edge
 };
 
 class PictureRun;
 struct WorkedEntry;
+
+// Where a mark fell on its picture.
+enum class MarkFit { Inside, Cut, Outside };
+// The fit of a mark drawn over `mark` on a picture of `picture` pixels; nothing drawn is inside.
+MarkFit markFitOf(const QRect &mark, QSize picture);
 
 // Whoever shows a run: the window with its message boxes, the command line with printed
 // lines, a worker with nothing. The run decides nothing through it but whether to go on after
@@ -154,6 +162,9 @@ public:
     virtual void writeOwnSize(PictureRun &run) = 0;
     // The written output is shown in the preview.
     virtual bool showsOutput() const { return false; }
+    // Where the mark the last mark() drew fell on the fitted picture: the whole mark, before
+    // any of it was cut at the edge. The output at the picture's own size has it scaled.
+    virtual MarkFit markFit(const PictureRun &) const { return MarkFit::Inside; }
     // After the report: the tool's own main input (the text to insert, ...).
     virtual void clearMainInput() {}
     // Units of the preview when the user clicks it.
@@ -266,6 +277,8 @@ private:
     // Shows the written output in the preview (a picture at its own size no larger than the
     // preview showed it).
     void showWrittenOutput();
+    // Notes where the entry's mark fell, for the report.
+    void noteMarkFit(MarkFit fit);
     // Writes what a worker made of the current entry; throws platform::AppError.
     void commitWorked(WorkedEntry &worked);
     // The listed files whose names are not UTF-8: each is reported, none passed over.
@@ -274,6 +287,7 @@ private:
 
     ToolRecipe &recipe_;
     RunHost &host_;
+    MarkFit lastMarkFit_ = MarkFit::Inside;   // of the entry workEntry did last
     platform::ScaleMode scaleMode_ = platform::ScaleMode::Twips;
     platform::FolderListing listing_;
     RunOutcome outcome_;

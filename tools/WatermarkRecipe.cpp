@@ -188,6 +188,12 @@ void WatermarkRecipe::mark(PictureRun &run)
     blendMark(run);
 }
 
+MarkFit WatermarkRecipe::markFit(const PictureRun &run) const
+{
+    return markFitOf(QRect(QPoint(int(run.posX), int(run.posY)), wholeMark),
+                     QSize(run.Picture1.innerWidthPx(), run.Picture1.innerHeightPx()));
+}
+
 QImage WatermarkRecipe::fittedOutput(PictureRun &run)
 {
     const platform::Surface &preview = run.Picture1;
@@ -268,7 +274,10 @@ void WatertextRecipe::printMark(platform::Surface &mark, const platform::FontSpe
 
 void WatertextRecipe::prepareMarkSurface(PictureRun &run)
 {
-    printMark(Picture2, run.CommonDialog.font, [&](int w, int h) { return visibleMarkSize(run, w, h); });
+    printMark(Picture2, run.CommonDialog.font, [&](int w, int h) {
+        wholeMark = vartext.isEmpty() ? QSize() : QSize(w, h);
+        return visibleMarkSize(run, w, h);
+    });
     markWidth = Picture2.innerWidthPx();
     markHeight = Picture2.innerHeightPx();
 }
@@ -332,6 +341,7 @@ void WaterLogoRecipe::prepareMarkSurface(PictureRun &run)
                       run.Picture1.innerHeightPx() + std::max(0, -int(run.posY)));
     Picture2.setPicture(modGDIPlusResize::LoadPictureScaled(varlogo, w, h, 0, false, shown));
     logoSize = QSize(w, h);
+    wholeMark = logoSize;
     Picture2.refresh();
     // Read once the logo is in: the surface has taken its size, so a new logo larger than the
     // last one is blended whole.

@@ -47,6 +47,7 @@ public:
     // The output at the picture's own size (run.picsrc), with the mark blended at the click
     // scaled by the picture's factor.
     void writeOwnSize(PictureRun &run) override;
+    MarkFit markFit(const PictureRun &run) const override;
     platform::ScaleMode clickUnits() const override { return platform::ScaleMode::Pixels; }
     // Places the mark; a mark that cannot be made (a logo that does not load, a text too
     // large for memory) gives its error in a box.
@@ -62,6 +63,8 @@ protected:
     virtual int sourceConstantAlpha() const { return opacityForLevel(varlevel); }
 
     int markWidth = 0, markHeight = 0;
+    // The whole mark before it is cut to what can show: the text's extent, the logo's size.
+    QSize wholeMark;
 
     // The mark for the picture at its own size: as prepareMarkSurface makes it, scaled by
     // `factor`, on `mark`, no larger than `room`. Returns the rectangle that is blended.

@@ -297,3 +297,33 @@ TEST_F(Cli, AFileTheToolDoesNotTakeIsAFaultOfTheCommandAndAFolderWithNoneOfThemF
                                    QStringLiteral("--plus")}),
               app::kExitOk);
 }
+
+TEST_F(Cli, AMarkThatMissesAPictureIsReportedAndFailsTheCommand)
+{
+    // A landscape, a small and a portrait picture, clicked near the first one's far corner.
+    testsupport::writeSolid(src + QStringLiteral("/a.jpg"), 600, 400, Qt::gray);
+    testsupport::writeSolid(src + QStringLiteral("/b.jpg"), 100, 70, Qt::gray);
+    testsupport::writeSolid(src + QStringLiteral("/c.jpg"), 300, 450, Qt::gray);
+    const QStringList args = {QStringLiteral("--dir"), src, QStringLiteral("--target"), out,
+                              QStringLiteral("--text"), QStringLiteral("Copyright"), QStringLiteral("--at"),
+                              QStringLiteral("540,380")};
+    for (auto command : {app::cliWatermark, app::cliText}) {
+        EXPECT_EQ(run(command, args), app::kExitFailed);
+        const QString report = lastText();
+        // Every output is written all the same.
+        EXPECT_EQ(outFiles().size(), 3);
+        const QString outside = QStringLiteral("Mark outside the picture (written without it):\r\nb.jpg");
+        const QString cut = QStringLiteral("Mark cut at the picture's edge:\r\na.jpg");
+        EXPECT_TRUE(report.contains(outside)) << report.toStdString();
+        EXPECT_TRUE(report.contains(cut)) << report.toStdString();
+        EXPECT_LT(report.indexOf(QStringLiteral("Total invalid file(s) : 0")), report.indexOf(outside));
+        for (const QString &f : outFiles())
+            QFile::remove(out + QLatin1Char('/') + f);
+    }
+    // Clicked where the mark fits on every picture, the report is as it always was.
+    EXPECT_EQ(run(app::cliWatermark, {QStringLiteral("--dir"), src, QStringLiteral("--target"), out,
+                                      QStringLiteral("--text"), QStringLiteral("c"), QStringLiteral("--at"),
+                                      QStringLiteral("2,2")}),
+              app::kExitOk);
+    EXPECT_TRUE(lastText().endsWith(QStringLiteral("Total invalid file(s) : 0"))) << lastText().toStdString();
+}
