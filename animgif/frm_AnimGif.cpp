@@ -2,6 +2,7 @@
 
 #include "animgif/AnimGifRules.h"
 #include "animgif/FitMenu.h"
+#include "animgif/GifBuild.h"
 #include "animgif/cGDIP.h"
 #include "animgif/cMultiPage.h"
 #include "platform/Errors.h"
@@ -40,6 +41,29 @@ constexpr double kListLeft = 9480, kListTop = 2160, kListWidth = 4455, kListHeig
 constexpr double kListHeightAllowance = 2440;
 constexpr double kPreviewHeightAllowance = 2580;
 constexpr int kDelayRole = Qt::UserRole;   // the item value: the entry's delay
+
+// The window tells in its message boxes; a notice during the listing comes with the normal
+// pointer.
+class WindowHost : public animgif::GifHost {
+public:
+    explicit WindowHost(std::function<void()> beforeNotice = {}) : beforeNotice_(std::move(beforeNotice)) {}
+    void notice(const QString &text, const QString &title, bool isError) override
+    {
+        if (beforeNotice_)
+            beforeNotice_();
+        shell::showMessage(text, title, isError ? MsgIcon::Error : MsgIcon::Information);
+    }
+    void error(const QString &description) override { shell::showError(description); }
+    bool continueAfter(const QString &description) override
+    {
+        answeredNo = shell::askContinue(description) == MsgResult::No;
+        return !answeredNo;
+    }
+    bool answeredNo = false;
+
+private:
+    std::function<void()> beforeNotice_;
+};
 const QColor kGrey(0xC0, 0xC0, 0xC0);
 constexpr double kUnitGap = 210;   // between the delay's unit and the note after it, as designed
 
@@ -239,69 +263,28 @@ void frm_AnimGif::ListPictureFiles()
     }
     BusyScope busy(*this);
     platform::doEvents();
-    const QString folder = txtDirectory->text();
-    platform::FolderListing listing;
-    try {
-        listing = platform::FolderListing(platform::withSeparator(folder));
-    } catch (const platform::AppError &e) {
-        outcome_.fail(folder, e.description());
-        shell::showError(e.description());
-        setPreview(platform::Picture());
-        return;
-    }
     // The preview only needs the picture at its own size: large photographs are decoded at
     // a reduced scale, which keeps listing a folder of them quick.
     const QSize previewSize = Image1->size();
     const platform::PaintSizeHint hint = [previewSize](QSize) { return previewSize; };
-    const auto count = listing.names().size();
-    const auto pictures = std::count_if(listing.names().begin(), listing.names().end(),
-                                        [](const QString &n) { return animgif::isListedPicture(n); });
-    int taken = 0, listed = 0;
-    for (QString name = listing.first(); !name.isEmpty(); name = listing.next()) {
-        if (!animgif::isListedPicture(name))
-            continue;
-        // Stop ends the listing between pictures; what is listed stays listed.
-        if (taken++ > 0 && platform::stopRequested()) {
-            outcome_.stopped = true;
-            busy.normalPointer();
-            shell::showMessage(tx("common.msg.listStopped")
-                                   .arg(QString::number(listed), QString::number(pictures)),
-                               tx("common.title.pixmar"));
-            return;
-        }
-        const QString path = animgif::entryPath(folder, name);
-        platform::reportProgress(int(listing.position()) + 1, int(count), name);
-        try {
+    WindowHost host([&busy] { busy.normalPointer(); });
+    std::vector<animgif::GifFrame> frames;
+    const bool whole = animgif::listFolder(
+        txtDirectory->text(), animgif::listedDelay(txtdelay->text()),
+        [&](const QString &path) {
             setPreview(platform::loadPicture(path, hint));
             platform::doEvents();
-            auto *entry = new QListWidgetItem(path);
-            entry->setData(kDelayRole, animgif::listedDelay(txtdelay->text()));
+        },
+        frames, host, outcome_,
+        [this](const animgif::GifFrame &frame) {
+            auto *entry = new QListWidgetItem(frame.path);
+            entry->setData(kDelayRole, frame.delay);
             lstFiles->addItem(entry);
-            ++listed;
-        } catch (const platform::AppError &e) {
-            if (!listingFailed(path, e.description()))
-                return;
-        }
-    }
-    // Pictures whose names are not UTF-8 cannot be opened by name: each one is an error of
-    // the listing, never a frame silently missing.
-    for (const QString &name : listing.namesNotUtf8()) {
-        if (!animgif::isListedPicture(name))
-            continue;
-        const QString path = animgif::entryPath(folder, name);
-        if (!listingFailed(path, platform::AppError(platform::ErrorKind::NameNotUtf8, {path}).description()))
-            return;
-    }
-}
-
-bool frm_AnimGif::listingFailed(const QString &path, const QString &description)
-{
-    outcome_.fail(path, description);
-    if (shell::askContinue(description) != MsgResult::No)
-        return true;
-    outcome_.stopped = true;
-    setPreview(platform::Picture());
-    return false;
+        });
+    // A folder that could not be listed, or a "No": nothing is previewed. After Stop the last
+    // picture listed stays in view.
+    if (!whole && (!outcome_.stopped || host.answeredNo))
+        setPreview(platform::Picture());
 }
 
 void frm_AnimGif::txtdelay_Change()
@@ -379,60 +362,19 @@ void frm_AnimGif::cmdCreate_Click()
         txtDirectory->setFocus();
         return;
     }
-    const QString output = animgif::outputPath(txtDirectory->text());
-    bool built = false;
-    QString failure = cGDIP::StatusText(platform::gdiplus::GdiplusNotInitialized);
-    QString failed = output;
-    cMultiPage::GpStatus status = platform::gdiplus::GdiplusNotInitialized;
-    int framesTaken = 0;   // index of the last picture begun
-    const int frameCount = lstFiles->count();
+    animgif::GifBuilt built;
     {
         BusyScope busy(*this);
-        cMultiPage writer;
-        QStringList paths;
-        std::vector<qint32> delays;
-        for (int i = 0; i < lstFiles->count(); ++i) {
-            paths << lstFiles->item(i)->text();
-            delays.push_back(itemDelay(i));
-        }
-        writer.shouldStop = [] { return platform::stopRequested(); };
-        writer.fitBox = mnu_fit->box();
-        if (gdip_) {
-            // Reading and encoding the frames takes long: it goes on away from the window,
-            // which keeps repainting and shows each frame as it is begun.
-            cGDIP *gdip = gdip_.get();
-            platform::runAwayFromWindow([&](const platform::ProgressReport &report) {
-                writer.onFrame = [&](qsizetype i, qsizetype n, const QString &path) {
-                    framesTaken = int(i);
-                    report(int(i) + 1, int(n), platform::fileNamePart(path));
-                };
-                built = writer.SaveMultipageGif(paths, delays, output, gdip, animgif::kLoopForever);
-                status = writer.FailureStatus();
-            });
-            failure = cGDIP::StatusText(status);
-            if (!writer.FailedFrame().isEmpty()) {
-                failed = writer.FailedFrame();
-                failure = writer.FrameError().description();
-            }
-        }
+        std::vector<animgif::GifFrame> frames;
+        for (int i = 0; i < lstFiles->count(); ++i)
+            frames.push_back({lstFiles->item(i)->text(), itemDelay(i)});
+        built = animgif::buildGif(frames, txtDirectory->text(), mnu_fit->box(), gdip_.get());
     }
-    if (!built && status == platform::gdiplus::Aborted) {
-        // Stopped: nothing was written, an older GIF is as it was, and the list stays for
-        // building again.
-        outcome_.stopped = true;
-        shell::showMessage(tx("animgif.msg.stopped")
-                               .arg(QString::number(framesTaken + 1), QString::number(frameCount)),
-                           tx("common.title.pixmar"));
+    // A failure leaves the list and the boxes, so the user can mend the cause and build again.
+    WindowHost host;
+    if (!animgif::tellBuilt(built, host, outcome_))
         return;
-    }
-    if (!built) {
-        // The list and the boxes stay, so the user can mend the cause and build again.
-        outcome_.fail(failed, failure);
-        shell::showError(failure);
-        return;
-    }
     outcome_.built = true;
-    shell::showMessage(tx("animgif.msg.created"), tx("common.title.pixmar"));
     setListVisible(false);
     txtDirectory->clear();
     txtdelay->setText(animgif::kDefaultDelay);

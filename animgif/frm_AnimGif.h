@@ -75,9 +75,6 @@ private:
     void gdip_Error(qint32 lGdiError, const QString &sErrorDesc, const QString &sClassName);
     void setPreview(const platform::Picture &picture);
     void setListVisible(bool visible);
-    // A file the listing could not take: recorded and "Continue?" asked; false when the
-    // answer ends the listing.
-    bool listingFailed(const QString &path, const QString &description);
 
     std::unique_ptr<cGDIP> gdip_;
     platform::Picture preview_;

@@ -123,6 +123,23 @@ CliSession::~CliSession()
     platform::setSettingsEnabled(true);
 }
 
+bool CliSession::say(const QString &text, const QString &title, platform::MsgIcon icon, platform::MsgRole role,
+                     bool question, bool print)
+{
+    const bool goOn = !onErrorStop;
+    toolkit.record({text, title, icon, question ? platform::MsgButtons::YesNo : platform::MsgButtons::OK,
+                    question ? (goOn ? platform::MsgResult::Yes : platform::MsgResult::No) : platform::MsgResult::OK,
+                    role},
+                   print);
+    return goOn;
+}
+
+void CliSession::print(const Message &m)
+{
+    if (toolkit.onMessage)
+        toolkit.onMessage(m);
+}
+
 int CliSession::badArguments(const QString &why)
 {
     writeOut(stderr, QStringLiteral("pixmar: %1 (see pixmar --help)").arg(why));

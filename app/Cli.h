@@ -36,6 +36,16 @@ public:
     // Prints a usage fault to standard error and gives kExitInputFault.
     int badArguments(const QString &why);
 
+    // A message of a command, printed as every message is (information on standard output,
+    // errors and input faults on standard error) unless `print` is false, and kept in the
+    // toolkit's record. A question ("Continue?") is answered Yes, skip the file, unless
+    // --on-error stop: the answer is returned.
+    using Message = platform::ScriptedToolkit::Message;
+    bool say(const QString &text, const QString &title, platform::MsgIcon icon, platform::MsgRole role,
+             bool question = false, bool print = true);
+    // Prints a message kept earlier without printing.
+    void print(const Message &m);
+
 private:
     // The session's toolkit is in use for its lifetime; the one before comes back after it.
     platform::ScopedToolkit installed_{toolkit};

@@ -2,21 +2,57 @@
 
 #include "animgif/AnimGifRules.h"
 #include "animgif/FitMenu.h"
+#include "animgif/GifBuild.h"
+#include "animgif/cGDIP.h"
 #include "animgif/frm_AnimGif.h"
+#include "platform/Errors.h"
+#include "platform/Picture.h"
 #include "shell/Texts.h"
 
 #include <QFileInfo>
-#include <QLineEdit>
-#include <QListWidget>
 #include <QRegularExpression>
+#include <memory>
 #include <utility>
 #include <vector>
 
 namespace app {
+namespace {
 
-// pixmar gif [--fit WxH] --delay N DIR [--delay N DIR ...]: the frame size is chosen, for each
-// folder the delay is typed into the box and left (its limit check), the folder button is
-// answered with DIR, and at the end Create GIF is pressed. The GIF goes into the last folder.
+// The GIF command's messages, printed as the picture tools' are; "Continue?" is answered from
+// --on-error.
+class GifCliHost : public animgif::GifHost {
+public:
+    explicit GifCliHost(CliSession &session) : session_(session) {}
+    void notice(const QString &text, const QString &title, bool isError) override
+    {
+        session_.say(text, title, isError ? platform::MsgIcon::Error : platform::MsgIcon::Information,
+                     isError ? platform::MsgRole::Error : platform::MsgRole::Notice);
+    }
+    void error(const QString &description) override
+    {
+        session_.say(description, shell::tx("common.title.error"), platform::MsgIcon::Error,
+                     platform::MsgRole::Error);
+    }
+    bool continueAfter(const QString &description) override
+    {
+        return session_.say(description + shell::CRLF + shell::tx("common.continue"),
+                            shell::tx("common.title.error"), platform::MsgIcon::Error, platform::MsgRole::Error,
+                            true);
+    }
+    void inputFault(const QString &text, const QString &title)
+    {
+        session_.say(text, title, platform::MsgIcon::Information, platform::MsgRole::InputFault);
+    }
+
+private:
+    CliSession &session_;
+};
+
+} // namespace
+
+// pixmar gif [--fit WxH] --delay N DIR [--delay N DIR ...]: each folder's pictures are listed
+// with the delay given before it (over its limit the command is refused), and the GIF is built
+// into the last folder.
 int cliGif(CliSession &s, const QStringList &args)
 {
     std::vector<std::pair<QString, QString>> steps;   // delay, folder
@@ -58,21 +94,35 @@ int cliGif(CliSession &s, const QStringList &args)
             return s.badArguments(QStringLiteral("%1 is not a folder").arg(dir));
     }
 
-    frm_AnimGif window;
-    window.Form_Activate();
-    const AnimGifOutcome &outcome = window.outcome();
-    window.mnu_fit->choose(fit, false);
+    GifCliHost host(s);
+    AnimGifOutcome outcome;
+    std::unique_ptr<cGDIP> gdip;
+    try {
+        gdip = std::make_unique<cGDIP>();
+    } catch (const platform::AppError &e) {
+        outcome.fail({}, e.description());
+        host.error(e.description());
+    }
+    // Each picture is checked as the window's listing checks it, by the same decoder, but at
+    // the smallest scale it offers: nobody sees a preview here.
+    const auto check = [](const QString &path) { platform::loadPicture(path, [](QSize) { return QSize(1, 1); }); };
+    std::vector<animgif::GifFrame> frames;
+    QString folder;
     for (const auto &[n, dir] : steps) {
-        window.txtdelay->setText(n);
-        window.txtdelay_LostFocus();
-        if (outcome.refused)
-            return kExitInputFault;   // refused (and printed): the window would reset the box
-        s.toolkit.folderAnswers.push_back(QFileInfo(dir).absoluteFilePath());
-        window.cmddir_Click();
+        if (animgif::exceedsDelayLimit(n)) {
+            host.notice(shell::tx("animgif.msg.limit"), shell::tx("common.title.pixmar"), true);
+            return kExitInputFault;
+        }
+        folder = QFileInfo(dir).absoluteFilePath();
+        animgif::listFolder(folder, animgif::listedDelay(n), check, frames, host, outcome);
         if (outcome.stopped)
             return kExitFailed;
     }
-    window.cmdCreate_Click();
+    if (frames.empty()) {
+        host.inputFault(shell::tx("animgif.msg.noFiles"), shell::tx("common.title.pixmar"));
+        return kExitInputFault;
+    }
+    outcome.built = animgif::tellBuilt(animgif::buildGif(frames, folder, fit, gdip.get()), host, outcome);
     return exitStatusOf(outcome, outcome.built);
 }
 

@@ -89,7 +89,7 @@ namespace {
 // "Continue?" then says it, and each error is printed once.
 class CliRunHost : public tools::RunHost {
 public:
-    explicit CliRunHost(CliSession &session) : toolkit_(session.toolkit), stop_(session.onErrorStop) {}
+    explicit CliRunHost(CliSession &session) : session_(session) {}
 
     void inputFault(const QString &text, const QString &title) override
     {
@@ -101,9 +101,8 @@ public:
     }
     bool continueAfter(const QString &description) override
     {
-        tell(description + shell::CRLF + shell::tx("common.continue"), shell::tx("common.title.error"),
-             platform::MsgIcon::Error, platform::MsgRole::Error, true);
-        return !stop_;
+        return tell(description + shell::CRLF + shell::tx("common.continue"), shell::tx("common.title.error"),
+                    platform::MsgIcon::Error, platform::MsgRole::Error, true);
     }
     void report(const QString &text, const QString &title) override
     {
@@ -117,38 +116,28 @@ public:
         holding_ = false;
         for (const auto &m : held_)
             if (errorsToo || m.role != platform::MsgRole::Error)
-                print(m);
+                session_.print(m);
     }
     void releaseErrors()
     {
         for (const auto &m : held_)
             if (m.role == platform::MsgRole::Error)
-                print(m);
+                session_.print(m);
     }
 
 private:
-    using Message = platform::ScriptedToolkit::Message;
-    void tell(const QString &text, const QString &title, platform::MsgIcon icon, platform::MsgRole role,
+    bool tell(const QString &text, const QString &title, platform::MsgIcon icon, platform::MsgRole role,
               bool question = false)
     {
-        const Message m{text, title, icon, question ? platform::MsgButtons::YesNo : platform::MsgButtons::OK,
-                        question ? (stop_ ? platform::MsgResult::No : platform::MsgResult::Yes)
-                                 : platform::MsgResult::OK,
-                        role};
-        toolkit_.record(m, !holding_);
+        const bool goOn = session_.say(text, title, icon, role, question, !holding_);
         if (holding_)
-            held_.push_back(m);
-    }
-    void print(const Message &m)
-    {
-        if (toolkit_.onMessage)
-            toolkit_.onMessage(m);
+            held_.push_back(session_.toolkit.messages.back());
+        return goOn;
     }
 
-    platform::ScriptedToolkit &toolkit_;
-    const bool stop_;
+    CliSession &session_;
     bool holding_ = false;
-    std::vector<Message> held_;
+    std::vector<CliSession::Message> held_;
 };
 
 } // namespace
