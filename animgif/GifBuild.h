@@ -10,7 +10,15 @@ class cGDIP;
 
 // Listing folders into frames and building the GIF, without a window: the GIF window and the
 // command line both call these, each with its own way of telling the user.
+// What the listings and the last build came to since the list was last emptied
+// (the window becoming active, Clear): refusals, pictures that could not be listed, a "Continue?"
+// answered No, and whether the last "Create GIF" wrote the file.
+struct AnimGifOutcome : shell::Outcome {
+    bool built = false;
+};
+
 namespace animgif {
+
 
 // A frame of the GIF: a picture and the delay it was listed with (hundredths of a second).
 struct GifFrame {

@@ -1,4 +1,5 @@
 #pragma once
+#include "animgif/GifBuild.h"
 #include "platform/Picture.h"
 #include "shell/Form.h"
 #include "shell/Outcome.h"
@@ -17,12 +18,6 @@ namespace animgif {
 class FitMenu;
 }
 
-// What the window's listings and its last build came to since the list was last emptied
-// (the window becoming active, Clear): refusals, pictures that could not be listed, a "Continue?"
-// answered No, and whether the last "Create GIF" wrote the file.
-struct AnimGifOutcome : shell::Outcome {
-    bool built = false;
-};
 
 // Builds one animated GIF from the pictures of one or more folders: each folder's ".bmp" and
 // ".jpg" files are appended to the list with the delay in the box at that moment, and

@@ -4,7 +4,6 @@
 #include "animgif/FitMenu.h"
 #include "animgif/GifBuild.h"
 #include "animgif/cGDIP.h"
-#include "animgif/frm_AnimGif.h"
 #include "platform/Errors.h"
 #include "platform/Picture.h"
 #include "shell/Texts.h"
