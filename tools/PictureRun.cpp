@@ -414,6 +414,20 @@ void PictureRun::load()
 
 // ---- batch run
 
+QImage paintedAtTwice(platform::Surface &surface, QSize fitted, const platform::Picture &picture)
+{
+    surface.setOuterSize(2.0 * fitted.width(), 2.0 * fitted.height(), ScaleMode::Pixels);
+    surface.setScaleMode(ScaleMode::Pixels);
+    // Drawn with drawing kept, so the persistent image is what is written; making it the
+    // surface's picture as well would only copy it again.
+    surface.setAutoRedraw(true);
+    surface.clearPicture();
+    surface.paintPicture(picture, 0, 0, surface.innerWidthPx(), surface.innerHeightPx());
+    QImage twice = surface.releaseImage();
+    surface.clearPicture();
+    return twice;
+}
+
 MarkFit markFitOf(const QRect &mark, QSize picture)
 {
     const QRect whole(QPoint(0, 0), picture);

@@ -114,6 +114,10 @@ public:
     virtual void report(const QString &text, const QString &title) = 0;
 };
 
+// A fitted picture written at twice its size: `picture` stretched over `surface` sized to twice
+// `fitted` (pixels), handed over whole; the surface keeps nothing of it.
+QImage paintedAtTwice(platform::Surface &surface, QSize fitted, const platform::Picture &picture);
+
 // The box pictures are fitted into when no other is given: the tool windows' client area at
 // the screen's twips per pixel.
 QSize designPreviewBox();

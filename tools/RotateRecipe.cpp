@@ -23,7 +23,6 @@ using platform::ScaleMode;
 constexpr qint16 kClockwise = 90;
 constexpr qint16 kCounterClockwise = 270;
 // The export surface holds the turned working surface at this many times its size.
-constexpr int kExportScale = 2;
 
 } // namespace
 
@@ -224,17 +223,7 @@ QImage RotateRecipe::fittedOutput(PictureRun &)
     // twice its working size.
     if (!(reducedw || reducedh))
         return Picture4.picture().image();
-    Picture5.setOuterSize(kExportScale * Picture4.outerWidthPx(), kExportScale * Picture4.outerHeightPx(),
-                          ScaleMode::Pixels);
-    Picture5.setScaleMode(ScaleMode::Pixels);
-    Picture5.setAutoRedraw(true);
-    Picture5.clearPicture();
-    // Drawn with drawing kept, so the persistent image is what gets saved; making it the
-    // surface's picture as well would only copy 2 x 2 times the working size again.
-    Picture5.paintPicture(Picture4.picture(), 0, 0, Picture5.innerWidthPx(), Picture5.innerHeightPx());
-    QImage doubled = Picture5.releaseImage();
-    Picture5.clearPicture();
-    return doubled;
+    return paintedAtTwice(Picture5, QSize(Picture4.outerWidthPx(), Picture4.outerHeightPx()), Picture4.picture());
 }
 
 } // namespace tools

@@ -206,14 +206,7 @@ QImage WatermarkRecipe::fittedOutput(PictureRun &run)
         return Picture3.persistentImage();
     // Reduced in both passes: written at twice the fitted size, stretched from the fitted
     // image (the mark scales with it).
-    Picture4.setScaleMode(ScaleMode::Pixels);
-    Picture4.setOuterSize(2.0 * Picture3.outerWidthPx(), 2.0 * Picture3.outerHeightPx(), ScaleMode::Pixels);
-    Picture4.setAutoRedraw(true);
-    Picture4.clearPicture();
-    Picture4.paintPicture(Picture3.image(), 0, 0, Picture4.innerWidthPx(), Picture4.innerHeightPx());
-    QImage doubled = Picture4.releaseImage();
-    Picture4.clearPicture();
-    return doubled;
+    return paintedAtTwice(Picture4, QSize(Picture3.outerWidthPx(), Picture3.outerHeightPx()), Picture3.image());
 }
 
 void WatermarkRecipe::writeOwnSize(PictureRun &run)
