@@ -22,7 +22,6 @@ using platform::ScaleMode;
 
 constexpr qint16 kClockwise = 90;
 constexpr qint16 kCounterClockwise = 270;
-// The export surface holds the turned working surface at this many times its size.
 
 } // namespace
 
