@@ -1,6 +1,7 @@
 // Turning a working surface and its preview through the pixel grid, against decoding and
 // encoding a JPEG of the same size (what the rotate tool does around it for every file).
 #include "BenchSupport.h"
+#include "platform/FreeImagePtr.h"
 #include "platform/Gdi.h"
 #include "platform/Picture.h"
 #include "platform/Surface.h"
@@ -41,16 +42,12 @@ void turn(platform::Surface &from, platform::Surface &to)
     DDBHelper::SetBitmapPixels(to, bits, turned);
 }
 
-struct FiDeleter {
-    void operator()(FIBITMAP *b) const { FreeImage_Unload(b); }
-};
-
 // Decode as the tools read pictures (Qt), encode as they write them (FreeImage, JPEG).
 void decodeEncode(const QString &in, const QString &out)
 {
     const platform::Picture pic = platform::loadPicture(in);
     const QImage rgb = pic.image().convertToFormat(QImage::Format_RGB888).rgbSwapped();
-    std::unique_ptr<FIBITMAP, FiDeleter> bmp(FreeImage_ConvertFromRawBits(
+    platform::FreeImagePtr bmp(FreeImage_ConvertFromRawBits(
         const_cast<BYTE *>(rgb.constBits()), rgb.width(), rgb.height(), int(rgb.bytesPerLine()), 24,
         FI_RGBA_RED_MASK, FI_RGBA_GREEN_MASK, FI_RGBA_BLUE_MASK, TRUE));
     FreeImage_Save(FIF_JPEG, bmp.get(), QFile::encodeName(out).constData(), 0);

@@ -1,6 +1,7 @@
 #include "platform/Decoder.h"
 #include "platform/UprightJpeg.h"
 #include "platform/Limits.h"
+#include "platform/FreeImagePtr.h"
 
 #include <FreeImage.h>
 #include <QFile>
@@ -294,17 +295,6 @@ private:
     bool filled_ = false;
     QString message_;
 };
-
-// ---------------------------------------------------------------- FreeImage
-
-struct FreeImageUnload {
-    void operator()(FIBITMAP *b) const
-    {
-        if (b)
-            FreeImage_Unload(b);
-    }
-};
-using FreeImagePtr = std::unique_ptr<FIBITMAP, FreeImageUnload>;
 
 } // namespace
 

@@ -1,5 +1,6 @@
 #include "platform/GdiPlusCodecs.h"
 #include "platform/Decoder.h"
+#include "platform/FreeImagePtr.h"
 
 #include <FreeImage.h>
 #include <QFile>
@@ -14,11 +15,6 @@ Q_LOGGING_CATEGORY(lcCodecs, "pixmar.gdiplus.codecs", QtInfoMsg)
 
 namespace platform::gdiplus::codecs {
 namespace {
-
-struct FreeImageUnload {
-    void operator()(FIBITMAP *b) const { if (b) FreeImage_Unload(b); }
-};
-using FreeImagePtr = std::unique_ptr<FIBITMAP, FreeImageUnload>;
 
 GUID rawFormatFor(const QByteArray &qtFormat)
 {
