@@ -30,7 +30,6 @@ struct StoredProperty {
 
 struct GpImage {
     QString path;   // the pixels can be read again from here once they were handed on
-    GUID rawFormat{};
     PixelFormat pixelFormat = PixelFormatUndefined;
     QSize size;
     QImage pixels;
@@ -112,14 +111,6 @@ GpStatus queryImage(GpImage *image, Read read, Out *...out)
     read(*image);
     return Ok;
 }
-
-std::int32_t noHook(ULONG_PTR *token)
-{
-    if (token)
-        *token = 0;
-    return Ok;
-}
-void noUnhook(ULONG_PTR) {}
 
 // ---- encoders
 
@@ -362,7 +353,7 @@ std::int32_t IIDFromString(const WCHAR *text, GUID *guid)
 // ---------------------------------------------------------------- start-up
 
 GpStatus GdiplusStartup(ULONG_PTR *token, const GdiplusStartupInput *input,
-                        GdiplusStartupOutput *output)
+                        GdiplusStartupOutput * /*output*/)
 {
     if (!token || !input)
         return InvalidParameter;
@@ -370,12 +361,9 @@ GpStatus GdiplusStartup(ULONG_PTR *token, const GdiplusStartupInput *input,
     constexpr std::uint32_t kHighestVersion = 3;
     if (input->GdiplusVersion < 1 || input->GdiplusVersion > kHighestVersion)
         return UnsupportedGdiplusVersion;
-    if (input->SuppressBackgroundThread) {
-        if (!output)
-            return InvalidParameter;
-        output->NotificationHook = &noHook;
-        output->NotificationUnhook = &noUnhook;
-    }
+    // The stand-in has no background thread of its own to hand over to the caller.
+    if (input->SuppressBackgroundThread)
+        return NotImplemented;
     Library &l = lib();
     const std::lock_guard lock(l.tokensMutex);
     *token = l.nextToken++;
@@ -413,7 +401,6 @@ GpStatus loadImage(const WCHAR *filename, QSize shown, GpImage **image)
         return d.status;
     auto img = std::make_unique<GpImage>();
     img->path = path;
-    img->rawFormat = d.rawFormat;
     img->pixelFormat = d.pixelFormat;
     img->size = d.size;
     img->shown = shown;
@@ -493,7 +480,6 @@ GpStatus GdipGetImageThumbnail(GpImage *image, std::uint32_t thumbWidth, std::ui
     if (s != Ok)
         return s;
     auto thumb = std::make_unique<GpImage>();
-    thumb->rawFormat = ImageFormatMemoryBMP;
     thumb->pixelFormat = PixelFormat32bppARGB;
     thumb->size = QSize(int(thumbWidth), int(thumbHeight));
     thumb->part = QRect(QPoint(0, 0), thumb->size);

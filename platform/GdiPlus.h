@@ -13,9 +13,12 @@
 // existed) gives InvalidParameter instead of undefined behaviour. Every call except start-up
 // and shut-down answers GdiplusNotInitialized while no start-up token is alive.
 //
-// All calls are made from the user-interface thread. The GIF encoder works on a thread of its
-// own behind the calls, which stay synchronous in what they promise: frames come out in the
-// order they were added and the flush reports every failure.
+// Calls come from any thread: the workers of a bulk run start the library, load a logo and
+// draw it each on their own, and a GIF is built away from the window. The start-up tokens and
+// the tables of live objects are locked; an image or graphics object is used only by the
+// thread that made it. The GIF encoder works on threads of its own behind the calls, which
+// stay synchronous in what they promise: frames come out in the order they were added and
+// the flush reports every failure.
 namespace platform::gdiplus {
 
 using GpStatus = std::int32_t;
@@ -67,8 +70,9 @@ struct GdiplusStartupInput {
     std::int32_t SuppressBackgroundThread = 0;
     std::int32_t SuppressExternalCodecs = 0;
 };
-// Filled only when the background thread is suppressed; the hooks then do nothing, since the
-// stand-in needs no thread of the caller's.
+// The notification hooks a caller gets when it suppresses the library's background thread.
+// The stand-in has no such thread to hand over: a start that suppresses it is refused with
+// NotImplemented, and the output is never filled.
 struct GdiplusStartupOutput {
     std::int32_t (*NotificationHook)(ULONG_PTR *token) = nullptr;
     void (*NotificationUnhook)(ULONG_PTR token) = nullptr;

@@ -14,25 +14,6 @@
 Q_LOGGING_CATEGORY(lcCodecs, "pixmar.gdiplus.codecs", QtInfoMsg)
 
 namespace platform::gdiplus::codecs {
-namespace {
-
-GUID rawFormatFor(const QByteArray &qtFormat)
-{
-    if (qtFormat == "jpeg" || qtFormat == "jpg")
-        return ImageFormatJPEG;
-    if (qtFormat == "png")
-        return ImageFormatPNG;
-    if (qtFormat == "gif")
-        return ImageFormatGIF;
-    if (qtFormat == "bmp" || qtFormat == "dib")
-        return ImageFormatBMP;
-    if (qtFormat == "tiff" || qtFormat == "tif")
-        return ImageFormatTIFF;
-    return GUID{};
-}
-
-} // namespace
-
 GpStatus statusFromErrno(int err)
 {
     switch (err) {
@@ -113,9 +94,8 @@ Decoded decodeFile(const QString &path, QSize shown)
         out.status = UnknownImageFormat;
         return out;
     }
-    out.rawFormat = rawFormatFor(d.format);
     // Qt hands GIF frames over as 32-bit images; the file itself holds palette indexes.
-    out.pixelFormat = out.rawFormat == ImageFormatGIF ? PixelFormat8bppIndexed : pixelFormatOf(d.image);
+    out.pixelFormat = d.format == "gif" ? PixelFormat8bppIndexed : pixelFormatOf(d.image);
     out.image = std::move(d.image);
     out.size = d.original;
     out.part = d.part;

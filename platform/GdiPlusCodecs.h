@@ -16,7 +16,6 @@ struct Decoded {
     QSize size;   // the picture's own size (image may hold only a part of it)
     QRect part;   // where image lies in the picture
     PixelFormat pixelFormat = PixelFormatUndefined;
-    GUID rawFormat{};
 };
 
 // Decodes the first picture of a file. Missing file: InvalidParameter; unreadable or not a

@@ -99,9 +99,6 @@ public:
     // Ok only when every frame and the close succeeded.
     GpStatus finish();
 
-    bool isOpen() const { return gif_ != nullptr; }
-    int framesWritten() const { return framesWritten_; }
-
     static constexpr int kFramesInFlight = 3;
 
 private:

@@ -411,6 +411,13 @@ TEST(ImagingLibrary, CallsNeedALiveStartToken)
     gp::ULONG_PTR bad = 0;
     EXPECT_EQ(gp::GdiplusStartup(&bad, &input, nullptr), gp::UnsupportedGdiplusVersion);
     EXPECT_EQ(bad, 0u);
+    input.GdiplusVersion = 1;
+    input.SuppressBackgroundThread = 1;   // there are no hooks to give such a caller
+    gp::GdiplusStartupOutput hooks;
+    EXPECT_EQ(gp::GdiplusStartup(&bad, &input, &hooks), gp::NotImplemented);
+    EXPECT_EQ(bad, 0u);
+    EXPECT_EQ(hooks.NotificationHook, nullptr);
+    input.SuppressBackgroundThread = 0;
 
     input.GdiplusVersion = 1;
     gp::ULONG_PTR a = 0, b = 0;
