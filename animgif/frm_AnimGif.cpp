@@ -32,7 +32,7 @@ using shell::tx;
 
 namespace {
 
-// Design geometry in twips.
+// The window's layout, in twips.
 constexpr double kClientWidth = 14415;
 constexpr double kClientHeight = 9000;
 constexpr double kPreviewLeft = 480, kPreviewTop = 2160, kPreviewWidth = 8895, kPreviewHeight = 6135;
@@ -65,7 +65,7 @@ private:
     std::function<void()> beforeNotice_;
 };
 const QColor kGrey(0xC0, 0xC0, 0xC0);
-constexpr double kUnitGap = 210;   // between the delay's unit and the note after it, as designed
+constexpr double kUnitGap = 210;   // between the delay's unit and the note after it
 
 } // namespace
 
@@ -74,7 +74,7 @@ frm_AnimGif::frm_AnimGif(QWidget *parent)
                   QStringLiteral("bg/animbg.jpg"), parent)
 {
     QWidget *c = client();
-    // The design texts; Form_Activate replaces them.
+    // The texts before the first activation, which replaces them.
     Label1[0] = addOpaqueLabel(QStringLiteral("Label1_0"), 480, 720, 900, 255, QStringLiteral("Delay:"));
     Label1[4] = addOpaqueLabel(QStringLiteral("Label1_4"), 2160, 720, 270, 210, tx("animgif.lblUnit"));
     Label1[3] = addOpaqueLabel(QStringLiteral("Label1_3"), 2640, 720, 1395, 195,

@@ -16,7 +16,8 @@ public:
 
     bool isNull() const { return image_.isNull(); }
     const QImage &image() const { return image_; }
-    // Size of the original picture in pixels and in HIMETRIC (1/100 mm, at the screen's dpi).
+    // The picture's own size, as its file gives it, in pixels and in HIMETRIC (1/100 mm, at
+    // the screen's dpi).
     QSize pixelSize() const { return original_; }
     int widthHimetric() const;
     int heightHimetric() const;

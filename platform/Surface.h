@@ -12,11 +12,11 @@ namespace platform {
 
 namespace gdi { struct Palette; }
 
-// The picture box of the original toolkit, as a plain object: it holds a picture, a
-// persistent image and a visible image. While persistent drawing (autoRedraw) is on, drawing
-// goes into the persistent image (and shows); while it is off, drawing goes to the visible
-// image only and is lost at the next refresh, which repaints the visible image from the
-// persistent one. A widget (SurfaceView) only shows a surface.
+// A picture box as a plain object, so that the tools draw the same with or without a
+// window: it holds a picture, a persistent image and a visible image. While persistent
+// drawing (autoRedraw) is on, drawing goes into the persistent image (and shows); while it is
+// off, drawing goes to the visible image only and is lost at the next refresh, which repaints
+// the visible image from the persistent one. A widget (SurfaceView) only shows a surface.
 //
 // Geometry is held in whole pixels; it is read and written in twips or pixels. Drawing
 // coordinates (currentX/Y, paintPicture, textWidth, innerWidth) are in the surface's own
@@ -46,7 +46,7 @@ public:
     int outerHeightPx() const { return height_; }
     bool border() const { return border_; }
     void setBorder(bool on);
-    static constexpr int kBorderPx = 2;   // each side, as the 3-D border of the original
+    static constexpr int kBorderPx = 2;   // each side: the sunken 3-D border of a picture box
 
     bool visible() const { return shown_; }
     void setVisible(bool v);
@@ -60,7 +60,8 @@ public:
     FontSpec font;
     QColor foreColor = Qt::black;
     QColor backColor() const { return backColor_; }
-    // Setting the background colour clears the surface, as in the original toolkit.
+    // Setting the background colour clears the surface: what was drawn is gone, as a
+    // picture box does it.
     void setBackColor(const QColor &c);
     double currentX = 0;
     double currentY = 0;

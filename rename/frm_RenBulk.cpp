@@ -19,7 +19,7 @@ using shell::tx;
 
 namespace {
 
-// Design geometry in twips.
+// The window's layout, in twips.
 constexpr double kClientWidth = 14325;
 constexpr double kClientHeight = 9000;
 constexpr double kLeftColumn = 480;

@@ -51,8 +51,8 @@ Form *g_mainForm = nullptr;
 QPointer<Form> g_lastActive;
 int g_busyForms = 0;
 
-// The original toolkit runs Activate when focus moves between the program's own windows,
-// not when the desktop hands focus back to the program; focus changes are filtered so.
+// Activate runs when focus moves between the program's own windows, not when the desktop
+// hands focus back to the program: a window re-reads the language then, and only then.
 void noteActivated(Form *form)
 {
     if (!form || form == g_lastActive)
@@ -102,7 +102,7 @@ Form::Form(const QString &name, double clientWidthTwips, double clientHeightTwip
     setCentralWidget(client_);
     // Commands stand on the menu bar itself; a desktop's global menu would hide them.
     menuBar()->setNativeMenuBar(false);
-    // The design size is the client area; the menu bar comes on top of it.
+    // The laid-out size is the client area; the menu bar comes on top of it.
     const int w = static_cast<int>(std::lround(clientWidthTwips / platform::twipsPerPixelX()));
     const int h = static_cast<int>(std::lround(clientHeightTwips / platform::twipsPerPixelY()));
     client_->setMinimumSize(0, 0);

@@ -19,9 +19,9 @@ namespace platform { class Surface; }
 
 namespace shell {
 
-// Base of every window of the program. It gives the window its design client size (in
+// Base of every window of the program. It gives the window its laid-out client size (in
 // twips), the background step on resize, control placement in twips, the window's scale
-// mode, and the activation rule of the original toolkit: Form_Activate runs when the window
+// mode, and the activation rule: Form_Activate runs when the window
 // becomes the program's active window after another window of the program was active (not
 // when the desktop merely gives focus back to the program).
 class Form : public QMainWindow {

@@ -30,7 +30,8 @@ QStringList catalogueTexts(const QString &code);
 // names and the system's reason.
 QString describeError(const platform::AppError &e);
 
-// "\r\n": message texts are joined with CR LF, as the original boxes show them.
+// "\r\n": message texts are joined with CR LF; the boxes and the command line show it as
+// one line break.
 inline const QString CRLF = QStringLiteral("\r\n");
 
 } // namespace shell

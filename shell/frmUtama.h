@@ -18,7 +18,7 @@ class frm_WaterLogo;
 class frm_Watertext;
 
 // A window the main window creates on first use and destroys when it is unloaded, so that a
-// window closed through its frame starts from its design state when opened again.
+// window closed through its frame starts from its initial state when opened again.
 template <class T> class FormSlot {
 public:
     T *get(QObject *owner)

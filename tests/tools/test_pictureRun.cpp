@@ -137,7 +137,7 @@ TEST(ErrorTexts, KindsAreDescribedInTheSessionsLanguageWithTheirValuesAsGiven)
               "Cannot write /t/other.jpg (No space left on device)");
     shell::setVarbahasa(QStringLiteral("bm"));
     EXPECT_EQ(write.description(), "Tidak dapat menulis /t/out.jpg (No space left on device)");
-    // Texts the design fixes stay as they were given.
+    // A text given where the error was raised is shown as it was given.
     EXPECT_EQ(AppError(5, QStringLiteral("x"), QStringLiteral("Fixed text")).description(), "Fixed text");
     shell::setVarbahasa(QStringLiteral("eng"));
 
