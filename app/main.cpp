@@ -1,5 +1,6 @@
 #include "app/Cli.h"
 #include "app/Screenshot.h"
+#include "shell/Texts.h"
 #include "shell/frmUtama.h"
 
 #include <QApplication>
@@ -38,6 +39,7 @@ void ensureRuntimeDir()
 
 int main(int argc, char *argv[])
 {
+    shell::installCatalogue();
     QStringList raw;
     for (int i = 1; i < argc; ++i)
         raw << QString::fromLocal8Bit(argv[i]);

@@ -5,9 +5,10 @@
 
 namespace platform {
 
-// What went wrong, one code per kind of failure. The texts are the catalogue's
-// (shell::describeError), in the session's language; the system's own reason ("No space left
-// on device") travels along.
+// What went wrong, one code per kind of failure. Each kind's text is in the catalogue, in
+// both languages, and is looked up when the error is shown; the system's own reason ("No
+// space left on device") travels along. Errors.cpp holds the one table of kinds: number,
+// catalogue key and source.
 enum class ErrorKind {
     Described,        // an error whose description was given where it was raised
     FileNotFound,     // %1 the file
@@ -29,15 +30,19 @@ enum class ErrorKind {
     TooThinToTurn,    // %1 the file, %2 × %3 its pixels
     MarkNotDrawn,     // %1 the file the mark was to go on
     NameNotUtf8,      // %1 the file, its name's stray bytes shown as \xNN: left out of the run
+    // A new kind goes above this line, with a row in Errors.cpp's table and a text in the
+    // catalogue.
 };
+inline constexpr int kErrorKindCount = int(ErrorKind::NameNotUtf8) + 1;
 
-// An error raised by an operation. Errors of the project carry a kind, the files it concerns
-// and the system's reason; their description is made when it is shown, so it is in the
-// language of that moment. Errors whose text the design fixes (the imaging library's status
-// texts, the pixel helper's) carry a number, a source and that description.
+// An error raised by an operation: a kind, the files and values its text names and the
+// system's reason. The description is made when it is shown, so it is in the language of
+// that moment. An error may instead carry a number, a source and a description given where it
+// was raised (ErrorKind::Described).
 class AppError : public std::exception {
 public:
     AppError(qint64 number, QString source, QString description);
+    // Without a source, the kind's own (where the table gives one).
     AppError(ErrorKind kind, QStringList args, QString reason = {}, QString source = {});
 
     ErrorKind kind() const { return kind_; }
@@ -64,9 +69,20 @@ private:
     mutable QByteArray what_;
 };
 
-// The error for a failed system call on `path`, from errno `e`: the kind it maps to (a missing
-// file, a refused permission) or `otherwise`, with the system's reason.
+// The kind a failed system call's errno `e` stands for (a missing file, a refused permission),
+// or `otherwise`.
+ErrorKind kindForErrno(int e, ErrorKind otherwise);
+// The error for a failed system call on `path`, from errno `e`: the kind it maps to or
+// `otherwise`, with the system's reason.
 AppError systemError(int e, ErrorKind otherwise, const QString &path, const QString &source = {});
+
+// The catalogue's text under `key`, in the session's language. The catalogue lives above this
+// layer, which is handed the lookup once at start-up (shell::installCatalogue), before any
+// other thread starts.
+using TextLookup = QString (*)(const char *key);
+void setTextLookup(TextLookup lookup);
+// The catalogue key of a kind's text; nullptr for ErrorKind::Described.
+const char *textKey(ErrorKind kind);
 
 // Error numbers of the platform layer (the toolkit's own run-time errors).
 namespace err {

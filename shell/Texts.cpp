@@ -333,39 +333,9 @@ QString tx(const char *key, const QString &code)
 
 QString tx(const char *key) { return tx(key, varbahasa()); }
 
-QString describeError(const platform::AppError &e)
+void installCatalogue()
 {
-    using K = platform::ErrorKind;
-    static const std::pair<K, const char *> kKeys[] = {
-        {K::FileNotFound, "err.fileNotFound"},     {K::PathNotFound, "err.pathNotFound"},
-        {K::PermissionDenied, "err.permissionDenied"}, {K::NotAFile, "err.notAFile"},
-        {K::InvalidPicture, "err.invalidPicture"}, {K::DamagedPicture, "err.damagedPicture"},
-        {K::PictureTooLarge, "err.pictureTooLarge"}, {K::TooLargeForOwnSize, "err.tooLargeForOwnSize"}, {K::OutOfMemory, "err.outOfMemory"},
-        {K::CannotRead, "err.cannotRead"},         {K::CannotWrite, "err.cannotWrite"},
-        {K::CannotDelete, "err.cannotDelete"},     {K::CannotRename, "err.cannotRename"},
-        {K::FileExists, "err.fileExists"},         {K::NoFreeName, "err.noFreeName"},
-        {K::TooThin, "err.tooThin"},               {K::TooThinToTurn, "err.tooThinToTurn"},
-        {K::MarkNotDrawn, "err.markNotDrawn"},      {K::NameNotUtf8, "err.nameNotUtf8"},
-    };
-    if (e.kind() == K::Described)
-        return e.description();
-    const char *key = nullptr;
-    for (const auto &[kind, k] : kKeys)
-        if (kind == e.kind())
-            key = k;
-    QString text = key ? tx(key) : QString();
-    // One pass over all the values, so a file name holding "%2" is shown as it is.
-    const QStringList &a = e.args();
-    switch (a.size()) {
-    case 0: break;
-    case 1: text = text.arg(a[0]); break;
-    case 2: text = text.arg(a[0], a[1]); break;
-    case 3: text = text.arg(a[0], a[1], a[2]); break;
-    default: text = text.arg(a[0], a[1], a[2], a[3]); break;
-    }
-    if (!e.reason().isEmpty())
-        text += tx("err.reason").arg(e.reason());
-    return text;
+    platform::setTextLookup([](const char *key) { return tx(key); });
 }
 
 } // namespace shell

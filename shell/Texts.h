@@ -2,8 +2,6 @@
 #include <QString>
 #include <QStringList>
 
-namespace platform { class AppError; }
-
 // The interface language and the catalogue of every caption and message in Malay ("bm")
 // and English ("eng").
 namespace shell {
@@ -26,9 +24,10 @@ bool hasText(const char *key);
 // Every text of the catalogue in the language `code`, in catalogue order.
 QStringList catalogueTexts(const QString &code);
 
-// The text of an error in the current language: its kind's catalogue text with the files it
-// names and the system's reason.
-QString describeError(const platform::AppError &e);
+// Hands the catalogue down to the layers that describe things in it without depending on
+// this one (the platform layer's error texts). Called once at start-up, before any other
+// thread starts.
+void installCatalogue();
 
 // "\r\n": message texts are joined with CR LF; the boxes and the command line show it as
 // one line break.

@@ -1,3 +1,5 @@
+#include "shell/Texts.h"
+
 #include <QApplication>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -13,6 +15,7 @@ int main(int argc, char **argv)
     QTemporaryDir configDir;
     if (qEnvironmentVariableIsEmpty("PIXMAR_CONFIG"))
         qputenv("PIXMAR_CONFIG", configDir.filePath(QStringLiteral("pixmar.conf")).toUtf8());
+    shell::installCatalogue();
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
