@@ -133,6 +133,7 @@ ErrorKind kindForErrno(int e, ErrorKind otherwise)
     case EPERM:
     case EROFS: return ErrorKind::PermissionDenied;
     case ENOTDIR: return ErrorKind::PathNotFound;
+    case EISDIR: return ErrorKind::NotAFile;
     case EEXIST: return ErrorKind::FileExists;
     case ENOMEM: return ErrorKind::OutOfMemory;
     default: return otherwise;

@@ -132,6 +132,8 @@ TEST_F(FilesTest, SavedBitmapHasClassicHeaderAndLoadsBackWithItsSizeInHimetric)
 
     EXPECT_EQ(errorNumber([&] { savePicture(img, path("no/such/folder/x.bmp")); }),
               err::PathNotFound);
+    // A folder where the file is to go is named as what it is.
+    EXPECT_EQ(errorNumber([&] { savePicture(img, tmp.path()); }), err::NotAFile);
 }
 
 TEST_F(FilesTest, ABitmapWrittenABandAtATimeHoldsEveryRowInItsPlace)
