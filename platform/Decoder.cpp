@@ -666,4 +666,36 @@ Decoded decode(const QString &path, const Hints &hints)
     return out;
 }
 
+ErrorKind kindOf(Failure failure)
+{
+    switch (failure) {
+    case Failure::Missing: return ErrorKind::FileNotFound;
+    case Failure::NotAFile: return ErrorKind::NotAFile;
+    case Failure::Unreadable: return ErrorKind::CannotRead;
+    case Failure::TooLarge: return ErrorKind::PictureTooLarge;
+    case Failure::Damaged: return ErrorKind::DamagedPicture;
+    case Failure::OutOfMemory: return ErrorKind::OutOfMemory;
+    case Failure::None:
+    case Failure::NotPicture: break;
+    }
+    return ErrorKind::InvalidPicture;
+}
+
+AppError errorOf(const Decoded &d, const QString &path, const QString &source)
+{
+    const ErrorKind kind = kindOf(d.failure);
+    switch (kind) {
+    case ErrorKind::PictureTooLarge:
+        return AppError(kind, {path, QString::number(d.original.width()), QString::number(d.original.height())},
+                        {}, source);
+    // The kind says all there is to say.
+    case ErrorKind::FileNotFound:
+    case ErrorKind::NotAFile:
+    case ErrorKind::OutOfMemory:
+        return AppError(kind, {path}, {}, source);
+    default:
+        return AppError(kind, {path}, d.reason, source);
+    }
+}
+
 } // namespace platform::decoder

@@ -1,4 +1,6 @@
 #pragma once
+#include "platform/Errors.h"
+
 #include <QByteArray>
 #include <QImage>
 #include <QRect>
@@ -41,6 +43,11 @@ struct Decoded {
 };
 
 Decoded decode(const QString &path, const Hints &hints = {});
+
+// What a failure is to the user, and the error that tells why `path` could not be decoded
+// (d.failure not None): the file, the size it claims, the system's reason where it has one.
+ErrorKind kindOf(Failure failure);
+AppError errorOf(const Decoded &d, const QString &path, const QString &source = {});
 
 // FreeImage reads every EXIF tag it knows of a TIFF file, and libtiff complains on standard
 // error about each one it does not know; after this call those complaints go to the log.

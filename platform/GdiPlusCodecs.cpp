@@ -14,23 +14,28 @@
 Q_LOGGING_CATEGORY(lcCodecs, "pixmar.gdiplus.codecs", QtInfoMsg)
 
 namespace platform::gdiplus::codecs {
-GpStatus statusFromErrno(int err)
+namespace {
+
+// The library's status for a failure the platform layer names by its kind.
+GpStatus statusFor(ErrorKind kind)
 {
-    switch (err) {
-    case ENOENT:
-    case ENOTDIR:
-        return FileNotFound;
-    case EACCES:
-    case EPERM:
-    case EROFS:
-    case EISDIR:
-        return AccessDenied;
-    case ENOMEM:
-        return OutOfMemory;
-    default:
-        return Win32Error;
+    switch (kind) {
+    case ErrorKind::FileNotFound:
+    case ErrorKind::PathNotFound: return FileNotFound;
+    case ErrorKind::PermissionDenied:
+    case ErrorKind::NotAFile:
+    case ErrorKind::CannotRead: return AccessDenied;
+    case ErrorKind::OutOfMemory: return OutOfMemory;
+    case ErrorKind::PictureTooLarge: return ValueOverflow;
+    case ErrorKind::InvalidPicture:
+    case ErrorKind::DamagedPicture: return UnknownImageFormat;
+    default: return Win32Error;
     }
 }
+
+} // namespace
+
+GpStatus statusFromErrno(int err) { return statusFor(kindForErrno(err, ErrorKind::CannotWrite)); }
 
 PixelFormat pixelFormatOf(const QImage &image)
 {
@@ -71,27 +76,12 @@ Decoded decodeFile(const QString &path, QSize shown)
     if (shown.isValid())
         hints.shownPart = [shown](QSize) { return QRect(QPoint(0, 0), shown); };
     decoder::Decoded d = decoder::decode(path, hints);
-    switch (d.failure) {
-    case decoder::Failure::None:
-        break;
-    case decoder::Failure::Missing:
-        // The library's answer for a path it cannot open: the same status its other calls
-        // give for the missing image, so a failed load leaves one consistent last status.
-        out.status = InvalidParameter;
-        return out;
-    case decoder::Failure::NotAFile:
-    case decoder::Failure::Unreadable:
-        out.status = AccessDenied;
-        return out;
-    case decoder::Failure::TooLarge:
-        out.status = ValueOverflow;
-        return out;
-    case decoder::Failure::OutOfMemory:
-        out.status = OutOfMemory;
-        return out;
-    case decoder::Failure::NotPicture:
-    case decoder::Failure::Damaged:
-        out.status = UnknownImageFormat;
+    if (d.failure != decoder::Failure::None) {
+        // The library answers a path it cannot open as it answers a bad parameter: the same
+        // status its other calls give for a missing image, so a failed load leaves one
+        // consistent last status.
+        out.status = d.failure == decoder::Failure::Missing ? InvalidParameter
+                                                            : statusFor(decoder::kindOf(d.failure));
         return out;
     }
     // Qt hands GIF frames over as 32-bit images; the file itself holds palette indexes.

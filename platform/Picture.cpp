@@ -55,28 +55,9 @@ Picture loadPicture(const QString &path, const PaintSizeHint &hint)
     decoder::Hints hints;
     hints.drawnSize = hint;
     decoder::Decoded d = decoder::decode(path, hints);
-    const QString source = QStringLiteral("LoadPicture");
-    switch (d.failure) {
-    case decoder::Failure::None:
-        return Picture(std::move(d.image), d.original);
-    case decoder::Failure::Missing:
-        throw AppError(ErrorKind::FileNotFound, {path}, {}, source);
-    case decoder::Failure::NotAFile:
-        throw AppError(ErrorKind::NotAFile, {path}, {}, source);
-    case decoder::Failure::Unreadable:
-        throw AppError(ErrorKind::CannotRead, {path}, d.reason, source);
-    case decoder::Failure::OutOfMemory:
-        throw AppError(ErrorKind::OutOfMemory, {path}, {}, source);
-    case decoder::Failure::TooLarge:
-        throw AppError(ErrorKind::PictureTooLarge,
-                       {path, QString::number(d.original.width()), QString::number(d.original.height())},
-                       {}, source);
-    case decoder::Failure::Damaged:
-        throw AppError(ErrorKind::DamagedPicture, {path}, d.reason, source);
-    case decoder::Failure::NotPicture:
-        break;
-    }
-    throw AppError(ErrorKind::InvalidPicture, {path}, d.reason, source);
+    if (d.failure != decoder::Failure::None)
+        throw decoder::errorOf(d, path, QStringLiteral("LoadPicture"));
+    return Picture(std::move(d.image), d.original);
 }
 
 void savePicture(const QImage &source, const QString &path)
