@@ -41,6 +41,10 @@ constexpr KindRow kKinds[] = {
     {ErrorKind::TooThinToTurn, err::InvalidPicture, "err.tooThinToTurn", nullptr},
     {ErrorKind::MarkNotDrawn, err::DeviceIO, "err.markNotDrawn", nullptr},
     {ErrorKind::NameNotUtf8, err::DeviceIO, "err.nameNotUtf8", nullptr},
+    {ErrorKind::PictureNotLoaded, err::PictureNotLoaded, "err.pictureNotLoaded", "GDI+ Module"},
+    // Both of the pixel helper's operations report a bad code under the reading one's name.
+    {ErrorKind::BitsPerPixel, err::BitsPerPixel, "err.bitsPerPixel", "DDBHelper.GetBitmapPixels"},
+    {ErrorKind::PaletteNotMatched, err::PaletteNotMatched, "err.paletteNotMatched", "DDBHelper.MatchColorPalette"},
 };
 
 constexpr bool inEnumerationOrder()

@@ -30,10 +30,15 @@ enum class ErrorKind {
     TooThinToTurn,    // %1 the file, %2 × %3 its pixels
     MarkNotDrawn,     // %1 the file the mark was to go on
     NameNotUtf8,      // %1 the file, its name's stray bytes shown as \xNN: left out of the run
+    // The scaled loader's and the pixel helper's errors: their texts are the same in both
+    // languages, as these have always been given.
+    PictureNotLoaded,   // %1 the picture the scaled loader could not load
+    BitsPerPixel,       // %1 the pixel format code the pixel grid does not know
+    PaletteNotMatched,  // the surface's palette could not be resized to the system's
     // A new kind goes above this line, with a row in Errors.cpp's table and a text in the
     // catalogue.
 };
-inline constexpr int kErrorKindCount = int(ErrorKind::NameNotUtf8) + 1;
+inline constexpr int kErrorKindCount = int(ErrorKind::PaletteNotMatched) + 1;
 
 // An error raised by an operation: a kind, the files and values its text names and the
 // system's reason. The description is made when it is shown, so it is in the language of
@@ -56,7 +61,7 @@ public:
     const char *what() const noexcept override;
 
     // The same error about another file: a step that worked on a temporary file reports the
-    // file the user knows.
+    // file the user knows. For the kinds whose first value (%1) is a file.
     AppError about(const QString &file) const;
 
 private:
@@ -84,7 +89,8 @@ void setTextLookup(TextLookup lookup);
 // The catalogue key of a kind's text; nullptr for ErrorKind::Described.
 const char *textKey(ErrorKind kind);
 
-// Error numbers of the platform layer (the toolkit's own run-time errors).
+// Error numbers: the toolkit's own run-time errors, and those of the scaled loader and the
+// pixel helper.
 namespace err {
 constexpr qint64 FileNotFound = 53;
 constexpr qint64 PermissionDenied = 70;
@@ -95,6 +101,11 @@ constexpr qint64 DeviceIO = 57;
 constexpr qint64 FileAlreadyExists = 58;
 // A folder, FIFO or device where a file is expected.
 constexpr qint64 NotAFile = 75;
+constexpr qint64 PictureNotLoaded = 999;
+// The application error base, and the pixel helper's two numbers above it.
+constexpr qint64 AppErrorBase = 0x80040000;
+constexpr qint64 BitsPerPixel = AppErrorBase + 1001;
+constexpr qint64 PaletteNotMatched = AppErrorBase + 1002;
 } // namespace err
 
 } // namespace platform

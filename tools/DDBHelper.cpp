@@ -22,18 +22,12 @@ constexpr std::uint8_t kMax5 = 31;
 constexpr std::uint8_t kMax6 = 63;
 constexpr QRgb kWhite = 0xFFFFFFFF;
 
-// Both operations report a bad code under the reading operation's name.
 [[noreturn]] void throwBits(int bits)
 {
-    throw platform::AppError(kErrBitsPerPixel, QStringLiteral("DDBHelper.GetBitmapPixels"),
-                             QStringLiteral("Invalid number of bits per pixel: %1").arg(bits));
+    throw platform::AppError(platform::ErrorKind::BitsPerPixel, {QString::number(bits)});
 }
 
-[[noreturn]] void throwPalette()
-{
-    throw platform::AppError(kErrMatchPalette, QStringLiteral("DDBHelper.MatchColorPalette"),
-                             QStringLiteral("Error matching bitmap palette"));
-}
+[[noreturn]] void throwPalette() { throw platform::AppError(platform::ErrorKind::PaletteNotMatched, {}); }
 
 bool knownCode(int bits) { return bits == 8 || bits == 15 || bits == 16 || bits == 24 || bits == 32; }
 

@@ -70,20 +70,15 @@ private:
 // Format codes: 8 (palette), 15 (5-5-5), 16 (5-6-5), 24, 32.
 using FormatCode = std::int16_t;
 
-// Error numbers: the application error base plus 1001 and 1002.
-constexpr qint64 kAppErrorBase = 0x80040000;
-constexpr qint64 kErrBitsPerPixel = kAppErrorBase + 1001;
-constexpr qint64 kErrMatchPalette = kAppErrorBase + 1002;
-
 // Reads the surface's drawn image into `pixels` (W x H) and its format code into `bits`.
-// Throws platform::AppError (kErrBitsPerPixel) for a layout the grid does not know.
+// Throws platform::AppError (ErrorKind::BitsPerPixel) for a layout the grid does not know.
 void GetBitmapPixels(platform::Surface &surface, PixelGrid &pixels, FormatCode &bits);
 // Packs `pixels` in format `bits` into the surface's drawn image, which the caller has made
 // exactly the grid's size, and redraws the surface. The 15- and 16-bit packing clamps
-// over-range channels in `pixels` itself. Throws kErrBitsPerPixel for an unknown code.
+// over-range channels in `pixels` itself. Throws ErrorKind::BitsPerPixel for an unknown code.
 void SetBitmapPixels(platform::Surface &surface, FormatCode bits, PixelGrid &pixels);
 // Makes the palette of the surface's picture match the system palette entry for entry.
-// Throws platform::AppError (kErrMatchPalette) when the palette cannot be resized.
+// Throws platform::AppError (ErrorKind::PaletteNotMatched) when the palette cannot be resized.
 void MatchColorPalette(platform::Surface &surface);
 
 // The grid turned by 0, 90 (a quarter turn clockwise: the top-left pixel goes to the

@@ -54,7 +54,7 @@ private:
 
 [[noreturn]] void loadError(const QString &path)
 {
-    throw platform::AppError(kLoadErrorNumber, kErrorSource, kLoadErrorText + path);
+    throw platform::AppError(platform::ErrorKind::PictureNotLoaded, {path});
 }
 
 } // namespace

@@ -13,11 +13,6 @@ namespace modGDIPlusResize {
 
 using Token = platform::gdiplus::ULONG_PTR;
 
-// Error raised when a picture cannot be loaded.
-constexpr qint64 kLoadErrorNumber = 999;
-inline const QString kErrorSource = QStringLiteral("GDI+ Module");
-inline const QString kLoadErrorText = QStringLiteral("Error loading picture ");
-
 // Starts the imaging library (version 1, its own background thread, external codecs allowed)
 // and gives its token. The start-up status is not looked at: a library that did not start
 // makes the load fail with its own error.
@@ -39,8 +34,9 @@ QSize keepProportionsSize(int w0, int h0, int width, int height);
 // top-left as can ever be seen: the picture is decoded and drawn only that far, and the
 // bitmap is no larger (lWidth and lHeight still receive the picture's own size). A huge logo
 // on a preview costs what the preview shows of it.
-// Throws platform::AppError 999 ("GDI+ Module", "Error loading picture " + path) when the
-// file cannot be loaded; everything made in the call is released on every path.
+// Throws platform::AppError (ErrorKind::PictureNotLoaded: 999, "GDI+ Module", "Error loading
+// picture " + path) when the file cannot be loaded; everything made in the call is released
+// on every path.
 platform::Picture LoadPictureScaled(const QString &sFileName, int &lWidth, int &lHeight,
                                     std::uint32_t lBackColor, bool bKeepAspect,
                                     QSize shown = {});
