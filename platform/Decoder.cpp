@@ -563,7 +563,7 @@ void decodeFile(QFile &file, const Hints &hints, Decoded &out)
     if (jpeg) {
         file.seek(0);
         if (!jpegReachesEnd(file)) {
-            out.failure = Failure::Damaged;
+            out.failure = Failure::CutShort;
             out.reason = QStringLiteral("the file ends before its end-of-image marker");
             return;
         }
@@ -571,7 +571,7 @@ void decodeFile(QFile &file, const Hints &hints, Decoded &out)
         file.seek(0);
         out.reason = bitmapDataMissing(file);
         if (!out.reason.isEmpty()) {
-            out.failure = Failure::Damaged;
+            out.failure = Failure::CutShort;
             return;
         }
     }
@@ -674,6 +674,7 @@ ErrorKind kindOf(Failure failure)
     case Failure::Unreadable: return ErrorKind::CannotRead;
     case Failure::TooLarge: return ErrorKind::PictureTooLarge;
     case Failure::Damaged: return ErrorKind::DamagedPicture;
+    case Failure::CutShort: return ErrorKind::PictureCutShort;
     case Failure::OutOfMemory: return ErrorKind::OutOfMemory;
     case Failure::None:
     case Failure::NotPicture: break;
@@ -688,10 +689,11 @@ AppError errorOf(const Decoded &d, const QString &path, const QString &source)
     case ErrorKind::PictureTooLarge:
         return AppError(kind, {path, QString::number(d.original.width()), QString::number(d.original.height())},
                         {}, source);
-    // The kind says all there is to say.
+    // The kind says all there is to say (a file cut short says so in the user's language).
     case ErrorKind::FileNotFound:
     case ErrorKind::NotAFile:
     case ErrorKind::OutOfMemory:
+    case ErrorKind::PictureCutShort:
         return AppError(kind, {path}, {}, source);
     default:
         return AppError(kind, {path}, d.reason, source);

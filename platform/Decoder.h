@@ -20,7 +20,8 @@ enum class Failure {
     Unreadable,   // no permission, or the system refused to open it
     NotPicture,   // no decoder reads it
     TooLarge,     // a side or the pixel count over the limits
-    Damaged,      // cut short, or the decoder had to make up pixels the file lacks
+    Damaged,      // the decoder had to make up pixels the file lacks
+    CutShort,     // the file ends before the picture does, as its own structure shows
     OutOfMemory,
 };
 
@@ -39,7 +40,8 @@ struct Decoded {
     QSize original;      // the picture's own size, from its header
     QRect part;          // the part of the picture `image` holds (its whole rect unless shownPart)
     QByteArray format;   // "jpeg", "png", "bmp", "gif", "tiff", ...
-    QString reason;      // for the log and the error text: why it failed (English)
+    QString reason;      // why it failed, for the log; the decoder's or the system's words are
+                         // shown to the user too
 };
 
 Decoded decode(const QString &path, const Hints &hints = {});

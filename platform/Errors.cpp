@@ -28,6 +28,7 @@ constexpr KindRow kKinds[] = {
     {ErrorKind::NotAFile, err::NotAFile, "err.notAFile", nullptr},
     {ErrorKind::InvalidPicture, err::InvalidPicture, "err.invalidPicture", nullptr},
     {ErrorKind::DamagedPicture, err::InvalidPicture, "err.damagedPicture", nullptr},
+    {ErrorKind::PictureCutShort, err::InvalidPicture, "err.pictureCutShort", nullptr},
     {ErrorKind::PictureTooLarge, err::InvalidPicture, "err.pictureTooLarge", nullptr},
     {ErrorKind::TooLargeForOwnSize, err::InvalidPicture, "err.tooLargeForOwnSize", nullptr},
     {ErrorKind::OutOfMemory, err::OutOfMemory, "err.outOfMemory", nullptr},

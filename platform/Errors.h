@@ -16,7 +16,8 @@ enum class ErrorKind {
     PermissionDenied, // %1 the file or folder
     NotAFile,         // %1 a FIFO, device or folder where a file was expected
     InvalidPicture,   // %1 the file
-    DamagedPicture,   // %1 the file: cut short or filled in by the decoder
+    DamagedPicture,   // %1 the file: filled in by the decoder
+    PictureCutShort,  // %1 the file: it ends before the picture does
     PictureTooLarge,  // %1 the file, %2 × %3 its pixels
     TooLargeForOwnSize,  // %1 the file, %2 × %3 its pixels, %4 the most an output may have
     OutOfMemory,      // %1 the file

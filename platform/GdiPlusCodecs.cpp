@@ -28,7 +28,8 @@ GpStatus statusFor(ErrorKind kind)
     case ErrorKind::OutOfMemory: return OutOfMemory;
     case ErrorKind::PictureTooLarge: return ValueOverflow;
     case ErrorKind::InvalidPicture:
-    case ErrorKind::DamagedPicture: return UnknownImageFormat;
+    case ErrorKind::DamagedPicture:
+    case ErrorKind::PictureCutShort: return UnknownImageFormat;
     default: return Win32Error;
     }
 }

@@ -35,8 +35,8 @@ using PaintSizeHint = std::function<QSize(QSize original)>;
 // Loads a picture file (BMP, JPEG, PNG, TIFF, GIF, ...) through platform/Decoder.h. Throws
 // the decoder's AppError (decoder::errorOf): FileNotFound when the file is missing, NotAFile
 // for a folder, FIFO or device (never opened), CannotRead when it cannot be read,
-// InvalidPicture when it is not a readable picture, DamagedPicture when it is damaged,
-// PictureTooLarge when it claims an unreasonable size (see Limits.h).
+// InvalidPicture when it is not a readable picture, DamagedPicture or PictureCutShort when it
+// is damaged, PictureTooLarge when it claims an unreasonable size (see Limits.h).
 Picture loadPicture(const QString &path, const PaintSizeHint &hint = {});
 
 // Writes an image as a bitmap file whatever the extension: 24 bits per pixel, classic

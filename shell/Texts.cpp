@@ -95,6 +95,8 @@ const Entry kCatalogue[] = {
     {"err.notAFile", "Bukan fail biasa: %1", "Not a regular file: %1"},
     {"err.invalidPicture", "Gambar tidak sah: %1", "Invalid picture: %1"},
     {"err.damagedPicture", "Gambar rosak atau tidak lengkap: %1", "Damaged or incomplete picture: %1"},
+    {"err.pictureCutShort", "Gambar rosak, fail berakhir terlalu awal: %1",
+     "Damaged picture, the file ends too early: %1"},
     {"err.pictureTooLarge", "Gambar terlalu besar: %1 (%2 x %3 piksel)",
      "Picture too large: %1 (%2 x %3 pixels)"},
     {"err.tooLargeForOwnSize",
