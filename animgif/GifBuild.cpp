@@ -10,6 +10,7 @@
 
 #include <QStringList>
 #include <algorithm>
+#include <optional>
 
 namespace animgif {
 
@@ -79,7 +80,10 @@ GifBuilt buildGif(const std::vector<GifFrame> &frames, const QString &folder, QS
     GifBuilt r;
     const QString output = outputPath(folder);
     r.failed = output;
-    r.failure = cGDIP::StatusText(platform::gdiplus::GdiplusNotInitialized);
+    // Without a library object (its start failed, and said so then) nothing can be built.
+    r.failure = platform::AppError(platform::ErrorKind::ImagingFailed, {},
+                                   cGDIP::StatusText(platform::gdiplus::GdiplusNotInitialized))
+                    .description();
     r.frameCount = int(frames.size());
     if (!gdip)
         return r;
@@ -92,20 +96,22 @@ GifBuilt buildGif(const std::vector<GifFrame> &frames, const QString &folder, QS
     }
     writer.shouldStop = [] { return platform::stopRequested(); };
     writer.fitBox = fitBox;
-    cMultiPage::GpStatus status = platform::gdiplus::GdiplusNotInitialized;
+    std::optional<platform::AppError> why;
     platform::runAwayFromWindow([&](const platform::ProgressReport &report) {
         writer.onFrame = [&](qsizetype i, qsizetype n, const QString &path) {
             r.framesBegun = int(i);
             report(int(i) + 1, int(n), platform::fileNamePart(path));
         };
         r.written = writer.SaveMultipageGif(paths, delays, output, gdip, kLoopForever);
-        status = writer.FailureStatus();
+        r.stopped = !r.written && writer.FailureStatus() == platform::gdiplus::Aborted;
+        // Telling why may mean reading a picture again: that too is kept off the window.
+        if (!r.written && !r.stopped)
+            why = writer.FailureError();
     });
-    r.stopped = !r.written && status == platform::gdiplus::Aborted;
-    r.failure = cGDIP::StatusText(status);
-    if (!writer.FailedFrame().isEmpty()) {
-        r.failed = writer.FailedFrame();
-        r.failure = writer.FrameError().description();
+    if (why) {
+        r.failure = why->description();
+        if (!writer.FailedFrame().isEmpty())
+            r.failed = writer.FailedFrame();
     }
     return r;
 }

@@ -5,6 +5,19 @@
 
 namespace gp = platform::gdiplus;
 
+namespace {
+
+// A failure while the object is made: the library's status is its number and its text the
+// reason.
+[[noreturn]] void startFailed(cGDIP::GpStatus s)
+{
+    throw platform::AppError(platform::ErrorKind::ImagingFailed, {}, cGDIP::StatusText(s),
+                             QStringLiteral("cGDIP"))
+        .withNumber(s);
+}
+
+} // namespace
+
 cGDIP::cGDIP(QObject *parent) : QObject(parent)
 {
     const gp::GdiplusStartupInput input;   // version 1, no callback, thread and codecs not suppressed
@@ -32,14 +45,14 @@ void cGDIP::BuildEncoderTable()
     std::uint32_t count = 0, bytes = 0;
     GpStatus s = gp::GdipGetImageEncodersSize(&count, &bytes);
     if (s != gp::Ok)
-        throw platform::AppError(s, QStringLiteral("cGDIP"), StatusText(s));
+        startFailed(s);
     // The list is the records followed by the texts they point into, so it stays in one
     // buffer (of the records' alignment) while the records are read.
     std::vector<gp::ImageCodecInfo> buffer(
         (bytes + sizeof(gp::ImageCodecInfo) - 1) / sizeof(gp::ImageCodecInfo));
     s = gp::GdipGetImageEncoders(count, bytes, buffer.data());
     if (s != gp::Ok)
-        throw platform::AppError(s, QStringLiteral("cGDIP"), StatusText(s));
+        startFailed(s);
 
     encoderCount_ = qint32(count);
     clsids_.assign(count, CLSID{});

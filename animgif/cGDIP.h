@@ -18,7 +18,8 @@ public:
     using GUID = platform::gdiplus::GUID;
 
     // Starts the library. A failed start is silent (every lookup then gives -1); a failure
-    // while listing the encoders throws platform::AppError with the status as its number.
+    // while listing the encoders throws platform::AppError (ErrorKind::ImagingFailed) with the
+    // status as its number and the status text as its reason.
     explicit cGDIP(QObject *parent = nullptr);
     ~cGDIP() override;
     cGDIP(const cGDIP &) = delete;

@@ -2,13 +2,13 @@
 #include "animgif/AnimGifRules.h"
 #include "animgif/cBitmap.h"
 #include "animgif/cGDIP.h"
+#include "platform/Decoder.h"
 #include "platform/Files.h"
 #include "platform/GdiPlusCodecs.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QImageReader>
 #include <QTemporaryFile>
 #include <cerrno>
 #include <cstdio>
@@ -23,8 +23,10 @@ namespace {
 const QString kClassName = QStringLiteral("cMultiPage");
 
 // A new file in the target's folder that the GIF is written to before it replaces the
-// target. It gets the target's permissions, or those a new file would get.
-gp::GpStatus createTemporary(const QString &target, QString &temporary)
+// target. It gets the target's permissions, or those a new file would get. A failure is told
+// as one to write the target: the temporary file is the program's own business.
+gp::GpStatus createTemporary(const QString &target, QString &temporary,
+                             std::optional<platform::AppError> &why)
 {
     const QFileInfo info(target);
     // A build that was killed left its file behind: it goes before this one writes.
@@ -33,8 +35,15 @@ gp::GpStatus createTemporary(const QString &target, QString &temporary)
                         info.fileName() + QStringLiteral(".XXXXXX"));
     file.setAutoRemove(false);
     errno = 0;
-    if (!file.open())
-        return errno ? platform::gdiplus::codecs::statusFromErrno(errno) : gp::AccessDenied;
+    if (!file.open()) {
+        const int e = errno;
+        if (e == 0) {
+            why = platform::AppError(platform::ErrorKind::CannotWrite, {target}, file.errorString());
+            return gp::AccessDenied;
+        }
+        why = platform::systemError(e, platform::ErrorKind::CannotWrite, target);
+        return platform::gdiplus::codecs::statusFromErrno(e);
+    }
     temporary = file.fileName();
     file.close();
 
@@ -46,32 +55,35 @@ gp::GpStatus createTemporary(const QString &target, QString &temporary)
     return gp::Ok;
 }
 
+// Why a picture could not become a frame. The library's status only says that its load
+// failed; the decoder, asked again, says why. A picture that decodes failed in the scaling
+// after it.
+platform::AppError frameError(const QString &path, gp::GpStatus status)
+{
+    namespace decoder = platform::decoder;
+    const decoder::Decoded d = decoder::decode(path);
+    if (d.failure != decoder::Failure::None)
+        return decoder::errorOf(d, path);
+    if (status == gp::OutOfMemory)
+        return platform::AppError(platform::ErrorKind::OutOfMemory, {path});
+    return platform::AppError(platform::ErrorKind::InvalidPicture, {path}, cGDIP::StatusText(status));
+}
+
 } // namespace
 
-platform::AppError cMultiPage::FrameError() const
+platform::AppError cMultiPage::FailureError() const
 {
+    using platform::AppError;
     using platform::ErrorKind;
-    const QString &path = failedFrame_;
-    const QFileInfo info(path);
-    switch (failure_) {
-    case gp::OutOfMemory:
-        return platform::AppError(ErrorKind::OutOfMemory, {path});
-    case gp::ValueOverflow: {
-        // Refused from its header, before anything was allocated: the header still says why.
-        const QSize size = QImageReader(path).size();
-        return platform::AppError(ErrorKind::PictureTooLarge,
-                                  {path, QString::number(size.width()), QString::number(size.height())});
-    }
-    case gp::AccessDenied:
-        if (info.exists() && !info.isFile())
-            return platform::AppError(ErrorKind::NotAFile, {path});
-        return platform::AppError(ErrorKind::CannotRead, {path});
-    default:
-        // The library answers a path it cannot open as it answers a bad parameter.
-        if (!info.exists() && !info.isSymLink())
-            return platform::AppError(ErrorKind::FileNotFound, {path});
-        return platform::AppError(ErrorKind::InvalidPicture, {path});
-    }
+    if (!failedFrame_.isEmpty())
+        return frameError(failedFrame_, failure_);
+    if (targetError_)
+        return *targetError_;
+    if (failure_ == gp::GdiplusNotInitialized)
+        return AppError(ErrorKind::ImagingFailed, {}, cGDIP::StatusText(failure_), kClassName)
+            .withNumber(failure_);
+    // The library's status is all that is known of a save that failed.
+    return AppError(ErrorKind::CannotWrite, {target_}, cGDIP::StatusText(failure_), kClassName);
 }
 
 QString cMultiPage::GetExtension(const QString &sPath)
@@ -92,6 +104,8 @@ bool cMultiPage::SaveMultipageGif(const QStringList &sFilenames, std::span<const
 {
     failure_ = gp::Ok;
     failedFrame_.clear();
+    target_ = sTargetFilename;
+    targetError_.reset();
     if (IsArrayEmpty(sFilenames)) {
         failure_ = gp::InvalidParameter;
         return false;
@@ -153,12 +167,16 @@ bool cMultiPage::SaveMultipageGif(const QStringList &sFilenames, std::span<const
             gp::GpStatus s = gp::Ok;
             if (FileExists(sTargetFilename)) {
                 const QFileInfo info(sTargetFilename);
-                if (!info.isFile() || !info.isWritable()
-                    || !(info.permissions() & QFileDevice::WriteOwner))
+                if (!info.isFile()) {
                     s = gp::AccessDenied;
+                    targetError_ = platform::AppError(platform::ErrorKind::NotAFile, {sTargetFilename});
+                } else if (!info.isWritable() || !(info.permissions() & QFileDevice::WriteOwner)) {
+                    s = gp::AccessDenied;
+                    targetError_ = platform::AppError(platform::ErrorKind::PermissionDenied, {sTargetFilename});
+                }
             }
             if (s == gp::Ok)
-                s = createTemporary(sTargetFilename, temporary);
+                s = createTemporary(sTargetFilename, temporary, targetError_);
             if (s != gp::Ok) {
                 gdip->error(s, kClassName);
                 fail(s);
@@ -192,7 +210,9 @@ bool cMultiPage::SaveMultipageGif(const QStringList &sFilenames, std::span<const
         fail(flushed);
     } else if (std::rename(QFile::encodeName(temporary).constData(),
                            QFile::encodeName(sTargetFilename).constData()) != 0) {
-        const gp::GpStatus s = platform::gdiplus::codecs::statusFromErrno(errno);
+        const int e = errno;
+        targetError_ = platform::systemError(e, platform::ErrorKind::CannotWrite, sTargetFilename);
+        const gp::GpStatus s = platform::gdiplus::codecs::statusFromErrno(e);
         gdip->error(s, kClassName);
         fail(s);
         ok = false;

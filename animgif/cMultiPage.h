@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <optional>
 #include <span>
 
 class cGDIP;
@@ -31,10 +32,13 @@ public:
     // them). 0 after a successful call.
     GpStatus FailureStatus() const { return failure_; }
 
-    // The picture whose load ended the last call, empty when no load failed; FrameError is
-    // the error that names it, in the words of the session's language.
+    // The picture whose load ended the last call, empty when no load failed.
     const QString &FailedFrame() const { return failedFrame_; }
-    platform::AppError FrameError() const;
+    // Why the last call returned false, for the user: the picture that could not be loaded
+    // (FailedFrame), the target that could not be written, or the library that was not
+    // started; the system's or the library's reason along. Meant for a call that failed
+    // without being stopped.
+    platform::AppError FailureError() const;
 
     // Pictures larger than this box are scaled down to fit inside it, their proportions kept,
     // before they become frames. Empty (the default): every picture keeps its size.
@@ -54,4 +58,7 @@ private:
 
     GpStatus failure_ = 0;
     QString failedFrame_;
+    QString target_;
+    // A failure around the target whose cause is known better than the library's status says.
+    std::optional<platform::AppError> targetError_;
 };

@@ -42,6 +42,7 @@ constexpr KindRow kKinds[] = {
     {ErrorKind::TooThinToTurn, err::InvalidPicture, "err.tooThinToTurn", nullptr},
     {ErrorKind::MarkNotDrawn, err::DeviceIO, "err.markNotDrawn", nullptr},
     {ErrorKind::NameNotUtf8, err::DeviceIO, "err.nameNotUtf8", nullptr},
+    {ErrorKind::ImagingFailed, err::DeviceIO, "err.imagingFailed", nullptr},
     {ErrorKind::PictureNotLoaded, err::PictureNotLoaded, "err.pictureNotLoaded", "GDI+ Module"},
     // Both of the pixel helper's operations report a bad code under the reading one's name.
     {ErrorKind::BitsPerPixel, err::BitsPerPixel, "err.bitsPerPixel", "DDBHelper.GetBitmapPixels"},
@@ -125,6 +126,13 @@ AppError AppError::about(const QString &file) const
         return *this;
     AppError e = *this;
     e.args_[0] = QDir::toNativeSeparators(file);
+    return e;
+}
+
+AppError AppError::withNumber(qint64 number) const
+{
+    AppError e = *this;
+    e.number_ = number;
     return e;
 }
 

@@ -31,6 +31,7 @@ enum class ErrorKind {
     TooThinToTurn,    // %1 the file, %2 × %3 its pixels
     MarkNotDrawn,     // %1 the file the mark was to go on
     NameNotUtf8,      // %1 the file, its name's stray bytes shown as \xNN: left out of the run
+    ImagingFailed,    // no values: the imaging library failed; its status text is the reason
     // The scaled loader's and the pixel helper's errors: their texts are the same in both
     // languages, as these have always been given.
     PictureNotLoaded,   // %1 the picture the scaled loader could not load
@@ -64,6 +65,8 @@ public:
     // The same error about another file: a step that worked on a temporary file reports the
     // file the user knows. For the kinds whose first value (%1) is a file.
     AppError about(const QString &file) const;
+    // The same error under another number: a library's failure keeps the library's status.
+    AppError withNumber(qint64 number) const;
 
 private:
     ErrorKind kind_ = ErrorKind::Described;

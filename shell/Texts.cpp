@@ -115,6 +115,7 @@ const Entry kCatalogue[] = {
      "The picture is too thin to be turned: %1 (%2 x %3 pixels)"},
     {"err.markNotDrawn", "Tanda air tidak dapat dilukis pada %1", "The watermark could not be drawn on %1"},
     {"err.nameNotUtf8", "Nama fail bukan UTF-8, tidak diproses: %1", "File name is not UTF-8, not processed: %1"},
+    {"err.imagingFailed", "Pustaka gambar gagal", "The picture library failed"},
     // The scaled loader's and the pixel helper's texts, the same in both languages: %1 the
     // picture, or the pixel format code.
     {"err.pictureNotLoaded", "Error loading picture %1", "Error loading picture %1"},

@@ -452,7 +452,7 @@ TEST_F(AnimGifWindow, AFailedBuildSaysWhyAndLosesNothing)
     w.cmdCreate_Click();
     ASSERT_EQ(tk.messages.size(), 1u);
     EXPECT_EQ(last().title, "Error");
-    EXPECT_EQ(last().text, "Access Denied");
+    EXPECT_EQ(last().text, "Permission denied: " + target);
     EXPECT_EQ(last().icon, MsgIcon::Error);
     EXPECT_EQ(testsupport::readBytes(target), QByteArray("the user's own file"));
     // Nothing else was left in the folder, and the window is as it was.
@@ -465,7 +465,12 @@ TEST_F(AnimGifWindow, AFailedBuildSaysWhyAndLosesNothing)
     EXPECT_FALSE(w.outcome().built);
     ASSERT_EQ(w.outcome().failures.size(), 1u);
     EXPECT_EQ(w.outcome().failures[0].path, target);
-    EXPECT_EQ(w.outcome().failures[0].reason, "Access Denied");
+    EXPECT_EQ(w.outcome().failures[0].reason, "Permission denied: " + target);
+    // The cause is told in the session's language.
+    shell::setVarbahasa("bm");
+    w.cmdCreate_Click();
+    EXPECT_EQ(last().text, "Kebenaran ditolak: " + target);
+    shell::setVarbahasa("eng");
 
     // The first picture gone by build time: no file is started at all.
     ::chmod(QFile::encodeName(target).constData(), 0644);

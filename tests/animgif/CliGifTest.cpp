@@ -109,7 +109,7 @@ TEST(GifCommand, AFailedBuildIsAFailureAndLeavesTheUsersFile)
     Captured out(stdout), err(stderr);
     EXPECT_EQ(app::runCommandLine({"gif", "--delay", "10", a}), app::kExitFailed);
     EXPECT_EQ(out.text(), "");
-    EXPECT_EQ(err.text(), "Access Denied\n");
+    EXPECT_EQ(err.text(), "Permission denied: " + target + "\n");
     QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner);
     EXPECT_EQ(giftest::fileBytes(target), QByteArray("the user's own file"));
 }

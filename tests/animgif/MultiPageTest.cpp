@@ -124,8 +124,8 @@ TEST_F(MultiPage, AnUnreadableLaterFrameEndsTheBuildNamingIt)
     EXPECT_FALSE(build(files, {7, 8, 9}, target));
     EXPECT_EQ(writer.FailureStatus(), gp::UnknownImageFormat);
     EXPECT_EQ(writer.FailedFrame(), files[1]);
-    EXPECT_EQ(writer.FrameError().kind(), platform::ErrorKind::InvalidPicture);
-    EXPECT_TRUE(writer.FrameError().description().contains(QStringLiteral("2.jpg")));
+    EXPECT_EQ(writer.FailureError().kind(), platform::ErrorKind::InvalidPicture);
+    EXPECT_TRUE(writer.FailureError().description().contains(QStringLiteral("2.jpg")));
     // The old file is kept and the temporary one is gone.
     EXPECT_EQ(giftest::fileBytes(target), QByteArray("the old animation"));
     EXPECT_EQ(entries(), (QStringList{"1.bmp", "2.jpg", "out.gif"}));
@@ -159,13 +159,48 @@ TEST_F(MultiPage, EachWayAFrameCanFailIsNamedWithItsCause)
         SCOPED_TRACE(c.frame.toStdString());
         EXPECT_FALSE(build({good, c.frame}, {1, 2}, path(QStringLiteral("out.gif"))));
         EXPECT_EQ(writer.FailedFrame(), c.frame);
-        EXPECT_EQ(writer.FrameError().kind(), c.kind);
-        EXPECT_EQ(writer.FrameError().args().value(0), c.frame);
+        EXPECT_EQ(writer.FailureError().kind(), c.kind);
+        EXPECT_EQ(writer.FailureError().args().value(0), c.frame);
         EXPECT_FALSE(QFile::exists(path(QStringLiteral("out.gif"))));
     }
     // A build that fails elsewhere names no frame.
     ASSERT_TRUE(build({good}, {1}, path(QStringLiteral("out.gif"))));
     EXPECT_TRUE(writer.FailedFrame().isEmpty());
+}
+
+TEST_F(MultiPage, EachWayTheTargetCanFailIsNamedWithItsCause)
+{
+    using K = platform::ErrorKind;
+    const QString good = picture(QStringLiteral("1.bmp"), giftest::solidPicture(6, 6, Qt::red));
+    const QString readOnly = path(QStringLiteral("kept.gif"));
+    ASSERT_TRUE(giftest::writeBytes(readOnly, "the user's own file"));
+    ASSERT_TRUE(QFile::setPermissions(readOnly, QFile::ReadOwner));
+    const QString folder = path(QStringLiteral("folder.gif"));
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("folder.gif")));
+    const struct {
+        QString target;
+        K kind;
+    } cases[] = {
+        {readOnly, K::PermissionDenied},
+        {folder, K::NotAFile},
+        {path(QStringLiteral("no/such/out.gif")), K::PathNotFound},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.target.toStdString());
+        EXPECT_FALSE(build({good}, {1}, c.target));
+        EXPECT_TRUE(writer.FailedFrame().isEmpty());
+        EXPECT_EQ(writer.FailureError().kind(), c.kind);
+        EXPECT_EQ(writer.FailureError().args().value(0), c.target);
+    }
+    QFile::setPermissions(readOnly, QFile::ReadOwner | QFile::WriteOwner);
+    EXPECT_EQ(giftest::fileBytes(readOnly), QByteArray("the user's own file"));
+
+    // A library that was never started keeps its status as the error's number.
+    EXPECT_FALSE(writer.SaveMultipageGif({good}, std::vector<qint32>{1}, path(QStringLiteral("out.gif")),
+                                         nullptr, 0));
+    EXPECT_EQ(writer.FailureError().kind(), K::ImagingFailed);
+    EXPECT_EQ(writer.FailureError().number(), gp::GdiplusNotInitialized);
+    EXPECT_FALSE(QFile::exists(path(QStringLiteral("out.gif"))));
 }
 
 TEST_F(MultiPage, TargetExtensionChoosesTheEncoderWhateverItsCase)
@@ -251,6 +286,7 @@ TEST_F(MultiPage, AFolderThatCannotBeWrittenFailsCleanly)
     ::chmod(QFile::encodeName(locked).constData(), 0555);
     EXPECT_FALSE(build({good}, {5}, locked + QStringLiteral("/Pixmar-anim.gif")));
     EXPECT_EQ(writer.FailureStatus(), gp::AccessDenied);
+    EXPECT_EQ(writer.FailureError().kind(), platform::ErrorKind::PermissionDenied);
     EXPECT_TRUE(QDir(locked).entryList(QDir::Files | QDir::Hidden).isEmpty());
     ::chmod(QFile::encodeName(locked).constData(), 0755);
 }
