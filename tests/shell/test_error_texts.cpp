@@ -1,15 +1,61 @@
-// The texts of the error kinds: an error is told in the session's language with nothing of
-// the other mixed in.
+// The texts of the error kinds: every kind has its own in both languages, and an error is
+// told in the session's language with nothing of the other mixed in.
 #include "platform/Errors.h"
 #include "platform/Picture.h"
 #include "shell/Texts.h"
 #include "support/TestSupport.h"
 
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <set>
+#include <string>
+
 using platform::AppError;
 using platform::ErrorKind;
+
+namespace {
+
+// The values a text names, in order: "%1 ... %3 %2" gives {1, 2, 3}.
+std::set<int> placeholders(const QString &text)
+{
+    static const QRegularExpression number(QStringLiteral("%(\\d)"));
+    std::set<int> out;
+    for (auto it = number.globalMatch(text); it.hasNext();)
+        out.insert(it.next().captured(1).toInt());
+    return out;
+}
+
+} // namespace
+
+TEST(ErrorKinds, EachHasItsOwnTextInBothLanguagesNamingTheSameValues)
+{
+    // The scaled loader's and the pixel helper's texts have always been English in both.
+    const std::set<ErrorKind> englishInBoth = {ErrorKind::PictureNotLoaded, ErrorKind::BitsPerPixel,
+                                               ErrorKind::PaletteNotMatched};
+    EXPECT_EQ(platform::textKey(ErrorKind::Described), nullptr);
+    std::set<std::string> keys;
+    for (int i = 0; i < platform::kErrorKindCount; ++i) {
+        const auto kind = ErrorKind(i);
+        if (kind == ErrorKind::Described)
+            continue;
+        const char *key = platform::textKey(kind);
+        ASSERT_NE(key, nullptr) << "kind " << i;
+        SCOPED_TRACE(key);
+        EXPECT_TRUE(keys.insert(key).second) << "two kinds share a text";
+        ASSERT_TRUE(shell::hasText(key));
+        const QString bm = shell::tx(key, QStringLiteral("bm"));
+        const QString eng = shell::tx(key, QStringLiteral("eng"));
+        EXPECT_FALSE(bm.trimmed().isEmpty());
+        EXPECT_FALSE(eng.trimmed().isEmpty());
+        if (englishInBoth.count(kind))
+            EXPECT_EQ(bm, eng);
+        else
+            EXPECT_NE(bm, eng) << "the Malay text is the English one";
+        EXPECT_EQ(placeholders(bm), placeholders(eng));
+    }
+}
 
 TEST(ErrorKinds, APictureCutShortIsToldWhollyInTheSessionsLanguage)
 {
