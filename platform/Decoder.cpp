@@ -30,6 +30,19 @@ namespace {
 
 // ---------------------------------------------------------------- opening
 
+// Why a name could not be looked at or opened, from the system's errno `e`.
+Failure openFailure(int e, QString &reason)
+{
+    reason = QString::fromLocal8Bit(std::strerror(e));
+    switch (kindForErrno(e, ErrorKind::CannotRead)) {
+    case ErrorKind::FileNotFound:
+    case ErrorKind::PathNotFound: return Failure::Missing;
+    case ErrorKind::NotAFile: return Failure::NotAFile;
+    case ErrorKind::OutOfMemory: return Failure::OutOfMemory;
+    default: return Failure::Unreadable;
+    }
+}
+
 // Anything but a regular file is refused before it is opened for reading: opening a FIFO
 // blocks until a writer comes, and a device may do anything. The file is opened without
 // blocking and checked again, in case the name was replaced in between.
@@ -37,19 +50,15 @@ Failure openRegular(const QString &path, QFile &file, QString &reason)
 {
     const QByteArray name = QFile::encodeName(path);
     struct stat st {};
-    if (::stat(name.constData(), &st) != 0) {
-        reason = QString::fromLocal8Bit(std::strerror(errno));
-        return errno == ENOENT || errno == ENOTDIR ? Failure::Missing : Failure::Unreadable;
-    }
+    if (::stat(name.constData(), &st) != 0)
+        return openFailure(errno, reason);
     if (!S_ISREG(st.st_mode)) {
         reason = QStringLiteral("not a regular file");
         return Failure::NotAFile;
     }
     const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) {
-        reason = QString::fromLocal8Bit(std::strerror(errno));
-        return errno == ENOENT ? Failure::Missing : Failure::Unreadable;
-    }
+    if (fd < 0)
+        return openFailure(errno, reason);
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
         reason = QStringLiteral("not a regular file");
