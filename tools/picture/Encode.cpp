@@ -2,6 +2,7 @@
 
 #include "platform/Decoder.h"
 #include "platform/Errors.h"
+#include "platform/FreeImagePtr.h"
 #include "tools/PhotoInformation.h"
 
 #include <FreeImage.h>
@@ -38,9 +39,6 @@ void listenToFreeImage()
     (void)once;
 }
 
-struct BitmapUnload {
-    void operator()(FIBITMAP *b) const { FreeImage_Unload(b); }
-};
 // The encoder writes into memory as into a file: TIFF seeks and reads back what it wrote, and
 // a seek past the end leaves zeros behind, as a file system does (FreeImage's own memory
 // stream would leave whatever the heap held there).
@@ -184,7 +182,7 @@ QByteArray encode(QImage image, const platform::formats::Format &format, int qua
 {
     startEncoding(!image.isNull() && format.freeImageCode >= 0, outputName);
     const int pitch = packBottomUp(image);
-    std::unique_ptr<FIBITMAP, BitmapUnload> bitmap(FreeImage_ConvertFromRawBitsEx(
+    platform::FreeImagePtr bitmap(FreeImage_ConvertFromRawBitsEx(
         FALSE, image.bits(), FIT_BITMAP, image.width(), image.height(), pitch, 24,
         FI_RGBA_RED_MASK, FI_RGBA_GREEN_MASK, FI_RGBA_BLUE_MASK, FALSE));
     if (!bitmap)
@@ -196,7 +194,7 @@ QByteArray encode(QSize size, const platform::PictureBand &band,
                   const platform::formats::Format &format, int quality, const QString &outputName)
 {
     startEncoding(!size.isEmpty() && format.freeImageCode >= 0, outputName);
-    std::unique_ptr<FIBITMAP, BitmapUnload> bitmap(FreeImage_Allocate(size.width(), size.height(), 24));
+    platform::FreeImagePtr bitmap(FreeImage_Allocate(size.width(), size.height(), 24));
     if (!bitmap)
         throw platform::AppError(platform::ErrorKind::OutOfMemory, {outputName});
     constexpr int kBandBytes = 1 << 20;
