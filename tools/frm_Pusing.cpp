@@ -15,7 +15,7 @@ frm_Pusing::frm_Pusing(QWidget *parent)
       turn(static_cast<tools::RotateRecipe &>(run().recipe())), Picture2(turn.Picture2),
       Picture3(turn.Picture3), Picture4(turn.Picture4), Picture5(turn.Picture5)
 {
-    // Design captions, until the first activation sets the language's.
+    // The captions a new window shows until its first activation sets the language's.
     mnu_file = addFileSelectionMenu();
     addTargetMenu(QStringLiteral("&Target Folder"));
     mnu_loadpic = addCommand(QStringLiteral("&Load Picture"), [this] { mnu_loadpic_Click(); });
