@@ -1,5 +1,6 @@
 #include "platform/Errors.h"
 
+#include "platform/Files.h"
 #include "shell/Texts.h"
 
 #include <QDir>
@@ -38,9 +39,9 @@ AppError::AppError(qint64 number, QString source, QString description)
 AppError::AppError(ErrorKind kind, QStringList args, QString reason, QString source)
     : kind_(kind), number_(numberFor(kind)), source_(std::move(source)), reason_(std::move(reason))
 {
-    // Paths are shown as the user sees them.
+    // Paths are shown as the user sees them, bytes that are not UTF-8 as "\xNN".
     for (QString &a : args)
-        args_ << QDir::toNativeSeparators(a);
+        args_ << QDir::toNativeSeparators(shownPath(a));
 }
 
 QString AppError::description() const
@@ -65,7 +66,7 @@ AppError AppError::about(const QString &file) const
     if (kind_ == ErrorKind::Described || args_.isEmpty())
         return *this;
     AppError e = *this;
-    e.args_[0] = QDir::toNativeSeparators(file);
+    e.args_[0] = QDir::toNativeSeparators(shownPath(file));
     return e;
 }
 

@@ -25,9 +25,7 @@
 #include <QRegularExpression>
 
 namespace platform {
-namespace {
 
-// Case-insensitive name order; names equal but for case in a fixed order among themselves.
 void sortForListing(QStringList &names)
 {
     std::sort(names.begin(), names.end(), [](const QString &a, const QString &b) {
@@ -35,6 +33,8 @@ void sortForListing(QStringList &names)
         return c != 0 ? c < 0 : a < b;
     });
 }
+
+namespace {
 
 int renameNoReplaceRaw(const QByteArray &from, const QByteArray &to)
 {
@@ -152,7 +152,7 @@ QString folderPart(const QString &path)
 
 void renameNoReplace(const QString &from, const QString &to)
 {
-    const QByteArray f = QFile::encodeName(from), t = QFile::encodeName(to);
+    const QByteArray f = nativePath(from), t = nativePath(to);
     if (renameNoReplaceRaw(f, t) == 0)
         return;
     const int e = errno;
