@@ -5,6 +5,7 @@
 
 #include <QLoggingCategory>
 #include <QSet>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/vfs.h>
 #include <unistd.h>
@@ -17,6 +18,7 @@ namespace {
 // File systems that number their files afresh at each mount.
 constexpr long kMsdosMagic = 0x4d44;
 constexpr long kExfatMagic = 0x2011BAB0;
+constexpr qint64 kNanosPerSecond = 1000000000;
 
 } // namespace
 
@@ -30,11 +32,13 @@ const QString kTempNamePrefix = QStringLiteral(".pixmar-rename-");
 
 std::optional<FileIdentity> identityAt(const QString &path)
 {
-    struct stat st;
-    if (::lstat(platform::nativePath(path).constData(), &st) != 0)
+    struct statx st;
+    if (::statx(AT_FDCWD, platform::nativePath(path).constData(), AT_SYMLINK_NOFOLLOW,
+                STATX_INO | STATX_SIZE | STATX_MTIME | STATX_BTIME, &st) != 0)
         return std::nullopt;
-    return FileIdentity{quint64(st.st_ino), qint64(st.st_size),
-                        qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
+    auto nanos = [](const struct statx_timestamp &t) { return qint64(t.tv_sec) * kNanosPerSecond + t.tv_nsec; };
+    const qint64 birth = (st.stx_mask & STATX_BTIME) ? nanos(st.stx_btime) : 0;
+    return FileIdentity{quint64(st.stx_ino), qint64(st.stx_size), nanos(st.stx_mtime), birth};
 }
 
 bool keepsInodeNumbers(const QString &folder)
@@ -47,6 +51,8 @@ bool keepsInodeNumbers(const QString &folder)
 
 bool sameFile(const FileIdentity &recorded, const FileIdentity &found, bool inodesKept)
 {
+    if (recorded.birthNs != 0 && found.birthNs != 0 && recorded.birthNs != found.birthNs)
+        return false;
     if (recorded.inode == found.inode)
         return true;
     return !inodesKept && recorded.size == found.size && recorded.mtimeNs == found.mtimeNs;

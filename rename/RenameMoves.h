@@ -11,12 +11,15 @@
 // can be taken on to its end, or back to its start, by the same moves.
 namespace renbulk {
 
-// What tells a file apart from another that later takes one of its names: its inode number;
-// where a file system numbers its files afresh at each mount (FAT, exFAT), its size and time.
+// What tells a file apart from another that later takes one of its names: its inode number
+// and, where the file system records it, its birth time (a file removed and another made in
+// its place often gets the same inode number at once); where a file system numbers its files
+// afresh at each mount (FAT, exFAT), its birth time, size and modification time.
 struct FileIdentity {
     quint64 inode = 0;
     qint64 size = 0;
     qint64 mtimeNs = 0;
+    qint64 birthNs = 0;   // 0: not recorded by the file system
 };
 // The identity of the entry at `path` (a link itself, not what it leads to).
 std::optional<FileIdentity> identityAt(const QString &path);
