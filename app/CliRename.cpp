@@ -9,6 +9,7 @@
 
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QSignalBlocker>
 
 namespace app {
 namespace {
@@ -96,8 +97,12 @@ int cliRename(CliSession &s, const QStringList &args)
         return window.outcome().refused || window.outcome().interruptedLeft ? kExitInputFault : kExitFailed;
     if (dry)
         return dryRun(window, prefix);
-    window.txtname->setText(prefix);
-    // Each new path is printed as it is reached (not the preview's names).
+    {
+        // Nobody looks at the preview here: the run makes its own checks.
+        const QSignalBlocker noPreview(window.txtname);
+        window.txtname->setText(prefix);
+    }
+    // Each new path is printed as it is reached.
     window.lstFiles2->onItemAdded = [](const QString &path) { writeLine(stdout, platform::shownPath(path)); };
     window.cmdRen_Click();
 

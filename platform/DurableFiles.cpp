@@ -45,7 +45,7 @@ bool onReadOnlyFileSystem(const QString &folder)
     return ::statvfs(nativePath(folder).constData(), &st) == 0 && (st.f_flag & ST_RDONLY) != 0;
 }
 
-void writeOwnFileDurably(const QString &path, const QByteArray &bytes)
+void writeOwnFileDurably(const QString &path, const QByteArray &bytes, bool flush)
 {
     // The sibling is the program's own too: one left by a crash is simply written over.
     const QString sibling = path + QStringLiteral(".new");
@@ -56,7 +56,7 @@ void writeOwnFileDurably(const QString &path, const QByteArray &bytes)
         throw systemError(errno, ErrorKind::CannotWrite, path);
     try {
         writeAll(fd, bytes, path);
-        if (::fsync(fd) != 0)
+        if (flush && ::fsync(fd) != 0)
             throw systemError(errno, ErrorKind::CannotWrite, path);
     } catch (...) {
         ::close(fd);
@@ -68,7 +68,8 @@ void writeOwnFileDurably(const QString &path, const QByteArray &bytes)
         ::unlink(siblingBytes.constData());
         throw systemError(e, ErrorKind::CannotWrite, path);
     }
-    flushToDisk(folderPart(path));
+    if (flush)
+        flushToDisk(folderPart(path));
 }
 
 void removeOwnFileDurably(const QString &path)

@@ -1,5 +1,6 @@
 #pragma once
 #include <functional>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -50,6 +51,9 @@ QString shownPath(const QString &path);
 // Every plain file of a folder (as listPlainFiles counts them), names that are not UTF-8
 // included and carried exactly, in the listing's order. Throws AppError like listPlainFiles.
 QStringList listPlainFilesExact(const QString &folder);
+// Every name the folder holds, whatever it names (hidden ones, folders, dangling links), read
+// in one pass; empty when it cannot be read.
+QSet<QString> folderEntryNames(const QString &folder);
 // The listing's order: case-insensitive, names equal but for case in a fixed order.
 void sortForListing(QStringList &names);
 // The folder's real path (links resolved, no trailing separator but for "/"), or empty
@@ -59,9 +63,10 @@ QString canonicalFolder(const QString &folder);
 bool onReadOnlyFileSystem(const QString &folder);
 // Writes a file of the program's own so that after a crash it holds either its old bytes or
 // all of the new ones: a sibling is written and flushed to the disk, then takes the name,
-// and the folder is flushed. Only for files the program made (it replaces `path`). Throws
-// AppError (CannotWrite) with the system's reason.
-void writeOwnFileDurably(const QString &path, const QByteArray &bytes);
+// and the folder is flushed. Without `flush` the bytes may reach the disk later, still whole
+// or not at all. Only for files the program made (it replaces `path`). Throws AppError
+// (CannotWrite) with the system's reason.
+void writeOwnFileDurably(const QString &path, const QByteArray &bytes, bool flush = true);
 // Removes a file of the program's own and flushes its folder; a missing file is no error.
 void removeOwnFileDurably(const QString &path);
 // The folder where the program keeps its state between runs: $XDG_STATE_HOME/pixmar, or

@@ -80,11 +80,13 @@ RenameOutcome executeJournaled(const RenamePlan &plan, const FolderJournal &stor
         }
         f.id = *id;
     }
-    const FolderJournal::Read previous = store.read();
+    // The caller has looked at the journal already; its bytes are kept to be put back.
+    const QByteArray previous = store.readBytes();
     Journal journal = store.fresh();
     journal.files = Journal::fromMoving(files);
+    const QByteArray written = serializeJournal(journal);
     try {
-        store.write(journal);
+        store.writeBytes(written);
     } catch (const platform::AppError &e) {
         outcome.journalError = e.description();
         return outcome;
@@ -102,13 +104,18 @@ RenameOutcome executeJournaled(const RenamePlan &plan, const FolderJournal &stor
         writeQuietly(store, journal);
     });
     if (!outcome.failed && !outcome.stopped) {
-        journal.state = JournalState::Done;
-        writeQuietly(store, journal);
+        // Lost in a crash, "done" costs nothing: a journal still "renaming" whose files all
+        // have their new names reads as done.
+        try {
+            store.writeBytes(withState(written, JournalState::Done), false);
+        } catch (const platform::AppError &e) {
+            qCWarning(lcRename) << "journal not brought up to date:" << e.description();
+        }
     } else if (outcome.notRestored.empty()) {
         // Nothing changed after all: the folder's last rename is the one before this run.
         try {
-            if (previous.journal)
-                store.writeBytes(previous.bytes);
+            if (!previous.isEmpty())
+                store.writeBytes(previous);
             else
                 store.remove();
         } catch (const platform::AppError &e) {
@@ -132,23 +139,24 @@ FolderState inspectFolder(const FolderJournal &store)
         return state;
     }
     state.journal = std::move(read.journal);
+    if (state.journal->state == JournalState::Done) {
+        // Where its files are matters only when it is undone (settle looks then).
+        state.kind = FolderState::Done;
+        return state;
+    }
     const std::vector<MovingFile> files = state.journal->movingFiles();
-    state.spots = locate(files, store.folder(), nullptr);
+    const std::vector<Spot> spots = locate(files, store.folder(), nullptr);
     for (size_t i = 0; i < files.size(); ++i) {
         if (!files[i].moves())
             continue;
         ++state.moving;
-        if (state.spots[i] == Spot::New)
+        if (spots[i] == Spot::New)
             ++state.atNew;
     }
-    switch (state.journal->state) {
-    case JournalState::Done: state.kind = FolderState::Done; break;
-    case JournalState::Undoing: state.kind = FolderState::InterruptedUndo; break;
-    case JournalState::Renaming:
-        // Cut short after its last move, before it could say so: it ended whole.
+    if (state.journal->state == JournalState::Undoing)
+        state.kind = FolderState::InterruptedUndo;
+    else   // cut short after its last move, before it could say so, it ended whole
         state.kind = state.atNew == state.moving ? FolderState::Done : FolderState::Interrupted;
-        break;
-    }
     return state;
 }
 

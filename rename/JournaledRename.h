@@ -18,7 +18,7 @@ RenameOutcome executeJournaled(const RenamePlan &plan, const FolderJournal &jour
                                const std::function<bool()> &shouldStop = {},
                                const std::function<void()> &afterMove = {});
 
-// What a folder's journal says, with where its files are now.
+// What a folder's journal says, and for a rename cut short how far it got.
 struct FolderState {
     enum Kind {
         NoJournal,
@@ -32,7 +32,6 @@ struct FolderState {
     QString detail;
     QString journalPath;
     std::optional<Journal> journal;
-    std::vector<Spot> spots;
     qsizetype moving = 0;   // files the rename moves
     qsizetype atNew = 0;    // of those, the ones under their new names now
 };

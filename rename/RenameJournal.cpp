@@ -193,22 +193,46 @@ std::vector<JournalFile> Journal::fromMoving(const std::vector<MovingFile> &file
 
 QByteArray serializeJournal(const Journal &j)
 {
+    // Appended piece by piece: ten thousand files make a megabyte written before every run.
     QByteArray body;
-    body.reserve(qsizetype(j.files.size()) * 96 + 256);
-    body += kHeader + '\n';
-    body += "folder " + encodeName(j.folder) + '\n';
-    body += "folder-inode " + QByteArray::number(j.folderInode) + '\n';
-    body += "user " + QByteArray::number(j.user) + '\n';
-    body += "state " + stateWord(j.state) + '\n';
-    body += "files " + QByteArray::number(qulonglong(j.files.size())) + '\n';
+    body.reserve(qsizetype(j.files.size()) * 128 + 256);
+    body.append(kHeader).append('\n');
+    body.append("folder ").append(encodeName(j.folder)).append('\n');
+    body.append("folder-inode ").append(QByteArray::number(j.folderInode)).append('\n');
+    body.append("user ").append(QByteArray::number(j.user)).append('\n');
+    body.append("state ").append(stateWord(j.state)).append('\n');
+    body.append("files ").append(QByteArray::number(qulonglong(j.files.size()))).append('\n');
+    auto name = [&body](const QString &n) {
+        body.append(' ');
+        if (n.isEmpty())
+            body.append(kNone);
+        else
+            body.append(encodeName(n));
+    };
     for (const JournalFile &f : j.files) {
-        body += "f " + QByteArray::number(f.id.inode) + ' ' + QByteArray::number(f.id.size) + ' '
-                + QByteArray::number(f.id.mtimeNs) + ' ' + QByteArray::number(f.id.birthNs) + ' '
-                + encodeName(f.oldName) + ' '
-                + encodeName(f.newName) + ' ' + (f.tempName.isEmpty() ? kNone : encodeName(f.tempName))
-                + ' ' + (f.rescueName.isEmpty() ? kNone : encodeName(f.rescueName)) + '\n';
+        body.append("f ").append(QByteArray::number(f.id.inode)).append(' ').append(QByteArray::number(f.id.size));
+        body.append(' ').append(QByteArray::number(f.id.mtimeNs)).append(' ').append(QByteArray::number(f.id.birthNs));
+        name(f.oldName);
+        name(f.newName);
+        name(f.tempName);
+        name(f.rescueName);
+        body.append('\n');
     }
-    return body + "end " + checksum(body) + '\n';
+    const QByteArray sum = checksum(body);
+    return body.append("end ").append(sum).append('\n');
+}
+
+QByteArray withState(const QByteArray &bytes, JournalState state)
+{
+    const qsizetype line = bytes.indexOf("\nstate ");
+    const qsizetype lineEnd = bytes.indexOf('\n', line + 1);
+    const qsizetype last = bytes.lastIndexOf("\nend ");
+    if (line < 0 || lineEnd < 0 || last < lineEnd)
+        return bytes;
+    QByteArray body = bytes.left(last + 1);
+    body.replace(line + 7, lineEnd - line - 7, stateWord(state));
+    const QByteArray sum = checksum(body);
+    return body.append("end ").append(sum).append('\n');
 }
 
 ParsedJournal parseJournal(const QByteArray &bytes)
@@ -314,13 +338,19 @@ FolderJournal::Read FolderJournal::read() const
     return r;
 }
 
+QByteArray FolderJournal::readBytes() const
+{
+    QFile f(journalPath());
+    return folder_.isEmpty() || !f.open(QIODevice::ReadOnly) ? QByteArray() : f.read(kMaxJournalBytes);
+}
+
 void FolderJournal::write(const Journal &journal) const { writeBytes(serializeJournal(journal)); }
 
-void FolderJournal::writeBytes(const QByteArray &bytes) const
+void FolderJournal::writeBytes(const QByteArray &bytes, bool flush) const
 {
     if (!QDir().mkpath(journalFolder()))
         throw platform::AppError(platform::ErrorKind::CannotWrite, {journalPath()});
-    platform::writeOwnFileDurably(journalPath(), bytes);
+    platform::writeOwnFileDurably(journalPath(), bytes, flush);
 }
 
 void FolderJournal::remove() const { platform::removeOwnFileDurably(journalPath()); }

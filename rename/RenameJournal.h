@@ -46,6 +46,9 @@ enum class JournalFault {
 };
 
 QByteArray serializeJournal(const Journal &journal);
+// The serialized journal `bytes` with its state changed (and its checksum with it), without
+// writing every file again.
+QByteArray withState(const QByteArray &bytes, JournalState state);
 // The journal in `bytes`, or the fault that refuses it (its format and checksum only).
 struct ParsedJournal {
     std::optional<Journal> journal;
@@ -74,9 +77,11 @@ public:
         QByteArray bytes;                 // as found, to be put back if a run changes nothing
     };
     Read read() const;
-    // Replaces the journal, durably. Throws AppError.
+    // The journal's bytes as they are, unchecked (empty when there is none).
+    QByteArray readBytes() const;
+    // Replaces the journal, whole, flushed to the disk (unless `flush` is false). Throws AppError.
     void write(const Journal &journal) const;
-    void writeBytes(const QByteArray &bytes) const;
+    void writeBytes(const QByteArray &bytes, bool flush = true) const;
     void remove() const;
 
     // A new journal for this folder, for the user running the program.

@@ -3,6 +3,7 @@
 #include "platform/Files.h"
 
 #include <QLoggingCategory>
+#include <QHash>
 #include <QSet>
 
 Q_LOGGING_CATEGORY(lcRename, "pixmar.rename")
@@ -59,10 +60,19 @@ std::vector<qsizetype> findClashes(const RenamePlan &plan, qsizetype atMost)
     inRun.reserve(plan.entries.size());
     for (const RenameEntry &e : plan.entries)
         inRun.insert(e.oldPath);
+    // Each folder's names read once, rather than a look per new name: a name taken after this
+    // is still never replaced (every move refuses a taken name).
+    QHash<QString, QSet<QString>> held;
     std::vector<qsizetype> clashes;
     for (qsizetype i = 0; i < qsizetype(plan.entries.size()) && qsizetype(clashes.size()) < atMost; ++i) {
         const RenameEntry &e = plan.entries[size_t(i)];
-        if (!inRun.contains(e.newPath) && nameTaken(e.newPath))
+        if (inRun.contains(e.newPath))
+            continue;
+        const QString folder = platform::folderPart(e.newPath);
+        auto it = held.find(folder);
+        if (it == held.end())
+            it = held.insert(folder, platform::folderEntryNames(folder));
+        if (it->contains(platform::fileNamePart(e.newPath)))
             clashes.push_back(i);
     }
     return clashes;

@@ -103,6 +103,13 @@ TEST(JournalFormat, ReadsBackWhatItWroteAndRefusesEveryDamage)
         EXPECT_EQ(r.fault, renbulk::JournalFault::Corrupt) << at;
     }
 
+    // Its state changed in place reads back as the same journal in that state.
+    const auto done = renbulk::parseJournal(renbulk::withState(bytes, renbulk::JournalState::Done));
+    ASSERT_TRUE(done.journal);
+    EXPECT_EQ(done.journal->state, renbulk::JournalState::Done);
+    EXPECT_EQ(renbulk::withState(bytes, renbulk::JournalState::Done),
+              renbulk::serializeJournal([&] { auto d = j; d.state = renbulk::JournalState::Done; return d; }()));
+
     // Whole and checksummed, yet impossible for a run to have written: still refused.
     auto impossible = [](renbulk::Journal bad) {
         return renbulk::parseJournal(renbulk::serializeJournal(bad)).journal.has_value();
