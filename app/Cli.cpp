@@ -36,9 +36,9 @@ const QStringList &valueOptions()
         QStringLiteral("--target"), QStringLiteral("--text"),     QStringLiteral("--font"),
         QStringLiteral("--size"),   QStringLiteral("--color"),    QStringLiteral("--at"),
         QStringLiteral("--logo"),   QStringLiteral("--level"),    QStringLiteral("--delay"),
-        QStringLiteral("--prefix"),
         // The bulk rename's order, and the folder a screenshot of its window lists.
-        QStringLiteral("--order"), QStringLiteral("--folder")};
+        QStringLiteral("--order"),  QStringLiteral("--folder"),
+        QStringLiteral("--prefix")};
     return options;
 }
 
@@ -232,7 +232,8 @@ QString usageText()
         "Usage:\n"
         "  pixmar                                  open the main window\n"
         "  pixmar --screenshot FILE [--window NAME] [--lang bm|eng]\n"
-        "                                          render a window offscreen to a PNG file\n"        "                                          (frm_RenBulk: [--folder DIR] [--prefix P]\n"
+        "                                          render a window offscreen to a PNG file\n"
+        "                                          (frm_RenBulk: [--folder DIR] [--prefix P]\n"
         "                                          lists DIR and types P)\n"
         "  pixmar --help | -h | --version\n"
         "  pixmar [--lang bm|eng] [--on-error stop|continue] TOOL ARGS...\n"
