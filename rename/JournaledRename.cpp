@@ -4,6 +4,7 @@
 #include "platform/Files.h"
 
 #include <QLoggingCategory>
+#include <algorithm>
 #include <cerrno>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -67,6 +68,18 @@ RenameOutcome executeJournaled(const RenamePlan &plan, const FolderJournal &stor
                                const std::function<void()> &afterMove)
 {
     RenameOutcome outcome;
+    // The journal names files within its folder: a plan that reaches into another cannot be
+    // recorded, so it does not start.
+    if (!plan.entries.empty()) {
+        const QString folder = platform::folderPart(plan.entries.front().oldPath);
+        const bool inOneFolder = std::all_of(plan.entries.begin(), plan.entries.end(), [&](const RenameEntry &e) {
+            return platform::folderPart(e.oldPath) == folder;
+        });
+        if (!inOneFolder || platform::withSeparator(platform::canonicalFolder(folder)) != store.folder()) {
+            outcome.journalError = platform::AppError(platform::ErrorKind::CannotWrite, {store.journalPath()}).description();
+            return outcome;
+        }
+    }
     std::vector<MovingFile> files = movingFiles(plan);
     for (MovingFile &f : files) {
         const auto id = identityAt(f.oldPath);

@@ -317,8 +317,7 @@ FolderJournal::Read FolderJournal::read() const
         r.detail = f.errorString();
         return r;
     }
-    r.bytes = f.readAll();
-    ParsedJournal parsed = parseJournal(r.bytes);
+    ParsedJournal parsed = parseJournal(f.readAll());
     if (!parsed.journal) {
         r.fault = parsed.fault;
         return r;

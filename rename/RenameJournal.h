@@ -74,7 +74,6 @@ public:
         std::optional<Journal> journal;   // set when it exists and may be acted on
         JournalFault fault = JournalFault::Corrupt;
         QString detail;                   // the folder it records, or the system's reason
-        QByteArray bytes;                 // as found, to be put back if a run changes nothing
     };
     Read read() const;
     // The journal's bytes as they are, unchecked (empty when there is none).

@@ -222,6 +222,20 @@ TEST_F(JournalFolder, TheJournalHoldsOnlyTheLastRenameAndARunThatChangesNothingK
     EXPECT_EQ(journalBytes(), second);
     QFile::rename(at("away.jpg"), at("Two-0001.jpg"));
 
+    // A plan that reaches into another folder could not be recorded: it does not start.
+    {
+        QTemporaryDir other;
+        writeFile(other.path() + "/x.jpg", "x");
+        renbulk::FolderJournal journal(dir());
+        ASSERT_TRUE(journal.hold());
+        const auto outcome = renbulk::executeJournaled(
+            renbulk::planRename({at("Two-0000.jpg"), other.path() + "/x.jpg"}, "Four"), journal);
+        EXPECT_FALSE(outcome.journalError.isEmpty());
+        EXPECT_TRUE(QFile::exists(other.path() + "/x.jpg"));
+        EXPECT_TRUE(QFile::exists(at("Two-0000.jpg")));
+    }
+    EXPECT_EQ(journalBytes(), second);
+
     // Undo goes back to the first rename's names, not to the original ones.
     ASSERT_EQ(run({"rename", "--undo", dir()}), app::kExitOk) << err.toStdString();
     EXPECT_EQ(snapshotFolder(dir()), afterFirst);
