@@ -36,6 +36,8 @@ const QStringList &valueOptions()
         QStringLiteral("--target"), QStringLiteral("--text"),     QStringLiteral("--font"),
         QStringLiteral("--size"),   QStringLiteral("--color"),    QStringLiteral("--at"),
         QStringLiteral("--logo"),   QStringLiteral("--level"),    QStringLiteral("--delay"),
+        // The bulk rename's order, and the folder a screenshot of its window lists.
+        QStringLiteral("--order"),  QStringLiteral("--folder"),
         QStringLiteral("--prefix")};
     return options;
 }
@@ -248,6 +250,8 @@ QString usageText()
         "  pixmar                                  open the main window\n"
         "  pixmar --screenshot FILE [--window NAME] [--lang bm|eng]\n"
         "                                          render a window offscreen to a PNG file\n"
+        "                                          (frm_RenBulk: [--folder DIR] [--prefix P]\n"
+        "                                          lists DIR and types P)\n"
         "  pixmar --help | -h | --version\n"
         "  pixmar [--lang bm|eng] [--on-error stop|continue] TOOL ARGS...\n"
         "\n"
@@ -262,6 +266,8 @@ QString usageText()
         "            [--lossless]\n"
         "  gif       [--fit WxH] --delay N DIR [--delay N DIR ...]\n"
         "  rename    DIR --prefix P\n"
+        "            [--order name|taken|modified] [--dry-run]\n"
+        "            or: rename --undo DIR\n"
         "\n"
         "--at X,Y is the click on the preview, in pixels from the fitted picture's top-left\n"
         "corner; without it there is no click. --color is one of black, blue, red, yellow,\n"
@@ -270,6 +276,17 @@ QString usageText()
         "the last DIR. --fit WxH scales pictures larger than W x H down to fit inside it,\n"
         "keeping their proportions (smaller ones keep their size; without it every picture\n"
         "keeps its size). rename prints each new path as it is renamed.\n"
+        "\n"
+        "rename --order numbers the files by name (the default), by when each picture was\n"
+        "taken (its EXIF date and time; files without one after them, by modification time)\n"
+        "or by when each file was last modified. --dry-run prints each old and new name and\n"
+        "changes nothing. Every rename first writes a journal under $XDG_STATE_HOME/pixmar\n"
+        "(~/.local/state/pixmar): rename --undo DIR gives the files of the last rename of DIR\n"
+        "their old names back, refusing (nothing moved) when one of them has since been\n"
+        "renamed, removed or replaced or a name they need is taken. A rename that was cut\n"
+        "short (killed, power lost) is rolled back first by the next rename of DIR, which\n"
+        "says so, or entirely by rename --undo DIR. A folder being renamed by another pixmar\n"
+        "is refused.\n"
         "\n"
         "OUTPUT is any of: --quality N, the JPEG quality from 1 to 100 (75 without it);\n"
         "--original-size, the output at the picture's own size (upright) with what is drawn\n"

@@ -1,9 +1,11 @@
 #include "app/Screenshot.h"
 
 #include "app/Cli.h"
+#include "rename/frm_RenBulk.h"
 #include "shell/frmUtama.h"
 
 #include <QApplication>
+#include <QLineEdit>
 #include <QPixmap>
 #include <cstdio>
 
@@ -12,6 +14,7 @@ namespace app {
 int runScreenshot(const QStringList &args)
 {
     QString file, window = QStringLiteral("frmUtama"), lang = QStringLiteral("eng");
+    QString folder, prefix;   // what the bulk rename window lists and has typed
     for (int i = 0; i < args.size(); ++i) {
         const QString &a = args[i];
         if (a == QLatin1String("--screenshot") && i + 1 < args.size())
@@ -20,6 +23,10 @@ int runScreenshot(const QStringList &args)
             window = args[++i];
         else if (a == QLatin1String("--lang") && i + 1 < args.size())
             lang = args[++i];
+        else if (a == QLatin1String("--folder") && i + 1 < args.size())
+            folder = args[++i];
+        else if (a == QLatin1String("--prefix") && i + 1 < args.size())
+            prefix = args[++i];
     }
     if (file.isEmpty()) {
         std::fputs("pixmar: --screenshot needs a file name\n", stderr);
@@ -39,6 +46,11 @@ int runScreenshot(const QStringList &args)
     if (form != &main) {
         main.setEnabled(false);
         form->activate();
+    }
+    if (auto *renbulk = qobject_cast<frm_RenBulk *>(form)) {
+        if (!folder.isEmpty())
+            renbulk->showFolder(folder);
+        renbulk->txtname->setText(prefix);
     }
     form->Form_Resize();
     QApplication::processEvents();

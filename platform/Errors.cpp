@@ -1,5 +1,11 @@
 #include "platform/Errors.h"
 
+<<<<<<< HEAD
+=======
+#include "platform/Files.h"
+#include "shell/Texts.h"
+
+>>>>>>> rename
 #include <QDir>
 #include <QLoggingCategory>
 #include <atomic>
@@ -84,11 +90,15 @@ AppError::AppError(qint64 number, QString source, QString description)
 AppError::AppError(ErrorKind kind, QStringList args, QString reason, QString source)
     : kind_(kind), number_(rowOf(kind).number), source_(std::move(source)), reason_(std::move(reason))
 {
+<<<<<<< HEAD
     if (source_.isEmpty() && rowOf(kind).source)
         source_ = QString::fromUtf8(rowOf(kind).source);
     // Paths are shown as the user sees them.
+=======
+    // Paths are shown as the user sees them, bytes that are not UTF-8 as "\xNN".
+>>>>>>> rename
     for (QString &a : args)
-        args_ << QDir::toNativeSeparators(a);
+        args_ << QDir::toNativeSeparators(shownPath(a));
 }
 
 QString AppError::description() const
@@ -125,7 +135,7 @@ AppError AppError::about(const QString &file) const
     if (kind_ == ErrorKind::Described || args_.isEmpty())
         return *this;
     AppError e = *this;
-    e.args_[0] = QDir::toNativeSeparators(file);
+    e.args_[0] = QDir::toNativeSeparators(shownPath(file));
     return e;
 }
 

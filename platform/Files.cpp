@@ -11,7 +11,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -25,9 +24,7 @@
 #include <QRegularExpression>
 
 namespace platform {
-namespace {
 
-// Case-insensitive name order; names equal but for case in a fixed order among themselves.
 void sortForListing(QStringList &names)
 {
     std::sort(names.begin(), names.end(), [](const QString &a, const QString &b) {
@@ -35,6 +32,8 @@ void sortForListing(QStringList &names)
         return c != 0 ? c < 0 : a < b;
     });
 }
+
+namespace {
 
 int renameNoReplaceRaw(const QByteArray &from, const QByteArray &to)
 {
@@ -72,47 +71,18 @@ QStringList listPlainFiles(const QString &folder)
     return names;
 }
 
-namespace {
-
-// A name with its bytes that are not UTF-8 written as \xNN, the rest as it reads.
-QString shownName(const QByteArray &bytes)
-{
-    QString out;
-    qsizetype i = 0;
-    while (i < bytes.size()) {
-        const auto lead = uchar(bytes[i]);
-        const int length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 0;
-        const QByteArray piece = length ? bytes.mid(i, length) : QByteArray();
-        const QString decoded = QString::fromUtf8(piece);
-        if (length && piece.size() == length && decoded.toUtf8() == piece) {
-            out += decoded;
-            i += length;
-        } else {
-            out += QStringLiteral("\\x") + QString::number(lead, 16).toUpper().rightJustified(2, u'0');
-            ++i;
-        }
-    }
-    return out;
-}
-
-} // namespace
-
 QStringList listNamesNotUtf8(const QString &folder)
 {
     QStringList names;
-    const QByteArray dirBytes = QFile::encodeName(withSeparator(folder));
-    DIR *dir = ::opendir(dirBytes.constData());
-    if (!dir)
+    try {
+        for (const QString &name : listPlainFilesExact(folder)) {
+            const QString shown = shownPath(name);
+            if (shown != name)
+                names << shown;
+        }
+    } catch (const AppError &) {
         return names;   // listPlainFiles reports an unreadable folder
-    while (const dirent *e = ::readdir(dir)) {
-        const QByteArray name(e->d_name);
-        if (name.startsWith('.') || QFile::encodeName(QFile::decodeName(name)) == name)
-            continue;
-        struct stat st;
-        if (::stat((dirBytes + name).constData(), &st) == 0 && S_ISREG(st.st_mode))
-            names << shownName(name);
     }
-    ::closedir(dir);
     sortForListing(names);
     return names;
 }
@@ -152,7 +122,7 @@ QString folderPart(const QString &path)
 
 void renameNoReplace(const QString &from, const QString &to)
 {
-    const QByteArray f = QFile::encodeName(from), t = QFile::encodeName(to);
+    const QByteArray f = nativePath(from), t = nativePath(to);
     if (renameNoReplaceRaw(f, t) == 0)
         return;
     const int e = errno;

@@ -1,5 +1,6 @@
 #pragma once
 #include <functional>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -37,6 +38,40 @@ private:
     QStringList notUtf8_;
     qsizetype pos_ = 0;
 };
+
+// ---- names exactly as the file system holds them
+// A name is a run of bytes; the program's paths are text. A path decoded with
+// pathFromNative carries each byte that is not part of valid UTF-8 as the lone surrogate
+// U+DC00 + byte (U+DC80 to U+DCFF), which no valid name can hold, so that nativePath gives
+// back exactly the bytes it came from. For UTF-8 names both are plain UTF-8 conversions.
+QString pathFromNative(const QByteArray &bytes);
+QByteArray nativePath(const QString &path);
+// A path as the user reads it: each carried byte shown as "\xNN".
+QString shownPath(const QString &path);
+// Every plain file of a folder (as listPlainFiles counts them), names that are not UTF-8
+// included and carried exactly, in the listing's order. Throws AppError like listPlainFiles.
+QStringList listPlainFilesExact(const QString &folder);
+// Every name the folder holds, whatever it names (hidden ones, folders, dangling links), read
+// in one pass; empty when it cannot be read.
+QSet<QString> folderEntryNames(const QString &folder);
+// The listing's order: case-insensitive, names equal but for case in a fixed order.
+void sortForListing(QStringList &names);
+// The folder's real path (links resolved, no trailing separator but for "/"), or empty
+// when it does not exist.
+QString canonicalFolder(const QString &folder);
+// True when the folder lies on a file system mounted read-only.
+bool onReadOnlyFileSystem(const QString &folder);
+// Writes a file of the program's own so that after a crash it holds either its old bytes or
+// all of the new ones: a sibling is written and flushed to the disk, then takes the name,
+// and the folder is flushed. Without `flush` the bytes may reach the disk later, still whole
+// or not at all. Only for files the program made (it replaces `path`). Throws AppError
+// (CannotWrite) with the system's reason.
+void writeOwnFileDurably(const QString &path, const QByteArray &bytes, bool flush = true);
+// Removes a file of the program's own and flushes its folder; a missing file is no error.
+void removeOwnFileDurably(const QString &path);
+// The folder where the program keeps its state between runs: $XDG_STATE_HOME/pixmar, or
+// ~/.local/state/pixmar when that is unset or not an absolute path. Not created here.
+QString stateFolder();
 
 // True when `path` names a plain file (not a folder, not hidden).
 bool isPlainFile(const QString &path);

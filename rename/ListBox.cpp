@@ -1,15 +1,24 @@
 #include "rename/ListBox.h"
 
+#include "platform/Files.h"
+
+#include <QBrush>
+
 class ListBox::Model : public QAbstractListModel {
 public:
-    Model(const QStringList &items, QObject *parent) : QAbstractListModel(parent), items_(items) {}
+    Model(const QStringList &items, const QSet<qsizetype> &marked, QObject *parent)
+        : QAbstractListModel(parent), items_(items), marked_(marked) {}
 
     int rowCount(const QModelIndex &parent) const override { return parent.isValid() ? 0 : shown_; }
     QVariant data(const QModelIndex &index, int role) const override
     {
-        if (role != Qt::DisplayRole || !index.isValid() || index.row() >= shown_)
+        if (!index.isValid() || index.row() >= shown_)
             return {};
-        return items_[index.row()];
+        if (role == Qt::DisplayRole)
+            return platform::shownPath(items_[index.row()]);
+        if (role == Qt::ForegroundRole && marked_.contains(index.row()))
+            return QBrush(Qt::red);
+        return {};
     }
 
     void showAll()
@@ -31,10 +40,11 @@ public:
 
 private:
     const QStringList &items_;
+    const QSet<qsizetype> &marked_;
     int shown_ = 0;
 };
 
-ListBox::ListBox(QWidget *parent) : QListView(parent), model_(new Model(items_, this))
+ListBox::ListBox(QWidget *parent) : QListView(parent), model_(new Model(items_, marked_, this))
 {
     setModel(model_);
     // Every row has the height of one line of text: no per-row measuring.
@@ -61,6 +71,18 @@ void ListBox::flush()
 
 void ListBox::clear()
 {
-    model_->reset([this] { items_.clear(); });
+    model_->reset([this] {
+        items_.clear();
+        marked_.clear();
+    });
     sinceFlush_.restart();
+}
+
+void ListBox::setItems(const QStringList &texts, const QSet<qsizetype> &marked)
+{
+    model_->reset([&] {
+        items_ = texts;
+        marked_ = marked;
+    });
+    flush();
 }

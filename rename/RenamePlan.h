@@ -1,4 +1,6 @@
 #pragma once
+#include "rename/RenameMoves.h"
+
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -51,6 +53,9 @@ struct NameClash {
 // The first clash in list order, if any. Names held by files of the run itself are no clash:
 // the run frees them first.
 std::optional<NameClash> findClash(const RenamePlan &plan);
+// The entries (indexes, in list order) whose new names are held outside the run, at most
+// `atMost` of them.
+std::vector<qsizetype> findClashes(const RenamePlan &plan, qsizetype atMost = kMaxFiles);
 
 struct RenameOutcome {
     qsizetype renamed = 0;          // files under their new names when the run ended
@@ -62,6 +67,8 @@ struct RenameOutcome {
     // Files that could not be put back under their old names after a failure: "old" -> where
     // it is now (never a temporary name when any other name was free).
     std::vector<std::pair<QString, QString>> notRestored;
+    // Set when the journal that makes the run undoable could not be written: nothing moved.
+    QString journalError;
 };
 
 // Called after each file reaches its new name, in list order.
@@ -74,5 +81,13 @@ using RenamedCallback = std::function<void(qsizetype index, const QString &newPa
 // `shouldStop`, asked after each file, ends the run the same way.
 RenameOutcome executePlan(const RenamePlan &plan, const RenamedCallback &onRenamed = {},
                           const std::function<bool()> &shouldStop = {});
+
+// The files of a plan as the moves see them: a temporary name (free now) for each file whose
+// old name another file of the run wants.
+std::vector<MovingFile> movingFiles(const RenamePlan &plan);
+// Takes `moves` forward as executePlan does; on a failure or a stop, `beforeGoingBack` runs
+// and every file is taken back.
+RenameOutcome runMoves(Moves &moves, const RenamedCallback &onRenamed,
+                       const std::function<bool()> &shouldStop, const std::function<void()> &beforeGoingBack);
 
 } // namespace renbulk

@@ -1,13 +1,19 @@
 #pragma once
+#include "rename/RenameOrder.h"
+#include "rename/RenamePlan.h"
 #include "shell/Form.h"
 #include "shell/Outcome.h"
+#include <QSet>
 #include <array>
 
 class QAction;
+class QActionGroup;
+class QMenu;
 class QLabel;
 class QLineEdit;
 class QPushButton;
 class ListBox;
+namespace renbulk { class FolderJournal; }
 
 // What the window's listing and its last Rename came to since a folder was last chosen or the
 // window cleared (the run empties the lists itself; this record stays until then).
@@ -15,11 +21,17 @@ struct RenBulkOutcome : shell::Outcome {
     bool ran = false;            // the last Rename went through its checks and reported
     qsizetype renamed = 0;       // files under their new names after it
     bool limitReached = false;   // the listing held more files than a run renames
+    // Opening the folder found a rename of it cut short and could not take it to an end (or
+    // its journal was refused), so no new rename should start on it.
+    bool recoveryFailed = false;
+    bool interruptedLeft = false;  // a rename cut short was found and left as it is
+    bool undone = false;           // Undo Rename gave the last rename's files their old names
 };
 
 // Renames every file of one folder to a new prefix, a four-digit running number and the
-// rest of its old name from the first dot. The window lists and reports; the run itself is
-// planned and carried out by RenamePlan.
+// rest of its old name from the first dot. The window lists, previews and reports; the run is
+// planned by RenamePlan and carried out with the folder's journal (JournaledRename), which
+// makes it undoable and lets a run cut short be finished or rolled back.
 class frm_RenBulk : public shell::Form {
     Q_OBJECT
 public:
@@ -31,7 +43,28 @@ public:
     void cmdRen_Click();
     void cmdclr_Click();
     void mnu_exit_Click();
+    void mnu_undo_Click();
     void ListFolder();
+
+    // The order of the Before list and of the numbers; chosen in the Order menu (remembered)
+    // or by the command line (not remembered). Reorders a listed folder.
+    renbulk::Order order() const { return order_; }
+    void setOrder(renbulk::Order order, bool remember);
+    // Puts back the last rename of `folder` (Undo Rename, and the command line's --undo).
+    void undoRename(const QString &folder);
+    // Lists `folder` as the folder button does, without the picker (the screenshot).
+    void showFolder(const QString &folder);
+
+    // What choosing a folder does with a rename of it that was cut short: ask whether to finish
+    // it or roll it back (the window), roll it back and say so (the command line), or leave
+    // it as it is and say so (a dry run).
+    enum class OnInterrupted { Ask, RollBack, Leave };
+    OnInterrupted onInterrupted = OnInterrupted::Ask;
+
+    // The preview: what Rename would do with the Before list and the prefix as they stand,
+    // and the entries whose new names are taken outside the run.
+    const renbulk::RenamePlan &previewPlan() const { return preview_; }
+    const QSet<qsizetype> &previewClashes() const { return previewClashes_; }
 
     // Controls, named as the window has always named them.
     QLineEdit *txtDirectory = nullptr;
@@ -45,6 +78,11 @@ public:
     QLabel *Label2 = nullptr;
     QLabel *Label3 = nullptr;
     QAction *mnu_exit = nullptr;
+    QMenu *mnu_order = nullptr;
+    QAction *mnu_orderName = nullptr;
+    QAction *mnu_orderTaken = nullptr;
+    QAction *mnu_orderModified = nullptr;
+    QAction *mnu_undo = nullptr;
 
     // The listed folder, always ending in a separator, and the kept part of the last name renamed.
     QString renfolder;
@@ -52,8 +90,21 @@ public:
 
     const RenBulkOutcome &outcome() const { return outcome_; }
 
+    static const QString kOrderSettingKey;
+
 private:
     void clearAll();
+    void refreshPreview();
+    void applyOrder();
+    void settleInterrupted(const QString &folder);
+    // Takes the folder for this window's command; says why not otherwise.
+    bool holdFolder(renbulk::FolderJournal &journal, const QString &folder);
+    // True when the folder may be renamed now; says why not otherwise.
+    bool mayRename(renbulk::FolderJournal &journal, const QString &folder);
 
     RenBulkOutcome outcome_;
+    renbulk::Order order_ = renbulk::Order::Name;
+    renbulk::RenamePlan preview_;
+    QSet<qsizetype> previewClashes_;
+    QString lastRenamedFolder_;   // where Undo Rename looks once the window has been cleared
 };

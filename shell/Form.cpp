@@ -438,6 +438,10 @@ void Form::hideProgressStrip()
 
 void Form::showProgress(int index, int count, const QString &name)
 {
+    // A window nobody sees (the command line drives hidden ones) need not redraw its strip for
+    // every file of a long run.
+    if (!isVisible())
+        return;
     progressBar_->setRange(0, std::max(count, 1));
     progressBar_->setValue(std::clamp(index, 0, std::max(count, 1)));
     progressLabel_->setText(tx("common.progress").arg(QString::number(index), QString::number(count), name));

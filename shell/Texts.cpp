@@ -279,6 +279,87 @@ const Entry kCatalogue[] = {
      "Stopped after %1 of %2 file(s); the renaming is undone."},
     {"renbulk.msg.notRestored", "Fail berikut tidak dapat dikembalikan kepada nama asal:",
      "These files could not be given back their old names:"},
+    // Preview, order, undo and the journal of the last rename. %1 is the folder throughout,
+    // %2 a number of files unless said otherwise.
+    {"renbulk.preview.taken", "   [nama sudah digunakan oleh fail lain]", "   [name already taken by another file]"},
+    {"renbulk.mnu_order", "Susunan", "Order"},
+    {"renbulk.mnu_orderName", "Ikut Nama", "By Name"},
+    {"renbulk.mnu_orderTaken", "Ikut Tarikh Diambil", "By Date Taken"},
+    {"renbulk.mnu_orderModified", "Ikut Tarikh Diubah Suai", "By Date Modified"},
+    {"renbulk.mnu_undo", "Buat Asal Nama Semula", "Undo Rename"},
+    {"renbulk.title.busy", "Pixmar: Direktori Sedang Digunakan", "Pixmar: Folder in Use"},
+    {"renbulk.msg.busy",
+     "Direktori %1 sedang dinamakan semula oleh Pixmar yang lain. Tiada apa-apa diubah; cuba lagi "
+     "apabila ia selesai.",
+     "The folder %1 is being renamed by another Pixmar. Nothing was changed; try again when it has "
+     "finished."},
+    {"renbulk.title.journal", "Pixmar: Jurnal Penamaan Semula", "Pixmar: Rename Journal"},
+    // %3 the journal file.
+    {"renbulk.msg.journalUnusable",
+     "Jurnal penamaan semula bagi %1 tidak digunakan kerana %2. Tiada apa-apa diubah.\r\n"
+     "Alihkan %3 ke tempat lain untuk menamakan semula atau membatalkan dalam direktori ini.",
+     "The rename journal of %1 was not used because %2. Nothing was changed.\r\n"
+     "Move %3 elsewhere to rename or undo in this folder."},
+    {"renbulk.journal.truncated", "ia terpotong sebelum baris terakhirnya", "it is cut short before its last line"},
+    {"renbulk.journal.corrupt", "ia rosak (hasil tambah semak atau satu barisnya salah)",
+     "it is damaged (its checksum or one of its lines is wrong)"},
+    // %1 the folder the journal records.
+    {"renbulk.journal.otherFolder", "ia milik direktori lain (%1)", "it belongs to another folder (%1)"},
+    {"renbulk.journal.otherUser", "ia milik pengguna lain", "it belongs to another user"},
+    // %1 the system's reason.
+    {"renbulk.journal.unreadable", "ia tidak dapat dibaca (%1)", "it cannot be read (%1)"},
+    {"renbulk.msg.journalNotWritten",
+     "Tiada fail dinamakan semula: jurnal yang membolehkan penamaan semula dibatalkan tidak dapat "
+     "ditulis.\r\n%1",
+     "No file was renamed: the journal that lets the rename be undone cannot be written.\r\n%1"},
+    {"renbulk.msg.readOnly", "Direktori %1 berada pada sistem fail baca sahaja. Tiada apa-apa diubah.",
+     "The folder %1 is on a read-only file system. Nothing was changed."},
+    {"renbulk.msg.interrupted",
+     "Penamaan semula %1 telah terganggu: %2 daripada %3 fail sudah bernama baharu.\r\n"
+     "Ya menyelesaikannya; Tidak membatalkannya dan setiap fail kembali kepada nama asalnya.",
+     "A rename of %1 was interrupted: %2 of %3 files have their new names.\r\n"
+     "Yes finishes it; No rolls it back, giving every file its old name."},
+    {"renbulk.msg.interruptedFirst",
+     "Penamaan semula %1 yang terganggu perlu diselesaikan atau dibatalkan dahulu: pilih direktori "
+     "itu semula (Dir). Tiada fail dinamakan semula.",
+     "An interrupted rename of %1 must be finished or rolled back first: choose the folder again "
+     "(Dir). No file was renamed."},
+    {"renbulk.msg.interruptedLeft",
+     "Penamaan semula %1 telah terganggu dan dibiarkan seperti sedia ada; penamaan semula tanpa "
+     "--dry-run membatalkannya dahulu.",
+     "A rename of %1 was interrupted and is left as it is; a rename without --dry-run rolls it "
+     "back first."},
+    {"renbulk.msg.finished", "Penamaan semula %1 yang terganggu telah diselesaikan: %2 fail bernama baharu.",
+     "The interrupted rename of %1 was finished: %2 files have their new names."},
+    {"renbulk.msg.rolledBack",
+     "Penamaan semula %1 yang terganggu telah dibatalkan: %2 fail kembali kepada nama asal.",
+     "The interrupted rename of %1 was rolled back: %2 files have their old names again."},
+    {"renbulk.msg.undoCompleted",
+     "Pembatalan penamaan semula %1 yang terganggu telah diselesaikan: %2 fail kembali kepada nama asal.",
+     "The interrupted undo of the last rename of %1 was completed: %2 files have their old names again."},
+    {"renbulk.msg.undone", "%2 fail dalam %1 kembali kepada nama asal.",
+     "%2 files in %1 have their old names again."},
+    {"renbulk.title.undo", "Pixmar: Tidak Dapat Dibatalkan", "Pixmar: Cannot Undo"},
+    {"renbulk.msg.nothingToUndo", "Tiada penamaan semula untuk dibatalkan dalam %1.",
+     "There is no rename to undo in %1."},
+    // %1 the file under its new name.
+    {"renbulk.msg.undoChanged",
+     "%1 telah dinamakan semula, dipadam atau diganti sejak penamaan semula. Tiada apa-apa dibatalkan.",
+     "%1 has been renamed, removed or replaced since the rename. Nothing was undone."},
+    // %1 the file, %2 the name it needs.
+    {"renbulk.msg.blocked",
+     "%1 tidak dapat diberi nama %2 kerana nama itu sudah digunakan. Tiada apa-apa diubah.",
+     "%1 cannot be given the name %2 because that name is taken. Nothing was changed."},
+    // %1 the file, %2 the system's description.
+    {"renbulk.msg.settleFailed",
+     "Fail %1 tidak dapat dialihkan: %2\r\nApa yang tinggal diselesaikan apabila direktori ini dibuka "
+     "atau dibatalkan semula.",
+     "File %1 could not be moved: %2\r\nWhat is left is taken care of when this folder is opened or "
+     "undone again."},
+    {"renbulk.msg.missing", "Fail berikut tidak dijumpai dan dibiarkan:",
+     "These files were not found and are left as they are:"},
+    {"renbulk.dryRun.report", "Larian cuba: %1 fail akan dinamakan semula; tiada apa-apa diubah.",
+     "Dry run: %1 files would be renamed; nothing was changed."},
 
     // ---- command line
 };

@@ -1,5 +1,6 @@
 #include "tools/PhotoInformation.h"
 
+#include "platform/Files.h"
 #include "platform/Limits.h"
 
 #include <QFile>
@@ -148,6 +149,34 @@ QByteArray withPhotoInformation(const QByteArray &encoded, const QString &source
     }
     warning = QStringLiteral("photo information left out: %1").arg(lastError);
     return encoded;
+}
+
+std::optional<CaptureStamp> readCaptureStamp(const QString &path)
+{
+    routeExivMessages();
+    // EXIF tags of the Photo directory: DateTimeOriginal, SubSecTimeOriginal, OffsetTimeOriginal.
+    constexpr uint16_t kDateTimeOriginal = 0x9003;
+    constexpr uint16_t kSubSecTimeOriginal = 0x9291;
+    constexpr uint16_t kOffsetTimeOriginal = 0x9011;
+    try {
+        Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::open(std::string(platform::nativePath(path).constData()));
+        // A video's metadata can lie anywhere in a large file; pictures keep theirs in front.
+        if (QString::fromStdString(image->mimeType()).startsWith(QLatin1String("video/")))
+            return std::nullopt;
+        image->readMetadata();
+        const Exiv2::ExifData &exif = image->exifData();
+        auto text = [&exif](uint16_t tag) {
+            const auto it = exif.findKey(Exiv2::ExifKey(tag, "Photo"));
+            return it == exif.end() ? QString() : QString::fromStdString(it->toString()).trimmed();
+        };
+        CaptureStamp stamp{text(kDateTimeOriginal), text(kSubSecTimeOriginal), text(kOffsetTimeOriginal)};
+        if (stamp.dateTime.isEmpty())
+            return std::nullopt;
+        return stamp;
+    } catch (const std::exception &e) {
+        qCDebug(lcPhotoInfo) << "no capture time in" << platform::shownPath(path) << e.what();
+        return std::nullopt;
+    }
 }
 
 } // namespace tools

@@ -1,6 +1,7 @@
 #pragma once
 #include <QByteArray>
 #include <QString>
+#include <optional>
 
 namespace tools {
 
@@ -10,5 +11,16 @@ namespace tools {
 // dropped. Information that cannot be read or written (truncated, oversized, malformed) is
 // left out piece by piece and named in `warning`; the picture is never refused for it.
 QByteArray withPhotoInformation(const QByteArray &encoded, const QString &source, QString &warning);
+
+// When a picture was taken, as its EXIF says it: DateTimeOriginal ("YYYY:MM:DD HH:MM:SS"),
+// SubSecTimeOriginal (digits) and OffsetTimeOriginal ("+HH:MM"), each empty when absent.
+// Only the headers are read (a JPEG up to its first scan); nothing when the file is no
+// picture the library knows, a video, or holds no date.
+struct CaptureStamp {
+    QString dateTime;
+    QString subSeconds;
+    QString offset;
+};
+std::optional<CaptureStamp> readCaptureStamp(const QString &path);
 
 } // namespace tools

@@ -1,31 +1,51 @@
 #pragma once
+#include "platform/Files.h"
+
 #include <QByteArray>
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QString>
+#include <dirent.h>
+#include <fcntl.h>
 #include <map>
+#include <sys/stat.h>
+#include <unistd.h>
 
 // Every entry of a folder, hidden ones included, with the bytes of each file: a run that
-// loses, replaces or leaves behind anything shows up as a difference.
+// loses, replaces or leaves behind anything shows up as a difference. Names are read as the
+// file system holds them (platform::pathFromNative), so a name that is not UTF-8 is told apart
+// from every other, byte for byte.
 using FolderSnapshot = std::map<QString, QByteArray>;
 
 inline FolderSnapshot snapshotFolder(const QString &folder)
 {
     FolderSnapshot snap;
-    const QDir dir(folder);
-    const auto infos = dir.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System
-                                         | QDir::NoDotAndDotDot);
-    for (const QFileInfo &info : infos) {
-        if (info.isSymLink())
-            snap[info.fileName()] = "link:" + QFile::encodeName(info.symLinkTarget());
-        else if (info.isDir())
-            snap[info.fileName()] = "<folder>";
-        else {
-            QFile f(info.filePath());
-            snap[info.fileName()] = f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
+    const QByteArray base = platform::nativePath(platform::withSeparator(folder));
+    DIR *dir = ::opendir(base.constData());
+    if (!dir)
+        return snap;
+    while (const dirent *e = ::readdir(dir)) {
+        const QByteArray name(e->d_name);
+        if (name == "." || name == "..")
+            continue;
+        const QByteArray path = base + name;
+        QByteArray &value = snap[platform::pathFromNative(name)];
+        struct stat st;
+        if (::lstat(path.constData(), &st) != 0) {
+            value = "<gone>";
+        } else if (S_ISLNK(st.st_mode)) {
+            char target[4096];
+            const ssize_t n = ::readlink(path.constData(), target, sizeof target);
+            value = "link:" + QByteArray(target, n < 0 ? 0 : int(n));
+        } else if (S_ISDIR(st.st_mode)) {
+            value = "<folder>";
+        } else {
+            QFile f;
+            const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
+            value = fd >= 0 && f.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle) ? f.readAll()
+                                                                                           : QByteArray("<unreadable>");
         }
     }
+    ::closedir(dir);
     return snap;
 }
 

@@ -55,17 +55,30 @@ TEST(RenameCommand, ARefusedRunIsAnInputFaultAndChangesNothing)
     EXPECT_EQ(snapshotFolder(dir), before);
 }
 
-TEST(RenameCommand, AFileWhoseNameIsNotUtf8IsNamedLeftAsItIsAndFailsTheRun)
+TEST(RenameCommand, AFileWhoseNameIsNotUtf8IsRenamedShownWithItsStrayBytesAndComesBack)
 {
+    // Such names used to be left out of the run; the rename now carries their bytes.
     QTemporaryDir tmp;
     const QString dir = tmp.path();
     writeFile(dir + "/a.jpg", "a");
     ASSERT_TRUE(testsupport::writeBytesRawName(dir, "b\xe9.jpg", "b"));
-    Captured out(stdout), err(stderr);
-    EXPECT_EQ(app::runCommandLine({"rename", dir, "--prefix", "Trip"}), app::kExitFailed);
-    EXPECT_EQ(out.text(), dir + "/Trip-0000.jpg\n1 files were renamed.\n");
-    EXPECT_TRUE(err.text().contains("File name is not UTF-8, not processed: " + dir + "/b\\xE9.jpg"))
-        << err.text().toStdString();
+    ASSERT_TRUE(testsupport::writeBytesRawName(dir, "c.caf\xe9", "c"));
+    {
+        Captured out(stdout), err(stderr);
+        EXPECT_EQ(app::runCommandLine({"rename", dir, "--prefix", "Trip"}), app::kExitOk);
+        EXPECT_EQ(out.text(), dir + "/Trip-0000.jpg\n" + dir + "/Trip-0001.jpg\n" + dir
+                                  + "/Trip-0002.caf\\xE9\n3 files were renamed.\n");
+        EXPECT_EQ(err.text(), "");
+    }
+    EXPECT_FALSE(testsupport::existsRawName(dir, "b\xe9.jpg"));
+    EXPECT_EQ(testsupport::readBytes(dir + "/Trip-0001.jpg"), QByteArray("b"));
+    EXPECT_TRUE(testsupport::existsRawName(dir, "Trip-0002.caf\xe9"));
+    {
+        Captured out(stdout);
+        EXPECT_EQ(app::runCommandLine({"rename", "--undo", dir}), app::kExitOk);
+    }
     EXPECT_TRUE(testsupport::existsRawName(dir, "b\xe9.jpg"));
-    EXPECT_EQ(testsupport::readBytes(dir + "/Trip-0000.jpg"), QByteArray("a"));
+    EXPECT_TRUE(testsupport::existsRawName(dir, "c.caf\xe9"));
+    EXPECT_EQ(testsupport::readBytes(dir + "/a.jpg"), QByteArray("a"));
+    testsupport::removeRawNames(dir);
 }

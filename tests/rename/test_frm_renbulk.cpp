@@ -1,23 +1,32 @@
 #include "rename/frm_RenBulk.h"
+#include "app/Cli.h"
 #include "rename/FolderSnapshot.h"
 #include "rename/ListBox.h"
+#include "rename/RenameTestSupport.h"
 #include "platform/Progress.h"
+#include "platform/Settings.h"
 #include "shell/Texts.h"
 #include "support/BusyProbe.h"
 #include "support/TestSupport.h"
 
+#include <QAction>
+#include <QBrush>
 #include <QDir>
 #include <QLabel>
+#include <QMenu>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
 #include <cmath>
+#include <fcntl.h>
+#include <sys/stat.h>
 
 namespace {
 
 using platform::MsgIcon;
+using platform::MsgResult;
 
 // The real window, shown offscreen, driven through the scripted toolkit.
 class RenBulkWindow : public ::testing::Test, public testsupport::ScriptedFixture {
@@ -385,4 +394,167 @@ TEST_F(RenBulkWindow, AStoppedListingKeepsWhatItListed)
     EXPECT_EQ(w.lstFiles1->items(), QStringList{at("a.jpg")});
     EXPECT_EQ(texts(), QStringList{"Stopped. 1 of 3 file(s) were listed."});
     EXPECT_TRUE(w.outcome().stopped);
+}
+
+TEST_F(RenBulkWindow, TypingThePrefixFillsTheAfterListBeforeAnythingMoves)
+{
+    make({"b.jpg", "a.JPG", "readme"});
+    QDir(tmp.path()).mkdir("Trip-0002.readme");   // held outside the run
+    const FolderSnapshot before = snapshotFolder(tmp.path());
+    list();
+    EXPECT_FALSE(w.lstFiles2->isVisible());   // no prefix yet
+    QTest::keyClicks(w.txtname, "Trip");
+    EXPECT_TRUE(w.lstFiles2->isVisible());
+    EXPECT_EQ(w.lstFiles2->items(), QStringList({at("Trip-0000.JPG"), at("Trip-0001.jpg"),
+                                                 at("Trip-0002.readme") + "   [name already taken by another file]"}));
+    EXPECT_FALSE(w.lstFiles2->isMarked(0));
+    EXPECT_TRUE(w.lstFiles2->isMarked(2));
+    EXPECT_EQ(w.lstFiles2->model()->data(w.lstFiles2->model()->index(2, 0), Qt::ForegroundRole).value<QBrush>().color(),
+              QColor(Qt::red));
+    // Each keystroke follows; in Malay the mark is Malay.
+    shell::setVarbahasa("bm");
+    QTest::keyClick(w.txtname, Qt::Key_Backspace);
+    EXPECT_EQ(w.lstFiles2->item(0), at("Tri-0000.JPG"));
+    EXPECT_FALSE(w.lstFiles2->isMarked(2));
+    QTest::keyClicks(w.txtname, "p");
+    EXPECT_TRUE(w.lstFiles2->item(2).endsWith("[nama sudah digunakan oleh fail lain]"));
+    EXPECT_EQ(snapshotFolder(tmp.path()), before);
+    EXPECT_TRUE(tk.messages.empty());
+
+    // Rename is refused for the marked name, as before; the preview stays.
+    w.cmdRen_Click();
+    EXPECT_EQ(tk.messages[0].title, "Pixmar: Nama Fail Sudah Wujud");
+    EXPECT_EQ(snapshotFolder(tmp.path()), before);
+
+    // Without the name held, Rename shows the names as they are reached.
+    shell::setVarbahasa("eng");
+    QDir(tmp.path()).rmdir("Trip-0002.readme");
+    tk.messages.clear();
+    list();
+    w.txtname->clear();
+    EXPECT_FALSE(w.lstFiles2->isVisible());
+    rename("Trip");
+    EXPECT_EQ(after, QStringList({at("Trip-0000.JPG"), at("Trip-0001.jpg"), at("Trip-0002.readme")}));
+    EXPECT_EQ(texts(), QStringList({"3 files were renamed."}));
+}
+
+TEST_F(RenBulkWindow, TheOrderMenuReordersBeforeAnythingMovesAndIsRemembered)
+{
+    make({"a.jpg", "b.jpg", "c.jpg"});
+    auto age = [&](const char *name, qint64 seconds) {
+        const struct timespec times[2] = {{seconds, 0}, {seconds, 0}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(at(name)).constData(), times, 0), 0);
+    };
+    age("a.jpg", 3000000);
+    age("b.jpg", 1000000);
+    age("c.jpg", 2000000);
+    EXPECT_TRUE(w.mnu_orderName->isChecked());
+    list();
+    w.txtname->setText("T");
+    w.mnu_orderModified->trigger();
+    EXPECT_TRUE(w.mnu_orderModified->isChecked());
+    EXPECT_EQ(w.lstFiles1->items(), QStringList({at("b.jpg"), at("c.jpg"), at("a.jpg")}));
+    EXPECT_EQ(w.lstFiles2->items(), QStringList({at("T-0000.jpg"), at("T-0001.jpg"), at("T-0002.jpg")}));
+    EXPECT_EQ(platform::setting(frm_RenBulk::kOrderSettingKey).toString(), "modified");
+
+    // A new window starts with the remembered order and lists in it.
+    {
+        frm_RenBulk again;
+        again.activate();
+        EXPECT_TRUE(again.mnu_orderModified->isChecked());
+        tk.folderAnswers.push_back(tmp.path());
+        again.cmddir_Click();
+        EXPECT_EQ(again.lstFiles1->items(), QStringList({at("b.jpg"), at("c.jpg"), at("a.jpg")}));
+        again.close();
+    }
+    const FolderSnapshot before = snapshotFolder(tmp.path());
+    rename("T");
+    EXPECT_EQ(snapshotFolder(tmp.path()), renamed(before, {{"b.jpg", "T-0000.jpg"}, {"c.jpg", "T-0001.jpg"},
+                                                           {"a.jpg", "T-0002.jpg"}}));
+    w.mnu_orderName->trigger();
+    EXPECT_EQ(platform::setting(frm_RenBulk::kOrderSettingKey).toString(), "name");
+    shell::setVarbahasa("bm");
+    w.Form_Activate();
+    EXPECT_EQ(w.mnu_order->title(), "Susunan");
+    EXPECT_EQ(w.mnu_orderTaken->text(), "Ikut Tarikh Diambil");
+    EXPECT_EQ(w.mnu_undo->text(), "Buat Asal Nama Semula");
+}
+
+TEST_F(RenBulkWindow, UndoRenameGivesTheLastRenamesNamesBackAfterTheWindowWasCleared)
+{
+    make({"a.jpg", "b.jpg"});
+    const FolderSnapshot before = snapshotFolder(tmp.path());
+    list();
+    rename("Trip");
+    expectCleared();
+    tk.messages.clear();
+    w.mnu_undo->trigger();
+    EXPECT_EQ(texts(), QStringList({"2 files in " + tmp.path() + " have their old names again."}));
+    EXPECT_EQ(snapshotFolder(tmp.path()), before);
+    EXPECT_TRUE(w.outcome().undone);
+    // Nothing left to undo: said so, in the folder in the box (picked when the box is empty).
+    tk.messages.clear();
+    shell::setVarbahasa("bm");
+    w.txtDirectory->setText(tmp.path());
+    w.mnu_undo_Click();
+    EXPECT_EQ(texts(), QStringList({"Tiada penamaan semula untuk dibatalkan dalam " + tmp.path() + "."}));
+    EXPECT_EQ(tk.messages[0].title, "Pixmar: Tidak Dapat Dibatalkan");
+    EXPECT_TRUE(w.outcome().refused);
+}
+
+TEST_F(RenBulkWindow, AFolderWithARenameCutShortAsksWhetherToFinishOrRollItBack)
+{
+    make({"a.jpg", "b.jpg", "T-0000.jpg", "c.jpg"});
+    const FolderSnapshot before = snapshotFolder(tmp.path());
+    for (const bool finish : {true, false}) {
+        SCOPED_TRACE(finish ? "finish" : "roll back");
+        // Killed after the file in T-0000.jpg went to a temporary name and two files took
+        // their new names.
+        ASSERT_TRUE(renametest::renameKilledAfter(tmp.path(), "T", 3));
+        tk.messages.clear();
+        tk.messageAnswers = {finish ? MsgResult::Yes : MsgResult::No};
+        list();
+        ASSERT_GE(tk.messages.size(), 2u);
+        EXPECT_EQ(tk.messages[0].text, "A rename of " + tmp.path() + " was interrupted: 2 of 4 files have their "
+                                       "new names.\r\nYes finishes it; No rolls it back, giving every file its old name.");
+        EXPECT_EQ(tk.messages[0].buttons, platform::MsgButtons::YesNo);
+        if (finish) {
+            EXPECT_EQ(tk.messages[1].text, "The interrupted rename of " + tmp.path() + " was finished: 4 files have "
+                                           "their new names.");
+            EXPECT_EQ(snapshotFolder(tmp.path()), renamed(before, {{"a.jpg", "T-0000.jpg"}, {"b.jpg", "T-0001.jpg"},
+                                                                   {"c.jpg", "T-0002.jpg"}, {"T-0000.jpg", "T-0003.jpg"}}));
+            // The listing shows the names as they are now; the finished rename can be undone.
+            EXPECT_EQ(w.lstFiles1->count(), 4);
+            EXPECT_EQ(w.lstFiles1->item(3), at("T-0003.jpg"));
+            w.mnu_undo_Click();
+            EXPECT_TRUE(w.outcome().undone);
+        } else {
+            EXPECT_EQ(tk.messages[1].text, "The interrupted rename of " + tmp.path() + " was rolled back: 4 files "
+                                           "have their old names again.");
+        }
+        EXPECT_EQ(snapshotFolder(tmp.path()), before);
+    }
+}
+
+TEST_F(RenBulkWindow, ASecondRenameOfTheFolderIsRefusedWhileTheWindowRenamesIt)
+{
+    make({"a.jpg", "b.jpg", "c.jpg"});
+    list();
+    int second = -1;
+    QString said;
+    tk.onDoEvents = [&] {
+        if (second != -1)
+            return;
+        // The command line, as another Pixmar would, while the window's run lets events run.
+        testsupport::Captured out(stdout), err(stderr);
+        second = app::runCommandLine({"rename", tmp.path(), "--prefix", "X"});
+        said = err.text();
+    };
+    rename("Trip");
+    tk.onDoEvents = nullptr;
+    EXPECT_EQ(second, app::kExitInputFault);
+    EXPECT_EQ(said, "The folder " + tmp.path() + " is being renamed by another Pixmar. Nothing was changed; try "
+                    "again when it has finished.\n");
+    EXPECT_EQ(after, QStringList({at("Trip-0000.jpg"), at("Trip-0001.jpg"), at("Trip-0002.jpg")}));
+    EXPECT_EQ(QDir(tmp.path()).entryList(QDir::Files), QStringList({"Trip-0000.jpg", "Trip-0001.jpg", "Trip-0002.jpg"}));
 }

@@ -16,6 +16,9 @@ int main(int argc, char **argv)
     if (qEnvironmentVariableIsEmpty("PIXMAR_CONFIG"))
         qputenv("PIXMAR_CONFIG", configDir.filePath(QStringLiteral("pixmar.conf")).toUtf8());
     shell::installCatalogue();
+    // So do the journals of renames: never into the user's state folder, whatever it is.
+    QTemporaryDir stateDir;
+    qputenv("XDG_STATE_HOME", stateDir.path().toUtf8());
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

@@ -5,6 +5,7 @@
 #include <QImageWriter>
 #include <QtEndian>
 #include <algorithm>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -178,6 +179,23 @@ bool existsRawName(const QString &folder, const QByteArray &name)
 {
     struct stat st;
     return ::lstat((QFile::encodeName(folder) + '/' + name).constData(), &st) == 0;
+}
+
+void removeRawNames(const QString &folder)
+{
+    const QByteArray base = QFile::encodeName(folder) + '/';
+    DIR *dir = ::opendir(base.constData());
+    if (!dir)
+        return;
+    QList<QByteArray> names;
+    while (const dirent *e = ::readdir(dir)) {
+        const QByteArray name(e->d_name);
+        if (!name.isValidUtf8())
+            names << name;
+    }
+    ::closedir(dir);
+    for (const QByteArray &name : names)
+        ::unlink((base + name).constData());
 }
 
 } // namespace testsupport

@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 #include <QTemporaryFile>
 #include <cstdio>
+#include <ostream>
 #include <utility>
 #include <vector>
 
@@ -34,6 +35,9 @@ QByteArray readBytes(const QString &path);
 bool writeBytesRawName(const QString &folder, const QByteArray &name, const QByteArray &bytes);
 // True when `folder` holds an entry of exactly that byte name.
 bool existsRawName(const QString &folder, const QByteArray &name);
+// Removes every entry of `folder` whose name is not UTF-8 (Qt cannot name them, so a
+// temporary folder holding one could not be removed).
+void removeRawNames(const QString &folder);
 
 // A PNG file built by hand, so that a test knows every byte a decoder is given: the signature,
 // then each chunk (type and data) with its length and checksum.
@@ -70,3 +74,6 @@ private:
 };
 
 } // namespace testsupport
+
+// Readable failure messages: texts shown as text.
+inline void PrintTo(const QString &s, std::ostream *os) { *os << '"' << s.toStdString() << '"'; }

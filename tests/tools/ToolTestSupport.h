@@ -9,9 +9,6 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-// Readable failure messages.
-inline void PrintTo(const QString &s, std::ostream *os) { *os << '"' << s.toStdString() << '"'; }
-
 namespace tooltest {
 
 // A scripted toolkit, a source and a target folder, and the steps a user takes in a tool.
