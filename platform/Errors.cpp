@@ -1,11 +1,7 @@
 #include "platform/Errors.h"
 
-<<<<<<< HEAD
-=======
 #include "platform/Files.h"
-#include "shell/Texts.h"
 
->>>>>>> rename
 #include <QDir>
 #include <QLoggingCategory>
 #include <atomic>
@@ -90,13 +86,9 @@ AppError::AppError(qint64 number, QString source, QString description)
 AppError::AppError(ErrorKind kind, QStringList args, QString reason, QString source)
     : kind_(kind), number_(rowOf(kind).number), source_(std::move(source)), reason_(std::move(reason))
 {
-<<<<<<< HEAD
     if (source_.isEmpty() && rowOf(kind).source)
         source_ = QString::fromUtf8(rowOf(kind).source);
-    // Paths are shown as the user sees them.
-=======
     // Paths are shown as the user sees them, bytes that are not UTF-8 as "\xNN".
->>>>>>> rename
     for (QString &a : args)
         args_ << QDir::toNativeSeparators(shownPath(a));
 }
