@@ -1,48 +1,87 @@
 #include "app/Cli.h"
 
 #include "platform/Files.h"
-#include "rename/ListBox.h"
 #include "rename/RenameOrder.h"
-#include "rename/frm_RenBulk.h"
-#include "shell/Helpers.h"
+#include "rename/RenamePlan.h"
+#include "rename/RenameRun.h"
 #include "shell/Texts.h"
 
 #include <QFileInfo>
-#include <QLineEdit>
-#include <QSignalBlocker>
+#include <QSet>
 
 namespace app {
 namespace {
 
+// The rename command's messages, printed as every command's are; each new path goes to
+// standard output as it is reached.
+class RenameCliHost : public renbulk::RenameHost {
+public:
+    explicit RenameCliHost(CliSession &session) : session_(session) {}
+    void notice(const QString &text, const QString &title) override
+    {
+        session_.say(text, title, platform::MsgIcon::Information, platform::MsgRole::Notice);
+    }
+    void error(const QString &description) override
+    {
+        session_.say(description, shell::tx("common.title.error"), platform::MsgIcon::Error,
+                     platform::MsgRole::Error);
+    }
+    void inputFault(const QString &text, const QString &title) override
+    {
+        session_.say(text, title, platform::MsgIcon::Information, platform::MsgRole::InputFault);
+    }
+    // Not reached by the command, which rolls back or leaves a rename cut short without asking.
+    bool ask(const QString &text, const QString &title) override
+    {
+        return session_.say(text, title, platform::MsgIcon::Question, platform::MsgRole::Notice, true);
+    }
+    void listed(const QString &path) override { paths << path; }
+    void renamed(const QString &, const QString &newPath) override
+    {
+        writeLine(stdout, platform::shownPath(newPath));
+    }
+
+    QStringList paths;   // the listing
+
+private:
+    CliSession &session_;
+};
+
 // --dry-run: the listing and the preview the window shows as the prefix is typed, printed as
 // "old -> new", a taken name marked as the preview marks it. Nothing moves.
-int dryRun(frm_RenBulk &window, const QString &prefix)
+int dryRun(const QStringList &paths, const QString &prefix, RenameCliHost &host)
 {
     if (!renbulk::prefixIsSafe(renbulk::effectivePrefix(prefix))) {
         // The refusal Rename gives.
-        shell::showInputFault(shell::tx("renbulk.msg.badPrefix"), shell::tx("renbulk.title.badPrefix"));
+        host.inputFault(shell::tx("renbulk.msg.badPrefix"), shell::tx("renbulk.title.badPrefix"));
         return kExitInputFault;
     }
-    window.txtname->setText(prefix);
-    const renbulk::RenamePlan &plan = window.previewPlan();
+    // As the preview: nothing shown without files or a prefix.
+    renbulk::RenamePlan plan;
+    QSet<qsizetype> clashes;
+    if (!paths.isEmpty() && !prefix.isEmpty()) {
+        plan = renbulk::planRename(paths, prefix);
+        for (qsizetype i : renbulk::findClashes(plan))
+            clashes.insert(i);
+    }
     for (qsizetype i = 0; i < qsizetype(plan.entries.size()); ++i) {
         const renbulk::RenameEntry &e = plan.entries[size_t(i)];
         QString line = platform::shownPath(e.oldPath) + QStringLiteral(" -> ") + platform::shownPath(e.newPath);
-        if (window.previewClashes().contains(i))
+        if (clashes.contains(i))
             line += shell::tx("renbulk.preview.taken");
         writeLine(stdout, line);
     }
     if (plan.limitReached)
         writeLine(stdout, shell::tx("renbulk.msg.limit"));
     writeLine(stdout, shell::tx("renbulk.dryRun.report").arg(plan.entries.size()));
-    return window.previewClashes().isEmpty() ? kExitOk : kExitInputFault;
+    return clashes.isEmpty() ? kExitOk : kExitInputFault;
 }
 
 } // namespace
 
-// pixmar rename DIR --prefix P [--order name|taken|modified] [--dry-run]: the folder button
-// answered with DIR (a rename of it cut short is rolled back first), the prefix entered as
-// pasted text (the window's own refusal guards it), then Rename.
+// pixmar rename DIR --prefix P [--order name|taken|modified] [--dry-run]: DIR listed as the
+// window lists a chosen folder (a rename of it cut short is rolled back first), then renamed as
+// the window's Rename does, the prefix guarded by the same refusal.
 // pixmar rename --undo DIR: the window's Undo Rename on DIR.
 int cliRename(CliSession &s, const QStringList &args)
 {
@@ -81,34 +120,27 @@ int cliRename(CliSession &s, const QStringList &args)
     if (!folder.isDir())
         return s.badArguments(QStringLiteral("%1 is not a folder").arg(dir));
 
-    frm_RenBulk window;
-    window.Form_Activate();
+    RenameCliHost host(s);
+    RenBulkOutcome outcome;
+    const QString path = folder.absoluteFilePath();
     if (undo) {
-        window.undoRename(folder.absoluteFilePath());
-        return exitStatusOf(window.outcome(), window.outcome().undone);
+        renbulk::undoRename(path, host, outcome);
+        return exitStatusOf(outcome, outcome.undone);
     }
-    window.setOrder(order.value_or(renbulk::Order::Name), false);
-    window.onInterrupted = dry ? frm_RenBulk::OnInterrupted::Leave : frm_RenBulk::OnInterrupted::RollBack;
-    s.toolkit.folderAnswers.push_back(folder.absoluteFilePath());
-    window.cmddir_Click();
+    renbulk::settleInterrupted(path, dry ? renbulk::OnInterrupted::Leave : renbulk::OnInterrupted::RollBack, host,
+                               outcome);
+    renbulk::listFolder(platform::withSeparator(path), host, outcome);
+    const QStringList paths = renbulk::orderListing(host.paths, order.value_or(renbulk::Order::Name));
     // A rename cut short that could not be rolled back, or a journal that is refused, stops
     // the command before it renames anything else; a dry run only says so.
-    if (window.outcome().recoveryFailed || window.outcome().interruptedLeft)
-        return window.outcome().refused || window.outcome().interruptedLeft ? kExitInputFault : kExitFailed;
+    if (outcome.recoveryFailed || outcome.interruptedLeft)
+        return outcome.refused || outcome.interruptedLeft ? kExitInputFault : kExitFailed;
     if (dry)
-        return dryRun(window, prefix);
-    {
-        // Nobody looks at the preview here: the run makes its own checks.
-        const QSignalBlocker noPreview(window.txtname);
-        window.txtname->setText(prefix);
-    }
-    // Each new path is printed as it is reached.
-    window.lstFiles2->onItemAdded = [](const QString &path) { writeLine(stdout, platform::shownPath(path)); };
-    window.cmdRen_Click();
-
+        return dryRun(paths, prefix, host);
+    renbulk::renameListed(paths, prefix, host, outcome);
     // A refused run (a name taken outside the run, a bad prefix) is an input fault even
-    // though the window reports 0 files: it did not run.
-    return exitStatusOf(window.outcome(), window.outcome().ran);
+    // though the report says 0 files: it did not run.
+    return exitStatusOf(outcome, outcome.ran);
 }
 
 } // namespace app

@@ -33,31 +33,31 @@ QString notRestoredLines(const std::vector<std::pair<QString, QString>> &notRest
     return text;
 }
 
-void showJournalRefused(const FolderState &state, const QString &folder, shell::Outcome &record)
+void showJournalRefused(const FolderState &state, const QString &folder, RenameHost &host, shell::Outcome &record)
 {
     record.refused = true;
-    shell::showInputFault(tx("renbulk.msg.journalUnusable").arg(shown(folder), faultText(state), state.journalPath),
+    host.inputFault(tx("renbulk.msg.journalUnusable").arg(shown(folder), faultText(state), state.journalPath),
                           tx("renbulk.title.journal"));
 }
 
-void showFolderBusy(const QString &folder, shell::Outcome &record)
+void showFolderBusy(const QString &folder, RenameHost &host, shell::Outcome &record)
 {
     record.refused = true;
-    shell::showInputFault(tx("renbulk.msg.busy").arg(shown(folder)), tx("renbulk.title.busy"));
+    host.inputFault(tx("renbulk.msg.busy").arg(shown(folder)), tx("renbulk.title.busy"));
 }
 
-void showReadOnly(const QString &folder, shell::Outcome &record)
+void showReadOnly(const QString &folder, RenameHost &host, shell::Outcome &record)
 {
     record.refused = true;
-    shell::showInputFault(tx("renbulk.msg.readOnly").arg(shown(folder)), tx("common.title.pixmar"));
+    host.inputFault(tx("renbulk.msg.readOnly").arg(shown(folder)), tx("common.title.pixmar"));
 }
 
-bool showSettled(const SettleOutcome &o, const QString &folder, const char *doneKey, shell::Outcome &record)
+bool showSettled(const SettleOutcome &o, const QString &folder, const char *doneKey, RenameHost &host, shell::Outcome &record)
 {
     switch (o.result) {
     case SettleOutcome::Refused:
         if (o.readOnly) {
-            showReadOnly(folder, record);
+            showReadOnly(folder, host, record);
         } else {
             record.refused = true;
             QString text;
@@ -67,7 +67,7 @@ bool showSettled(const SettleOutcome &o, const QString &folder, const char *done
                 text = tx("renbulk.msg.blocked").arg(shown(o.blockedFile), shown(o.blockedName));
             else
                 text = tx("renbulk.msg.journalNotWritten").arg(o.journalError);
-            shell::showInputFault(text, tx("renbulk.title.undo"));
+            host.inputFault(text, tx("renbulk.title.undo"));
         }
         return false;
     case SettleOutcome::Failed: {
@@ -75,7 +75,7 @@ bool showSettled(const SettleOutcome &o, const QString &folder, const char *done
         QString text = tx("renbulk.msg.settleFailed").arg(shown(o.failedPath), o.description);
         if (!o.notRestored.empty())
             text += shell::CRLF + tx("renbulk.msg.notRestored") + notRestoredLines(o.notRestored);
-        shell::showError(text);
+        host.error(text);
         return false;
     }
     case SettleOutcome::Settled: break;
@@ -88,10 +88,10 @@ bool showSettled(const SettleOutcome &o, const QString &folder, const char *done
             text += shell::CRLF + shown(m);
             record.fail(m, tx("err.fileNotFound").arg(shown(m)));
         }
-        shell::showError(text);
+        host.error(text);
         return true;
     }
-    shell::showMessage(text, tx("common.title.pixmar"));
+    host.notice(text, tx("common.title.pixmar"));
     return true;
 }
 

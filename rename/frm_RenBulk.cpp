@@ -1,13 +1,9 @@
 #include "rename/frm_RenBulk.h"
 
-#include "platform/Errors.h"
 #include "platform/Files.h"
-#include "platform/Progress.h"
 #include "platform/Toolkit.h"
 #include "platform/Settings.h"
-#include "rename/JournaledRename.h"
 #include "rename/ListBox.h"
-#include "rename/RenameMessages.h"
 #include "rename/RenamePlan.h"
 #include "shell/Helpers.h"
 #include "shell/Texts.h"
@@ -165,7 +161,10 @@ void frm_RenBulk::cmddir_Click()
     }
     lstFiles1->setVisible(true);
     txtDirectory->setText(folder);
-    settleInterrupted(folder);
+    {
+        Host host(*this);
+        renbulk::settleInterrupted(folder, onInterrupted, host, outcome_);
+    }
     ListFolder();
 }
 
@@ -184,38 +183,10 @@ void frm_RenBulk::ListFolder()
         return;
     {
         BusyScope busy(*this);
-        platform::doEvents();
         renfolder = platform::withSeparator(txtDirectory->text());
-        QStringList names;
-        try {
-            // Every plain file, names that are not UTF-8 too: the rename carries their bytes.
-            names = platform::listPlainFilesExact(renfolder);
-        } catch (const platform::AppError &e) {
-            outcome_.fail(renfolder, e.description());
-            shell::showError(e.description());
+        Host host(*this, &busy);
+        if (!renbulk::listFolder(renfolder, host, outcome_))
             return;
-        }
-        // The listing is read whole before the first name is shown, so an unreadable folder
-        // fails above, before any name; adding a name to the list cannot fail.
-        const int count = int(names.size());
-        int listed = 0;
-        for (const QString &name : std::as_const(names)) {
-            if (listed > 0 && platform::stopRequested()) {
-                // What is listed stays listed; renaming takes the Before list as it stands.
-                outcome_.stopped = true;
-                break;
-            }
-            platform::reportProgress(listed + 1, count, platform::shownPath(name));
-            platform::doEvents();
-            lstFiles1->addItem(renfolder + name);
-            ++listed;
-        }
-        lstFiles1->flush();
-        if (outcome_.stopped) {
-            busy.normalPointer();
-            shell::showMessage(tx("common.msg.listStopped").arg(QString::number(listed), QString::number(count)),
-                               tx("common.title.pixmar"));
-        }
     }
     applyOrder();
     refreshPreview();
@@ -227,11 +198,7 @@ void frm_RenBulk::applyOrder()
     if (order_ == renbulk::Order::Name || lstFiles1->count() < 2 || isBusy())
         return;
     BusyScope busy(*this);
-    const QStringList ordered = renbulk::orderPaths(lstFiles1->items(), order_, [](int i, int n, const QString &p) {
-        platform::reportProgress(i, n, platform::shownPath(platform::fileNamePart(p)));
-        platform::doEvents();
-    });
-    lstFiles1->setItems(ordered);
+    lstFiles1->setItems(renbulk::orderListing(lstFiles1->items(), order_));
 }
 
 void frm_RenBulk::setOrder(renbulk::Order order, bool remember)
@@ -288,98 +255,20 @@ void frm_RenBulk::cmdRen_Click()
 {
     if (isBusy())
         return;
-    outcome_.ran = false;
-    outcome_.renamed = 0;
-    outcome_.limitReached = false;
     lstFiles2->setVisible(true);
     if (!txtDirectory->text().endsWith(QLatin1Char('/')))
         renfolder = txtDirectory->text() + QLatin1Char('/');
 
     // The run takes its files from the Before list: each keeps the folder it was listed in,
     // whatever the folder box says now.
-    const QStringList paths = lstFiles1->items();
-    qsizetype renamed = 0;
-    if (!paths.isEmpty()) {
-        if (!renbulk::prefixIsSafe(renbulk::effectivePrefix(txtname->text()))) {
-            outcome_.refused = true;
-            shell::showInputFault(tx("renbulk.msg.badPrefix"), tx("renbulk.title.badPrefix"));
-            txtname->setFocus();
-            return;
-        }
-        const renbulk::RenamePlan plan = renbulk::planRename(paths, txtname->text());
-        if (const auto clash = renbulk::findClash(plan)) {
-            // Refused before anything moved; the report of 0 files still follows.
-            outcome_.refused = true;
-            shell::showInputFault(tx("renbulk.msg.nameTaken").arg(platform::shownPath(clash->wantedBy),
-                                                                   platform::shownPath(clash->takenBy)),
-                               tx("renbulk.title.nameTaken"));
-        } else {
-            // The folder as the user named it, without the separator the paths carry.
-            QString folder = platform::folderPart(plan.entries.front().oldPath);
-            if (folder.size() > 1)
-                folder.chop(1);
-            renbulk::FolderJournal journal(folder);
-            if (!mayRename(journal, folder))
-                return;
-            // The preview gives way to the names as they are reached.
-            lstFiles2->clear();
-            renbulk::RenameOutcome run;
-            {
-                BusyScope busy(*this);
-                const int count = int(plan.entries.size());
-                run = renbulk::executeJournaled(
-                    plan, journal,
-                    [&](qsizetype i, const QString &newPath) {
-                        renext = renbulk::keptPart(platform::fileNamePart(plan.entries[i].oldPath));
-                        lstFiles2->addItem(newPath);
-                        platform::reportProgress(int(i) + 1, count,
-                                                 platform::shownPath(platform::fileNamePart(newPath)));
-                        platform::doEvents();
-                    },
-                    [] { return platform::stopRequested(); });
-                lstFiles2->flush();
-            }
-            if (!run.journalError.isEmpty()) {
-                outcome_.refused = true;
-                shell::showInputFault(tx("renbulk.msg.journalNotWritten").arg(run.journalError),
-                                      tx("renbulk.title.journal"));
-                return;
-            }
-            outcome_.ran = true;
-            lastRenamedFolder_ = folder;
-            if (run.stopped) {
-                // Stopped as a failure stops: every name put back, the report of 0 follows.
-                outcome_.stopped = true;
-                QString text = tx("renbulk.msg.stopped")
-                                   .arg(QString::number(run.stoppedAfter),
-                                        QString::number(plan.entries.size()));
-                if (run.notRestored.empty()) {
-                    shell::showMessage(text + shell::CRLF + tx("renbulk.msg.restored"),
-                                       tx("common.title.pixmar"));
-                } else {
-                    text += shell::CRLF + tx("renbulk.msg.notRestored") + renbulk::notRestoredLines(run.notRestored);
-                    shell::showError(text);
-                }
-            } else if (run.failed) {
-                outcome_.fail(run.failedPath, run.description);
-                QString text = tx("renbulk.msg.failed").arg(platform::shownPath(run.failedPath), run.description);
-                if (run.notRestored.empty())
-                    text += shell::CRLF + tx("renbulk.msg.restored");
-                else
-                    text += shell::CRLF + tx("renbulk.msg.notRestored") + renbulk::notRestoredLines(run.notRestored);
-                shell::showError(text);
-            } else if (plan.limitReached) {
-                outcome_.limitReached = true;
-                shell::showMessage(tx("renbulk.msg.limit"), tx("common.title.pixmar"));
-            }
-            renamed = run.renamed;
-        }
-    } else {
-        outcome_.ran = true;   // nothing listed: the report of 0 files is the whole run
-    }
-    outcome_.renamed = renamed;
-    shell::showMessage(QString::number(renamed) + tx("renbulk.report"), tx("common.title.pixmar"));
-    clearAll();
+    Host host(*this);
+    const renbulk::RenameRun run = renbulk::renameListed(lstFiles1->items(), txtname->text(), host, outcome_);
+    if (!run.folder.isEmpty())
+        lastRenamedFolder_ = run.folder;
+    if (run.end == renbulk::RenameRun::BadPrefix)
+        txtname->setFocus();
+    else if (run.end == renbulk::RenameRun::Reported)
+        clearAll();
 }
 
 void frm_RenBulk::cmdclr_Click()
@@ -401,3 +290,41 @@ void frm_RenBulk::clearAll()
 }
 
 void frm_RenBulk::mnu_exit_Click() { handBackToMain(); }
+
+void frm_RenBulk::Host::notice(const QString &text, const QString &title)
+{
+    if (listingBusy_)
+        listingBusy_->normalPointer();
+    shell::showMessage(text, title);
+}
+
+void frm_RenBulk::Host::error(const QString &description) { shell::showError(description); }
+
+void frm_RenBulk::Host::inputFault(const QString &text, const QString &title) { shell::showInputFault(text, title); }
+
+bool frm_RenBulk::Host::ask(const QString &text, const QString &title)
+{
+    return platform::toolkit().messageBox(text, title, platform::MsgIcon::Question, platform::MsgButtons::YesNo)
+           == platform::MsgResult::Yes;
+}
+
+void frm_RenBulk::Host::whileBusy(const std::function<void()> &work)
+{
+    BusyScope busy(window_);
+    work();
+}
+
+void frm_RenBulk::Host::listed(const QString &path) { window_.lstFiles1->addItem(path); }
+
+void frm_RenBulk::Host::listingEnded() { window_.lstFiles1->flush(); }
+
+// The preview gives way to the names as they are reached.
+void frm_RenBulk::Host::renameStarting() { window_.lstFiles2->clear(); }
+
+void frm_RenBulk::Host::renamed(const QString &oldPath, const QString &newPath)
+{
+    window_.renext = renbulk::keptPart(platform::fileNamePart(oldPath));
+    window_.lstFiles2->addItem(newPath);
+}
+
+void frm_RenBulk::Host::renameEnded() { window_.lstFiles2->flush(); }

@@ -1,6 +1,7 @@
 #pragma once
 #include "rename/RenameOrder.h"
 #include "rename/RenamePlan.h"
+#include "rename/RenameRun.h"
 #include "shell/Form.h"
 #include "shell/Outcome.h"
 #include <QSet>
@@ -13,25 +14,12 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class ListBox;
-namespace renbulk { class FolderJournal; }
-
-// What the window's listing and its last Rename came to since a folder was last chosen or the
-// window cleared (the run empties the lists itself; this record stays until then).
-struct RenBulkOutcome : shell::Outcome {
-    bool ran = false;            // the last Rename went through its checks and reported
-    qsizetype renamed = 0;       // files under their new names after it
-    bool limitReached = false;   // the listing held more files than a run renames
-    // Opening the folder found a rename of it cut short and could not take it to an end (or
-    // its journal was refused), so no new rename should start on it.
-    bool recoveryFailed = false;
-    bool interruptedLeft = false;  // a rename cut short was found and left as it is
-    bool undone = false;           // Undo Rename gave the last rename's files their old names
-};
 
 // Renames every file of one folder to a new prefix, a four-digit running number and the
 // rest of its old name from the first dot. The window lists, previews and reports; the run is
 // planned by RenamePlan and carried out with the folder's journal (JournaledRename), which
-// makes it undoable and lets a run cut short be finished or rolled back.
+// makes it undoable and lets a run cut short be finished or rolled back; RenameRun does the
+// work, as it does for the command line.
 class frm_RenBulk : public shell::Form {
     Q_OBJECT
 public:
@@ -55,10 +43,8 @@ public:
     // Lists `folder` as the folder button does, without the picker (the screenshot).
     void showFolder(const QString &folder);
 
-    // What choosing a folder does with a rename of it that was cut short: ask whether to finish
-    // it or roll it back (the window), roll it back and say so (the command line), or leave
-    // it as it is and say so (a dry run).
-    enum class OnInterrupted { Ask, RollBack, Leave };
+    // What choosing a folder does with a rename of it that was cut short.
+    using OnInterrupted = renbulk::OnInterrupted;
     OnInterrupted onInterrupted = OnInterrupted::Ask;
 
     // The preview: what Rename would do with the Before list and the prefix as they stand,
@@ -93,14 +79,30 @@ public:
     static const QString kOrderSettingKey;
 
 private:
+    // The window's side of the work: message boxes, the busy window and the two lists.
+    class Host : public renbulk::RenameHost {
+    public:
+        explicit Host(frm_RenBulk &window, BusyScope *listingBusy = nullptr)
+            : window_(window), listingBusy_(listingBusy) {}
+        void notice(const QString &text, const QString &title) override;
+        void error(const QString &description) override;
+        void inputFault(const QString &text, const QString &title) override;
+        bool ask(const QString &text, const QString &title) override;
+        void whileBusy(const std::function<void()> &work) override;
+        void listed(const QString &path) override;
+        void listingEnded() override;
+        void renameStarting() override;
+        void renamed(const QString &oldPath, const QString &newPath) override;
+        void renameEnded() override;
+
+    private:
+        frm_RenBulk &window_;
+        BusyScope *listingBusy_;   // a notice during the listing comes with the normal pointer
+    };
+
     void clearAll();
     void refreshPreview();
     void applyOrder();
-    void settleInterrupted(const QString &folder);
-    // Takes the folder for this window's command; says why not otherwise.
-    bool holdFolder(renbulk::FolderJournal &journal, const QString &folder);
-    // True when the folder may be renamed now; says why not otherwise.
-    bool mayRename(renbulk::FolderJournal &journal, const QString &folder);
 
     RenBulkOutcome outcome_;
     renbulk::Order order_ = renbulk::Order::Name;
