@@ -441,6 +441,10 @@ std::vector<std::uint8_t> lzwEncode(IndexedFrame &frame, int tolerance)
         current = pixel;
     }
     packer.put(current, bits);
+    // A reader adds a string for this last code as for every other, and reads the end code
+    // one bit wider when that string fills the current width.
+    if (next == (1 << bits) && bits < kLzwMaxBits)
+        ++bits;
     packer.put(endCode, bits);
     packer.flush();
     return out;
