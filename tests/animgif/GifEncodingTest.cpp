@@ -257,6 +257,25 @@ TEST_F(GifEncoding, AFrameWithTransparencyOfItsOwnIsWrittenWholeOverACleanedScre
     EXPECT_EQ(qAlpha(shown[2].pixel(3, 3)), 255);
 }
 
+TEST_F(GifEncoding, AHoleAfterFramesThatRepeatedShowsNoneOfThem)
+{
+    // The frames before the hole repeat one another, so each is written as the part that
+    // changed over the one before: clearing such a part clears only that part, and the hole
+    // would show what the earlier frames left around it.
+    QImage holey = scene(40, 30, 0, 20).convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < 10; ++y)
+        for (int x = 0; x < 10; ++x)
+            holey.setPixel(x, y, qRgba(0, 0, 0, 0));
+    const std::vector<QImage> frames{scene(40, 30, 0, 20), scene(40, 30, 0, 22), scene(40, 30, 0, 24), holey};
+    const giftest::File g = encode(path("holey-after-repeats.gif"), frames, gif::Tuning{});
+    ASSERT_EQ(g.frames.size(), 4u);
+    ASSERT_EQ(g.frames[1].disposal, DISPOSE_DO_NOT);   // the case at hand: frame 2 repeats
+    const std::vector<QImage> shown = giftest::composeFrames(g);
+    for (int y = 0; y < 30; ++y)
+        for (int x = 0; x < 40; ++x)
+            ASSERT_EQ(qAlpha(shown[3].pixel(x, y)), qAlpha(holey.pixel(x, y))) << x << "," << y;
+}
+
 TEST(FitBox, FitsLargePicturesKeepingProportionsAndNeverEnlarges)
 {
     EXPECT_EQ(animgif::fitWithin({4000, 3000}, {800, 600}), QSize(800, 600));
