@@ -102,7 +102,7 @@ inline Script read(const unsigned char *data, size_t size)
     const int loopCount = int(r.u16());
     if (loops)
         s.loopCount = loopCount;
-    s.speed = int(std::int8_t(r.u8()));                     // out of range on purpose too
+    s.speed = int(r.u8() % 12);                             // 0 and 11: out of range on purpose
     s.dither = float(r.u8()) / 200.0f - 0.1f;               // -0.1 to 1.175
     s.lzwTolerance = int(r.u8());
     s.repeatTolerance = int(r.u8()) - 1;
@@ -157,7 +157,7 @@ inline QByteArray write(const Script &s)
     w.side(s.canvas.height());
     w.u8(s.loopCount ? 1 : 0);
     w.u16(unsigned(s.loopCount.value_or(0)));
-    w.u8(unsigned(std::uint8_t(std::int8_t(s.speed))));
+    w.u8(unsigned(s.speed));
     w.u8(unsigned(std::clamp((s.dither + 0.1f) * 200.0f, 0.0f, 255.0f) + 0.5f));
     w.u8(unsigned(s.lzwTolerance));
     w.u8(unsigned(s.repeatTolerance + 1));
