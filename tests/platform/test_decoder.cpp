@@ -10,6 +10,7 @@
 #include <QElapsedTimer>
 #include <QtEndian>
 #include <gtest/gtest.h>
+#include <limits>
 #include <sys/stat.h>
 
 using namespace platform;
@@ -104,12 +105,17 @@ TEST_F(Decoding, PicturesCompletedWithFillerAreRefusedAsDamaged)
     QByteArray offsetPastEnd = bmp;
     qToLittleEndian<quint32>(quint32(bmp.size() + 100), offsetPastEnd.data() + 10);
     const QByteArray progressive = testsupport::jpegBytes(320, 240, true);
+    // Rows of 6 GB each, two thousand million of them: their bytes overflow any 64-bit count.
+    const QByteArray endlessRows = testsupport::bitmapHeaderOnly(std::numeric_limits<qint32>::min(),
+                                                                 std::numeric_limits<qint32>::max())
+        + QByteArray(16, '\0');
     const std::vector<std::pair<QString, QByteArray>> damaged = {
         {"cut.jpg", cutInData(jpeg)},
         {"cut-progressive.jpg", cutInData(progressive) + QByteArray("\xFF\xD9", 2)},
         {"cut-end.jpg", cutInData(jpeg) + QByteArray("\xFF\xD9", 2)},
         {"cut.bmp", bmp.left(bmp.size() / 2)},
         {"offset.bmp", offsetPastEnd},
+        {"endless.bmp", endlessRows},
     };
     for (const auto &[name, bytes] : damaged) {
         const QString f = write(name, bytes);
