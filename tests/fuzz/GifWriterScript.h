@@ -119,8 +119,12 @@ inline Script read(const unsigned char *data, size_t size)
         } else if (f.kind == Frame::Kind::New) {
             const int w = r.side(), h = r.side();
             f.image = QImage(w, h, kFormats[r.u8() % kFormatCount]);
-            if (f.image.format() == QImage::Format_Indexed8 || f.image.format() == QImage::Format_Mono) {
-                const int colours = 1 + int(r.u8());
+            // A decoder's palette pictures index only their colour table (Qt reads past it
+            // otherwise): Mono has two colours, Indexed8 its pixels taken modulo its count.
+            const bool mono = f.image.format() == QImage::Format_Mono;
+            int colours = 256;
+            if (f.image.format() == QImage::Format_Indexed8 || mono) {
+                colours = mono ? 2 : 1 + int(r.u8());
                 QList<QRgb> table;
                 for (int c = 0; c < colours; ++c)
                     table.append(QRgb(r.i32()));
@@ -129,7 +133,7 @@ inline Script read(const unsigned char *data, size_t size)
             for (int y = 0; y < h; ++y) {
                 uchar *row = f.image.scanLine(y);
                 for (int b = 0; b < rowBytes(f.image); ++b)
-                    row[b] = uchar(r.u8());
+                    row[b] = uchar(mono ? r.u8() : r.u8() % unsigned(colours));
             }
         }
         s.frames.push_back(std::move(f));
@@ -177,7 +181,8 @@ inline QByteArray write(const Script &s)
             const auto format = std::find(std::begin(kFormats), std::end(kFormats), f.image.format());
             w.u8(unsigned(format - std::begin(kFormats)));
             if (f.image.format() == QImage::Format_Indexed8 || f.image.format() == QImage::Format_Mono) {
-                w.u8(unsigned(f.image.colorCount() - 1));
+                if (f.image.format() == QImage::Format_Indexed8)
+                    w.u8(unsigned(f.image.colorCount() - 1));
                 for (QRgb c : f.image.colorTable())
                     w.i32(std::int32_t(c));
             }
