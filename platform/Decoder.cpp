@@ -189,8 +189,9 @@ QString bitmapDataMissing(QIODevice &d)
     constexpr quint32 kRgb = 0, kBitFields = 3, kAlphaBitFields = 6;
     if (compression != kRgb && compression != kBitFields && compression != kAlphaBitFields)
         return {};   // run-length and embedded formats: their length is not known up front
+    // Compared by division: a hostile header's rows times its height overflow 64 bits.
     const qint64 rowBytes = (std::abs(width) * bits + 31) / 32 * 4;
-    if (dataStart + rowBytes * std::abs(height) > size)
+    if (rowBytes > 0 && std::abs(height) > (size - dataStart) / rowBytes)
         return QStringLiteral("the file ends before its pixel data does");
     return {};
 }

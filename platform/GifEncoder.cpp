@@ -441,6 +441,10 @@ std::vector<std::uint8_t> lzwEncode(IndexedFrame &frame, int tolerance)
         current = pixel;
     }
     packer.put(current, bits);
+    // A reader adds a string for this last code as for every other, and reads the end code
+    // one bit wider when that string fills the current width.
+    if (next == (1 << bits) && bits < kLzwMaxBits)
+        ++bits;
     packer.put(endCode, bits);
     packer.flush();
     return out;
@@ -564,6 +568,7 @@ std::optional<GifWriter::Encoded> GifWriter::encode(Job &job) const
     Encoded out;
     out.delayCs = job.delayCs;
     out.repeats = job.repeats;
+    out.opaque = job.opaque;
     if (job.repeats) {
         QRect box = opaqueBounds(*mapped);
         if (box.isEmpty())
@@ -631,8 +636,13 @@ void GifWriter::writeLoop()
         GpStatus status = Ok;
         if (write) {
             // The frame before stays on screen under this one only when this one lets it show.
-            if (pending_)
+            // A frame with holes of its own goes over a cleared screen; clearing a frame
+            // clears only its rectangle, so the one before it then covers the canvas.
+            if (pending_) {
+                if (!next->repeats && !next->opaque)
+                    coverCanvas(*pending_);
                 status = writeFrame(*pending_, next->repeats ? DISPOSE_DO_NOT : DISPOSE_BACKGROUND);
+            }
             pending_ = std::move(next);
         }
         std::lock_guard lock(mutex_);
@@ -655,6 +665,27 @@ void GifWriter::writeLoop()
             failure_ = status;
     }
     pending_.reset();
+}
+
+// A frame written as the part that changed, made whole again: transparent around that part.
+void GifWriter::coverCanvas(Encoded &pending) const
+{
+    IndexedFrame &part = pending.frame;
+    if (pending.at.isNull() && QSize(part.width, part.height) == canvas_)
+        return;
+    IndexedFrame whole;
+    whole.width = canvas_.width();
+    whole.height = canvas_.height();
+    whole.palette = part.palette;
+    whole.transparentIndex = part.transparentIndex;
+    whole.pixels.assign(size_t(whole.width) * size_t(whole.height), std::uint8_t(part.transparentIndex));
+    for (int y = 0; y < part.height; ++y)
+        std::copy_n(part.pixels.begin() + qsizetype(y) * part.width, part.width,
+                    whole.pixels.begin() + qsizetype(pending.at.y() + y) * whole.width + pending.at.x());
+    pending.frame = std::move(whole);
+    pending.at = QPoint();
+    // Its pixels are already the ones a reader decodes: coded exactly.
+    pending.codes = lzwEncode(pending.frame, 0);
 }
 
 GpStatus GifWriter::writeFrame(const Encoded &pending, int disposal)

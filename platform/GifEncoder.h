@@ -116,12 +116,14 @@ private:
         QPoint at;
         int delayCs = 0;
         bool repeats = false;
+        bool opaque = true;
         std::vector<std::uint8_t> codes;   // the frame's LZW stream
     };
     void reduceLoop();
     void writeLoop();
     std::optional<Encoded> encode(Job &job) const;
     GpStatus writeFrame(const Encoded &frame, int disposal);
+    void coverCanvas(Encoded &frame) const;
 
     Tuning tuning_;
     void stopThreads(bool discardQueued);

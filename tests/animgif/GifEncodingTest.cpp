@@ -5,6 +5,7 @@
 #include "animgif/cGDIP.h"
 #include "animgif/cMultiPage.h"
 #include "platform/GifEncoder.h"
+#include "support/LzwReference.h"
 
 #include <QPainter>
 #include <QRandomGenerator>
@@ -108,6 +109,29 @@ TEST_F(GifEncoding, ExactLzwCodesDecodeToEveryIndexWhateverThePaletteAndLength)
         ASSERT_TRUE(back.ok) << c.w << "x" << c.h;
         ASSERT_EQ(back.frames.size(), 1u);
         EXPECT_EQ(back.frames[0].indices, before) << c.w << "x" << c.h << " colours " << c.colours;
+    }
+}
+
+TEST_F(GifEncoding, EveryLzwStreamEndsWithAnEndCodeOfTheWidthReadersExpect)
+{
+    // giflib stops reading at a frame's last pixel; other readers read on to the end code. A
+    // reader adds a string for the last pixel code as for every other; when that fills the
+    // code width, it reads the end code one bit wider. Frames of one colour (each string one
+    // pixel longer than the one before) and of noise, of every length up to several widths,
+    // end there many times; the lossy coder ends its streams the same way.
+    for (const int colours : {2, 16, 256}) {
+        for (const bool solid : {true, false}) {
+            for (const int tolerance : {0, 40}) {
+                for (int pixels = 1; pixels <= 1500; ++pixels) {
+                    gif::IndexedFrame f = randomFrame(pixels, 1, colours, solid ? pixels : 1, quint32(pixels));
+                    const std::vector<std::uint8_t> codes = gif::lzwEncode(f, tolerance);
+                    const auto decoded = lzwreference::decode(codes, gif::lzwMinimumCodeSize(f));
+                    ASSERT_TRUE(decoded.has_value())
+                        << colours << " colours, " << pixels << (solid ? " solid" : " noise") << " pixels";
+                    ASSERT_EQ(*decoded, f.pixels) << colours << " colours, " << pixels << " pixels";
+                }
+            }
+        }
     }
 }
 
@@ -231,6 +255,25 @@ TEST_F(GifEncoding, AFrameWithTransparencyOfItsOwnIsWrittenWholeOverACleanedScre
     const std::vector<QImage> shown = giftest::composeFrames(g);
     EXPECT_EQ(qAlpha(shown[1].pixel(3, 3)), 0);
     EXPECT_EQ(qAlpha(shown[2].pixel(3, 3)), 255);
+}
+
+TEST_F(GifEncoding, AHoleAfterFramesThatRepeatedShowsNoneOfThem)
+{
+    // The frames before the hole repeat one another, so each is written as the part that
+    // changed over the one before: clearing such a part clears only that part, and the hole
+    // would show what the earlier frames left around it.
+    QImage holey = scene(40, 30, 0, 20).convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < 10; ++y)
+        for (int x = 0; x < 10; ++x)
+            holey.setPixel(x, y, qRgba(0, 0, 0, 0));
+    const std::vector<QImage> frames{scene(40, 30, 0, 20), scene(40, 30, 0, 22), scene(40, 30, 0, 24), holey};
+    const giftest::File g = encode(path("holey-after-repeats.gif"), frames, gif::Tuning{});
+    ASSERT_EQ(g.frames.size(), 4u);
+    ASSERT_EQ(g.frames[1].disposal, DISPOSE_DO_NOT);   // the case at hand: frame 2 repeats
+    const std::vector<QImage> shown = giftest::composeFrames(g);
+    for (int y = 0; y < 30; ++y)
+        for (int x = 0; x < 40; ++x)
+            ASSERT_EQ(qAlpha(shown[3].pixel(x, y)), qAlpha(holey.pixel(x, y))) << x << "," << y;
 }
 
 TEST(FitBox, FitsLargePicturesKeepingProportionsAndNeverEnlarges)

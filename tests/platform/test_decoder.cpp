@@ -3,12 +3,14 @@
 #include "platform/Errors.h"
 #include "platform/GdiPlus.h"
 #include "platform/Picture.h"
+#include "support/JpegSamples.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QtEndian>
 #include <gtest/gtest.h>
+#include <limits>
 #include <sys/stat.h>
 
 using namespace platform;
@@ -103,12 +105,17 @@ TEST_F(Decoding, PicturesCompletedWithFillerAreRefusedAsDamaged)
     QByteArray offsetPastEnd = bmp;
     qToLittleEndian<quint32>(quint32(bmp.size() + 100), offsetPastEnd.data() + 10);
     const QByteArray progressive = testsupport::jpegBytes(320, 240, true);
+    // Rows of 6 GB each, two thousand million of them: their bytes overflow any 64-bit count.
+    const QByteArray endlessRows = testsupport::bitmapHeaderOnly(std::numeric_limits<qint32>::min(),
+                                                                 std::numeric_limits<qint32>::max())
+        + QByteArray(16, '\0');
     const std::vector<std::pair<QString, QByteArray>> damaged = {
         {"cut.jpg", cutInData(jpeg)},
         {"cut-progressive.jpg", cutInData(progressive) + QByteArray("\xFF\xD9", 2)},
         {"cut-end.jpg", cutInData(jpeg) + QByteArray("\xFF\xD9", 2)},
         {"cut.bmp", bmp.left(bmp.size() / 2)},
         {"offset.bmp", offsetPastEnd},
+        {"endless.bmp", endlessRows},
     };
     for (const auto &[name, bytes] : damaged) {
         const QString f = write(name, bytes);
@@ -222,5 +229,53 @@ TEST_F(Decoding, LargeTiffsKeepEveryRowThroughTheBandedConversion)
         ASSERT_EQ(reference.size(), picture.size());
         const QImage loaded = loadPicture(path(QLatin1String(name))).image().convertToFormat(QImage::Format_ARGB32);
         EXPECT_EQ(loaded, reference);
+    }
+}
+
+TEST_F(Decoding, ASideOfExactlyTheLimitLoadsAndOnePixelMoreIsRefused)
+{
+    // One row, so that the side limit alone is in play, never the pixel count; in formats read
+    // by the toolkit's readers and, for TIFF, by FreeImage, which check the size apart.
+    constexpr int kLargestSide = 65535;
+    for (const char *format : {"bmp", "png", "tif"}) {
+        for (const int width : {kLargestSide, kLargestSide + 1}) {
+            const QString f = path(QStringLiteral("row%1.%2").arg(width).arg(QLatin1String(format)));
+            SCOPED_TRACE(f.toStdString());
+            ASSERT_TRUE(testsupport::gradientImage(width, 1).save(f));
+            QString description;
+            if (width == kLargestSide) {
+                ASSERT_EQ(loaderError(f, &description), 0) << description.toStdString();
+                EXPECT_EQ(loadPicture(f).pixelSize(), QSize(width, 1));
+                EXPECT_EQ(libraryStatus(f), gp::Ok);
+            } else {
+                EXPECT_EQ(loaderError(f, &description), err::InvalidPicture);
+                EXPECT_TRUE(description.contains(QStringLiteral("too large"))) << description.toStdString();
+                EXPECT_EQ(libraryStatus(f), gp::ValueOverflow);
+            }
+        }
+    }
+}
+
+TEST_F(Decoding, AThumbnailsEndMarkerIsNotThePicturesEnd)
+{
+    // A camera's preview sits whole in the EXIF segment, end marker and all, ahead of the
+    // picture; here the picture has then lost its own end marker. Only a walk that steps over
+    // each segment by its length, rather than looking for the marker's bytes, sees that.
+    const QByteArray thumbnail = testsupport::jpegOfKind(testsupport::gradientImage(16, 12));
+    ASSERT_TRUE(thumbnail.endsWith("\xFF\xD9"));
+    for (const bool progressive : {false, true}) {
+        SCOPED_TRACE(progressive ? "progressive" : "baseline");
+        const QByteArray whole = testsupport::withSegment(testsupport::jpegBytes(320, 240, progressive),
+                                                          testsupport::exifSegment(1, thumbnail));
+        ASSERT_TRUE(whole.endsWith("\xFF\xD9"));
+        const QString kept = write("whole.jpg", whole);
+        EXPECT_EQ(loaderError(kept), 0);
+        EXPECT_EQ(libraryStatus(kept), gp::Ok);
+
+        const QString f = write("lost-end.jpg", whole.chopped(2));
+        QString description;
+        EXPECT_EQ(loaderError(f, &description), err::InvalidPicture);
+        EXPECT_TRUE(description.contains(QStringLiteral("damaged"), Qt::CaseInsensitive)) << description.toStdString();
+        EXPECT_EQ(libraryStatus(f), gp::UnknownImageFormat);
     }
 }
