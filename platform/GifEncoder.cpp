@@ -248,35 +248,45 @@ private:
     int held_ = 0;
 };
 
-// The string table of the LZW coder. Children are found directly through a (code, pixel)
-// table whose entries count only when stamped with the current generation, so a clear code
-// costs nothing; the lossy search walks each code's list of children instead.
+// The string table of the LZW coder. Children are found through a small open-addressed hash
+// of (code, pixel) that stays in the processor's cache, each slot holding both and the child
+// code; the lossy search walks each code's list of children instead.
 struct LzwTable {
-    std::vector<std::uint16_t> child = std::vector<std::uint16_t>(size_t(kLzwLastCode + 1) * 256);
-    std::vector<std::uint32_t> stamp = std::vector<std::uint32_t>(size_t(kLzwLastCode + 1) * 256);
+    static constexpr int kHashBits = 13;   // twice the codes a table holds
+    static constexpr size_t kSlots = size_t(1) << kHashBits;
+    static constexpr std::uint32_t kHashMask = kSlots - 1;
+    std::array<std::uint32_t, kSlots> entries{};   // 0: empty
     std::array<std::uint16_t, kLzwLastCode + 1> firstChild{};
     std::array<std::uint16_t, kLzwLastCode + 1> nextSibling{};
     std::array<std::uint8_t, kLzwLastCode + 1> suffix{};
-    std::uint32_t generation = 0;
+
+    // (code, pixel) in the slot's top 20 bits, the child code (never 0) in the low 12.
+    static std::uint32_t keyOf(int code, int pixel) { return std::uint32_t(code) << 8 | std::uint32_t(pixel); }
+    static std::uint32_t hashOf(std::uint32_t key) { return (key * 2654435761u) >> (32 - kHashBits); }
 
     void clear()
     {
-        if (++generation == 0) {   // wrapped: old stamps could look current
-            std::fill(stamp.begin(), stamp.end(), 0);
-            generation = 1;
-        }
+        entries.fill(0);
         firstChild.fill(0);
     }
     int find(int code, int pixel) const
     {
-        const size_t k = size_t(code) * 256 + size_t(pixel);
-        return stamp[k] == generation ? child[k] : 0;
+        const std::uint32_t key = keyOf(code, pixel);
+        for (std::uint32_t h = hashOf(key);; h = (h + 1) & kHashMask) {
+            const std::uint32_t slot = entries[h];
+            if (slot == 0)
+                return 0;
+            if (slot >> kLzwMaxBits == key)
+                return int(slot & kLzwLastCode);
+        }
     }
     void add(int code, int pixel, int newCode)
     {
-        const size_t k = size_t(code) * 256 + size_t(pixel);
-        child[k] = std::uint16_t(newCode);
-        stamp[k] = generation;
+        const std::uint32_t key = keyOf(code, pixel);
+        std::uint32_t h = hashOf(key);
+        while (entries[h] != 0)
+            h = (h + 1) & kHashMask;
+        entries[h] = key << kLzwMaxBits | std::uint32_t(newCode);
         suffix[size_t(newCode)] = std::uint8_t(pixel);
         firstChild[size_t(newCode)] = 0;
         nextSibling[size_t(newCode)] = firstChild[size_t(code)];
