@@ -49,7 +49,6 @@ constexpr qint64 kFullHistogramPixels = 512 * 512;
 constexpr int kMaxColours = 256;
 constexpr int kGifColourResolution = 8;
 constexpr int kMaxDelayCs = 0xFFFF;    // the frame delay field is 16 bits wide
-constexpr int kMaxReducers = 2;       // the machines we run on have two cores or more
 constexpr int kLzwMaxBits = 12;
 constexpr int kLzwLastCode = (1 << kLzwMaxBits) - 1;
 constexpr int kSubBlockBytes = 255;
@@ -458,7 +457,10 @@ std::vector<std::uint8_t> lzwEncode(IndexedFrame &frame, int tolerance)
 
 // ---------------------------------------------------------------- GifWriter
 
-GifWriter::GifWriter(const Tuning &tuning) : tuning_(tuning) {}
+GifWriter::GifWriter(const Tuning &tuning, int threads)
+    : tuning_(tuning), threads_(threads > 0 ? threads : std::max(1, int(std::thread::hardware_concurrency())))
+{
+}
 
 GifWriter::~GifWriter()
 {
@@ -503,8 +505,7 @@ GpStatus GifWriter::open(const QString &path, QSize canvas, std::optional<int> l
             || EGifPutExtensionTrailer(gif_) == GIF_ERROR)
             return Win32Error;
     }
-    const int reducers = std::clamp(int(std::thread::hardware_concurrency()), 1, kMaxReducers);
-    for (int i = 0; i < reducers; ++i)
+    for (int i = 0; i < threads_; ++i)
         reducers_.emplace_back([this] { reduceLoop(); });
     writer_ = std::thread([this] { writeLoop(); });
     return Ok;
@@ -518,7 +519,7 @@ GpStatus GifWriter::addFrame(QImage frame, int delayCs)
         return InvalidParameter;
     {
         std::unique_lock lock(mutex_);
-        changed_.wait(lock, [this] { return inFlight_ < kFramesInFlight || failure_ != Ok; });
+        changed_.wait(lock, [this] { return inFlight_ <= threads_ || failure_ != Ok; });
         if (failure_ != Ok)
             return failure_;
     }

@@ -82,7 +82,9 @@ int lzwMinimumCodeSize(const IndexedFrame &frame);
 
 class GifWriter {
 public:
-    explicit GifWriter(const Tuning &tuning = {});
+    // `threads` frames are reduced to their palettes and coded at once; 0 gives one per
+    // processor core. The file is the same whatever their number.
+    explicit GifWriter(const Tuning &tuning = {}, int threads = 0);
     ~GifWriter();   // a writer not finished is abandoned: its file stays as far as it got
     GifWriter(const GifWriter &) = delete;
     GifWriter &operator=(const GifWriter &) = delete;
@@ -91,9 +93,9 @@ public:
     // the file carries the NETSCAPE2.0 loop extension (0 = for ever); without it, it plays once.
     GpStatus open(const QString &path, QSize canvas, std::optional<int> loopCount);
     // Queues a frame; delay in hundredths of a second. Frames are reduced to their palettes
-    // and coded on up to two threads and written in the order they were added. Waits while
-    // kFramesInFlight frames are queued or being worked on, so memory does not grow with the
-    // number of frames. Returns the first failure so far (Ok when none).
+    // and coded on the writer's threads and written in the order they were added. Waits while
+    // one frame more than there are threads is queued or being worked on, so memory does not
+    // grow with the number of frames. Returns the first failure so far (Ok when none).
     GpStatus addFrame(QImage frame, int delayCs);
     // Writes the queued frames and the trailer, closes the file and flushes it to the disk.
     // Ok only when every frame and the close succeeded.
@@ -101,8 +103,6 @@ public:
 
     bool isOpen() const { return gif_ != nullptr; }
     int framesWritten() const { return framesWritten_; }
-
-    static constexpr int kFramesInFlight = 3;
 
 private:
     struct Job {
@@ -127,6 +127,7 @@ private:
     GpStatus writeFrame(const Encoded &frame, int disposal);
 
     Tuning tuning_;
+    int threads_;
     void stopThreads(bool discardQueued);
 
     GifFileType *gif_ = nullptr;
