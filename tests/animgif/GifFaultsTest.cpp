@@ -106,6 +106,17 @@ protected:
         tk.folderAnswers.push_back(dir);
         w.cmddir_Click();
     }
+    // The last folder holds a picture and an older GIF that must survive the failed build.
+    void prepareLast(const QString &last)
+    {
+        ASSERT_TRUE(giftest::solidPicture(12, 8, Qt::red).save(last + QStringLiteral("/z.bmp"), "BMP"));
+        ASSERT_TRUE(giftest::writeBytes(last + QStringLiteral("/Pixmar-anim.gif"), "the old animation"));
+    }
+    void expectOnlyTheOldFile(const QString &last)
+    {
+        EXPECT_EQ(giftest::fileBytes(last + QStringLiteral("/Pixmar-anim.gif")), QByteArray("the old animation"));
+        EXPECT_EQ(files(last), (QStringList{"Pixmar-anim.gif", "z.bmp"}));
+    }
     static QStringList files(const QString &dir)
     {
         return QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
@@ -136,8 +147,7 @@ TEST_F(GifFaults, AFullDiskFailsTheBuildAndLeavesOnlyTheOldFile)
     std::optional<FileSizeLimit> limit;
     if (!disk.mounted)
         limit.emplace(96 * 1024);   // not allowed to mount: files may not grow past the size
-    ASSERT_TRUE(giftest::solidPicture(12, 8, Qt::red).save(last + QStringLiteral("/z.bmp"), "BMP"));
-    ASSERT_TRUE(giftest::writeBytes(last + QStringLiteral("/Pixmar-anim.gif"), "the old animation"));
+    prepareLast(last);
     listFolder(frames);
     listFolder(last);
     ASSERT_EQ(w.lstFiles->count(), 7);
@@ -145,8 +155,7 @@ TEST_F(GifFaults, AFullDiskFailsTheBuildAndLeavesOnlyTheOldFile)
     limit.reset();
 
     expectFailedWith(QStringLiteral("Win32 Error"));
-    EXPECT_EQ(giftest::fileBytes(last + QStringLiteral("/Pixmar-anim.gif")), QByteArray("the old animation"));
-    EXPECT_EQ(files(last), (QStringList{"Pixmar-anim.gif", "z.bmp"}));
+    expectOnlyTheOldFile(last);
 }
 
 TEST_F(GifFaults, AReadOnlyDiskFailsTheBuildAndLeavesOnlyTheOldFile)
@@ -156,16 +165,14 @@ TEST_F(GifFaults, AReadOnlyDiskFailsTheBuildAndLeavesOnlyTheOldFile)
     SmallDisk disk(last, "1m");
     if (!disk.mounted)
         GTEST_SKIP() << "mounting needs the superuser (a read-only file is tested elsewhere)";
-    ASSERT_TRUE(giftest::solidPicture(12, 8, Qt::red).save(last + QStringLiteral("/z.bmp"), "BMP"));
-    ASSERT_TRUE(giftest::writeBytes(last + QStringLiteral("/Pixmar-anim.gif"), "the old animation"));
+    prepareLast(last);
     ASSERT_TRUE(disk.makeReadOnly());
     listFolder(frames);
     listFolder(last);
     w.cmdCreate_Click();
 
     expectFailedWith(QStringLiteral("Access Denied"));
-    EXPECT_EQ(giftest::fileBytes(last + QStringLiteral("/Pixmar-anim.gif")), QByteArray("the old animation"));
-    EXPECT_EQ(files(last), (QStringList{"Pixmar-anim.gif", "z.bmp"}));
+    expectOnlyTheOldFile(last);
 }
 
 TEST_F(GifFaults, APictureThatBreaksLateAmongManyLeavesNoPartialFile)
