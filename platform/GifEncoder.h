@@ -18,8 +18,9 @@
 
 struct GifFileType;
 
-// Writing animated GIF files: every frame gets a palette of its own (libimagequant, dithered)
-// and giflib writes the file around our own LZW coder. A frame that repeats much of what is
+// Writing animated GIF files: every frame gets a palette of its own (chosen by libimagequant,
+// each pixel mapped to it by our own nearest-colour search, lightly dithered) and giflib
+// writes the file around our own LZW coder. A frame that repeats much of what is
 // on screen is written as the rectangle that changed, the repeated runs transparent over the
 // previous frame (which is then kept on screen rather than cleared). The pixel steps are plain
 // functions; GifWriter strings them together on threads of its own so that the caller can
@@ -43,8 +44,11 @@ struct IndexedFrame {
 // How hard the frames are reduced and squeezed. The defaults are what the builder uses; the
 // measurements behind them are in GifEncoder.cpp.
 struct Tuning {
-    int speed = 6;                // libimagequant: 1 slowest and best, 10 fastest
+    int speed = 7;                // libimagequant: 1 slowest and best, 10 fastest
     float dither = 0.2f;          // 0 none, 1 full Floyd-Steinberg
+    // A large frame's palette is chosen from every sampleStep-th pixel of every
+    // sampleStep-th row.
+    int sampleStep = 3;
     // Lossy LZW: a pixel may take another palette entry whose colour lies within this
     // distance (Euclidean, 0-255 per channel) of its own when that lengthens the string
     // being coded. 0 codes the palette indexes exactly.
@@ -58,6 +62,16 @@ struct Tuning {
 // GIF knows only fully transparent or opaque pixels: alpha below half becomes transparent.
 // Gives a straight (not premultiplied) RGBA8888 image, the byte order the quantizer reads.
 QImage toRgbaWithBinaryAlpha(const QImage &image);
+
+// The first entry of a palette shown as transparent (alpha below half), -1 when none.
+int transparentEntry(const std::vector<QRgb> &palette);
+
+// Maps every pixel of a picture (RGBA8888, binary alpha) to the opaque palette entry nearest
+// in plain RGB distance (the lowest index among equals), spreading what each pixel misses
+// over the pixels not yet mapped (Floyd-Steinberg, rows in alternate directions), of which
+// `dither` (0 to 1) is carried. Pixels with alpha 0 take the transparent entry and pass no
+// error on.
+IndexedFrame mapToPalette(const QImage &rgba, const std::vector<QRgb> &palette, float dither);
 
 // Reduces a picture to a palette of at most 256 colours made for it, with dithering.
 // Nothing when the quantizer fails.
@@ -82,7 +96,9 @@ int lzwMinimumCodeSize(const IndexedFrame &frame);
 
 class GifWriter {
 public:
-    explicit GifWriter(const Tuning &tuning = {});
+    // `threads` frames are reduced to their palettes and coded at once; 0 gives one per
+    // processor core. The file is the same whatever their number.
+    explicit GifWriter(const Tuning &tuning = {}, int threads = 0);
     ~GifWriter();   // a writer not finished is abandoned: its file stays as far as it got
     GifWriter(const GifWriter &) = delete;
     GifWriter &operator=(const GifWriter &) = delete;
@@ -91,15 +107,16 @@ public:
     // the file carries the NETSCAPE2.0 loop extension (0 = for ever); without it, it plays once.
     GpStatus open(const QString &path, QSize canvas, std::optional<int> loopCount);
     // Queues a frame; delay in hundredths of a second. Frames are reduced to their palettes
-    // and coded on up to two threads and written in the order they were added. Waits while
-    // kFramesInFlight frames are queued or being worked on, so memory does not grow with the
-    // number of frames. Returns the first failure so far (Ok when none).
+    // and coded on the writer's threads and written in the order they were added. Waits while
+    // one frame more than there are threads is queued or being worked on, so memory does not
+    // grow with the number of frames. Returns the first failure so far (Ok when none).
     GpStatus addFrame(QImage frame, int delayCs);
     // Writes the queued frames and the trailer, closes the file and flushes it to the disk.
     // Ok only when every frame and the close succeeded.
     GpStatus finish();
 
-    static constexpr int kFramesInFlight = 3;
+    // Frames written so far (the fuzz target checks that none is lost).
+    int framesWritten() const { return framesWritten_; }
 
 private:
     struct Job {
@@ -126,6 +143,7 @@ private:
     void coverCanvas(Encoded &frame) const;
 
     Tuning tuning_;
+    int threads_;
     void stopThreads(bool discardQueued);
 
     GifFileType *gif_ = nullptr;

@@ -18,9 +18,9 @@ namespace {
 
 // Writes frames through the encoder with the given tuning and reads the file back.
 giftest::File encode(const QString &path, const std::vector<QImage> &frames, const gif::Tuning &tuning,
-                     int delayCs = 7)
+                     int delayCs = 7, int threads = 0)
 {
-    gif::GifWriter writer(tuning);
+    gif::GifWriter writer(tuning, threads);
     EXPECT_EQ(writer.open(path, frames.front().size(), 0), gif::GpStatus(0));
     for (const QImage &f : frames)
         EXPECT_EQ(writer.addFrame(f, delayCs), gif::GpStatus(0));
@@ -238,6 +238,33 @@ TEST_F(GifEncoding, RepeatingFramesComposeToWhatWholeFramesShowWithinTheBound)
     // The exact repeat is one transparent pixel.
     EXPECT_EQ(b.frames.back().width * b.frames.back().height, 1);
     EXPECT_EQ(b.frames.back().disposal, DISPOSE_BACKGROUND);
+}
+
+TEST_F(GifEncoding, TheFileIsTheSameByteForByteWhateverTheNumberOfThreads)
+{
+    // Every path a frame can take: repeating the one before, distinct, sampled for its palette
+    // (over 512 x 512 pixels), of another size (fitted), with transparency of its own.
+    std::vector<QImage> frames;
+    for (int k = 0; k < 4; ++k)
+        frames.push_back(scene(640, 480, 0, 100 + 9 * k));
+    for (int seed = 1; seed < 5; ++seed)
+        frames.push_back(giftest::gradientPicture(640, 480, seed));
+    frames.push_back(scene(300, 200, 20, 90));
+    QImage holed = scene(640, 480, 40, 300).convertToFormat(QImage::Format_ARGB32);
+    for (int y = 100; y < 200; ++y)
+        for (int x = 50; x < 400; ++x)
+            holed.setPixel(x, y, qRgba(0, 0, 0, 0));
+    frames.push_back(holed);
+    frames.push_back(scene(640, 480, 40, 310));
+
+    encode(path("1.gif"), frames, {}, 7, 1);
+    const QByteArray one = giftest::fileBytes(path("1.gif"));
+    ASSERT_FALSE(one.isEmpty());
+    for (int threads : {2, 5}) {
+        const QString name = QStringLiteral("%1.gif").arg(threads);
+        encode(path(name), frames, {}, 7, threads);
+        EXPECT_TRUE(giftest::fileBytes(path(name)) == one) << threads << " threads";
+    }
 }
 
 TEST_F(GifEncoding, AFrameWithTransparencyOfItsOwnIsWrittenWholeOverACleanedScreen)

@@ -6,6 +6,7 @@
 #include "support/TestSupport.h"
 
 #include <QDir>
+#include <QRandomGenerator>
 #include <algorithm>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -385,4 +386,62 @@ TEST(GifPixelSteps, QuantizedFramesKeepFewColoursExactlyAndDitherMany)
         return i.scaled(32, 32, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     };
     EXPECT_LT(giftest::meanAbsDiff(smooth(back), smooth(grad)), 2.0);
+}
+
+TEST(GifPixelSteps, UnditheredMappingTakesTheNearestEntryAndTheFirstOfEquals)
+{
+    // Palettes of clustered colours, with repeated entries, against every kind of pixel; the
+    // search looks only at entries that can win in the colour's part of the cube, so a
+    // search over the whole palette is the reference.
+    QRandomGenerator rng(23);
+    for (int round = 0; round < 6; ++round) {
+        std::vector<QRgb> palette;
+        const int size = 2 + int(rng.bounded(255));
+        for (int i = 0; i < size; ++i) {
+            if (i > 0 && rng.bounded(8) == 0)
+                palette.push_back(palette[rng.bounded(i)]);   // the same colour again
+            else
+                palette.push_back(qRgb(int(rng.bounded(256)), int(rng.bounded(64)) * (round % 2 ? 4 : 1),
+                                       int(rng.bounded(256))));
+        }
+        const int transparent = round % 3 == 0 ? int(rng.bounded(size)) : -1;
+        if (transparent >= 0)
+            palette[size_t(transparent)] = qRgba(0, 0, 0, 0);
+        QImage rgba(97, 61, QImage::Format_RGBA8888);
+        for (int y = 0; y < rgba.height(); ++y) {
+            uchar *px = rgba.scanLine(y);
+            for (int x = 0; x < rgba.width(); ++x, px += 4) {
+                for (int c = 0; c < 3; ++c)
+                    px[c] = uchar(rng.bounded(256));
+                px[3] = (x + y) % 17 == 0 ? 0 : 255;
+            }
+        }
+        const platform::gif::IndexedFrame f = platform::gif::mapToPalette(rgba, palette, 0.0f);
+        ASSERT_EQ(f.pixels.size(), size_t(rgba.width() * rgba.height()));
+        EXPECT_EQ(f.palette, palette);
+        EXPECT_EQ(f.transparentIndex, transparent);
+        for (int y = 0; y < rgba.height(); ++y) {
+            for (int x = 0; x < rgba.width(); ++x) {
+                const uchar *px = rgba.constScanLine(y) + 4 * x;
+                const int got = f.pixels[size_t(y * rgba.width() + x)];
+                if (px[3] == 0 && transparent >= 0) {
+                    ASSERT_EQ(got, transparent);
+                    continue;
+                }
+                int want = -1, wantD = 0;
+                for (int i = 0; i < size; ++i) {
+                    if (i == transparent)
+                        continue;
+                    const QRgb p = palette[size_t(i)];
+                    const int d = (qRed(p) - px[0]) * (qRed(p) - px[0]) + (qGreen(p) - px[1]) * (qGreen(p) - px[1])
+                        + (qBlue(p) - px[2]) * (qBlue(p) - px[2]);
+                    if (want < 0 || d < wantD) {
+                        want = i;
+                        wantD = d;
+                    }
+                }
+                ASSERT_EQ(got, want) << "round " << round << " at " << x << "," << y;
+            }
+        }
+    }
 }
