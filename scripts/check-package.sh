@@ -1,6 +1,6 @@
 #!/bin/sh
 # Checks the Debian package that scripts/package.sh built:
-#  1. its contents and recorded dependencies;
+#  1. lintian (no errors, no warnings), its contents and recorded dependencies;
 #  2. the metainfo (appstreamcli validate) and the desktop entry (desktop-file-validate);
 #  3. on a fresh Debian 12 made with debootstrap in a throwaway folder: `apt install ./pixmar.deb`,
 #     `pixmar --version`, `pixmar --help`, a screenshot of the main window found without
@@ -15,7 +15,7 @@ deb=$(ls build/pixmar_*_amd64.deb 2>/dev/null | tail -n 1)
 with_root=yes
 [ "${1:-}" = "--no-root" ] && with_root=no
 
-tools="appstream desktop-file-utils"
+tools="appstream desktop-file-utils lintian"
 [ "$with_root" = yes ] && tools="$tools debootstrap"
 ./scripts/install-missing.sh $tools
 
@@ -29,6 +29,11 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT INT TERM
+
+echo "== lintian $deb"
+# Informational tags are shown; an error or a warning fails the check.
+lintian --display-info "$deb" 2>/dev/null | tee "$work/lintian" || true
+! grep -q '^[EW]: ' "$work/lintian" || fail "lintian reports errors or warnings"
 
 echo "== contents of $deb"
 dpkg-deb -c "$deb" | awk '{print $6}' > "$work/contents"
