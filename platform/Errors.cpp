@@ -43,6 +43,7 @@ constexpr KindRow kKinds[] = {
     {ErrorKind::TooThin, err::InvalidPicture, "err.tooThin", nullptr},
     {ErrorKind::TooThinToTurn, err::InvalidPicture, "err.tooThinToTurn", nullptr},
     {ErrorKind::MarkNotDrawn, err::DeviceIO, "err.markNotDrawn", nullptr},
+    {ErrorKind::MarkNoRoom, err::InvalidPicture, "err.markNoRoom", nullptr},
     {ErrorKind::NameNotUtf8, err::DeviceIO, "err.nameNotUtf8", nullptr},
     {ErrorKind::ImagingFailed, err::DeviceIO, "err.imagingFailed", nullptr},
     {ErrorKind::PictureNotLoaded, err::PictureNotLoaded, "err.pictureNotLoaded", "GDI+ Module"},

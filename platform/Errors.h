@@ -30,6 +30,7 @@ enum class ErrorKind {
     TooThin,          // %1 the file, %2 × %3 its pixels
     TooThinToTurn,    // %1 the file, %2 × %3 its pixels
     MarkNotDrawn,     // %1 the file the mark was to go on
+    MarkNoRoom,       // %1 the file no size of the mark fits on
     NameNotUtf8,      // %1 the file, its name's stray bytes shown as \xNN: left out of the run
     ImagingFailed,    // no values: the imaging library failed; its status text is the reason
     // The scaled loader's and the pixel helper's errors: their texts are the same in both

@@ -25,9 +25,31 @@ void AddtextRecipe::click(PictureRun &run)
     // click copied.
     preview.font = run.CommonDialog.font;
     preview.foreColor = run.CommonDialog.Color;
+    takePlacedFont(run);
     preview.currentX = run.posX;
     preview.currentY = run.posY;
     preview.print(vartext);
+}
+
+void AddtextRecipe::takePlacedFont(PictureRun &run) const
+{
+    if (run.output.placement.mode == PlacementMode::Clicked)
+        return;
+    platform::Surface &preview = run.Picture1;
+    preview.font = run.CommonDialog.font;
+    preview.font.size *= markScale;
+    preview.foreColor = run.CommonDialog.Color;
+}
+
+QSizeF AddtextRecipe::markExtent(const PictureRun &run, double scale) const
+{
+    if (vartext.isEmpty())
+        return {};
+    platform::Surface measure;
+    measure.setScaleMode(platform::ScaleMode::Pixels);
+    measure.font = run.CommonDialog.font;
+    measure.font.size *= scale;
+    return {measure.textWidth(vartext), measure.textHeight(vartext)};
 }
 
 void AddtextRecipe::place(PictureRun &run) { run.fitIntoSurface(run.Picture1, run.picsrc); }
@@ -35,6 +57,7 @@ void AddtextRecipe::place(PictureRun &run) { run.fitIntoSurface(run.Picture1, ru
 void AddtextRecipe::mark(PictureRun &run)
 {
     platform::Surface &preview = run.Picture1;
+    takePlacedFont(run);
     preview.currentX = run.posX;
     preview.currentY = run.posY;
     preview.print(vartext);

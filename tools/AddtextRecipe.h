@@ -22,6 +22,13 @@ public:
     bool showsOutput() const override { return true; }
     MarkFit markFit(const PictureRun &run) const override;
     void clearMainInput() override { vartext.clear(); }
+    QSizeF markExtent(const PictureRun &run, double scale) const override;
+    bool placesMarks() const override { return true; }
+
+private:
+    // Placed by the picture rather than as clicked: the dialog's font, at the placement's
+    // factor, and its colour.
+    void takePlacedFont(PictureRun &run) const;
 };
 
 } // namespace tools

@@ -18,7 +18,7 @@ int OutputOptions::threadCount() const
 }
 
 OptionsMenu::OptionsMenu(QMenuBar *bar, OutputOptions &options, const char *settingsGroup,
-                         bool offersLossless, QObject *parent)
+                         bool offersLossless, QObject *parent, bool offersPlacement)
     : QObject(parent), options_(options), group_(QString::fromLatin1(settingsGroup))
 {
     menu = bar->addMenu(QStringLiteral("Options"));
@@ -59,6 +59,8 @@ OptionsMenu::OptionsMenu(QMenuBar *bar, OutputOptions &options, const char *sett
     keepMetadata = toggle(&OutputOptions::keepMetadata);
     if (offersLossless)
         lossless = toggle(&OutputOptions::lossless);
+    if (offersPlacement)
+        addPlacementMenu();
 
     // A setting edited by hand into something out of range reads as the default.
     OutputOptions kept;
@@ -69,6 +71,15 @@ OptionsMenu::OptionsMenu(QMenuBar *bar, OutputOptions &options, const char *sett
     kept.lossless = offersLossless && platform::setting(key("lossless"), false).toBool();
     const int jobs = platform::setting(key("jobs"), 0).toInt();
     kept.jobs = OutputOptions::jobsAllowed(jobs) ? jobs : 0;
+    if (offersPlacement) {
+        MarkPlacement placed;
+        placed.mode = PlacementMode(std::clamp(platform::setting(key("placement"), 0).toInt(), 0, 2));
+        placed.anchor = anchorNamed(platform::setting(key("anchor"), anchorName(placed.anchor)).toString())
+                            .value_or(placed.anchor);
+        placed.marginPercent = platform::setting(key("margin"), placed.marginPercent).toDouble();
+        placed.sizePercent = platform::setting(key("markSize"), placed.sizePercent).toDouble();
+        kept.placement = placed.leavesRoom() ? placed : MarkPlacement{};
+    }
     options_ = kept;
     setCaptions();
     showChoices();
@@ -87,8 +98,57 @@ void OptionsMenu::remember()
     platform::setSetting(key("jobs"), options_.jobs);
     if (lossless)
         platform::setSetting(key("lossless"), options_.lossless);
+    if (placementMenu) {
+        const MarkPlacement &p = options_.placement;
+        platform::setSetting(key("placement"), int(p.mode));
+        platform::setSetting(key("anchor"), anchorName(p.anchor));
+        platform::setSetting(key("margin"), p.marginPercent);
+        platform::setSetting(key("markSize"), p.sizePercent);
+    }
     showChoices();
     emit changed();
+}
+
+void OptionsMenu::addPlacementMenu()
+{
+    placementMenu = menu->addMenu(QStringLiteral("Placement"));
+    auto exclusive = [this](QMenu *under, auto &actions, const auto &values, auto set) {
+        auto *group = new QActionGroup(this);
+        group->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
+        for (size_t i = 0; i < actions.size(); ++i) {
+            QAction *a = under->addAction(QString());
+            a->setCheckable(true);
+            group->addAction(a);
+            connect(a, &QAction::triggered, this, [this, set, v = values[i]] {
+                set(options_.placement, v);
+                remember();
+            });
+            actions[i] = a;
+        }
+    };
+    static constexpr std::array<PlacementMode, 3> modes = {PlacementMode::Clicked, PlacementMode::Relative,
+                                                          PlacementMode::Anchored};
+    exclusive(placementMenu, placementActions, modes, [](MarkPlacement &p, PlacementMode m) { p.mode = m; });
+    placementMenu->addSeparator();
+    anchorMenu = placementMenu->addMenu(QStringLiteral("Anchor"));
+    exclusive(anchorMenu, anchorActions, kAnchors, [](MarkPlacement &p, Anchor a) {
+        p.anchor = a;
+        p.mode = PlacementMode::Anchored;
+    });
+    marginMenu = placementMenu->addMenu(QStringLiteral("Margin"));
+    exclusive(marginMenu, marginActions, kMarginChoices, [](MarkPlacement &p, int v) {
+        p.marginPercent = v;
+        p.mode = PlacementMode::Anchored;
+    });
+    markSizeMenu = placementMenu->addMenu(QStringLiteral("Mark Size"));
+    exclusive(markSizeMenu, markSizeActions, kMarkSizeChoices, [](MarkPlacement &p, int v) {
+        p.sizePercent = v;
+        p.mode = PlacementMode::Anchored;
+    });
+    for (size_t i = 0; i < kMarginChoices.size(); ++i)
+        marginActions[i]->setText(QString::number(kMarginChoices[i]) + QLatin1Char('%'));
+    for (size_t i = 0; i < kMarkSizeChoices.size(); ++i)
+        markSizeActions[i]->setText(QString::number(kMarkSizeChoices[i]) + QLatin1Char('%'));
 }
 
 void OptionsMenu::apply(const OutputOptions &o)
@@ -110,6 +170,19 @@ void OptionsMenu::setCaptions()
         lossless->setText(shell::tx("common.mnu_lossless"));
     threadsMenu->setTitle(shell::tx("common.mnu_threads"));
     threadsActions[0]->setText(shell::tx("common.mnu_threadsAuto"));
+    if (placementMenu) {
+        placementMenu->setTitle(shell::tx("common.mnu_placement"));
+        placementActions[0]->setText(shell::tx("common.mnu_placeClicked"));
+        placementActions[1]->setText(shell::tx("common.mnu_placeRelative"));
+        placementActions[2]->setText(shell::tx("common.mnu_placeAnchored"));
+        anchorMenu->setTitle(shell::tx("common.mnu_anchor"));
+        for (Anchor a : kAnchors) {
+            const QByteArray k = "common.mnu_anchor." + anchorName(a).toLatin1();
+            anchorActions[size_t(a)]->setText(shell::tx(k.constData()));
+        }
+        marginMenu->setTitle(shell::tx("common.mnu_margin"));
+        markSizeMenu->setTitle(shell::tx("common.mnu_markSize"));
+    }
 }
 
 void OptionsMenu::showChoices()
@@ -122,6 +195,17 @@ void OptionsMenu::showChoices()
     keepMetadata->setChecked(options_.keepMetadata);
     if (lossless)
         lossless->setChecked(options_.lossless);
+    if (placementMenu) {
+        const MarkPlacement &p = options_.placement;
+        for (size_t i = 0; i < placementActions.size(); ++i)
+            placementActions[i]->setChecked(int(p.mode) == int(i));
+        for (Anchor a : kAnchors)
+            anchorActions[size_t(a)]->setChecked(p.anchor == a);
+        for (size_t i = 0; i < kMarginChoices.size(); ++i)
+            marginActions[i]->setChecked(p.marginPercent == kMarginChoices[i]);
+        for (size_t i = 0; i < kMarkSizeChoices.size(); ++i)
+            markSizeActions[i]->setChecked(p.sizePercent == kMarkSizeChoices[i]);
+    }
 }
 
 QString OptionsMenu::summary() const
@@ -137,6 +221,15 @@ QString OptionsMenu::summary() const
         parts << shell::tx("common.mnu_lossless");
     if (options_.jobs != 0)
         parts << shell::tx("common.label.threads").arg(options_.jobs);
+    if (options_.placement.mode == PlacementMode::Relative)
+        parts << shell::tx("common.label.relative");
+    else if (options_.placement.mode == PlacementMode::Anchored) {
+        const MarkPlacement &p = options_.placement;
+        const QByteArray k = "common.mnu_anchor." + anchorName(p.anchor).toLatin1();
+        parts << shell::tx("common.label.anchored")
+                     .arg(shell::tx(k.constData()), QString::number(p.marginPercent),
+                          QString::number(p.sizePercent));
+    }
     if (parts.isEmpty())
         return {};
     return shell::tx("common.label.options") + parts.join(QStringLiteral(", "));

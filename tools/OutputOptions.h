@@ -1,5 +1,6 @@
 #pragma once
 #include "platform/Formats.h"
+#include "tools/Placement.h"
 
 #include <QObject>
 #include <QString>
@@ -21,6 +22,7 @@ struct OutputOptions {
     bool keepMetadata = false;       // EXIF, XMP, IPTC and the colour profile copied over
     bool lossless = false;           // rotate: JPEGs turned without re-encoding (with originalSize)
     int jobs = 0;                    // worker threads of a bulk run; 0: one per processor core
+    MarkPlacement placement;         // where the mark goes on each picture (marking tools)
 
     // The worker threads a bulk run uses.
     int threadCount() const;
@@ -36,20 +38,28 @@ inline constexpr std::array<int, 5> kQualityChoices = {60, 75, 85, 92, 100};
 // The worker thread counts it offers besides one per core (0); the command line takes any.
 inline constexpr std::array<int, 5> kJobsChoices = {0, 1, 2, 4, 8};
 
+// The margins and mark sizes (percent) the Placement menu offers; the command line takes any
+// that leave room.
+inline constexpr std::array<int, 5> kMarginChoices = {0, 1, 3, 5, 10};
+inline constexpr std::array<int, 5> kMarkSizeChoices = {10, 15, 20, 30, 50};
+
 // The "Options" menu of a picture tool: it edits the run's options, remembers the choices
 // under the tool's own keys, and gives the line the window shows while any is set.
 class OptionsMenu : public QObject {
     Q_OBJECT
 public:
-    // `settingsGroup` is the tool's text key; `offersLossless` for the rotate tool.
+    // `settingsGroup` is the tool's text key; `offersLossless` for the rotate tool,
+    // `offersPlacement` for the tools that mark pictures.
     OptionsMenu(QMenuBar *bar, OutputOptions &options, const char *settingsGroup,
-                bool offersLossless, QObject *parent);
+                bool offersLossless, QObject *parent, bool offersPlacement = false);
 
     void setCaptions();
     // "Options: ..." naming what is set, or empty when all are at their defaults.
     QString summary() const;
     // Sets the options without remembering them (the command line).
     void apply(const OutputOptions &o);
+    // The options changed outside the menu (a click chose an anchor): shown and remembered.
+    void changedElsewhere() { remember(); }
 
     QMenu *menu = nullptr;
     QMenu *qualityMenu = nullptr;
@@ -59,6 +69,15 @@ public:
     QAction *lossless = nullptr;   // null when not offered
     QMenu *threadsMenu = nullptr;
     std::array<QAction *, kJobsChoices.size()> threadsActions{};
+    // Null when not offered.
+    QMenu *placementMenu = nullptr;
+    std::array<QAction *, 3> placementActions{};   // as clicked, relative, anchored
+    QMenu *anchorMenu = nullptr;
+    std::array<QAction *, kAnchors.size()> anchorActions{};
+    QMenu *marginMenu = nullptr;
+    std::array<QAction *, kMarginChoices.size()> marginActions{};
+    QMenu *markSizeMenu = nullptr;
+    std::array<QAction *, kMarkSizeChoices.size()> markSizeActions{};
 
 signals:
     void changed();
@@ -67,6 +86,7 @@ private:
     QString key(const char *name) const;
     void remember();
     void showChoices();
+    void addPlacementMenu();
 
     OutputOptions &options_;
     QString group_;

@@ -142,6 +142,17 @@ void PictureRun::clickAt(double x, double y)
 {
     pointerAt(x, y);
     try {
+        const ScaleMode u = recipe_.clickUnits();
+        clickPx_ = QPointF(Picture1.toPx(x, u, true), Picture1.toPx(y, u, false));
+        clickedOn_ = QSizeF(Picture1.innerWidthPx(), Picture1.innerHeightPx());
+        MarkPlacement &placement = output.placement;
+        if (placement.mode != PlacementMode::Clicked && !recipe_.markExtent(*this, 1).isEmpty()) {
+            if (placement.mode == PlacementMode::Anchored)
+                placement.anchor = nearestAnchor(clickPx_, clickedOn_);
+            // The preview shows the mark where the run will draw it.
+            placeMarkOnPicture();
+            pointerAt(posX, posY);
+        }
         recipe_.click(*this);
     } catch (const platform::AppError &e) {
         host_.error(e.description());
@@ -334,6 +345,10 @@ void PictureRun::load()
     if (!inputCheck(recipe_.loadChecks(*this)))
         return;
     outcome_ = {};
+    previewShown_ = false;
+    shownIndex_ = -1;
+    clickPx_ = QPointF();
+    clickedOn_ = QSizeF();
     std::optional<platform::BusyPointer> pointer(std::in_place);
     // The error box of a load that failed, naming each file concerned.
     auto failed = [this, &pointer](const QStringList &paths, const QStringList &descriptions,
@@ -395,9 +410,20 @@ void PictureRun::load()
         outcome_.end = RunOutcome::End::Loaded;
         if (!isAcceptedExtension(curext, spec().accepted)) {
             noteInvalid(invalidlist, invalidcount, curfile);
+            // An empty preview would take clicks far off any picture: the first picture the
+            // run will mark is shown instead, or nothing at all.
+            Picture1.clearPicture();
+            Picture1.setVisible(false);
+            if (isBulk() && recipe_.placesMarks() && !acceptedNames().isEmpty()) {
+                showAccepted(0, false);
+                clickedOn_ = QSizeF(Picture1.innerWidthPx(), Picture1.innerHeightPx());
+            }
             return;
         }
         recipe_.showFirstPicture(*this);
+        previewShown_ = true;
+        shownIndex_ = 0;
+        clickedOn_ = QSizeF(Picture1.innerWidthPx(), Picture1.innerHeightPx());
     } catch (const platform::AppError &e) {
         // A picture too large for an output at its own size is told by the run, with the
         // limit; what its preview found wrong besides would be a second, other message.
@@ -456,6 +482,7 @@ void PictureRun::workEntry()
     picsrc = ownSize ? loadOwnSizePicture(*this)
                      : platform::loadPicture(curdir + curfile, fittedSize(tool.decodedFor(*this)));
     tool.place(*this);
+    placeMarkOnPicture();
     tool.mark(*this);
     lastMarkFit_ = tool.markFit(*this);
     platform::doEvents();
@@ -476,6 +503,85 @@ void PictureRun::commitWorked(WorkedEntry &worked)
         shown[i]->onChanged = shownBy;
         shown[i]->changed();
     }
+}
+
+void PictureRun::placeMarkOnPicture()
+{
+    if (output.placement.mode == PlacementMode::Clicked) {
+        recipe_.markScale = 1;
+        return;
+    }
+    const auto extent = [this](double s) { return recipe_.markExtent(*this, s); };
+    if (extent(1).isEmpty()) {
+        recipe_.markScale = 1;   // nothing to place: the tool draws what it would anyway
+        return;
+    }
+    const QSizeF picture(Picture1.innerWidthPx(), Picture1.innerHeightPx());
+    const PlacedMark placed = placeMark(output.placement, picture, clickPx_,
+                                        clickedOn_.isEmpty() ? picture : clickedOn_, extent);
+    if (!placed.fits)
+        throw platform::AppError(platform::ErrorKind::MarkNoRoom, {curdir + curfile});
+    recipe_.markScale = placed.scale;
+    const ScaleMode u = recipe_.clickUnits();
+    posX = Picture1.fromPx(placed.at.x(), u, true);
+    posY = Picture1.fromPx(placed.at.y(), u, false);
+}
+
+QStringList PictureRun::acceptedNames() const
+{
+    QStringList names;
+    if (!isBulk())
+        return names;
+    for (const QString &name : listing_.names())
+        if (isAcceptedExtension(platform::lowerExtension(name), spec().accepted))
+            names << name;
+    return names;
+}
+
+bool PictureRun::showAccepted(int index, bool withMark)
+{
+    const QStringList names = acceptedNames();
+    if (index < 0 || index >= names.size())
+        return false;
+    // The run begins where the load left the listing, whatever the preview shows.
+    const QString listed = curfile;
+    const struct Restore {
+        PictureRun &run;
+        QString name;
+        ~Restore()
+        {
+            run.curfile = name;
+            run.takeEntryName();
+        }
+    } restore{*this, listed};
+    curfile = names[index];
+    takeEntryName();
+    previewShown_ = false;
+    shownIndex_ = -1;
+    if (!withMark) {
+        recipe_.showFirstPicture(*this);
+        previewShown_ = true;
+        shownIndex_ = index;
+        return true;
+    }
+    picsrc = platform::loadPicture(curdir + curfile, fittedSize(recipe_.decodedFor(*this)));
+    recipe_.place(*this);
+    picsrc = platform::Picture();
+    Picture1.setVisible(true);
+    previewShown_ = true;
+    shownIndex_ = index;
+    shownMarkFit_ = MarkFit::Inside;
+    if (!recipe_.markExtent(*this, 1).isEmpty()) {
+        placeMarkOnPicture();
+        recipe_.markWorkStarted();
+        const struct Ended {
+            ToolRecipe &tool;
+            ~Ended() { tool.markWorkEnded(); }
+        } ended{recipe_};
+        recipe_.mark(*this);
+        shownMarkFit_ = recipe_.markFit(*this);
+    }
+    return true;
 }
 
 void PictureRun::noteMarkFit(MarkFit fit)

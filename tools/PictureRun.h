@@ -10,7 +10,9 @@
 #include "tools/picture/Output.h"
 
 #include <QColor>
+#include <QPointF>
 #include <QRect>
+#include <QSizeF>
 #include <QSize>
 #include <QStringList>
 #include <functional>
@@ -178,6 +180,15 @@ public:
     virtual void click(PictureRun &) {}
     // The surfaces of its own a window shows beside the preview (the turned preview).
     virtual std::vector<platform::Surface *> shownSurfaces() { return {}; }
+    // The mark's size in pixels on the preview when drawn at `scale` times its own size;
+    // empty when the tool has no mark to place.
+    virtual QSizeF markExtent(const PictureRun &, double /*scale*/) const { return {}; }
+    // The tool draws a mark the user places on each picture.
+    virtual bool placesMarks() const { return false; }
+
+    // The factor marks are drawn at: 1 as clicked, else what the placement chose for the
+    // picture at hand.
+    double markScale = 1;
 };
 
 // The settings of the common dialog control: the open-file dialog's file name (kept from its
@@ -224,6 +235,17 @@ public:
     // The click in pixels from the fitted picture's top-left corner, turned into the units the
     // tool's preview is clicked in.
     void clickAtPixels(double x, double y);
+    // A picture is in the preview for the user to click on.
+    bool previewShown() const { return previewShown_; }
+    // The accepted pictures of the loaded folder, in listing order, and the one shown.
+    QStringList acceptedNames() const;
+    int shownIndex() const { return shownIndex_; }
+    // Shows the accepted picture `index` of the folder in the preview, with the mark where
+    // the run will draw it; false (the preview as it was) when there is none such. The run
+    // still begins at the folder's first file.
+    bool showAccepted(int index, bool withMark = true);
+    // Where the mark fell on the picture the preview shows.
+    MarkFit shownMarkFit() const { return shownMarkFit_; }
 
     // ---- units: the scale mode the tool window works in (the client area in that unit)
     platform::ScaleMode scaleMode() const { return scaleMode_; }
@@ -281,6 +303,9 @@ private:
     // Shows the written output in the preview (a picture at its own size no larger than the
     // preview showed it).
     void showWrittenOutput();
+    // The mark's place and size on the picture now in the preview, as the placement gives it;
+    // throws platform::AppError when no size of the mark fits the picture.
+    void placeMarkOnPicture();
     // Notes where the entry's mark fell, for the report.
     void noteMarkFit(MarkFit fit);
     // Writes what a worker made of the current entry; throws platform::AppError.
@@ -292,6 +317,12 @@ private:
     ToolRecipe &recipe_;
     RunHost &host_;
     MarkFit lastMarkFit_ = MarkFit::Inside;   // of the entry workEntry did last
+    MarkFit shownMarkFit_ = MarkFit::Inside;
+    bool previewShown_ = false;
+    int shownIndex_ = -1;
+    // The last click in pixels, and the size of the picture it was made on.
+    QPointF clickPx_;
+    QSizeF clickedOn_;
     platform::ScaleMode scaleMode_ = platform::ScaleMode::Twips;
     platform::FolderListing listing_;
     RunOutcome outcome_;

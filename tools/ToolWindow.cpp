@@ -76,7 +76,8 @@ void ToolWindow::addExitMenu()
 
 void ToolWindow::addOptionsMenu(bool offersLossless)
 {
-    mnu_options = new OptionsMenu(menuBar(), run_.output, recipe_->spec().textKey, offersLossless, this);
+    mnu_options = new OptionsMenu(menuBar(), run_.output, recipe_->spec().textKey, offersLossless, this,
+                                  recipe_->placesMarks());
     lbloptions = addLabel("lbloptions", 4680, 2880);
     connect(mnu_options, &OptionsMenu::changed, this, [this] { lbloptions->setText(mnu_options->summary()); });
 }

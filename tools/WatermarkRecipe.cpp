@@ -7,6 +7,8 @@
 #include "platform/Units.h"
 #include "tools/OwnSize.h"
 
+#include <QImageReader>
+
 #include <algorithm>
 #include <climits>
 #include <cmath>
@@ -265,9 +267,22 @@ void WatertextRecipe::printMark(platform::Surface &mark, const platform::FontSpe
     mark.print(vartext);
 }
 
+QSizeF WatertextRecipe::markExtent(const PictureRun &run, double scale) const
+{
+    if (vartext.isEmpty())
+        return {};
+    platform::Surface measure;
+    measure.setScaleMode(ScaleMode::Pixels);
+    measure.font = run.CommonDialog.font;
+    measure.font.size *= scale;
+    return {std::ceil(measure.textWidth(vartext)), std::ceil(measure.textHeight(vartext))};
+}
+
 void WatertextRecipe::prepareMarkSurface(PictureRun &run)
 {
-    printMark(Picture2, run.CommonDialog.font, [&](int w, int h) {
+    platform::FontSpec font = run.CommonDialog.font;
+    font.size *= markScale;
+    printMark(Picture2, font, [&](int w, int h) {
         wholeMark = vartext.isEmpty() ? QSize() : QSize(w, h);
         return visibleMarkSize(run, w, h);
     });
@@ -279,6 +294,7 @@ QSize WatertextRecipe::prepareOwnSizeMark(PictureRun &run, platform::Surface &ma
                                           QSize room)
 {
     platform::FontSpec font = run.CommonDialog.font;
+    font.size *= markScale;
     font.size *= factor.height();
     printMark(mark, font, [room](int w, int h) {
         return QSize(std::clamp(w, 0, room.width()), std::clamp(h, 0, room.height()));
@@ -328,13 +344,22 @@ void WaterLogoRecipe::prepareMarkSurface(PictureRun &run)
     Picture2.cls();
     Picture2.setBackColor(Qt::black);
     int w = -1, h = -1;
-    // The logo is blended one to one onto the preview at (posX, posY): no more of it than the
-    // preview holds can show, so no more is decoded.
-    const QSize shown(run.Picture1.innerWidthPx() + std::max(0, -int(run.posX)),
-                      run.Picture1.innerHeightPx() + std::max(0, -int(run.posY)));
-    Picture2.setPicture(modGDIPlusResize::LoadPictureScaled(varlogo, w, h, 0, false, shown));
-    logoSize = QSize(w, h);
-    wholeMark = logoSize;
+    if (markScale != 1) {
+        // Placed by the picture: drawn at the size the placement chose, which fits it whole.
+        logoSize = ownLogoSize();
+        w = std::max(1, int(std::lround(logoSize.width() * markScale)));
+        h = std::max(1, int(std::lround(logoSize.height() * markScale)));
+        Picture2.setPicture(modGDIPlusResize::LoadPictureScaled(varlogo, w, h, 0, false));
+        wholeMark = QSize(w, h);
+    } else {
+        // The logo is blended one to one onto the preview at (posX, posY): no more of it than
+        // the preview holds can show, so no more is decoded.
+        const QSize shown(run.Picture1.innerWidthPx() + std::max(0, -int(run.posX)),
+                          run.Picture1.innerHeightPx() + std::max(0, -int(run.posY)));
+        Picture2.setPicture(modGDIPlusResize::LoadPictureScaled(varlogo, w, h, 0, false, shown));
+        logoSize = QSize(w, h);
+        wholeMark = logoSize;
+    }
     Picture2.refresh();
     // Read once the logo is in: the surface has taken its size, so a new logo larger than the
     // last one is blended whole.
@@ -346,8 +371,8 @@ QSize WaterLogoRecipe::prepareOwnSizeMark(PictureRun &, platform::Surface &mark,
                                           QSize room)
 {
     // The logo drawn at its own size times the picture's factor, as the preview showed it.
-    int w = std::max(1, int(std::lround(logoSize.width() * factor.width())));
-    int h = std::max(1, int(std::lround(logoSize.height() * factor.height())));
+    int w = std::max(1, int(std::lround(logoSize.width() * markScale * factor.width())));
+    int h = std::max(1, int(std::lround(logoSize.height() * markScale * factor.height())));
     if (!platform::decoder::sizeAllowed(w, h))
         throw platform::AppError(platform::ErrorKind::PictureTooLarge,
                                  {varlogo, QString::number(w), QString::number(h)}, {},
@@ -359,6 +384,28 @@ QSize WaterLogoRecipe::prepareOwnSizeMark(PictureRun &, platform::Surface &mark,
     mark.setPicture(modGDIPlusResize::LoadPictureScaled(varlogo, w, h, 0, false));
     mark.refresh();
     return {std::min(mark.innerWidthPx(), room.width()), std::min(mark.innerHeightPx(), room.height())};
+}
+
+QSize WaterLogoRecipe::ownLogoSize() const
+{
+    if (sizeReadOf_ != varlogo) {
+        QImageReader reader(varlogo);
+        reader.setAutoTransform(true);
+        QSize size = reader.size();
+        if (size.isValid() && (reader.transformation() & QImageIOHandler::TransformationRotate90))
+            size.transpose();
+        ownLogoSize_ = size.isValid() ? size : QSize();
+        sizeReadOf_ = varlogo;
+    }
+    return ownLogoSize_;
+}
+
+QSizeF WaterLogoRecipe::markExtent(const PictureRun &, double scale) const
+{
+    const QSize own = ownLogoSize();
+    if (own.isEmpty())
+        return {};
+    return {std::max(1.0, std::round(own.width() * scale)), std::max(1.0, std::round(own.height() * scale))};
 }
 
 int WaterLogoRecipe::sourceConstantAlpha() const

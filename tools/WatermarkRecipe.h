@@ -52,6 +52,7 @@ public:
     // Places the mark; a mark that cannot be made (a logo that does not load, a text too
     // large for memory) gives its error in a box.
     void click(PictureRun &run) override;
+    bool placesMarks() const override { return true; }
 
 protected:
     // Copies of the hidden surfaces are shown by no window.
@@ -88,6 +89,7 @@ public:
     const ToolSpec &spec() const override;
     std::unique_ptr<ToolRecipe> cloneForWorker() const override;
     void clearMainInput() override { vartext.clear(); }
+    QSizeF markExtent(const PictureRun &run, double scale) const override;
 
 protected:
     void prepareMarkSurface(PictureRun &run) override;
@@ -113,11 +115,18 @@ public:
     std::unique_ptr<ToolRecipe> cloneForWorker() const override;
     std::vector<InputCheck> loadChecks(const PictureRun &run) const override;
     std::vector<InputCheck> runChecks(const PictureRun &run) const override;
+    QSizeF markExtent(const PictureRun &run, double scale) const override;
 
 protected:
     void prepareMarkSurface(PictureRun &run) override;
     QSize prepareOwnSizeMark(PictureRun &run, platform::Surface &mark, QSizeF factor, QSize room) override;
     int sourceConstantAlpha() const override;
+
+private:
+    // The logo's own size, upright, read from its header once per logo.
+    QSize ownLogoSize() const;
+    mutable QString sizeReadOf_;
+    mutable QSize ownLogoSize_;
 
 public:
     void markWorkStarted() override;
