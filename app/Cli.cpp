@@ -8,6 +8,7 @@
 
 #include <QFileInfo>
 #include <cmath>
+#include <optional>
 #include <cstdio>
 #include <unistd.h>
 
@@ -19,6 +20,18 @@ namespace {
 constexpr double kMaxClickPixels = 1e6;
 
 bool isClickCoordinate(double v) { return std::isfinite(v) && std::abs(v) <= kMaxClickPixels; }
+
+// "3%" or "3": a percentage from 0 to 100.
+std::optional<double> percentOf(QString v)
+{
+    if (v.endsWith(QLatin1Char('%')))
+        v.chop(1);
+    bool ok = false;
+    const double p = v.trimmed().toDouble(&ok);
+    if (!ok || !std::isfinite(p) || p < 0 || p > 100)
+        return std::nullopt;
+    return p;
+}
 
 // A message box's text: its CR LF line breaks become the terminal's.
 void writeOut(FILE *stream, QString text)
@@ -38,7 +51,10 @@ const QStringList &valueOptions()
         QStringLiteral("--logo"),   QStringLiteral("--level"),    QStringLiteral("--delay"),
         // The bulk rename's order, and the folder a screenshot of its window lists.
         QStringLiteral("--order"),  QStringLiteral("--folder"),
-        QStringLiteral("--prefix")};
+        QStringLiteral("--prefix"),
+        // Where marks go.
+        QStringLiteral("--placement"), QStringLiteral("--anchor"), QStringLiteral("--margin"),
+        QStringLiteral("--mark-size")};
     return options;
 }
 
@@ -221,6 +237,43 @@ Options pictureToolOptions(PictureToolArgs &out, bool withClick)
                              return QStringLiteral("--at takes X,Y in pixels");
                          return QString();
                      }});
+    if (withClick) {
+        using tools::PlacementMode;
+        o.push_back({QStringLiteral("--placement"), true, [&out](const QString &v) {
+                         out.placementGiven = true;
+                         if (v == QLatin1String("clicked"))
+                             out.output.placement.mode = PlacementMode::Clicked;
+                         else if (v == QLatin1String("relative"))
+                             out.output.placement.mode = PlacementMode::Relative;
+                         else
+                             return QStringLiteral("--placement takes clicked or relative");
+                         return QString();
+                     }});
+        o.push_back({QStringLiteral("--anchor"), true, [&out](const QString &v) {
+                         out.anchorGiven = true;
+                         const auto anchor = tools::anchorNamed(v);
+                         if (!anchor)
+                             return QStringLiteral("--anchor takes one of nw, n, ne, w, c, e, sw, s, se");
+                         out.output.placement.anchor = *anchor;
+                         return QString();
+                     }});
+        o.push_back({QStringLiteral("--margin"), true, [&out](const QString &v) {
+                         out.marginGiven = true;
+                         const auto p = percentOf(v);
+                         if (!p)
+                             return QStringLiteral("--margin takes a percentage from 0 to 100");
+                         out.output.placement.marginPercent = *p;
+                         return QString();
+                     }});
+        o.push_back({QStringLiteral("--mark-size"), true, [&out](const QString &v) {
+                         out.markSizeGiven = true;
+                         const auto p = percentOf(v);
+                         if (!p)
+                             return QStringLiteral("--mark-size takes a percentage from 0 to 100");
+                         out.output.placement.sizePercent = *p;
+                         return QString();
+                     }});
+    }
     o.push_back({QStringLiteral("--quality"), true, [&out](const QString &v) {
                      bool ok = false;
                      out.output.quality = v.toInt(&ok);
@@ -257,11 +310,11 @@ QString usageText()
         "\n"
         "Tools:\n"
         "  text      (--file F | --dir D) --target T --text TEXT [--font NAME] [--size PT]\n"
-        "            [--bold] [--italic] [--color NAME] [--at X,Y] [OUTPUT]\n"
+        "            [--bold] [--italic] [--color NAME] [--at X,Y] [PLACE] [OUTPUT]\n"
         "  watermark (--file F | --dir D) --target T --text TEXT [--font NAME] [--size PT]\n"
-        "            [--bold] [--italic] [--level N%] [--at X,Y] [OUTPUT]\n"
+        "            [--bold] [--italic] [--level N%] [--at X,Y] [PLACE] [OUTPUT]\n"
         "  logo      (--file F | --dir D) --target T --logo L [--level N%] [--at X,Y]\n"
-        "            [OUTPUT]\n"
+        "            [PLACE] [OUTPUT]\n"
         "  rotate    (--file F | --dir D) --target T (--plus | --minus) [OUTPUT]\n"
         "            [--lossless]\n"
         "  gif       [--fit WxH] --delay N DIR [--delay N DIR ...]\n"
@@ -276,6 +329,16 @@ QString usageText()
         "the last DIR. --fit WxH scales pictures larger than W x H down to fit inside it,\n"
         "keeping their proportions (smaller ones keep their size; without it every picture\n"
         "keeps its size). rename prints each new path as it is renamed.\n"
+        "\n"
+        "PLACE (text, watermark, logo) is where the mark goes on each picture of a folder:\n"
+        "--placement clicked (the default) draws it at the --at pixels on every picture;\n"
+        "--placement relative keeps --at as a fraction of the first picture's size and the\n"
+        "mark's size as a fraction of its shorter side, for each picture its own. --anchor\n"
+        "nw|n|ne|w|c|e|sw|s|se puts it at a corner, an edge's middle or the centre, --margin\n"
+        "P% (3% without it) of the picture's shorter side from the edges, --mark-size P% (20%\n"
+        "without it) of the picture's width wide. Relative and anchored marks are moved\n"
+        "inward, or made smaller, so that every picture shows the whole mark; a picture no\n"
+        "size of it fits on is a failed file.\n"
         "\n"
         "rename --order numbers the files by name (the default), by when each picture was\n"
         "taken (its EXIF date and time; files without one after them, by modification time)\n"

@@ -63,6 +63,8 @@ struct PictureToolArgs {
     bool hasClick = false;
     double atX = 0, atY = 0;   // pixels from the fitted picture's top-left corner
     tools::OutputOptions output;   // --quality N, --original-size, --keep-metadata
+    // --placement, --anchor, --margin, --mark-size as given (the marking tools)
+    bool placementGiven = false, anchorGiven = false, marginGiven = false, markSizeGiven = false;
 };
 
 // Writes the text and a line break to `stream` in UTF-8 and flushes it, so that output keeps

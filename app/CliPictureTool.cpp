@@ -66,6 +66,14 @@ bool checkSource(CliSession &session, const PictureToolArgs &args)
         session.badArguments(QStringLiteral("give either --file F or --dir D"));
         return false;
     }
+    if ((args.marginGiven || args.markSizeGiven) && !args.anchorGiven) {
+        session.badArguments(QStringLiteral("--margin and --mark-size go with --anchor"));
+        return false;
+    }
+    if (args.anchorGiven && args.placementGiven) {
+        session.badArguments(QStringLiteral("--anchor places the mark itself: leave out --placement"));
+        return false;
+    }
     return true;
 }
 
@@ -78,6 +86,8 @@ tools::Job jobFrom(const PictureToolArgs &args, tools::ToolKind tool)
     if (args.hasClick)
         job.click = QPointF(args.atX, args.atY);
     job.output = args.output;
+    if (args.anchorGiven)
+        job.output.placement.mode = tools::PlacementMode::Anchored;
     return job;
 }
 
@@ -152,6 +162,13 @@ int runPictureJob(CliSession &session, const tools::Job &job)
     if (!job.file.isEmpty() && !tools::isAcceptedExtension(platform::lowerExtension(job.file), accepted)) {
         host.inputFault(shell::tx("cli.msg.notAccepted")
                             .arg(QDir::toNativeSeparators(job.file), accepted.join(QLatin1String(", "))),
+                        shell::tx("common.title.pixmar"));
+        return kExitInputFault;
+    }
+    // A margin or size that leaves no room would mark no picture: refused before anything.
+    if (const tools::MarkPlacement &p = job.output.placement; !p.leavesRoom()) {
+        host.inputFault(shell::tx("common.msg.noRoom")
+                            .arg(QString::number(p.marginPercent), QString::number(p.sizePercent)),
                         shell::tx("common.title.pixmar"));
         return kExitInputFault;
     }
