@@ -146,9 +146,9 @@ void PictureRun::clickAt(double x, double y)
         clickPx_ = QPointF(Picture1.toPx(x, u, true), Picture1.toPx(y, u, false));
         clickedOn_ = QSizeF(Picture1.innerWidthPx(), Picture1.innerHeightPx());
         MarkPlacement &placement = output.placement;
+        if (placement.mode == PlacementMode::Anchored && previewShown_)
+            placement.anchor = nearestAnchor(clickPx_, clickedOn_);
         if (placement.mode != PlacementMode::Clicked && !recipe_.markExtent(*this, 1).isEmpty()) {
-            if (placement.mode == PlacementMode::Anchored)
-                placement.anchor = nearestAnchor(clickPx_, clickedOn_);
             // The preview shows the mark where the run will draw it.
             placeMarkOnPicture();
             pointerAt(posX, posY);

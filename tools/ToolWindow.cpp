@@ -140,8 +140,12 @@ void ToolWindow::Picture1_MouseMove(double x, double y)
 
 void ToolWindow::Picture1_Click()
 {
-    if (!isBusy())
-        run_.clickAt(run_.lastX, run_.lastY);
+    if (isBusy())
+        return;
+    run_.clickAt(run_.lastX, run_.lastY);
+    // A click on an anchored placement chose its anchor: the menu shows and keeps it.
+    if (mnu_options && run_.output.placement.mode == PlacementMode::Anchored)
+        mnu_options->changedElsewhere();
 }
 
 void ToolWindow::clickAtPixels(double x, double y)
