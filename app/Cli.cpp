@@ -51,7 +51,7 @@ const QStringList &valueOptions()
         QStringLiteral("--logo"),   QStringLiteral("--level"),    QStringLiteral("--delay"),
         // The bulk rename's order, and the folder a screenshot of its window lists.
         QStringLiteral("--order"),  QStringLiteral("--folder"),
-        QStringLiteral("--prefix"),
+        QStringLiteral("--prefix"), QStringLiteral("--step"),
         // Where marks go.
         QStringLiteral("--placement"), QStringLiteral("--anchor"), QStringLiteral("--margin"),
         QStringLiteral("--mark-size")};
@@ -304,7 +304,10 @@ QString usageText()
         "  pixmar --screenshot FILE [--window NAME] [--lang bm|eng]\n"
         "                                          render a window offscreen to a PNG file\n"
         "                                          (frm_RenBulk: [--folder DIR] [--prefix P]\n"
-        "                                          lists DIR and types P)\n"
+        "                                          lists DIR and types P; frm_Addtext,\n"
+        "                                          frm_Watertext, frm_WaterLogo: loads DIR,\n"
+        "                                          clicks text P at the middle, [--step I]\n"
+        "                                          shows picture I of DIR)\n"
         "  pixmar --help | -h | --version\n"
         "  pixmar [--lang bm|eng] [--on-error stop|continue] TOOL ARGS...\n"
         "\n"

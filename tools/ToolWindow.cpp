@@ -12,6 +12,9 @@
 #include <QLoggingCategory>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
+#include <QShortcut>
+#include <QStatusBar>
 
 #include <algorithm>
 #include <new>
@@ -38,6 +41,33 @@ ToolWindow::ToolWindow(const QString &name, std::unique_ptr<ToolRecipe> recipe,
     client()->installEventFilter(this);
     lblfile = addLabel("lblfile", 4680, 1920);
     lbltarget = addLabel("lbltarget", 4680, 2400);
+    if (recipe_->placesMarks()) {
+        // Below the client area, which the preview fills: shown while a folder is stepped
+        // through, the window growing by its height so the preview keeps its size.
+        QStatusBar *bar = statusBar();
+        bar->setSizeGripEnabled(false);
+        lblstep = new QLabel(bar);
+        lblstep->setObjectName(QStringLiteral("lblstep"));
+        lblstep->setTextFormat(Qt::PlainText);
+        auto button = [this, bar](const char *name, int delta, Qt::Key key) {
+            auto *b = new QPushButton(bar);
+            b->setObjectName(QLatin1String(name));
+            b->setFocusPolicy(Qt::NoFocus);
+            connect(b, &QPushButton::clicked, this, [this, delta] { stepTo(run_.shownIndex() + delta); });
+            auto *keys = new QShortcut(QKeySequence(key), this);
+            connect(keys, &QShortcut::activated, this, [this, delta] {
+                if (statusBar()->isVisible())
+                    stepTo(run_.shownIndex() + delta);
+            });
+            return b;
+        };
+        cmdprevious = button("cmdprevious", -1, Qt::Key_PageUp);
+        cmdnext = button("cmdnext", 1, Qt::Key_PageDown);
+        bar->addWidget(cmdprevious);
+        bar->addWidget(cmdnext);
+        bar->addWidget(lblstep, 1);
+        bar->hide();
+    }
 }
 
 ToolWindow::~ToolWindow()
@@ -228,11 +258,71 @@ bool ToolWindow::guarded(const std::function<void()> &command)
 void ToolWindow::loadStep()
 {
     guarded([this] { run_.load(); });
+    nothingShown_ = run_.isBulk() && recipe_->placesMarks() && run_.outcome().end == RunOutcome::End::Loaded
+                 && !run_.previewShown();
+    showStep();
+    if (nothingShown_)
+        inputFault(shell::tx("common.msg.noPictureShown"), shell::tx("common.title.pixmar"));
 }
 
 void ToolWindow::batchRun()
 {
+    if (nothingShown_ && !isBusy()) {
+        inputFault(shell::tx("common.msg.showPictureFirst"), shell::tx("common.title.pixmar"));
+        return;
+    }
     guarded([this] { run_.save(); });
+    showStep();
+}
+
+void ToolWindow::loadFolder(const QString &folder)
+{
+    run_.chooseBulk(QString());
+    run_.chooseBulk(folder);
+    lblfile->setText(shell::tx("common.label.bulk") + shell::folderForLabel(run_.varsrcdir));
+    loadStep();
+}
+
+void ToolWindow::stepTo(int index)
+{
+    guarded([this, index] {
+        try {
+            run_.showAccepted(index);
+        } catch (const platform::AppError &e) {
+            error(e.description());
+        } catch (const std::bad_alloc &) {
+            error(platform::AppError(platform::ErrorKind::OutOfMemory, {run_.curdir}).description());
+        }
+    });
+    showStep();
+}
+
+void ToolWindow::showStep()
+{
+    if (!lblstep)
+        return;
+    const QStringList names = run_.acceptedNames();
+    const int i = run_.shownIndex();
+    const bool shown = run_.isBulk() && run_.previewShown() && i >= 0 && i < names.size()
+                    && !run_.curfile.isEmpty();
+    QStatusBar *bar = statusBar();
+    if (bar->isVisibleTo(this) != shown) {
+        const int h = bar->sizeHint().height();
+        bar->setVisible(shown);
+        resize(width(), height() + (shown ? h : -h));
+    }
+    if (!shown)
+        return;
+    cmdprevious->setText(shell::tx("common.btn.previous"));
+    cmdnext->setText(shell::tx("common.btn.next"));
+    cmdprevious->setEnabled(i > 0);
+    cmdnext->setEnabled(i + 1 < names.size());
+    QString text = shell::tx("common.label.step").arg(QString::number(i + 1), QString::number(names.size()), names[i]);
+    if (run_.shownMarkFit() == MarkFit::Cut)
+        text += shell::tx("common.label.stepCut");
+    else if (run_.shownMarkFit() == MarkFit::Outside)
+        text += shell::tx("common.label.stepOutside");
+    lblstep->setText(text);
 }
 
 void ToolWindow::clearEntryLabels()

@@ -11,6 +11,7 @@
 class QAction;
 class QLabel;
 class QMenu;
+class QPushButton;
 namespace platform { class SurfaceView; }
 
 namespace tools {
@@ -64,6 +65,15 @@ public:
     // ---- RunHost
     void entryDone() override { clearEntryLabels(); }
 
+    // ---- stepping through a loaded folder (the marking tools, Bulk)
+    QPushButton *cmdprevious = nullptr;
+    QPushButton *cmdnext = nullptr;
+    QLabel *lblstep = nullptr;   // "i of n: name", and whether the mark is cut or missing there
+    // Shows the folder's accepted picture `index` with the mark where the run will draw it.
+    void stepTo(int index);
+    // Bulk on `folder`, loaded (for a look at the window without dialogs).
+    void loadFolder(const QString &folder);
+
 protected:
     ToolWindow(const QString &name, std::unique_ptr<ToolRecipe> recipe, double clientWidthTwips,
                double clientHeightTwips, const QString &backgroundFile, QWidget *parent);
@@ -110,8 +120,12 @@ protected:
 private:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
+    void showStep();
+
     std::unique_ptr<ToolRecipe> recipe_;
     PictureRun run_;
+    // The last load of a folder found no picture to show: Save waits for one.
+    bool nothingShown_ = false;
 };
 
 } // namespace tools
