@@ -564,6 +564,8 @@ bool PictureRun::showAccepted(int index, bool withMark)
         shownIndex_ = index;
         return true;
     }
+    // Each picture is fitted into the whole box, as the run fits it, not into the last one.
+    recipe_.prepareEntrySurfaces(*this);
     picsrc = platform::loadPicture(curdir + curfile, fittedSize(recipe_.decodedFor(*this)));
     recipe_.place(*this);
     picsrc = platform::Picture();

@@ -258,8 +258,10 @@ bool ToolWindow::guarded(const std::function<void()> &command)
 void ToolWindow::loadStep()
 {
     guarded([this] { run_.load(); });
+    // A first picture the run can still work (one too large for the preview alone) is no
+    // reason to hold Save back; a folder without any picture the tool takes is.
     nothingShown_ = run_.isBulk() && recipe_->placesMarks() && run_.outcome().end == RunOutcome::End::Loaded
-                 && !run_.previewShown();
+                 && !run_.previewShown() && run_.acceptedNames().isEmpty();
     showStep();
     if (nothingShown_)
         inputFault(shell::tx("common.msg.noPictureShown"), shell::tx("common.title.pixmar"));

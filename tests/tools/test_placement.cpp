@@ -12,6 +12,9 @@
 
 #include <QLabel>
 #include <QMenu>
+#include <QPushButton>
+#include <QStatusBar>
+#include <map>
 #include <cmath>
 
 namespace {
@@ -271,4 +274,56 @@ TEST_F(Placement, BulkLoadShowsTheFirstPictureTheToolTakesOrNothing)
     EXPECT_EQ(run.outcome().done, 3);
     EXPECT_EQ(outFiles(), QStringList{QStringLiteral("awtx-photo.bmp")});
     EXPECT_FALSE(brightBox(QImage(out + QStringLiteral("/awtx-photo.bmp"))).isEmpty());
+}
+
+TEST_F(Placement, TheWindowStepsThroughTheFolderFlaggingWhereTheMarkWouldMissAndSaveStartsAtTheFirst)
+{
+    frm_Watertext w;
+    w.activate();
+    w.Form_Activate();
+    w.vartext = QStringLiteral("Copyright 2026");
+    bulk(w, src, out);
+    w.mnu_loadpic_Click();
+    ASSERT_TRUE(w.run().previewShown());
+    EXPECT_TRUE(w.statusBar()->isVisibleTo(&w));
+    const QStringList names = w.run().acceptedNames();
+    ASSERT_EQ(names.size(), 3);
+    EXPECT_EQ(w.lblstep->text(), QStringLiteral("1 of 3: ") + names[0]);
+    w.clickAtPixels(900, 600);
+    const std::map<QString, QString> flag = {{QStringLiteral("land.bmp"), QStringLiteral(" (mark cut)")},
+                                             {QStringLiteral("port.bmp"), QStringLiteral(" (no mark)")},
+                                             {QStringLiteral("small.bmp"), QStringLiteral(" (no mark)")}};
+    for (int i : {1, 2, 0}) {
+        w.stepTo(i);
+        EXPECT_EQ(w.lblstep->text(),
+                  QStringLiteral("%1 of 3: %2%3").arg(i + 1).arg(names[i], flag.at(names[i])));
+    }
+    EXPECT_FALSE(w.cmdprevious->isEnabled());
+    w.stepTo(5);   // past the end: the preview stays as it was
+    EXPECT_EQ(w.run().shownIndex(), 0);
+    w.stepTo(2);
+    w.mnu_sav_Click();
+    EXPECT_EQ(w.outcome().end, tools::RunOutcome::End::Reported);
+    EXPECT_EQ(w.outcome().done, 3);
+    EXPECT_EQ(w.outcome().markOutside.size(), 2);
+    EXPECT_EQ(w.outcome().markCut, QStringList{QStringLiteral("land.bmp")});
+}
+
+TEST_F(Placement, AFolderWithNothingToShowIsSaidSoAndSaveWaitsForAPicture)
+{
+    for (const auto &[name, size] : mixedShapes())
+        QFile::remove(in(name));
+    testsupport::writeBytes(in(QStringLiteral("notes.txt")), "x");
+    frm_Watertext w;
+    w.activate();
+    w.Form_Activate();
+    w.vartext = QStringLiteral("Mark");
+    bulk(w, src, out);
+    w.mnu_loadpic_Click();
+    ASSERT_FALSE(tk.messages.empty());
+    EXPECT_EQ(tk.messages.back().text, QStringLiteral("This folder holds no picture to show: choose another folder."));
+    w.mnu_sav_Click();
+    EXPECT_EQ(tk.messages.back().text, QStringLiteral("Show a picture first (Load Picture) before saving."));
+    EXPECT_EQ(w.outcome().end, tools::RunOutcome::End::Loaded);
+    EXPECT_TRUE(QDir(out).isEmpty());
 }
