@@ -6,6 +6,9 @@
 #include <QFileDialog>
 #include <QFontDialog>
 #include <QFontInfo>
+#include <QFontMetrics>
+#include <QGridLayout>
+#include <QSpacerItem>
 #include <QGuiApplication>
 #include <QInputDialog>
 #include <QMessageBox>
@@ -100,6 +103,23 @@ Toolkit *setToolkit(Toolkit *t) { return std::exchange(g_current, t); }
 
 // ---- Qt
 
+void widenForTitle(QMessageBox &box)
+{
+    // Title bars set their text larger and bolder than the dialog's own font, beside the
+    // window's icon and buttons.
+    constexpr double kTitleFontFactor = 1.25;
+    constexpr int kTitleBarFurniture = 160;
+    auto *grid = qobject_cast<QGridLayout *>(box.layout());
+    if (!grid)
+        return;
+    QFont titleFont = box.font();
+    titleFont.setBold(true);
+    const int wanted = int(QFontMetrics(titleFont).horizontalAdvance(box.windowTitle()) * kTitleFontFactor)
+                     + kTitleBarFurniture;
+    grid->addItem(new QSpacerItem(wanted, 0, QSizePolicy::Minimum, QSizePolicy::Minimum), grid->rowCount(), 0,
+                  1, grid->columnCount());
+}
+
 MsgResult QtToolkit::messageBox(const QString &text, const QString &title, MsgIcon icon,
                                 MsgButtons buttons, MsgRole)
 {
@@ -120,6 +140,7 @@ MsgResult QtToolkit::messageBox(const QString &text, const QString &title, MsgIc
     } else {
         box.setStandardButtons(QMessageBox::Ok);
     }
+    widenForTitle(box);
     // The busy pointer must not hide the box's buttons.
     QApplication::setOverrideCursor(Qt::ArrowCursor);
     int r = box.exec();

@@ -6,6 +6,8 @@
 #include <optional>
 #include <vector>
 
+class QMessageBox;
+
 class QWidget;
 
 namespace platform {
@@ -82,6 +84,10 @@ public:
 void doEvents();
 inline double twipsPerPixelX() { return toolkit().screen().twipsPerPixelX; }
 inline double twipsPerPixelY() { return toolkit().screen().twipsPerPixelY; }
+
+// Widens a message box so that its title shows whole in the title bar: the box sizes itself
+// by its text alone, and a short message under a long title would have the title elided.
+void widenForTitle(QMessageBox &box);
 
 class QtToolkit : public Toolkit {
 public:
