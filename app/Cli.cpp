@@ -257,22 +257,18 @@ Options pictureToolOptions(PictureToolArgs &out, bool withClick)
                          out.output.placement.anchor = *anchor;
                          return QString();
                      }});
-        o.push_back({QStringLiteral("--margin"), true, [&out](const QString &v) {
-                         out.marginGiven = true;
-                         const auto p = percentOf(v);
-                         if (!p)
-                             return QStringLiteral("--margin takes a percentage from 0 to 100");
-                         out.output.placement.marginPercent = *p;
-                         return QString();
-                     }});
-        o.push_back({QStringLiteral("--mark-size"), true, [&out](const QString &v) {
-                         out.markSizeGiven = true;
-                         const auto p = percentOf(v);
-                         if (!p)
-                             return QStringLiteral("--mark-size takes a percentage from 0 to 100");
-                         out.output.placement.sizePercent = *p;
-                         return QString();
-                     }});
+        const auto percent = [&out](const QString &name, bool &given, double tools::MarkPlacement::*field) {
+            return Option{name, true, [&out, &given, field, name](const QString &v) {
+                              given = true;
+                              const auto p = percentOf(v);
+                              if (!p)
+                                  return QStringLiteral("%1 takes a percentage from 0 to 100").arg(name);
+                              out.output.placement.*field = *p;
+                              return QString();
+                          }};
+        };
+        o.push_back(percent(QStringLiteral("--margin"), out.marginGiven, &tools::MarkPlacement::marginPercent));
+        o.push_back(percent(QStringLiteral("--mark-size"), out.markSizeGiven, &tools::MarkPlacement::sizePercent));
     }
     o.push_back({QStringLiteral("--quality"), true, [&out](const QString &v) {
                      bool ok = false;
