@@ -279,6 +279,8 @@ Options pictureToolOptions(PictureToolArgs &out, bool withClick)
                  }});
     o.push_back({QStringLiteral("--original-size"), false,
                  [&out](const QString &) { out.output.originalSize = true; return QString(); }});
+    o.push_back({QStringLiteral("--all-formats"), false,
+                 [&out](const QString &) { out.output.allFormats = true; return QString(); }});
     o.push_back({QStringLiteral("--keep-metadata"), false,
                  [&out](const QString &) { out.output.keepMetadata = true; return QString(); }});
     o.push_back({QStringLiteral("--jobs"), true, [&out](const QString &v) {

@@ -158,7 +158,8 @@ int runPictureJob(CliSession &session, const tools::Job &job)
     const std::unique_ptr<tools::ToolRecipe> recipe = tools::makeRecipe(job);
     // A script that names one file wants that file done: one the tool does not take is a
     // fault of the command, not a run that reports success with the file skipped.
-    const QStringList &accepted = recipe->spec().accepted;
+    const QStringList accepted =
+        job.output.allFormats ? platform::formats::allPictureExtensions() : recipe->spec().accepted;
     if (!job.file.isEmpty() && !tools::isAcceptedExtension(platform::lowerExtension(job.file), accepted)) {
         host.inputFault(shell::tx("cli.msg.notAccepted")
                             .arg(QDir::toNativeSeparators(job.file), accepted.join(QLatin1String(", "))),

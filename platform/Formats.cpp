@@ -11,7 +11,7 @@ const std::vector<Format> &all()
     static const std::vector<Format> table = {
         {Id::Bmp, "Bitmap", {QStringLiteral(".bmp")}, QByteArrayLiteral("BM"), FIF_BMP, "bmp",
          false, false, false},
-        {Id::Jpeg, "JPEG", {QStringLiteral(".jpg"), QStringLiteral(".jpeg")},
+        {Id::Jpeg, "JPEG", {QStringLiteral(".jpg"), QStringLiteral(".jpeg"), QStringLiteral(".jpe"), QStringLiteral(".jfif")},
          QByteArrayLiteral("\xFF\xD8\xFF"), FIF_JPEG, "jpeg", false, true, true},
         {Id::Png, "PNG", {QStringLiteral(".png")}, QByteArrayLiteral("\x89PNG\r\n\x1A\n"), FIF_PNG,
          "png", true, true, false},
@@ -19,6 +19,8 @@ const std::vector<Format> &all()
          "tiff", true, true, false},
         {Id::Gif, "GIF", {QStringLiteral(".gif")}, QByteArrayLiteral("GIF8"), -1, "gif", true, false,
          false},
+        // Its signature is RIFF, a size, then WEBP: told apart in byContent.
+        {Id::WebP, "WebP", {QStringLiteral(".webp")}, QByteArray(), FIF_WEBP, "webp", true, false, true},
     };
     return table;
 }
@@ -39,6 +41,8 @@ const Format *byContent(const QByteArray &head)
     // TIFF begins with either byte order's mark.
     if (head.startsWith("II*\0") || head.startsWith(QByteArrayLiteral("MM\0*")))
         return &get(Id::Tiff);
+    if (head.startsWith("RIFF") && head.mid(8, 4) == "WEBP")
+        return &get(Id::WebP);
     for (const Format &f : all())
         if (!f.signature.isEmpty() && head.startsWith(f.signature))
             return &f;
@@ -49,6 +53,35 @@ const Format &outputFor(const QString &extension)
 {
     const Format *f = byExtension(extension);
     return f && f->freeImageCode >= 0 ? *f : get(Id::Bmp);
+}
+
+QStringList allPictureExtensions()
+{
+    QStringList out;
+    for (const Format &f : all())
+        out << f.extensions;
+    return out;
+}
+
+const Format &outputForContent(const Format &content)
+{
+    if (content.id == Id::Gif || content.freeImageCode < 0)
+        return get(Id::Png);
+    return content;
+}
+
+QString openFilterForAll()
+{
+    QStringList patterns, parts;
+    for (const Format &f : all()) {
+        QStringList mine;
+        for (const QString &e : f.extensions)
+            mine << QLatin1Char('*') + e;
+        patterns << mine;
+        parts << QStringLiteral("%1 (%2)|%2").arg(QLatin1String(f.filterName), mine.join(QLatin1String("; ")));
+    }
+    const QString joined = patterns.join(QLatin1String("; "));
+    return QStringLiteral("All Image Files (%1)| %1|").arg(joined) + parts.join(QLatin1Char('|'));
 }
 
 QStringList extensionsOf(std::initializer_list<Id> ids)

@@ -10,7 +10,7 @@
 // lists, the open-file dialogs' filters, output names and the encoder all read it.
 namespace platform::formats {
 
-enum class Id { Bmp, Jpeg, Png, Tiff, Gif };
+enum class Id { Bmp, Jpeg, Png, Tiff, Gif, WebP };
 
 struct Format {
     Id id;
@@ -36,12 +36,22 @@ const Format *byContent(const QByteArray &head);
 // a bitmap for one that names none (the tools write a bitmap for any other picture).
 const Format &outputFor(const QString &extension);
 
+// Every extension of every picture format Pixmar reads, as the tools accept them when told to
+// take all picture formats.
+QStringList allPictureExtensions();
+// What a picture of format `content` is written as when the output follows the content: the
+// same format where Pixmar writes it, PNG for a GIF (its first frame, without a palette's
+// limits).
+const Format &outputForContent(const Format &content);
+
 // The extensions of the given formats that the tools accept, as they list them (".bmp").
 QStringList extensionsOf(std::initializer_list<Id> ids);
 
 // An open-file dialog filter for these formats, in this order: "All Image Files (*.jpg;
 // *.bmp)| *.jpg; *.bmp|JPEG (*.jpg)|*.jpg|Bitmap (*.bmp)|*.bmp".
 QString openFilter(std::initializer_list<Id> ids);
+// The same for every format Pixmar reads, each with all its extensions.
+QString openFilterForAll();
 
 // JPEG quality when the user chose none: FreeImage's own default, written with its default
 // flags so that such outputs stay what they always were.

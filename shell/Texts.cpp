@@ -85,6 +85,7 @@ const Entry kCatalogue[] = {
     {"common.mnu_threads", "Bebenang Kerja", "Worker Threads"},
     {"common.mnu_threadsAuto", "Satu Bagi Setiap Teras", "One per Core"},
     {"common.label.threads", "%1 bebenang", "%1 threads"},
+    {"common.mnu_allFormats", "Semua Format Gambar", "All Picture Formats"},
     {"common.mnu_placement", "Kedudukan Tanda", "Placement"},
     {"common.mnu_placeClicked", "Seperti Diklik", "As Clicked"},
     {"common.mnu_placeRelative", "Relatif kepada Gambar", "Relative to the Picture"},

@@ -57,6 +57,7 @@ OptionsMenu::OptionsMenu(QMenuBar *bar, OutputOptions &options, const char *sett
     };
     originalSize = toggle(&OutputOptions::originalSize);
     keepMetadata = toggle(&OutputOptions::keepMetadata);
+    allFormats = toggle(&OutputOptions::allFormats);
     if (offersLossless)
         lossless = toggle(&OutputOptions::lossless);
     if (offersPlacement)
@@ -68,6 +69,7 @@ OptionsMenu::OptionsMenu(QMenuBar *bar, OutputOptions &options, const char *sett
     kept.quality = OutputOptions::qualityAllowed(q) ? q : OutputOptions::kDefaultQuality;
     kept.originalSize = platform::setting(key("originalSize"), false).toBool();
     kept.keepMetadata = platform::setting(key("keepMetadata"), false).toBool();
+    kept.allFormats = platform::setting(key("allFormats"), false).toBool();
     kept.lossless = offersLossless && platform::setting(key("lossless"), false).toBool();
     const int jobs = platform::setting(key("jobs"), 0).toInt();
     kept.jobs = OutputOptions::jobsAllowed(jobs) ? jobs : 0;
@@ -95,6 +97,7 @@ void OptionsMenu::remember()
     platform::setSetting(key("quality"), options_.quality);
     platform::setSetting(key("originalSize"), options_.originalSize);
     platform::setSetting(key("keepMetadata"), options_.keepMetadata);
+    platform::setSetting(key("allFormats"), options_.allFormats);
     platform::setSetting(key("jobs"), options_.jobs);
     if (lossless)
         platform::setSetting(key("lossless"), options_.lossless);
@@ -166,6 +169,7 @@ void OptionsMenu::setCaptions()
     qualityMenu->setTitle(shell::tx("common.mnu_quality"));
     originalSize->setText(shell::tx("common.mnu_originalSize"));
     keepMetadata->setText(shell::tx("common.mnu_keepMetadata"));
+    allFormats->setText(shell::tx("common.mnu_allFormats"));
     if (lossless)
         lossless->setText(shell::tx("common.mnu_lossless"));
     threadsMenu->setTitle(shell::tx("common.mnu_threads"));
@@ -193,6 +197,7 @@ void OptionsMenu::showChoices()
         threadsActions[i]->setChecked(options_.jobs == kJobsChoices[i]);
     originalSize->setChecked(options_.originalSize);
     keepMetadata->setChecked(options_.keepMetadata);
+    allFormats->setChecked(options_.allFormats);
     if (lossless)
         lossless->setChecked(options_.lossless);
     if (placementMenu) {
@@ -217,6 +222,8 @@ QString OptionsMenu::summary() const
         parts << shell::tx("common.mnu_originalSize");
     if (options_.keepMetadata)
         parts << shell::tx("common.mnu_keepMetadata");
+    if (options_.allFormats)
+        parts << shell::tx("common.mnu_allFormats");
     if (options_.lossless)
         parts << shell::tx("common.mnu_lossless");
     if (options_.jobs != 0)

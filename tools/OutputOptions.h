@@ -23,6 +23,7 @@ struct OutputOptions {
     bool lossless = false;           // rotate: JPEGs turned without re-encoding (with originalSize)
     int jobs = 0;                    // worker threads of a bulk run; 0: one per processor core
     MarkPlacement placement;         // where the mark goes on each picture (marking tools)
+    bool allFormats = false;         // every picture format read, by content; outputs follow it
 
     // The worker threads a bulk run uses.
     int threadCount() const;
@@ -66,6 +67,7 @@ public:
     std::array<QAction *, kQualityChoices.size()> qualityActions{};
     QAction *originalSize = nullptr;
     QAction *keepMetadata = nullptr;
+    QAction *allFormats = nullptr;
     QAction *lossless = nullptr;   // null when not offered
     QMenu *threadsMenu = nullptr;
     std::array<QAction *, kJobsChoices.size()> threadsActions{};

@@ -264,11 +264,36 @@ QString PictureRun::inTarget(const QString &name) const
     return platform::withSeparator(vartgtdir) + name;
 }
 
-QString PictureRun::outputPath() const { return inTarget(spec().outputPrefix + basename + curext); }
+QString PictureRun::outputPath() const
+{
+    if (!output.allFormats)
+        return inTarget(spec().outputPrefix + basename + curext);
+    const platform::formats::Format &f = outputFormat();
+    return inTarget(spec().outputPrefix + basename + (f.extensions.contains(curext) ? curext : f.extensions.front()));
+}
+
+QStringList PictureRun::accepted() const
+{
+    return output.allFormats ? platform::formats::allPictureExtensions() : spec().accepted;
+}
+
+const platform::formats::Format &PictureRun::outputFormat() const
+{
+    const platform::formats::Format &named = platform::formats::outputFor(curext);
+    if (!output.allFormats)
+        return named;
+    // Only a plain file is opened: a FIFO put in a picture's place would hold the read.
+    QFile file(curdir + curfile);
+    if (!QFileInfo(file).isFile() || !file.open(QIODevice::ReadOnly))
+        return named;
+    constexpr qint64 kHead = 16;
+    const platform::formats::Format *content = platform::formats::byContent(file.read(kHead));
+    return content ? platform::formats::outputForContent(*content) : named;
+}
 
 QByteArray PictureRun::encodedOutput(QByteArray encoded) const
 {
-    if (!output.keepMetadata || !platform::formats::outputFor(curext).holdsMetadata)
+    if (!output.keepMetadata || !outputFormat().holdsMetadata)
         return encoded;
     return picture::withSourceInformation(encoded, curdir + curfile, outputPath());
 }
@@ -277,7 +302,7 @@ void PictureRun::writePicture(QImage image, bool showOutput)
 {
     const QString out = outputPath();
     writeOutput(encodedOutput(
-        picture::encode(std::move(image), platform::formats::outputFor(curext), output.quality, out)));
+        picture::encode(std::move(image), outputFormat(), output.quality, out)));
     Picture1.clearPicture();
     if (showOutput)
         showWrittenOutput();
@@ -287,7 +312,7 @@ void PictureRun::writePicture(QSize size, const platform::PictureBand &band)
 {
     const QString out = outputPath();
     writeOutput(encodedOutput(
-        picture::encode(size, band, platform::formats::outputFor(curext), output.quality, out)));
+        picture::encode(size, band, outputFormat(), output.quality, out)));
     Picture1.clearPicture();
 }
 
@@ -408,7 +433,7 @@ void PictureRun::load()
         resetInvalid();
         takeEntryName();
         outcome_.end = RunOutcome::End::Loaded;
-        if (!isAcceptedExtension(curext, spec().accepted)) {
+        if (!isAcceptedExtension(curext, accepted())) {
             noteInvalid(invalidlist, invalidcount, curfile);
             // An empty preview would take clicks far off any picture: the first picture the
             // run will mark is shown instead, or nothing at all.
@@ -533,7 +558,7 @@ QStringList PictureRun::acceptedNames() const
     if (!isBulk())
         return names;
     for (const QString &name : listing_.names())
-        if (isAcceptedExtension(platform::lowerExtension(name), spec().accepted))
+        if (isAcceptedExtension(platform::lowerExtension(name), accepted()))
             names << name;
     return names;
 }
@@ -620,7 +645,7 @@ bool PictureRun::entryFailed(const QString &path, const QString &failure)
 bool PictureRun::reportNamesNotUtf8()
 {
     for (const QString &name : listing_.namesNotUtf8()) {
-        if (!isAcceptedExtension(platform::lowerExtension(name), spec().accepted)) {
+        if (!isAcceptedExtension(platform::lowerExtension(name), accepted())) {
             // Not a picture of this tool whatever its name: listed as any other such file.
             noteInvalid(invalidlist, invalidcount, name);
             outcome_.invalid << name;
@@ -679,7 +704,7 @@ void PictureRun::save()
             // Events run at each entry as on a run without workers, and before more entries
             // are handed out, so what they change is seen by every entry not yet begun.
             platform::doEvents();
-            workers->feed(listing_, spec().accepted, listing_.position());
+            workers->feed(listing_, accepted(), listing_.position());
         } else {
             recipe_.prepareEntrySurfaces(*this);
         }
@@ -690,7 +715,7 @@ void PictureRun::save()
             platform::reportProgress(int(listing_.position()) + 1, int(listing_.names().size()),
                                      curfile);
         bool counted = true;
-        if (!isAcceptedExtension(curext, spec().accepted)) {
+        if (!isAcceptedExtension(curext, accepted())) {
             noteInvalid(invalidlist, invalidcount, curfile);
             outcome_.invalid << curfile;
         } else {

@@ -284,6 +284,11 @@ public:
     // turn to be written instead (see ParallelRun).
     void writeOutput(const QByteArray &data);
     QString outputPath() const;
+    // The extensions the run takes: the tool's own, or every picture format's.
+    QStringList accepted() const;
+    // The format the current entry's output is written in: as its name says, or, taking every
+    // format, as its content is (a PNG named .jpg is written as PNG, named .png).
+    const platform::formats::Format &outputFormat() const;
     QString inTarget(const QString &name) const;
     // A text of this tool: "<textKey>.<item>".
     QString toolText(const char *item) const;

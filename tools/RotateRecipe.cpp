@@ -242,7 +242,7 @@ std::unique_ptr<ToolRecipe> RotateRecipe::cloneForWorker() const
 QByteArray RotateRecipe::outputWithoutDrawing(PictureRun &run)
 {
     if (!run.output.originalSize || !run.output.lossless
-        || platform::formats::outputFor(run.curext).id != platform::formats::Id::Jpeg)
+        || run.outputFormat().id != platform::formats::Id::Jpeg)
         return {};
     const QString source = run.curdir + run.curfile;
     std::future<QByteArray> turning =

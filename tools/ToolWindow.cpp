@@ -189,7 +189,8 @@ void ToolWindow::mnu_single_Click()
 {
     if (isBusy())
         return;
-    if (auto chosen = shell::ShowOpen(this, run_.spec().openFilter, shell::tx("common.openTitle")))
+    const QString filter = run_.output.allFormats ? platform::formats::openFilterForAll() : run_.spec().openFilter;
+    if (auto chosen = shell::ShowOpen(this, filter, shell::tx("common.openTitle")))
         CommonDialog.FileName = *chosen;
     run_.chooseSingle(CommonDialog.FileName);
     lblfile->setText(toolText("label.single") + run_.varfile);
