@@ -1,0 +1,135 @@
+// "All picture formats": a folder of today's pictures is taken whole, read by content, each
+// output written in its source's format and named for it; without the option the tools keep
+// their own lists.
+#include "ToolTestSupport.h"
+
+#include "app/Cli.h"
+#include "platform/Settings.h"
+#include "tools/frm_Pusing.h"
+
+#include <QImageReader>
+#include <QMenu>
+
+namespace {
+
+class AllFormats : public tooltest::ToolFixture {
+protected:
+    AllFormats()
+    {
+        const QImage land = testsupport::gradientImage(300, 200).convertToFormat(QImage::Format_RGB32);
+        const QImage port = land.transformed(QTransform().rotate(90));
+        for (const auto &[name, format] : std::vector<std::pair<const char *, const char *>>{
+                 {"IMG_1.jpeg", "jpeg"}, {"shot.png", "png"}, {"web.webp", "webp"},
+                 {"scan.tiff", "tiff"}, {"old.bmp", "bmp"}, {"photo.jfif", "jpeg"}}) {
+            EXPECT_TRUE(land.save(in(QString::fromLatin1(name)), format)) << name;
+            const QString portName = QStringLiteral("p_") + QString::fromLatin1(name);
+            EXPECT_TRUE(port.save(in(portName), format)) << name;
+        }
+        // Its name says JPEG, its content is PNG.
+        EXPECT_TRUE(land.save(in(QStringLiteral("named.jpg")), "png"));
+    }
+    int run(int (*command)(app::CliSession &, const QStringList &), const QStringList &args)
+    {
+        app::CliSession session;
+        const int status = command(session, args);
+        messages = session.toolkit.messages;
+        return status;
+    }
+    QString formatOf(const QString &name) const
+    {
+        return QString::fromLatin1(QImageReader(out + QLatin1Char('/') + name).format());
+    }
+    std::vector<platform::ScriptedToolkit::Message> messages;
+};
+
+} // namespace
+
+TEST_F(AllFormats, EveryPictureIsTakenByContentAndWrittenInItsFormatWithTheMark)
+{
+    const QStringList args = {QStringLiteral("--dir"), src, QStringLiteral("--target"), out,
+                              QStringLiteral("--text"), QStringLiteral("Sample"), QStringLiteral("--at"),
+                              QStringLiteral("5,5")};
+    EXPECT_EQ(run(app::cliWatermark, args + QStringList{QStringLiteral("--all-formats")}), app::kExitOk);
+    EXPECT_TRUE(messages.back().text.contains(QStringLiteral("Total invalid file(s) : 0")));
+    const std::map<QString, QString> expected = {
+        {QStringLiteral("awtx-IMG_1.jpeg"), QStringLiteral("jpeg")}, {QStringLiteral("awtx-shot.png"), QStringLiteral("png")},
+        {QStringLiteral("awtx-web.webp"), QStringLiteral("webp")},    {QStringLiteral("awtx-scan.tiff"), QStringLiteral("tiff")},
+        {QStringLiteral("awtx-old.bmp"), QStringLiteral("bmp")},      {QStringLiteral("awtx-photo.jfif"), QStringLiteral("jpeg")},
+        {QStringLiteral("awtx-named.png"), QStringLiteral("png")}};
+    QStringList names;
+    for (const auto &[name, format] : expected) {
+        names << name;
+        if (name != QStringLiteral("awtx-named.png"))
+            names << QStringLiteral("awtx-p_") + name.mid(5);
+        EXPECT_EQ(formatOf(name), format) << name.toStdString();
+        // The mark's white text over the dark corner of the gradient.
+        const QImage img = QImage(out + QLatin1Char('/') + name).convertToFormat(QImage::Format_RGB32);
+        const QImage clean = QImage(in(name.mid(5) == QStringLiteral("named.png") ? QStringLiteral("named.jpg")
+                                                                                  : name.mid(5)))
+                                 .convertToFormat(QImage::Format_RGB32);
+        ASSERT_EQ(img.size(), clean.size()) << name.toStdString();
+        EXPECT_NE(img.copy(0, 0, 60, 30), clean.copy(0, 0, 60, 30)) << name.toStdString();
+    }
+    names.sort(Qt::CaseInsensitive);
+    EXPECT_EQ(outFiles(), names);
+    EXPECT_EQ(QImage(out + QStringLiteral("/awtx-p_web.webp")).size(), QSize(200, 300));
+}
+
+TEST_F(AllFormats, WithoutTheOptionTheToolsKeepTheirOwnListsAndOneFileStaysAFault)
+{
+    EXPECT_EQ(run(app::cliWatermark, {QStringLiteral("--dir"), src, QStringLiteral("--target"), out,
+                                      QStringLiteral("--text"), QStringLiteral("x")}),
+              app::kExitOk);
+    EXPECT_EQ(outFiles(), (QStringList{QStringLiteral("awtx-named.jpg"), QStringLiteral("awtx-old.bmp"),
+                                       QStringLiteral("awtx-p_old.bmp")}));
+    // The PNG named .jpg is written as its name says, as the tool always did.
+    EXPECT_EQ(formatOf(QStringLiteral("awtx-named.jpg")), QStringLiteral("jpeg"));
+    QDir(out).removeRecursively();
+    QDir().mkpath(out);
+    EXPECT_EQ(run(app::cliWatermark, {QStringLiteral("--file"), in(QStringLiteral("web.webp")), QStringLiteral("--target"),
+                                      out, QStringLiteral("--text"), QStringLiteral("x")}),
+              app::kExitInputFault);
+    EXPECT_EQ(run(app::cliWatermark, {QStringLiteral("--file"), in(QStringLiteral("web.webp")), QStringLiteral("--target"),
+                                      out, QStringLiteral("--text"), QStringLiteral("x"), QStringLiteral("--all-formats")}),
+              app::kExitOk);
+    EXPECT_EQ(outFiles(), QStringList{QStringLiteral("awtx-web.webp")});
+}
+
+TEST_F(AllFormats, ALosslessTurnIsForJpegContentOnly)
+{
+    EXPECT_EQ(run(app::cliRotate, {QStringLiteral("--file"), in(QStringLiteral("named.jpg")), QStringLiteral("--target"),
+                                   out, QStringLiteral("--plus"), QStringLiteral("--original-size"),
+                                   QStringLiteral("--lossless"), QStringLiteral("--all-formats")}),
+              app::kExitOk);
+    ASSERT_EQ(outFiles().size(), 1);
+    EXPECT_EQ(formatOf(outFiles().front()), QStringLiteral("png"));
+    EXPECT_EQ(QImage(out + QLatin1Char('/') + outFiles().front()).size(), QSize(200, 300));
+}
+
+TEST_F(AllFormats, TheMenuEntryIsRememberedInBothLanguages)
+{
+    QTemporaryDir config;
+    const QByteArray saved = qgetenv("PIXMAR_CONFIG");
+    qputenv("PIXMAR_CONFIG", config.filePath(QStringLiteral("pixmar.conf")).toUtf8());
+    platform::setting(QStringLiteral("x"));
+    {
+        frm_Pusing r;
+        r.activate();
+        r.Form_Activate();
+        EXPECT_EQ(r.mnu_options->allFormats->text(), "All Picture Formats");
+        r.mnu_options->allFormats->trigger();
+        EXPECT_TRUE(r.run().output.allFormats);
+        EXPECT_EQ(r.run().accepted(), platform::formats::allPictureExtensions());
+        shell::setVarbahasa(QStringLiteral("bm"));
+        r.Form_Activate();
+        EXPECT_EQ(r.mnu_options->allFormats->text(), "Semua Format Gambar");
+        shell::setVarbahasa(QStringLiteral("eng"));
+    }
+    frm_Pusing again;
+    again.activate();
+    again.Form_Activate();
+    EXPECT_TRUE(again.run().output.allFormats);
+    EXPECT_TRUE(again.mnu_options->allFormats->isChecked());
+    qputenv("PIXMAR_CONFIG", saved);
+    platform::setting(QStringLiteral("x"));
+}
