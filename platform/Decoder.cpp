@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QImageIOHandler>
 #include <QImageReader>
+#include <libheif/heif.h>
 #include <QLoggingCategory>
 #include <QTransform>
 #include <QtEndian>
@@ -529,8 +530,84 @@ bool startsWith(QFile &file, const QByteArray &magic)
     return file.peek(magic.size()) == magic;
 }
 
+// HEIF holds HEIC and AVIF alike: an "ftyp" box first, its brand naming the kind.
+bool isHeif(QFile &file)
+{
+    file.seek(0);
+    const QByteArray head = file.read(12);
+    static const QList<QByteArray> brands = {"heic", "heix", "hevc", "hevx", "heim", "heis",
+                                             "mif1", "msf1", "avif", "avis"};
+    return head.size() == 12 && head.mid(4, 4) == "ftyp" && brands.contains(head.mid(8, 4));
+}
+
+// libheif reads the file from memory, checks the size its header claims before anything is
+// decoded, and hands the picture over upright (its rotation and mirroring applied).
+void decodeWithHeif(QFile &file, Decoded &out)
+{
+    out.format = "heif";
+    file.seek(0);
+    const QByteArray data = file.readAll();
+    heif_context *context = heif_context_alloc();
+    heif_image_handle *handle = nullptr;
+    heif_image *image = nullptr;
+    const struct Release {
+        heif_context *&c;
+        heif_image_handle *&h;
+        heif_image *&i;
+        ~Release()
+        {
+            if (i)
+                heif_image_release(i);
+            if (h)
+                heif_image_handle_release(h);
+            heif_context_free(c);
+        }
+    } release{context, handle, image};
+    heif_context_set_maximum_image_size_limit(context, limits::kMaxPictureSide);
+    heif_error e = heif_context_read_from_memory_without_copy(context, data.constData(), size_t(data.size()), nullptr);
+    if (e.code == heif_error_Ok)
+        e = heif_context_get_primary_image_handle(context, &handle);
+    if (e.code != heif_error_Ok) {
+        out.failure = e.code == heif_error_Memory_allocation_error ? Failure::TooLarge : Failure::NotPicture;
+        out.reason = QString::fromUtf8(e.message).trimmed();
+        return;
+    }
+    out.original = QSize(heif_image_handle_get_width(handle), heif_image_handle_get_height(handle));
+    if (!out.original.isValid() || !sizeAllowed(out.original.width(), out.original.height())) {
+        out.failure = Failure::TooLarge;
+        return;
+    }
+    e = heif_decode_image(handle, &image, heif_colorspace_RGB, heif_chroma_interleaved_RGB, nullptr);
+    if (e.code != heif_error_Ok) {
+        out.failure = e.code == heif_error_Memory_allocation_error ? Failure::OutOfMemory : Failure::Damaged;
+        out.reason = QString::fromUtf8(e.message).trimmed();
+        return;
+    }
+    int stride = 0;
+    const uint8_t *pixels = heif_image_get_plane_readonly(image, heif_channel_interleaved, &stride);
+    const int w = heif_image_get_width(image, heif_channel_interleaved);
+    const int h = heif_image_get_height(image, heif_channel_interleaved);
+    if (!pixels || w <= 0 || h <= 0) {
+        out.failure = Failure::Damaged;
+        return;
+    }
+    out.image = QImage(pixels, w, h, stride, QImage::Format_RGB888).convertToFormat(QImage::Format_RGB32);
+    if (out.image.isNull()) {
+        out.failure = Failure::OutOfMemory;
+        return;
+    }
+    out.original = out.image.size();
+    out.part = out.image.rect();
+}
+
 void decodeFile(QFile &file, const Hints &hints, Decoded &out)
 {
+    if (isHeif(file)) {
+        decodeWithHeif(file, out);
+        if (out.failure == Failure::None)
+            applyHintsAfter(hints, out);
+        return;
+    }
     if (startsWith(file, QByteArray("II*\0", 4)) || startsWith(file, QByteArray("MM\0*", 4))) {
         out.format = "tiff";
         turnUpright(out, decodeWithFreeImage(file, FIF_TIFF, out));

@@ -21,6 +21,10 @@ const std::vector<Format> &all()
          false},
         // Its signature is RIFF, a size, then WEBP: told apart in byContent.
         {Id::WebP, "WebP", {QStringLiteral(".webp")}, QByteArray(), FIF_WEBP, "webp", true, false, true},
+        // An "ftyp" box whose brand names the kind: told apart in byContent.
+        {Id::Heic, "HEIC", {QStringLiteral(".heic"), QStringLiteral(".heif")}, QByteArray(), -1, "heif", true,
+         false, false},
+        {Id::Avif, "AVIF", {QStringLiteral(".avif")}, QByteArray(), -1, "avif", true, false, false},
     };
     return table;
 }
@@ -43,6 +47,13 @@ const Format *byContent(const QByteArray &head)
         return &get(Id::Tiff);
     if (head.startsWith("RIFF") && head.mid(8, 4) == "WEBP")
         return &get(Id::WebP);
+    if (head.mid(4, 4) == "ftyp") {
+        const QByteArray brand = head.mid(8, 4);
+        if (brand == "avif" || brand == "avis")
+            return &get(Id::Avif);
+        if (brand.startsWith("he") || brand == "mif1" || brand == "msf1")
+            return &get(Id::Heic);
+    }
     for (const Format &f : all())
         if (!f.signature.isEmpty() && head.startsWith(f.signature))
             return &f;
@@ -65,6 +76,9 @@ QStringList allPictureExtensions()
 
 const Format &outputForContent(const Format &content)
 {
+    // A phone's HEIC or AVIF photo goes out as the JPEG everything else reads.
+    if (content.id == Id::Heic || content.id == Id::Avif)
+        return get(Id::Jpeg);
     if (content.id == Id::Gif || content.freeImageCode < 0)
         return get(Id::Png);
     return content;

@@ -10,7 +10,7 @@
 // lists, the open-file dialogs' filters, output names and the encoder all read it.
 namespace platform::formats {
 
-enum class Id { Bmp, Jpeg, Png, Tiff, Gif, WebP };
+enum class Id { Bmp, Jpeg, Png, Tiff, Gif, WebP, Heic, Avif };
 
 struct Format {
     Id id;

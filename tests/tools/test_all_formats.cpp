@@ -9,6 +9,8 @@
 
 #include <QImageReader>
 #include <QMenu>
+#include <QProcess>
+#include <algorithm>
 
 namespace {
 
@@ -132,4 +134,45 @@ TEST_F(AllFormats, TheMenuEntryIsRememberedInBothLanguages)
     EXPECT_TRUE(again.mnu_options->allFormats->isChecked());
     qputenv("PIXMAR_CONFIG", saved);
     platform::setting(QStringLiteral("x"));
+}
+
+TEST_F(AllFormats, PhonePhotosInHeicAndAvifGoOutAsJpegAndDamagedOnesAreRefusedByName)
+{
+    QDir(src).removeRecursively();
+    QDir().mkpath(src);
+    const QImage land = testsupport::gradientImage(320, 240).convertToFormat(QImage::Format_RGB32);
+    ASSERT_TRUE(land.save(tmp.filePath(QStringLiteral("land.jpg")), "jpeg"));
+    ASSERT_TRUE(land.transformed(QTransform().rotate(90)).save(tmp.filePath(QStringLiteral("port.jpg")), "jpeg"));
+    // Made with the encoder the machine's HEIF library brings (libheif-examples).
+    auto encode = [this](const QString &from, const QString &to, bool avif) {
+        QStringList args{QStringLiteral("-q"), QStringLiteral("50"), QStringLiteral("-o"), in(to), tmp.filePath(from)};
+        if (avif)
+            args.prepend(QStringLiteral("-A"));
+        return QProcess::execute(QStringLiteral("heif-enc"), args) == 0;
+    };
+    ASSERT_TRUE(encode(QStringLiteral("land.jpg"), QStringLiteral("land.heic"), false)) << "heif-enc is needed";
+    ASSERT_TRUE(encode(QStringLiteral("port.jpg"), QStringLiteral("port.heic"), false));
+    ASSERT_TRUE(encode(QStringLiteral("land.jpg"), QStringLiteral("sky.avif"), true));
+    QFile whole(in(QStringLiteral("land.heic")));
+    ASSERT_TRUE(whole.open(QIODevice::ReadOnly));
+    testsupport::writeBytes(in(QStringLiteral("cut.heic")), whole.read(whole.size() / 3));
+    testsupport::writeBytes(in(QStringLiteral("fake.avif")), "....ftypavif not a picture");
+
+    EXPECT_EQ(run(app::cliWatermark, {QStringLiteral("--dir"), src, QStringLiteral("--target"), out,
+                                      QStringLiteral("--text"), QStringLiteral("x"), QStringLiteral("--original-size"),
+                                      QStringLiteral("--all-formats")}),
+              app::kExitFailed);
+    EXPECT_EQ(outFiles(), (QStringList{QStringLiteral("awtx-land.jpg"), QStringLiteral("awtx-port.jpg"),
+                                       QStringLiteral("awtx-sky.jpg")}));
+    EXPECT_EQ(formatOf(QStringLiteral("awtx-land.jpg")), QStringLiteral("jpeg"));
+    EXPECT_EQ(QImage(out + QStringLiteral("/awtx-land.jpg")).size(), QSize(320, 240));
+    EXPECT_EQ(QImage(out + QStringLiteral("/awtx-port.jpg")).size(), QSize(240, 320));
+    EXPECT_EQ(QImage(out + QStringLiteral("/awtx-sky.jpg")).size(), QSize(320, 240));
+    for (const char *bad : {"cut.heic", "fake.avif"}) {
+        const bool named = std::any_of(messages.begin(), messages.end(), [bad](const auto &m) {
+            return m.text.contains(QLatin1String(bad)) && m.text.contains(QStringLiteral("Continue?"));
+        });
+        EXPECT_TRUE(named) << bad;
+    }
+    EXPECT_EQ(QDir(out).entryList(QDir::Files | QDir::Hidden).size(), 3);   // nothing half-written
 }
