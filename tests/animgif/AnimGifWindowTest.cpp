@@ -7,6 +7,7 @@
 #include "animgif/frm_AnimGif.h"
 #include "shell/Texts.h"
 #include "support/BusyProbe.h"
+#include "support/JpegSamples.h"
 #include "support/TestSupport.h"
 
 #include <QAction>
@@ -618,4 +619,27 @@ TEST_F(AnimGifWindow, TheFrameSizeChoiceIsRememberedAndFitsTheBuild)
     frm_AnimGif third;
     EXPECT_EQ(third.mnu_fit->box(), QSize());
     EXPECT_TRUE(third.mnu_fit->original->isChecked());
+}
+
+TEST_F(AnimGifWindow, APhotoTurnedByItsOrientationIsPreviewedUpright)
+{
+    // Stored left half red, right half blue; orientation 6 shows the stored left side on top.
+    QImage stored(400, 200, QImage::Format_RGB32);
+    stored.fill(Qt::blue);
+    for (int y = 0; y < stored.height(); ++y)
+        for (int x = 0; x < stored.width() / 2; ++x)
+            stored.setPixel(x, y, qRgb(255, 0, 0));
+    const QString dir = folder("turned");
+    testsupport::writeBytes(dir + "/phone.jpg",
+                            testsupport::withSegment(testsupport::jpegOfKind(stored), testsupport::exifSegment(6)));
+    listFolder(dir, "10");
+    ASSERT_EQ(entries().size(), 1);
+    for (int round = 0; round < 2; ++round) {
+        const QImage shown = w.previewPicture().image();
+        ASSERT_FALSE(shown.isNull());
+        EXPECT_GT(qRed(shown.pixel(shown.width() / 2, 2)), 200) << round;
+        EXPECT_GT(qBlue(shown.pixel(shown.width() / 2, shown.height() - 3)), 200) << round;
+        w.lstFiles->setCurrentRow(0);
+        w.lstFiles_Click();
+    }
 }
