@@ -53,6 +53,7 @@ const QStringList &valueOptions()
         QStringLiteral("--order"),  QStringLiteral("--folder"),
         QStringLiteral("--prefix"), QStringLiteral("--step"),
         // Where marks go.
+        QStringLiteral("--format"),
         QStringLiteral("--placement"), QStringLiteral("--anchor"), QStringLiteral("--margin"),
         QStringLiteral("--mark-size")};
     return options;
@@ -279,6 +280,18 @@ Options pictureToolOptions(PictureToolArgs &out, bool withClick)
                  }});
     o.push_back({QStringLiteral("--original-size"), false,
                  [&out](const QString &) { out.output.originalSize = true; return QString(); }});
+    o.push_back({QStringLiteral("--format"), true, [&out](const QString &v) {
+                     if (v == QLatin1String("same")) {
+                         out.output.format.reset();
+                         return QString();
+                     }
+                     for (const auto id : tools::kOutputFormatChoices)
+                         if (platform::formats::get(id).extensions.contains(QLatin1Char('.') + v)) {
+                             out.output.format = id;
+                             return QString();
+                         }
+                     return QStringLiteral("--format takes jpg, png, tif, webp or same");
+                 }});
     o.push_back({QStringLiteral("--all-formats"), false,
                  [&out](const QString &) { out.output.allFormats = true; return QString(); }});
     o.push_back({QStringLiteral("--keep-metadata"), false,
@@ -362,7 +375,10 @@ QString usageText()
         "takes every picture the program reads, by its content (JPEG as .jpg .jpeg .jpe\n"
         ".jfif, PNG, BMP, TIFF, WebP, GIF's first frame, HEIC/HEIF and AVIF), instead of\n"
         "the tool's own list, and writes each output in its source's format (a GIF as PNG,\n"
-        "HEIC and AVIF as JPEG), named for it.\n"
+        "HEIC and AVIF as JPEG), named for it. --format jpg|png|tif|webp writes every output\n"
+        "in that format, named for it (JPEG and WebP at --quality); same (the default) keeps\n"
+        "each in its source's. Two pictures whose outputs would take one name (a.jpg and\n"
+        "a.png as PNG): the second is a failed file, the first output is kept.\n"
         "\n"
         "Each command takes the steps a user takes in the window. Information boxes are printed\n"
         "on standard output, errors and input faults on standard error; the completion report\n"

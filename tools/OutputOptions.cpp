@@ -58,6 +58,21 @@ OptionsMenu::OptionsMenu(QMenuBar *bar, OutputOptions &options, const char *sett
     originalSize = toggle(&OutputOptions::originalSize);
     keepMetadata = toggle(&OutputOptions::keepMetadata);
     allFormats = toggle(&OutputOptions::allFormats);
+    formatMenu = menu->addMenu(QStringLiteral("Output Format"));
+    {
+        auto *group = new QActionGroup(this);
+        for (size_t i = 0; i < formatActions.size(); ++i) {
+            QAction *a = formatMenu->addAction(
+                i == 0 ? QString() : QLatin1String(platform::formats::get(kOutputFormatChoices[i - 1]).filterName));
+            a->setCheckable(true);
+            group->addAction(a);
+            connect(a, &QAction::triggered, this, [this, i] {
+                options_.format = i == 0 ? std::nullopt : std::optional(kOutputFormatChoices[i - 1]);
+                remember();
+            });
+            formatActions[i] = a;
+        }
+    }
     if (offersLossless)
         lossless = toggle(&OutputOptions::lossless);
     if (offersPlacement)
@@ -70,6 +85,10 @@ OptionsMenu::OptionsMenu(QMenuBar *bar, OutputOptions &options, const char *sett
     kept.originalSize = platform::setting(key("originalSize"), false).toBool();
     kept.keepMetadata = platform::setting(key("keepMetadata"), false).toBool();
     kept.allFormats = platform::setting(key("allFormats"), false).toBool();
+    const int format = platform::setting(key("format"), -1).toInt();
+    for (platform::formats::Id id : kOutputFormatChoices)
+        if (int(id) == format)
+            kept.format = id;
     kept.lossless = offersLossless && platform::setting(key("lossless"), false).toBool();
     const int jobs = platform::setting(key("jobs"), 0).toInt();
     kept.jobs = OutputOptions::jobsAllowed(jobs) ? jobs : 0;
@@ -98,6 +117,7 @@ void OptionsMenu::remember()
     platform::setSetting(key("originalSize"), options_.originalSize);
     platform::setSetting(key("keepMetadata"), options_.keepMetadata);
     platform::setSetting(key("allFormats"), options_.allFormats);
+    platform::setSetting(key("format"), options_.format ? int(*options_.format) : -1);
     platform::setSetting(key("jobs"), options_.jobs);
     if (lossless)
         platform::setSetting(key("lossless"), options_.lossless);
@@ -170,6 +190,8 @@ void OptionsMenu::setCaptions()
     originalSize->setText(shell::tx("common.mnu_originalSize"));
     keepMetadata->setText(shell::tx("common.mnu_keepMetadata"));
     allFormats->setText(shell::tx("common.mnu_allFormats"));
+    formatMenu->setTitle(shell::tx("common.mnu_outputFormat"));
+    formatActions[0]->setText(shell::tx("common.mnu_sameFormat"));
     if (lossless)
         lossless->setText(shell::tx("common.mnu_lossless"));
     threadsMenu->setTitle(shell::tx("common.mnu_threads"));
@@ -198,6 +220,8 @@ void OptionsMenu::showChoices()
     originalSize->setChecked(options_.originalSize);
     keepMetadata->setChecked(options_.keepMetadata);
     allFormats->setChecked(options_.allFormats);
+    for (size_t i = 0; i < formatActions.size(); ++i)
+        formatActions[i]->setChecked(i == 0 ? !options_.format : options_.format == kOutputFormatChoices[i - 1]);
     if (lossless)
         lossless->setChecked(options_.lossless);
     if (placementMenu) {
@@ -224,6 +248,8 @@ QString OptionsMenu::summary() const
         parts << shell::tx("common.mnu_keepMetadata");
     if (options_.allFormats)
         parts << shell::tx("common.mnu_allFormats");
+    if (options_.format)
+        parts << shell::tx("common.label.outputFormat").arg(QLatin1String(platform::formats::get(*options_.format).filterName));
     if (options_.lossless)
         parts << shell::tx("common.mnu_lossless");
     if (options_.jobs != 0)

@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QString>
 #include <array>
+#include <optional>
 
 class QAction;
 class QActionGroup;
@@ -24,6 +25,9 @@ struct OutputOptions {
     int jobs = 0;                    // worker threads of a bulk run; 0: one per processor core
     MarkPlacement placement;         // where the mark goes on each picture (marking tools)
     bool allFormats = false;         // every picture format read, by content; outputs follow it
+    // Every output in this format; none: each in its source's (as its name, or with
+    // allFormats its content, says).
+    std::optional<platform::formats::Id> format;
 
     // The worker threads a bulk run uses.
     int threadCount() const;
@@ -43,6 +47,11 @@ inline constexpr std::array<int, 5> kJobsChoices = {0, 1, 2, 4, 8};
 // that leave room.
 inline constexpr std::array<int, 5> kMarginChoices = {0, 1, 3, 5, 10};
 inline constexpr std::array<int, 5> kMarkSizeChoices = {10, 15, 20, 30, 50};
+
+// The output formats the Options menu and --format offer, after "same as source".
+inline constexpr std::array<platform::formats::Id, 4> kOutputFormatChoices = {
+    platform::formats::Id::Jpeg, platform::formats::Id::Png, platform::formats::Id::Tiff,
+    platform::formats::Id::WebP};
 
 // The "Options" menu of a picture tool: it edits the run's options, remembers the choices
 // under the tool's own keys, and gives the line the window shows while any is set.
@@ -68,6 +77,8 @@ public:
     QAction *originalSize = nullptr;
     QAction *keepMetadata = nullptr;
     QAction *allFormats = nullptr;
+    QMenu *formatMenu = nullptr;
+    std::array<QAction *, kOutputFormatChoices.size() + 1> formatActions{};   // same, then the choices
     QAction *lossless = nullptr;   // null when not offered
     QMenu *threadsMenu = nullptr;
     std::array<QAction *, kJobsChoices.size()> threadsActions{};

@@ -266,10 +266,23 @@ QString PictureRun::inTarget(const QString &name) const
 
 QString PictureRun::outputPath() const
 {
-    if (!output.allFormats)
+    if (!output.allFormats && !output.format)
         return inTarget(spec().outputPrefix + basename + curext);
     const platform::formats::Format &f = outputFormat();
     return inTarget(spec().outputPrefix + basename + (f.extensions.contains(curext) ? curext : f.extensions.front()));
+}
+
+QString PictureRun::outputNameTaken()
+{
+    // Only outputs named for a format rather than for their source can meet: a.jpg and a.png
+    // both written as PNG. The second would replace what the run wrote for the first.
+    if (!output.allFormats && !output.format)
+        return {};
+    const QString path = outputPath();
+    if (outputsOfRun_.contains(path))
+        return shell::tx("common.msg.outputTaken").arg(curdir + curfile, path);
+    outputsOfRun_.insert(path);
+    return {};
 }
 
 QStringList PictureRun::accepted() const
@@ -279,6 +292,8 @@ QStringList PictureRun::accepted() const
 
 const platform::formats::Format &PictureRun::outputFormat() const
 {
+    if (output.format)
+        return platform::formats::get(*output.format);
     const platform::formats::Format &named = platform::formats::outputFor(curext);
     if (!output.allFormats)
         return named;
@@ -682,6 +697,7 @@ void PictureRun::save()
         return;
     outcome_ = {};
     N = 0;
+    outputsOfRun_.clear();
     std::optional<platform::BusyPointer> pointer(std::in_place);
     // What a killed run left in the target goes before this one adds its own.
     platform::removeStaleTemporaries(vartgtdir);
@@ -721,13 +737,17 @@ void PictureRun::save()
         } else {
             QString failure;
             try {
+                const QString taken = outputNameTaken();
                 if (workers) {
+                    // What a worker made of an entry whose name is taken is dropped unwritten.
                     WorkedEntry worked = workers->take(listing_.position());
-                    failure = worked.failure;
+                    failure = worked.failure.isEmpty() ? taken : worked.failure;
                     if (failure.isEmpty()) {
                         commitWorked(worked);
                         noteMarkFit(worked.markFit);
                     }
+                } else if (!taken.isEmpty()) {
+                    failure = taken;
                 } else {
                     workEntry();
                     noteMarkFit(lastMarkFit_);

@@ -12,6 +12,7 @@
 #include <QColor>
 #include <QPointF>
 #include <QRect>
+#include <QSet>
 #include <QSizeF>
 #include <QSize>
 #include <QStringList>
@@ -308,6 +309,9 @@ private:
     // Shows the written output in the preview (a picture at its own size no larger than the
     // preview showed it).
     void showWrittenOutput();
+    // The failure of an entry whose output name another entry of the run has written; empty
+    // when the name is free (it is then taken).
+    QString outputNameTaken();
     // The mark's place and size on the picture now in the preview, as the placement gives it;
     // throws platform::AppError when no size of the mark fits the picture.
     void placeMarkOnPicture();
@@ -324,6 +328,7 @@ private:
     MarkFit lastMarkFit_ = MarkFit::Inside;   // of the entry workEntry did last
     MarkFit shownMarkFit_ = MarkFit::Inside;
     bool previewShown_ = false;
+    QSet<QString> outputsOfRun_;
     int shownIndex_ = -1;
     // The last click in pixels, and the size of the picture it was made on.
     QPointF clickPx_;

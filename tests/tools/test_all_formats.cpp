@@ -8,6 +8,7 @@
 #include "tools/frm_Pusing.h"
 
 #include <QImageReader>
+#include <QLabel>
 #include <QMenu>
 #include <QProcess>
 #include <algorithm>
@@ -175,4 +176,64 @@ TEST_F(AllFormats, PhonePhotosInHeicAndAvifGoOutAsJpegAndDamagedOnesAreRefusedBy
         EXPECT_TRUE(named) << bad;
     }
     EXPECT_EQ(QDir(out).entryList(QDir::Files | QDir::Hidden).size(), 3);   // nothing half-written
+}
+
+TEST_F(AllFormats, OneOutputFormatForAllAndTwoPicturesMeetingOnOneNameKeepTheFirst)
+{
+    const QStringList base = {QStringLiteral("--dir"), src, QStringLiteral("--target"), out,
+                              QStringLiteral("--text"), QStringLiteral("x"), QStringLiteral("--all-formats")};
+    EXPECT_EQ(run(app::cliWatermark, base + QStringList{QStringLiteral("--format"), QStringLiteral("webp")}),
+              app::kExitOk);
+    const QStringList written = outFiles();
+    EXPECT_EQ(written.size(), 13);
+    for (const QString &name : written) {
+        EXPECT_TRUE(name.endsWith(QStringLiteral(".webp"))) << name.toStdString();
+        EXPECT_EQ(formatOf(name), QStringLiteral("webp")) << name.toStdString();
+    }
+    EXPECT_EQ(run(app::cliWatermark, base + QStringList{QStringLiteral("--format"), QStringLiteral("gif")}),
+              app::kExitInputFault);
+
+    // old.bmp and old.png both become awtx-old.png: whichever comes second fails, by name,
+    // and the first output stays; any thread count gives the same.
+    const QImage first(in(QStringLiteral("old.bmp")));
+    ASSERT_TRUE(first.mirrored().save(in(QStringLiteral("old.png")), "png"));
+    for (const char *jobs : {"1", "3"}) {
+        QDir(out).removeRecursively();
+        QDir().mkpath(out);
+        EXPECT_EQ(run(app::cliWatermark, base + QStringList{QStringLiteral("--format"), QStringLiteral("png"),
+                                                            QStringLiteral("--jobs"), QLatin1String(jobs)}),
+                  app::kExitFailed);
+        const auto told = std::count_if(messages.begin(), messages.end(), [](const auto &m) {
+            return m.text.contains(QStringLiteral("awtx-old.png")) && m.text.contains(QStringLiteral("already written"));
+        });
+        EXPECT_EQ(told, 1) << jobs;
+        EXPECT_EQ(outFiles().size(), 13) << jobs;   // fourteen pictures, one name met twice
+        EXPECT_EQ(QDir(out).entryList(QDir::Files | QDir::Hidden).size(), 13) << jobs;   // nothing staged left
+    }
+}
+
+TEST_F(AllFormats, TheOutputFormatMenuIsRemembered)
+{
+    QTemporaryDir config;
+    const QByteArray saved = qgetenv("PIXMAR_CONFIG");
+    qputenv("PIXMAR_CONFIG", config.filePath(QStringLiteral("pixmar.conf")).toUtf8());
+    platform::setting(QStringLiteral("x"));
+    {
+        frm_Pusing r;
+        r.activate();
+        r.Form_Activate();
+        EXPECT_EQ(r.mnu_options->formatMenu->title(), "Output Format");
+        EXPECT_TRUE(r.mnu_options->formatActions[0]->isChecked());
+        r.mnu_options->formatActions[2]->trigger();   // PNG
+        EXPECT_EQ(r.run().output.format, platform::formats::Id::Png);
+        EXPECT_TRUE(r.lbloptions->text().contains(QStringLiteral("output PNG")));
+    }
+    frm_Pusing again;
+    again.activate();
+    again.Form_Activate();
+    EXPECT_EQ(again.run().output.format, platform::formats::Id::Png);
+    again.mnu_options->formatActions[0]->trigger();
+    EXPECT_EQ(again.run().output, tools::OutputOptions());
+    qputenv("PIXMAR_CONFIG", saved);
+    platform::setting(QStringLiteral("x"));
 }
