@@ -192,6 +192,10 @@ void OptionsMenu::setCaptions()
     allFormats->setText(shell::tx("common.mnu_allFormats"));
     formatMenu->setTitle(shell::tx("common.mnu_outputFormat"));
     formatActions[0]->setText(shell::tx("common.mnu_sameFormat"));
+    for (size_t i = 1; i < formatActions.size(); ++i) {
+        const QByteArray k = QByteArray("common.mnu_format.") + platform::formats::get(kOutputFormatChoices[i - 1]).filterName;
+        formatActions[i]->setText(shell::tx(k.constData()));
+    }
     if (lossless)
         lossless->setText(shell::tx("common.mnu_lossless"));
     threadsMenu->setTitle(shell::tx("common.mnu_threads"));
