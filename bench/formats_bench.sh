@@ -1,0 +1,75 @@
+#!/bin/sh
+# Times a bulk text watermark at the pictures' own size over 24 HEIC photographs (made with
+# the machine's HEIF encoder at 4032 x 3024, half of them portrait) and over 24 PNGs, taking
+# every picture format, against ImageMagick drawing the same text file by file and vips
+# decoding and re-encoding them (no text: the least it must do), in the same run; the fastest
+# of BENCH_ROUNDS rounds, with peak memory. libvips-tools is downloaded into a temporary
+# folder for the run, never installed.
+#
+#   bench/formats_bench.sh [PIXMAR_BINARY]        (default: build/pixmar)
+#
+# Environment: BENCH_DIR (work folder, kept between runs so the photographs are made once),
+# BENCH_ROUNDS (default 3). Not part of the test suite: timings depend on the machine.
+set -eu
+
+here=$(cd "$(dirname "$0")/.." && pwd)
+. "$here/bench/lib.sh"
+pixmar=${1:-$here/build/pixmar}
+rounds=${BENCH_ROUNDS:-3}
+
+need_pixmar "$pixmar"
+find_imagemagick
+command -v heif-enc >/dev/null || { echo "heif-enc is needed (libheif-examples)" >&2; exit 2; }
+fetch_peers libvips-tools
+work_dir bench_work
+out=$bench_work/out
+
+# make_set KIND: 24 pictures of KIND (heic or png) in $bench_work/KIND, two made, copied.
+make_set() {
+    local dir="$bench_work/$1" n
+    mkdir -p "$dir"
+    [ -z "$(ls "$dir")" ] || return 0
+    "$convert" -size 1008x756 -seed 7 plasma:fractal -blur 0x1 -resize 4032x3024! "$bench_work/land.png"
+    "$convert" -size 756x1008 -seed 9 plasma:fractal -blur 0x1 -resize 3024x4032! "$bench_work/port.png"
+    for shape in land port; do
+        if [ "$1" = heic ]; then
+            heif-enc -q 80 -o "$dir/$shape-1.heic" "$bench_work/$shape.png" >/dev/null
+        else
+            cp "$bench_work/$shape.png" "$dir/$shape-1.png"
+        fi
+        n=2
+        while [ "$n" -le 12 ]; do cp "$dir/$shape-1.$1" "$dir/$shape-$n.$1"; n=$((n + 1)); done
+    done
+}
+
+for kind in heic png; do
+    make_set "$kind"
+    src=$bench_work/$kind
+    measure_best pixmar "$rounds" 'fresh_dir "$out"' \
+        "$pixmar" watermark --dir "$src" --target "$out" --text Sample --at 20,20 --all-formats --original-size
+    measure_best magick "$rounds" 'fresh_dir "$out"' sh -c '
+        for f in "$1"/*; do
+            n=$(basename "$f"); n=${n%.*}
+            ext=jpg; [ "$3" = png ] && ext=png
+            "$2" "$f" -fill "rgba(255,255,255,0.3)" -pointsize 37 -annotate +20+57 Sample "$4/$n.$ext" || exit 1
+        done' sh "$src" "$convert" "$kind" "$out"
+    first=$(ls "$src" | head -n 1)
+    vips_reads=yes
+    vips copy "$src/$first" "$bench_work/probe.v" >/dev/null 2>&1 || vips_reads=no
+    [ "$vips_reads" = yes ] && measure_best vips "$rounds" 'fresh_dir "$out"' sh -c '
+        for f in "$1"/*; do
+            n=$(basename "$f"); n=${n%.*}
+            ext=jpg; [ "$2" = png ] && ext=png
+            vips copy "$f" "$3/$n.$ext" || exit 1
+        done' sh "$src" "$kind" "$out"
+    printf '%s: 24 of 4032x3024 / 3024x4032\n' "$kind"
+    printf '  pixmar       %6.2f s  %8d kB\n' "$pixmar_s" "$pixmar_kb"
+    printf '  ImageMagick  %6.2f s  %8d kB   ImageMagick / pixmar = %.2f\n' "$magick_s" "$magick_kb" \
+        "$(ratio "$magick_s" "$pixmar_s")"
+    if [ "$vips_reads" = yes ]; then
+        printf '  vips (no text) %4.2f s  %8d kB   vips / pixmar = %.2f\n' "$vips_s" "$vips_kb" \
+            "$(ratio "$vips_s" "$pixmar_s")"
+    else
+        printf '  vips         cannot read %s here\n' "$kind"
+    fi
+done
