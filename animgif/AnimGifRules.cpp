@@ -49,11 +49,12 @@ qint32 listedDelay(const QString &text)
 
 bool exceedsDelayLimit(const QString &text) { return leadingNumber(text) > kDelayLimit; }
 
-bool isListedPicture(const QString &fileName)
+bool isListedPicture(const QString &fileName, bool allFormats)
 {
     static const QStringList listed =
         platform::formats::extensionsOf({platform::formats::Id::Bmp, platform::formats::Id::Jpeg});
-    return listed.contains(platform::lowerExtension(fileName));
+    static const QStringList every = platform::formats::allPictureExtensions();
+    return (allFormats ? every : listed).contains(platform::lowerExtension(fileName));
 }
 
 QString entryPath(const QString &folder, const QString &name)

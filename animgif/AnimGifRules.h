@@ -27,7 +27,7 @@ qint32 listedDelay(const QString &text);
 bool exceedsDelayLimit(const QString &text);
 
 // Only ".bmp" and ".jpg" pictures are listed (".JPG" too; ".jpeg" not).
-bool isListedPicture(const QString &fileName);
+bool isListedPicture(const QString &fileName, bool allFormats = false);
 // A folder and a name joined with one separator.
 QString entryPath(const QString &folder, const QString &name);
 // The GIF's path in a folder.

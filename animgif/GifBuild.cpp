@@ -18,7 +18,7 @@ using shell::tx;
 
 bool listFolder(const QString &folder, qint32 delay, const std::function<void(const QString &)> &check,
                 std::vector<GifFrame> &frames, GifHost &host, shell::Outcome &outcome,
-                const std::function<void(const GifFrame &)> &listed)
+                const std::function<void(const GifFrame &)> &listed, bool allFormats)
 {
     platform::FolderListing listing;
     try {
@@ -38,11 +38,14 @@ bool listFolder(const QString &folder, qint32 delay, const std::function<void(co
     };
     const auto count = listing.names().size();
     const auto pictures = std::count_if(listing.names().begin(), listing.names().end(),
-                                        [](const QString &n) { return isListedPicture(n); });
+                                        [allFormats](const QString &n) { return isListedPicture(n, allFormats); });
     int taken = 0, done = 0;
+    QStringList leftOut;
     for (QString name = listing.first(); !name.isEmpty(); name = listing.next()) {
-        if (!isListedPicture(name))
+        if (!isListedPicture(name, allFormats)) {
+            leftOut << name;
             continue;
+        }
         // Stop ends the listing between pictures; what is listed stays listed.
         if (taken++ > 0 && platform::stopRequested()) {
             outcome.stopped = true;
@@ -66,12 +69,15 @@ bool listFolder(const QString &folder, qint32 delay, const std::function<void(co
     // Pictures whose names are not UTF-8 cannot be opened by name: each one is an error of
     // the listing, never a frame silently missing.
     for (const QString &name : listing.namesNotUtf8()) {
-        if (!isListedPicture(name))
+        if (!isListedPicture(name, allFormats))
             continue;
         const QString path = entryPath(folder, name);
         if (!goOn(path, platform::AppError(platform::ErrorKind::NameNotUtf8, {path}).description()))
             return false;
     }
+    // Taking every format, nothing is left out unsaid: what remains is no picture at all.
+    if (allFormats && !leftOut.isEmpty())
+        host.notice(tx("animgif.msg.leftOut").arg(folder, leftOut.join(shell::CRLF)), tx("common.title.pixmar"));
     return true;
 }
 

@@ -40,11 +40,13 @@ public:
 // Lists the pictures of `folder` (".bmp" and ".jpg", in name order) as frames with `delay`,
 // appended to `frames`. Each is checked by `check` (which throws platform::AppError for a
 // picture that cannot be read) before it is listed; `listed` follows each frame listed. A
-// picture refused is asked about; Stop ends the listing between pictures. Returns false when
+// picture refused is asked about; Stop ends the listing between pictures. With `allFormats`
+// every picture format is listed, and the files left out are named in a notice at the end.
+// Returns false when
 // the listing ended before its end (a folder that cannot be listed, No, Stop).
 bool listFolder(const QString &folder, qint32 delay, const std::function<void(const QString &)> &check,
                 std::vector<GifFrame> &frames, GifHost &host, shell::Outcome &outcome,
-                const std::function<void(const GifFrame &)> &listed = {});
+                const std::function<void(const GifFrame &)> &listed = {}, bool allFormats = false);
 
 // What a build came to.
 struct GifBuilt {

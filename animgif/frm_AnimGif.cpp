@@ -2,6 +2,7 @@
 
 #include "animgif/AnimGifRules.h"
 #include "animgif/FitMenu.h"
+#include "platform/Settings.h"
 #include "animgif/GifBuild.h"
 #include "animgif/cGDIP.h"
 #include "animgif/cMultiPage.h"
@@ -17,6 +18,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QLoggingCategory>
 #include <QMenuBar>
 #include <QPixmap>
@@ -41,6 +43,7 @@ constexpr double kListLeft = 9480, kListTop = 2160, kListWidth = 4455, kListHeig
 constexpr double kListHeightAllowance = 2440;
 constexpr double kPreviewHeightAllowance = 2580;
 constexpr int kDelayRole = Qt::UserRole;   // the item value: the entry's delay
+const QString kAllFormatsKey = QStringLiteral("animgif/options/allFormats");
 
 // The window tells in its message boxes; a notice during the listing comes with the normal
 // pointer.
@@ -127,6 +130,12 @@ frm_AnimGif::frm_AnimGif(QWidget *parent)
     setListVisible(false);
 
     mnu_fit = new animgif::FitMenu(menuBar(), this);
+    mnu_options = menuBar()->addMenu(QStringLiteral("Options"));
+    mnu_allFormats = mnu_options->addAction(QStringLiteral("All Picture Formats"));
+    mnu_allFormats->setCheckable(true);
+    mnu_allFormats->setChecked(platform::setting(kAllFormatsKey, false).toBool());
+    connect(mnu_allFormats, &QAction::triggered, this,
+            [](bool on) { platform::setSetting(kAllFormatsKey, on); });
     mnu_exit = menuBar()->addAction(QStringLiteral("&Exit"));
     connect(mnu_exit, &QAction::triggered, this, [this] { mnu_exit_Click(); });
     // What the listing and the build read (the delay is read for every picture listed), and
@@ -180,6 +189,8 @@ void frm_AnimGif::Form_Activate()
     cmdCreate->setText(tx("animgif.cmdCreate"));
     Command1->setText(tx("animgif.Command1"));
     mnu_fit->setCaptions();
+    mnu_options->setTitle(tx("animgif.mnu_options"));
+    mnu_allFormats->setText(tx("common.mnu_allFormats"));
     for (int i : {0, 1, 2, 3, 4})
         Label1[size_t(i)]->adjustSize();
     Label3->adjustSize();
@@ -280,7 +291,8 @@ void frm_AnimGif::ListPictureFiles()
             auto *entry = new QListWidgetItem(frame.path);
             entry->setData(kDelayRole, frame.delay);
             lstFiles->addItem(entry);
-        });
+        },
+        mnu_allFormats->isChecked());
     // A folder that could not be listed, or a "No": nothing is previewed. After Stop the last
     // picture listed stays in view.
     if (!whole && (!outcome_.stopped || host.answeredNo))

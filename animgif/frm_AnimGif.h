@@ -62,6 +62,9 @@ public:
     QAction *mnu_exit = nullptr;
     // Frame size: keep the pictures' sizes or fit them within a box (remembered).
     animgif::FitMenu *mnu_fit = nullptr;
+    // "Options": "All Picture Formats", remembered.
+    QMenu *mnu_options = nullptr;
+    QAction *mnu_allFormats = nullptr;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

@@ -331,7 +331,7 @@ QString usageText()
         "            [PLACE] [OUTPUT]\n"
         "  rotate    (--file F | --dir D) --target T (--plus | --minus) [OUTPUT]\n"
         "            [--lossless]\n"
-        "  gif       [--fit WxH] --delay N DIR [--delay N DIR ...]\n"
+        "  gif       [--fit WxH] [--all-formats] --delay N DIR [--delay N DIR ...]\n"
         "  rename    DIR --prefix P\n"
         "            [--order name|taken|modified] [--dry-run]\n"
         "            or: rename --undo DIR\n"

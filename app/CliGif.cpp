@@ -58,7 +58,12 @@ int cliGif(CliSession &s, const QStringList &args)
     QString delay;
     bool haveDelay = false;
     QSize fit;   // empty: the pictures keep their sizes, whatever the window remembers
+    bool allFormats = false;
     const Options options = {
+        {QStringLiteral("--all-formats"), false, [&allFormats](const QString &) {
+             allFormats = true;
+             return QString();
+         }},
         {QStringLiteral("--fit"), true,
          [&fit](const QString &box) {
              const std::optional<QSize> parsed = animgif::parseFitBox(box);
@@ -113,7 +118,7 @@ int cliGif(CliSession &s, const QStringList &args)
             return kExitInputFault;
         }
         folder = QFileInfo(dir).absoluteFilePath();
-        animgif::listFolder(folder, animgif::listedDelay(n), check, frames, host, outcome);
+        animgif::listFolder(folder, animgif::listedDelay(n), check, frames, host, outcome, {}, allFormats);
         if (outcome.stopped)
             return kExitFailed;
     }

@@ -271,6 +271,9 @@ const Entry kCatalogue[] = {
     // ---- animated GIF (frm_AnimGif)
     {"animgif.title", " Bina Fail GIF Animasi", " Create Animated GIF File"},
     {"animgif.lblDelay", "Tempoh", "Delay"},
+    {"animgif.msg.leftOut", "Fail %1 ini bukan gambar dan tidak disenaraikan:\r\n%2",
+     "These files of %1 are no pictures and were left out:\r\n%2"},
+    {"animgif.mnu_options", "Pilihan", "Options"},
     {"animgif.lblFiles", "Fail-fail Gambar", "Picture Files"},
     {"animgif.lblTransition", "*masa peralihan", "*transition time"},
     // The delay is in hundredths of a second (100 is one second), the GIF's own unit.

@@ -643,3 +643,27 @@ TEST_F(AnimGifWindow, APhotoTurnedByItsOrientationIsPreviewedUpright)
         w.lstFiles_Click();
     }
 }
+
+TEST_F(AnimGifWindow, AllPictureFormatsListsEveryPictureNamesWhatItLeftOutAndIsRemembered)
+{
+    const QString dir = folder("mixed");
+    picture(dir, "a.jpg", Qt::red);
+    picture(dir, "b.png", Qt::green);
+    EXPECT_TRUE(giftest::solidPicture(16, 12, Qt::blue).save(dir + "/c.webp", "webp"));
+    testsupport::writeBytes(dir + "/notes.txt", "x");
+    listFolder(dir, "10");
+    EXPECT_EQ(entries(), QStringList{dir + "/a.jpg"});
+    EXPECT_TRUE(tk.messages.empty());   // as it always did: other files pass unsaid
+
+    w.mnu_allFormats->trigger();
+    w.Command1_Click();   // a new list
+    listFolder(dir, "10");
+    EXPECT_EQ(entries(), (QStringList{dir + "/a.jpg", dir + "/b.png", dir + "/c.webp"}));
+    ASSERT_FALSE(tk.messages.empty());
+    EXPECT_EQ(last().text, "These files of " + dir + " are no pictures and were left out:\r\nnotes.txt");
+
+    frm_AnimGif again;
+    again.activate();
+    EXPECT_TRUE(again.mnu_allFormats->isChecked());
+    again.mnu_allFormats->trigger();
+}
