@@ -20,7 +20,7 @@ const std::vector<Format> &all()
         {Id::Gif, "GIF", {QStringLiteral(".gif")}, QByteArrayLiteral("GIF8"), -1, "gif", true, false,
          false},
         // Its signature is RIFF, a size, then WEBP: told apart in byContent.
-        {Id::WebP, "WebP", {QStringLiteral(".webp")}, QByteArray(), FIF_WEBP, "webp", true, false, true},
+        {Id::WebP, "WebP", {QStringLiteral(".webp")}, QByteArray(), FIF_WEBP, "webp", true, true, true},
         // An "ftyp" box whose brand names the kind: told apart in byContent.
         {Id::Heic, "HEIC", {QStringLiteral(".heic"), QStringLiteral(".heif")}, QByteArray(), -1, "heif", true,
          false, false},

@@ -189,3 +189,19 @@ TEST_F(PhotoInformation, AHugeXmpBlockIsLeftOutWithAWarningAndTheRestKept)
     EXPECT_LT(QFileInfo(at(QStringLiteral("adt-big.png"))).size(), 1 << 20);
     EXPECT_TRUE(log.text().contains(QStringLiteral("XMP left out"))) << log.text().toStdString();
 }
+
+TEST_F(PhotoInformation, KeptInEveryOutputFormatThatHoldsIt)
+{
+    writePhoto(in(QStringLiteral("P.jpg")), 320, 240);
+    for (const char *format : {"png", "tif", "webp"}) {
+        ASSERT_EQ(watermark(in(QStringLiteral("P.jpg")), {QStringLiteral("--keep-metadata"), QStringLiteral("--format"),
+                                                          QLatin1String(format)}),
+                  app::kExitOk)
+            << format;
+        const Info kept = readInfo(at(QStringLiteral("awtx-P.") + QLatin1String(format)));
+        EXPECT_EQ(kept.model, "PixCam 7") << format;
+        EXPECT_EQ(kept.orientation, "1") << format;
+        EXPECT_EQ(kept.xmpTitle, "holiday") << format;
+        EXPECT_FALSE(kept.thumbnail) << format;
+    }
+}
