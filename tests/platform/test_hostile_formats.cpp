@@ -8,6 +8,7 @@
 
 #include <QFile>
 #include <QImage>
+#include <QImageReader>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtEndian>
@@ -102,6 +103,81 @@ QByteArray manyPageTiff(int pages, quint8 grey)
     return b;
 }
 
+// A 1 × 1 CMYK TIFF, eight bits an ink, of the one pixel `cmyk`.
+QByteArray cmykTiff(const QByteArray &cmyk)
+{
+    constexpr quint32 kBits = 8, kPixel = 16, kIfd = 20;
+    QByteArray b("II*\0", 4);
+    appendLe32(b, kIfd);
+    for (int i = 0; i < 4; ++i)
+        appendLe16(b, 8);   // bits of each ink, at kBits
+    b += cmyk;              // at kPixel
+    auto entry = [&b](quint16 tag, quint16 type, quint32 count, quint32 value) {
+        appendLe16(b, tag);
+        appendLe16(b, type);
+        appendLe32(b, count);
+        appendLe32(b, value);
+    };
+    appendLe16(b, 9);
+    entry(256, 3, 1, 1);
+    entry(257, 3, 1, 1);
+    entry(258, 3, 4, kBits);
+    entry(259, 3, 1, 1);
+    entry(262, 3, 1, 5);   // separated: inks
+    entry(273, 4, 1, kPixel);
+    entry(277, 3, 1, 4);
+    entry(278, 3, 1, 1);
+    entry(279, 4, 1, 4);
+    appendLe32(b, 0);
+    return b;
+}
+
+QByteArray riffChunk(const QByteArray &fourcc, const QByteArray &data)
+{
+    QByteArray b = fourcc;
+    appendLe32(b, quint32(data.size()));
+    b += data;
+    if (data.size() % 2)
+        b += '\0';
+    return b;
+}
+void appendLe24(QByteArray &b, quint32 v)
+{
+    b += char(v & 0xFF);
+    b += char((v >> 8) & 0xFF);
+    b += char((v >> 16) & 0xFF);
+}
+
+// An animated WebP of `frames` frames, each the whole canvas, made of the one still `frame`
+// (a whole WebP file as the toolkit writes it losslessly).
+QByteArray animatedWebp(const QByteArray &still, QSize size, int frames)
+{
+    // The still's image chunk, whatever its kind, follows "RIFF" size "WEBP".
+    const QByteArray image = still.mid(12);
+    QByteArray vp8x;
+    vp8x += char(0x02 | 0x10);   // animation, alpha
+    vp8x += QByteArray(3, '\0');
+    appendLe24(vp8x, quint32(size.width() - 1));
+    appendLe24(vp8x, quint32(size.height() - 1));
+    QByteArray anim;
+    appendLe32(anim, 0);   // background
+    appendLe16(anim, 0);   // loop for ever
+    QByteArray body = QByteArray("WEBP") + riffChunk("VP8X", vp8x) + riffChunk("ANIM", anim);
+    for (int i = 0; i < frames; ++i) {
+        QByteArray frame;
+        appendLe24(frame, 0);
+        appendLe24(frame, 0);
+        appendLe24(frame, quint32(size.width() - 1));
+        appendLe24(frame, quint32(size.height() - 1));
+        appendLe24(frame, 100);
+        frame += '\0';
+        body += riffChunk("ANMF", frame + image);
+    }
+    QByteArray b("RIFF");
+    appendLe32(b, quint32(body.size()));
+    return b + body;
+}
+
 } // namespace
 
 TEST_F(HostileFormats, HeifClaimingAHugeSizeOrCutShortIsRefusedByName)
@@ -178,4 +254,32 @@ TEST_F(HostileFormats, ATiffOfTenThousandPagesGivesItsFirst)
     ASSERT_EQ(d.failure, dec::Failure::None) << d.reason.toStdString();
     ASSERT_EQ(d.image.size(), QSize(1, 1));
     EXPECT_EQ(qGray(d.image.pixel(0, 0)), 0x80);
+}
+
+TEST_F(HostileFormats, ACmykTiffIsReadInColourAndAnAnimatedWebpGivesItsFirstFrame)
+{
+    // Cyan-free, full magenta and yellow: red on paper.
+    const QString cmyk = write(QStringLiteral("cmyk.tif"), cmykTiff(QByteArray("\x00\xFF\xFF\x00", 4)));
+    const dec::Decoded c = dec::decode(cmyk);
+    ASSERT_EQ(c.failure, dec::Failure::None) << c.reason.toStdString();
+    ASSERT_EQ(c.image.size(), QSize(1, 1));
+    const QColor p = c.image.pixelColor(0, 0);
+    EXPECT_GT(p.red(), 200);
+    EXPECT_LT(p.green(), 60);
+    EXPECT_LT(p.blue(), 60);
+
+    QImage still(24, 16, QImage::Format_ARGB32);
+    still.fill(qRgba(10, 200, 30, 255));
+    still.setPixel(0, 0, qRgba(0, 0, 0, 0));
+    const QString stillPath = path(QStringLiteral("still.webp"));
+    ASSERT_TRUE(still.save(stillPath, "webp", 100));
+    QFile f(stillPath);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QString moving = write(QStringLiteral("moving.webp"), animatedWebp(f.readAll(), still.size(), 500));
+    ASSERT_EQ(QImageReader(moving).imageCount(), 500);   // a true animation, as the toolkit sees it
+    const dec::Decoded w = dec::decode(moving);
+    ASSERT_EQ(w.failure, dec::Failure::None) << w.reason.toStdString();
+    ASSERT_EQ(w.image.size(), still.size());
+    EXPECT_EQ(qAlpha(w.image.pixel(0, 0)), 0);
+    EXPECT_EQ(w.image.pixel(5, 5), qRgba(10, 200, 30, 255));
 }
