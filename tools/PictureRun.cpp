@@ -292,8 +292,11 @@ QStringList PictureRun::accepted() const
 
 const platform::formats::Format &PictureRun::outputFormat() const
 {
-    if (output.format)
-        return platform::formats::get(*output.format);
+    return output.format ? platform::formats::get(*output.format) : sourceFormat();
+}
+
+const platform::formats::Format &PictureRun::sourceFormat() const
+{
     const platform::formats::Format &named = platform::formats::outputFor(curext);
     if (!output.allFormats)
         return named;

@@ -290,6 +290,8 @@ public:
     // The format the current entry's output is written in: as its name says, or, taking every
     // format, as its content is (a PNG named .jpg is written as PNG, named .png).
     const platform::formats::Format &outputFormat() const;
+    // The format the current entry keeps when no output format is chosen.
+    const platform::formats::Format &sourceFormat() const;
     QString inTarget(const QString &name) const;
     // A text of this tool: "<textKey>.<item>".
     QString toolText(const char *item) const;

@@ -241,7 +241,8 @@ std::unique_ptr<ToolRecipe> RotateRecipe::cloneForWorker() const
 // decoding, which then costs no time of its own.
 QByteArray RotateRecipe::outputWithoutDrawing(PictureRun &run)
 {
-    if (!run.output.originalSize || !run.output.lossless
+    // Only a JPEG written as JPEG can be turned without decoding it.
+    if (!run.output.originalSize || !run.output.lossless || run.sourceFormat().id != platform::formats::Id::Jpeg
         || run.outputFormat().id != platform::formats::Id::Jpeg)
         return {};
     const QString source = run.curdir + run.curfile;

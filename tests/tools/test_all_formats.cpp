@@ -107,6 +107,17 @@ TEST_F(AllFormats, ALosslessTurnIsForJpegContentOnly)
     ASSERT_EQ(outFiles().size(), 1);
     EXPECT_EQ(formatOf(outFiles().front()), QStringLiteral("png"));
     EXPECT_EQ(QImage(out + QLatin1Char('/') + outFiles().front()).size(), QSize(200, 300));
+
+    // A bitmap asked to go out as JPEG is decoded and turned, never handed to the JPEG turn.
+    QDir(out).removeRecursively();
+    QDir().mkpath(out);
+    EXPECT_EQ(run(app::cliRotate, {QStringLiteral("--file"), in(QStringLiteral("old.bmp")), QStringLiteral("--target"),
+                                   out, QStringLiteral("--minus"), QStringLiteral("--original-size"),
+                                   QStringLiteral("--lossless"), QStringLiteral("--format"), QStringLiteral("jpg")}),
+              app::kExitOk);
+    EXPECT_EQ(outFiles(), QStringList{QStringLiteral("rot-old.jpg")});
+    EXPECT_EQ(formatOf(QStringLiteral("rot-old.jpg")), QStringLiteral("jpeg"));
+    EXPECT_EQ(QImage(out + QStringLiteral("/rot-old.jpg")).size(), QSize(200, 300));
 }
 
 TEST_F(AllFormats, TheMenuEntryIsRememberedInBothLanguages)
