@@ -138,3 +138,22 @@ TEST_F(HostileFormats, ACmykTiffIsReadInColourAndAnAnimatedWebpGivesItsFirstFram
     EXPECT_EQ(qAlpha(w.image.pixel(0, 0)), 0);
     EXPECT_EQ(w.image.pixel(5, 5), qRgba(10, 200, 30, 255));
 }
+
+TEST_F(HostileFormats, ABackgroundColourDoesNotFillTheTransparentColourOfADeepPng)
+{
+    // Sixteen bits a channel, one colour marked transparent and a background chunk naming
+    // another: the background is a hint for viewers and must not be painted in.
+    const QByteArray red("\xFF\xFF\x00\x00\x00\x00", 6), blue("\x00\x00\x00\x00\xFF\xFF", 6);
+    const QByteArray rows = QByteArray("\0", 1) + red + blue;
+    const QString logo = write(QStringLiteral("logo.png"),
+                               testsupport::pngFile({{"IHDR", testsupport::pngHeader(2, 1, 16, 2)},
+                                                     {"tRNS", red},
+                                                     {"bKGD", QByteArray("\x00\x00\xFF\xFF\x00\x00", 6)},
+                                                     {"IDAT", testsupport::pngStoredData(rows)},
+                                                     {"IEND", {}}}));
+    const dec::Decoded d = dec::decode(logo);
+    ASSERT_EQ(d.failure, dec::Failure::None) << d.reason.toStdString();
+    ASSERT_EQ(d.image.size(), QSize(2, 1));
+    EXPECT_EQ(d.image.pixelColor(0, 0).alpha(), 0);
+    EXPECT_EQ(d.image.pixelColor(1, 0).rgba(), qRgba(0, 0, 255, 255));
+}
