@@ -10,8 +10,13 @@
 #include <QLoggingCategory>
 
 #include <algorithm>
+#include <csetjmp>
+#include <cstdio>
 #include <cstring>
 #include <memory>
+#include <vector>
+
+#include <jpeglib.h>
 
 Q_LOGGING_CATEGORY(lcEncode, "pixmar.tools.encode", QtWarningMsg)
 
@@ -190,10 +195,92 @@ QByteArray encode(QImage image, const platform::formats::Format &format, int qua
     return save(bitmap.get(), format, quality, outputName);
 }
 
+namespace {
+
+// libjpeg's errors end the encoding through a jump back into jpegFromBands.
+struct JpegError {
+    jpeg_error_mgr manager;
+    std::jmp_buf back;
+};
+
+[[noreturn]] void jpegFailed(j_common_ptr info)
+{
+    std::longjmp(reinterpret_cast<JpegError *>(info->err)->back, 1);
+}
+
+// A JPEG made a band at a time, row after row, with the settings FreeImage's encoder gives a
+// 24-bit picture (its defaults, the quality, 96 dpi in the JFIF header) and through the same
+// libjpeg, so that the bytes are those it would write; no full-size copy of the picture is
+// ever held. Empty when libjpeg failed.
+QByteArray jpegFromBands(QSize size, const platform::PictureBand &band, int quality)
+{
+    jpeg_compress_struct info{};
+    JpegError error{};
+    info.err = jpeg_std_error(&error.manager);
+    error.manager.error_exit = jpegFailed;
+    unsigned char *buffer = nullptr;
+    unsigned long length = 0;
+    std::vector<JSAMPLE> row(size_t(size.width()) * 3);
+    if (setjmp(error.back)) {
+        jpeg_destroy_compress(&info);
+        std::free(buffer);
+        return {};
+    }
+    jpeg_create_compress(&info);
+    jpeg_mem_dest(&info, &buffer, &length);
+    info.image_width = JDIMENSION(size.width());
+    info.image_height = JDIMENSION(size.height());
+    info.input_components = 3;
+    info.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&info);
+    info.X_density = UINT16(0.5 + 0.0254 * kDotsPerMeter96Dpi);
+    info.Y_density = UINT16(0.5 + 0.0254 * kDotsPerMeter96Dpi);
+    info.density_unit = 1;   // dots per inch
+    jpeg_set_quality(&info, quality, TRUE);
+    jpeg_start_compress(&info, TRUE);
+    constexpr int kBandBytes = 1 << 20;
+    const int bandRows = std::max(1, kBandBytes / std::max(1, size.width() * 4));
+    for (int top = 0; top < size.height(); top += bandRows) {
+        const int rows = std::min(bandRows, size.height() - top);
+        QImage given = band(top, rows);
+        if (given.format() != QImage::Format_RGB32 && given.format() != QImage::Format_RGB888)
+            given = given.convertToFormat(QImage::Format_RGB888);
+        const bool rgb32 = given.format() == QImage::Format_RGB32;
+        for (int r = 0; r < rows; ++r) {
+            const uchar *src = given.constScanLine(r);
+            if (rgb32) {
+                for (int x = 0; x < size.width(); ++x) {
+                    const QRgb p = reinterpret_cast<const QRgb *>(src)[x];
+                    row[3 * size_t(x)] = JSAMPLE(qRed(p));
+                    row[3 * size_t(x) + 1] = JSAMPLE(qGreen(p));
+                    row[3 * size_t(x) + 2] = JSAMPLE(qBlue(p));
+                }
+            } else {
+                std::memcpy(row.data(), src, row.size());
+            }
+            JSAMPROW rows1[1] = {row.data()};
+            jpeg_write_scanlines(&info, rows1, 1);
+        }
+    }
+    jpeg_finish_compress(&info);
+    jpeg_destroy_compress(&info);
+    QByteArray out(reinterpret_cast<const char *>(buffer), qsizetype(length));
+    std::free(buffer);
+    return out;
+}
+
+} // namespace
+
 QByteArray encode(QSize size, const platform::PictureBand &band,
                   const platform::formats::Format &format, int quality, const QString &outputName)
 {
     startEncoding(!size.isEmpty() && format.freeImageCode >= 0, outputName);
+    if (format.id == platform::formats::Id::Jpeg) {
+        QByteArray jpeg = jpegFromBands(size, band, std::clamp(quality, 1, 100));
+        if (jpeg.isEmpty())
+            encodingFailed(outputName);
+        return jpeg;
+    }
     platform::FreeImagePtr bitmap(FreeImage_Allocate(size.width(), size.height(), 24));
     if (!bitmap)
         throw platform::AppError(platform::ErrorKind::OutOfMemory, {outputName});
