@@ -194,3 +194,19 @@ TEST(BatchRunReport, SkippedFilesAreCountedPastWhatSixteenBitsHold)
     EXPECT_TRUE(list.startsWith(QStringLiteral("f32999.txt ; f32998.txt ; ")));
     EXPECT_TRUE(completionReport({}, 33000, list, count).endsWith(QStringLiteral("33000")));
 }
+
+TEST_F(BatchRunFiles, AJpegWrittenInBandsIsTheSameBytesAsFromTheWholePicture)
+{
+    // Odd sides (not whole blocks), both pixel layouts a band may come in, several qualities.
+    const QImage whole = testsupport::gradientImage(1203, 517).convertToFormat(QImage::Format_RGB32);
+    for (const QImage::Format layout : {QImage::Format_RGB32, QImage::Format_RGB888})
+        for (const int quality : {75, 92, 31}) {
+            const QImage given = whole.convertToFormat(layout);
+            const QByteArray fromWhole =
+                picture::encode(given, formatOf(platform::formats::Id::Jpeg), quality, at(QStringLiteral("a.jpg")));
+            const QByteArray fromBands = picture::encode(
+                given.size(), [&given](int top, int rows) { return given.copy(0, top, given.width(), rows); },
+                formatOf(platform::formats::Id::Jpeg), quality, at(QStringLiteral("a.jpg")));
+            EXPECT_EQ(fromBands, fromWhole) << int(layout) << " " << quality;
+        }
+}
