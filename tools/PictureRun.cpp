@@ -318,6 +318,17 @@ QByteArray PictureRun::encodedOutput(QByteArray encoded) const
 
 void PictureRun::writePicture(QImage image, bool showOutput)
 {
+    if (!sourceAlpha_.isNull()) {
+        // The picture's own transparency over what was drawn, at the size written: the mark
+        // shows where the picture does.
+        const QImage alpha = sourceAlpha_.size() == image.size()
+            ? sourceAlpha_
+            : sourceAlpha_.scaled(image.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        image = image.convertToFormat(QImage::Format_ARGB32);
+        image.setAlphaChannel(alpha);
+        image = image.convertToFormat(QImage::Format_ARGB32);
+        sourceAlpha_ = QImage();
+    }
     const QString out = outputPath();
     writeOutput(encodedOutput(
         picture::encode(std::move(image), outputFormat(), output.quality, out)));
@@ -516,6 +527,7 @@ void PictureRun::workEntry()
         ~Ended() { tool.markWorkEnded(); }
     } ended{tool};
     lastMarkFit_ = MarkFit::Inside;
+    sourceAlpha_ = QImage();
     if (const QByteArray ready = tool.outputWithoutDrawing(*this); !ready.isEmpty()) {
         writeOutput(encodedOutput(ready));
         Picture1.clearPicture();
@@ -524,6 +536,10 @@ void PictureRun::workEntry()
     const bool ownSize = output.originalSize;
     picsrc = ownSize ? loadOwnSizePicture(*this)
                      : platform::loadPicture(curdir + curfile, fittedSize(tool.decodedFor(*this)));
+    // Transparency goes out again where the chosen output can hold it; drawing is opaque.
+    sourceAlpha_ = QImage();
+    if ((output.allFormats || output.format) && outputFormat().holdsAlpha && picsrc.image().hasAlphaChannel())
+        sourceAlpha_ = picsrc.image().convertToFormat(QImage::Format_Alpha8);
     tool.place(*this);
     placeMarkOnPicture();
     tool.mark(*this);

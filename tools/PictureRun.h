@@ -331,6 +331,9 @@ private:
     MarkFit shownMarkFit_ = MarkFit::Inside;
     bool previewShown_ = false;
     QSet<QString> outputsOfRun_;
+    // The current entry's transparency, kept to be written again (outputs that hold it, under
+    // the format options).
+    QImage sourceAlpha_;
     int shownIndex_ = -1;
     // The last click in pixels, and the size of the picture it was made on.
     QPointF clickPx_;

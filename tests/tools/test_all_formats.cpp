@@ -248,3 +248,46 @@ TEST_F(AllFormats, TheOutputFormatMenuIsRemembered)
     qputenv("PIXMAR_CONFIG", saved);
     platform::setting(QStringLiteral("x"));
 }
+
+TEST_F(AllFormats, TransparencyIsKeptWhereTheOutputHoldsItAndTheMarkDrawnOnThePicture)
+{
+    QDir(src).removeRecursively();
+    QDir().mkpath(src);
+    // The left half opaque red, the right half fully transparent.
+    QImage half(300, 200, QImage::Format_ARGB32);
+    half.fill(Qt::transparent);
+    for (int y = 0; y < 200; ++y)
+        for (int x = 0; x < 150; ++x)
+            half.setPixel(x, y, qRgba(200, 30, 30, 255));
+    for (const char *format : {"png", "webp", "tiff"})
+        ASSERT_TRUE(half.save(in(QStringLiteral("half.") + QLatin1String(format)), format));
+    const QString logo = tmp.filePath(QStringLiteral("logo.bmp"));
+    ASSERT_TRUE(testsupport::writeSolid(logo, 40, 20, Qt::white));
+    const QStringList common = {QStringLiteral("--dir"), src, QStringLiteral("--target"), out, QStringLiteral("--at"),
+                                QStringLiteral("5,5"), QStringLiteral("--all-formats")};
+    EXPECT_EQ(run(app::cliWatermark, common + QStringList{QStringLiteral("--text"), QStringLiteral("Sample")}), app::kExitOk);
+    EXPECT_EQ(run(app::cliText, common + QStringList{QStringLiteral("--text"), QStringLiteral("Sample"),
+                                                     QStringLiteral("--color"), QStringLiteral("white")}),
+              app::kExitOk);
+    EXPECT_EQ(run(app::cliLogo, common + QStringList{QStringLiteral("--logo"), logo}), app::kExitOk);
+    ASSERT_EQ(outFiles().size(), 9);
+    for (const QString &name : outFiles()) {
+        const QImage img = QImage(out + QLatin1Char('/') + name).convertToFormat(QImage::Format_ARGB32);
+        ASSERT_EQ(img.size(), QSize(300, 200)) << name.toStdString();
+        EXPECT_EQ(qAlpha(img.pixel(250, 100)), 0) << name.toStdString();
+        EXPECT_EQ(qAlpha(img.pixel(100, 150)), 255) << name.toStdString();
+        bool marked = false;
+        for (int y = 5; y < 25 && !marked; ++y)
+            for (int x = 5; x < 45 && !marked; ++x)
+                marked = qGreen(img.pixel(x, y)) > 80;   // the mark lightens the red
+        EXPECT_TRUE(marked) << name.toStdString();
+    }
+
+    // Without the format options the tools write what they always did: an opaque picture.
+    QDir(out).removeRecursively();
+    QDir().mkpath(out);
+    EXPECT_EQ(run(app::cliText, {QStringLiteral("--file"), in(QStringLiteral("half.png")), QStringLiteral("--target"),
+                                 out, QStringLiteral("--text"), QStringLiteral("x")}),
+              app::kExitOk);
+    EXPECT_FALSE(QImage(out + QStringLiteral("/adt-half.png")).hasAlphaChannel());
+}

@@ -186,6 +186,15 @@ QByteArray encode(QImage image, const platform::formats::Format &format, int qua
                   const QString &outputName)
 {
     startEncoding(!image.isNull() && format.freeImageCode >= 0, outputName);
+    if (image.format() == QImage::Format_ARGB32 && format.holdsAlpha) {
+        // Blue, green, red, alpha in memory, as FreeImage keeps 32 bits: given top row first.
+        platform::FreeImagePtr bitmap(FreeImage_ConvertFromRawBitsEx(
+            FALSE, image.bits(), FIT_BITMAP, image.width(), image.height(), int(image.bytesPerLine()), 32,
+            FI_RGBA_RED_MASK, FI_RGBA_GREEN_MASK, FI_RGBA_BLUE_MASK, TRUE));
+        if (!bitmap)
+            encodingFailed(outputName);
+        return save(bitmap.get(), format, quality, outputName);
+    }
     const int pitch = packBottomUp(image);
     platform::FreeImagePtr bitmap(FreeImage_ConvertFromRawBitsEx(
         FALSE, image.bits(), FIT_BITMAP, image.width(), image.height(), pitch, 24,
