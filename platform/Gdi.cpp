@@ -41,6 +41,11 @@ bool AlphaBlend(QImage &dst, int x, int y, int w, int h, const QImage &src, int 
         dst = dst.convertToFormat(QImage::Format_RGB32);
     // A device bitmap with its own alpha is premultiplied; a straight-alpha image is made so.
     const bool srcHasAlpha = src.hasAlphaChannel();
+    // A premultiplied destination keeps transparency of its own (a surface that keeps alpha):
+    // the source adds to its alpha by the same rule as to a colour, at least as much as its
+    // brightest channel, so that light blended onto a transparent pixel shows there with the
+    // opacity it brings; an opaque pixel stays opaque.
+    const bool dstTransparency = dst.format() == QImage::Format_ARGB32_Premultiplied;
     const QImage s = src.format() == QImage::Format_ARGB32_Premultiplied || src.format() == QImage::Format_RGB32
                          ? src
                          : src.convertToFormat(srcHasAlpha ? QImage::Format_ARGB32_Premultiplied
@@ -59,8 +64,11 @@ bool AlphaBlend(QImage &dst, int x, int y, int w, int h, const QImage &src, int 
                 return std::min(v, 255u);
             };
             const QRgb d = dp[col], sv = sp[col];
+            const unsigned a = !dstTransparency
+                ? qAlpha(d)
+                : channel(std::max({alpha, unsigned(qRed(sv)), unsigned(qGreen(sv)), unsigned(qBlue(sv))}), qAlpha(d));
             dp[col] = qRgba(channel(qRed(sv), qRed(d)), channel(qGreen(sv), qGreen(d)),
-                            channel(qBlue(sv), qBlue(d)), qAlpha(d));
+                            channel(qBlue(sv), qBlue(d)), a);
         }
     }
     return true;

@@ -101,6 +101,15 @@ void Surface::setVisible(bool v)
 
 void Surface::setAutoRedraw(bool on) { autoRedraw_ = on; }
 
+void Surface::setKeepsAlpha(bool on)
+{
+    if (keepsAlpha_ == on)
+        return;
+    keepsAlpha_ = on;
+    rebuildPersistent();
+    changed();
+}
+
 void Surface::setBackColor(const QColor &c)
 {
     backColor_ = c;
@@ -192,6 +201,20 @@ void Surface::changed() const
 
 void Surface::rebuildPersistent()
 {
+    if (keepsAlpha_) {
+        // Nothing behind the picture: where it is transparent, so is the surface.
+        persistent_ = QImage(innerWidthPx(), innerHeightPx(), QImage::Format_ARGB32_Premultiplied);
+        persistent_.setDotsPerMeterX(kDotsPerMeter96Dpi);
+        persistent_.setDotsPerMeterY(kDotsPerMeter96Dpi);
+        persistent_.fill(Qt::transparent);
+        if (!picture_.isNull()) {
+            QPainter painter(&persistent_);
+            painter.setCompositionMode(QPainter::CompositionMode_Source);
+            painter.drawImage(0, 0, picture_.image());
+        }
+        visibleStale_ = true;
+        return;
+    }
     // A picture made from a 32-bit device bitmap carries alpha in its spare byte; the device
     // copy that puts it on the surface takes all four bytes, and the rest of the surface keeps
     // the spare byte 0 that the background fill leaves (what AlphaBlend reads as alpha).

@@ -53,6 +53,12 @@ public:
     // Sizes the surface to its picture whenever a picture is set.
     bool autoSize() const { return autoSize_; }
     void setAutoSize(bool on) { autoSize_ = on; }
+    // Keeps what is transparent in a picture transparent: the images become premultiplied
+    // ARGB on a transparent background instead of opaque on the background colour, and what
+    // is drawn on them adds to their alpha. Off (the default), a surface is the opaque
+    // picture box it always was. Changing it clears what was drawn, as a new background does.
+    bool keepsAlpha() const { return keepsAlpha_; }
+    void setKeepsAlpha(bool on);
 
     // ---- drawing state
     bool autoRedraw() const { return autoRedraw_; }
@@ -122,6 +128,7 @@ private:
     bool shown_ = true;
     bool autoSize_ = false;
     bool autoRedraw_ = false;
+    bool keepsAlpha_ = false;
     QColor backColor_ = QColor(0xF0, 0xF0, 0xF0);
     Picture picture_;
     QImage persistent_;

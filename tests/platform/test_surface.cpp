@@ -135,6 +135,83 @@ TEST_F(SurfaceTest, PrintPlacesTextAtDrawingPositionAndMovesToNextLine)
     EXPECT_DOUBLE_EQ(s.textWidth(QStringLiteral("MMM")), px * 15);
 }
 
+TEST_F(SurfaceTest, ASurfaceKeepingAlphaLeavesTransparentPartsTransparentAndDrawsOverThem)
+{
+    // Left column opaque red, middle half-transparent blue, right column clear.
+    QImage picture(60, 20, QImage::Format_ARGB32);
+    for (int y = 0; y < 20; ++y)
+        for (int x = 0; x < 60; ++x)
+            picture.setPixel(x, y, x < 20 ? qRgba(200, 30, 30, 255) : x < 40 ? qRgba(0, 0, 255, 128) : qRgba(0, 0, 0, 0));
+    Surface s;
+    s.setBorder(false);
+    s.setScaleMode(ScaleMode::Pixels);
+    s.setAutoRedraw(true);
+    s.setBackColor(QColor(0xF0, 0xF0, 0xF0));
+    s.setKeepsAlpha(true);
+    s.setOuterSize(60, 20, ScaleMode::Pixels);
+    s.paintPicture(Picture(picture), 0, 0, 60, 20);
+    {
+        const QImage img = s.persistentImage().convertToFormat(QImage::Format_ARGB32);
+        EXPECT_EQ(img.pixel(5, 10), qRgba(200, 30, 30, 255));
+        // The background colour does not show through, neither in a half-transparent pixel
+        // nor in a clear one.
+        const QRgb half = img.pixel(30, 10);
+        EXPECT_NEAR(qAlpha(half), 128, 1);
+        EXPECT_LE(qRed(half), 2);
+        EXPECT_GE(qBlue(half), 253);
+        EXPECT_EQ(qAlpha(img.pixel(55, 10)), 0);
+    }
+    // Text drawn over the clear part is there, as opaque as its glyphs.
+    s.foreColor = Qt::black;
+    s.font.size = 12;
+    s.currentX = 40;
+    s.currentY = 0;
+    s.print(QStringLiteral("M"));
+    int opaque = 0;
+    for (int y = 0; y < 20; ++y)
+        for (int x = 40; x < 60; ++x)
+            opaque += qAlpha(s.persistentImage().pixel(x, y)) == 255;
+    EXPECT_GT(opaque, 5);
+
+    // Opaque again: the picture box it always was, background colour and all.
+    s.setKeepsAlpha(false);
+    EXPECT_EQ(s.persistentImage().format(), QImage::Format_RGB32);
+    s.paintPicture(Picture(picture), 0, 0, 60, 20);
+    EXPECT_EQ(s.persistentImage().pixel(55, 10), qRgb(0xF0, 0xF0, 0xF0));
+}
+
+TEST(Gdi, AlphaBlendOntoATransparentDestinationAddsToItsAlpha)
+{
+    QImage dst(4, 1, QImage::Format_ARGB32_Premultiplied);
+    dst.fill(Qt::transparent);
+    dst.setPixel(2, 0, qRgba(100, 50, 0, 255));   // opaque
+    dst.setPixel(3, 0, qRgba(0, 0, 64, 128));     // half-transparent, premultiplied
+    QImage glyph(4, 1, QImage::Format_RGB32);
+    glyph.fill(qRgb(255, 255, 255));
+    glyph.setPixel(1, 0, qRgb(0, 0, 0));
+    const auto blend = gdi::packBlendFunction({gdi::AC_SRC_OVER, 0, 230, gdi::AC_SRC_ALPHA});
+    ASSERT_TRUE(gdi::AlphaBlend(dst, 0, 0, 4, 1, glyph, 0, 0, blend));
+    // A white glyph on a clear pixel: white at the blend's opacity.
+    EXPECT_EQ(dst.pixel(0, 0), qRgba(230, 230, 230, 230));
+    // The black around glyphs changes nothing, not even the alpha.
+    EXPECT_EQ(dst.pixel(1, 0), qRgba(0, 0, 0, 0));
+    // An opaque pixel comes out as on an opaque surface.
+    EXPECT_EQ(dst.pixel(2, 0), qRgba(255, 255, 230, 255));
+    EXPECT_EQ(dst.pixel(3, 0), qRgba(230, 230, 255, 255));
+
+    // A logo with transparency of its own is laid over: its clear pixels leave a clear
+    // destination clear, its opaque ones bring the blend's opacity.
+    QImage clear(2, 1, QImage::Format_ARGB32_Premultiplied);
+    clear.fill(Qt::transparent);
+    QImage logo(2, 1, QImage::Format_ARGB32_Premultiplied);
+    logo.setPixel(0, 0, qRgba(0, 0, 0, 0));
+    logo.setPixel(1, 0, qRgba(128, 0, 0, 255));
+    gdi::AlphaBlend(clear, 0, 0, 2, 1, logo, 0, 0,
+                    gdi::packBlendFunction({gdi::AC_SRC_OVER, 0, 128, gdi::AC_SRC_ALPHA}));
+    EXPECT_EQ(clear.pixel(0, 0), qRgba(0, 0, 0, 0));
+    EXPECT_EQ(clear.pixel(1, 0), qRgba(64, 0, 0, 128));
+}
+
 TEST(Gdi, AlphaBlendWithoutSourceAlphaAddsTheScaledSource)
 {
     QImage dst(4, 1, QImage::Format_RGB32);
