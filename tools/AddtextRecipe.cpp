@@ -81,6 +81,7 @@ void AddtextRecipe::writeOwnSize(PictureRun &run)
     const platform::Surface &preview = run.Picture1;
     const QSizeF factor = ownSizeFactor(preview, run.picsrc);
     platform::Surface whole;
+    whole.setKeepsAlpha(run.keepsAlpha());
     paintAtOwnSize(whole, std::move(run.picsrc));
     run.picsrc = platform::Picture();   // the surface holds the pixels now
     whole.font = preview.font;

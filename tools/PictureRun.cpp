@@ -318,17 +318,9 @@ QByteArray PictureRun::encodedOutput(QByteArray encoded) const
 
 void PictureRun::writePicture(QImage image, bool showOutput)
 {
-    if (!sourceAlpha_.isNull()) {
-        // The picture's own transparency over what was drawn, at the size written: the mark
-        // shows where the picture does.
-        const QImage alpha = sourceAlpha_.size() == image.size()
-            ? sourceAlpha_
-            : sourceAlpha_.scaled(image.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-        image = image.convertToFormat(QImage::Format_ARGB32);
-        image.setAlphaChannel(alpha);
-        image = image.convertToFormat(QImage::Format_ARGB32);
-        sourceAlpha_ = QImage();
-    }
+    // The encoder takes transparency straight, not premultiplied as it was drawn.
+    if (keepsAlpha_ && image.hasAlphaChannel())
+        image = std::move(image).convertToFormat(QImage::Format_ARGB32);
     const QString out = outputPath();
     writeOutput(encodedOutput(
         picture::encode(std::move(image), outputFormat(), output.quality, out)));
@@ -398,6 +390,7 @@ void PictureRun::load()
     recipe_.prepareLoadUnits(*this);
     if (!inputCheck(recipe_.loadChecks(*this)))
         return;
+    keepAlpha(false);   // the preview shows pictures as it always did
     outcome_ = {};
     previewShown_ = false;
     shownIndex_ = -1;
@@ -527,7 +520,7 @@ void PictureRun::workEntry()
         ~Ended() { tool.markWorkEnded(); }
     } ended{tool};
     lastMarkFit_ = MarkFit::Inside;
-    sourceAlpha_ = QImage();
+    keepAlpha(false);
     if (const QByteArray ready = tool.outputWithoutDrawing(*this); !ready.isEmpty()) {
         writeOutput(encodedOutput(ready));
         Picture1.clearPicture();
@@ -536,10 +529,10 @@ void PictureRun::workEntry()
     const bool ownSize = output.originalSize;
     picsrc = ownSize ? loadOwnSizePicture(*this)
                      : platform::loadPicture(curdir + curfile, fittedSize(tool.decodedFor(*this)));
-    // Transparency goes out again where the chosen output can hold it; drawing is opaque.
-    sourceAlpha_ = QImage();
-    if ((output.allFormats || output.format) && outputFormat().holdsAlpha && picsrc.image().hasAlphaChannel())
-        sourceAlpha_ = picsrc.image().convertToFormat(QImage::Format_Alpha8);
+    // A transparent picture is drawn on transparent surfaces where the output can hold its
+    // transparency; only under the format options, so that what the tools always wrote stays.
+    keepAlpha((output.allFormats || output.format) && outputFormat().holdsAlpha
+              && picsrc.image().hasAlphaChannel());
     tool.place(*this);
     placeMarkOnPicture();
     tool.mark(*this);
@@ -549,6 +542,14 @@ void PictureRun::workEntry()
         tool.writeOwnSize(*this);
     else
         writePicture(tool.fittedOutput(*this), tool.showsOutput());
+}
+
+void PictureRun::keepAlpha(bool on)
+{
+    keepsAlpha_ = on;
+    Picture1.setKeepsAlpha(on);
+    for (platform::Surface *s : recipe_.drawnSurfaces())
+        s->setKeepsAlpha(on);
 }
 
 void PictureRun::commitWorked(WorkedEntry &worked)

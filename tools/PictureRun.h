@@ -181,6 +181,9 @@ public:
     virtual void click(PictureRun &) {}
     // The surfaces of its own a window shows beside the preview (the turned preview).
     virtual std::vector<platform::Surface *> shownSurfaces() { return {}; }
+    // Its hidden surfaces the picture passes through on its way to the output (not the mark's
+    // own): they keep the picture's transparency when the run does.
+    virtual std::vector<platform::Surface *> drawnSurfaces() { return {}; }
     // The mark's size in pixels on the preview when drawn at `scale` times its own size;
     // empty when the tool has no mark to place.
     virtual QSizeF markExtent(const PictureRun &, double /*scale*/) const { return {}; }
@@ -285,6 +288,10 @@ public:
     // turn to be written instead (see ParallelRun).
     void writeOutput(const QByteArray &data);
     QString outputPath() const;
+    // The current entry is drawn keeping its transparency: it has some, the output format
+    // holds it and a format option is chosen. Surfaces a recipe makes for the output at the
+    // picture's own size follow it.
+    bool keepsAlpha() const { return keepsAlpha_; }
     // The extensions the run takes: the tool's own, or every picture format's.
     QStringList accepted() const;
     // The format the current entry's output is written in: as its name says, or, taking every
@@ -303,6 +310,8 @@ private:
     // One picture of the run: decoded upright, placed on the preview, marked, encoded and
     // written whole.
     void workEntry();
+    // The preview and the recipe's drawn surfaces keep transparency, or are opaque again.
+    void keepAlpha(bool on);
     // Records a file the run could not process and asks whether to go on; false when the
     // answer ended the run.
     bool entryFailed(const QString &path, const QString &failure);
@@ -331,9 +340,7 @@ private:
     MarkFit shownMarkFit_ = MarkFit::Inside;
     bool previewShown_ = false;
     QSet<QString> outputsOfRun_;
-    // The current entry's transparency, kept to be written again (outputs that hold it, under
-    // the format options).
-    QImage sourceAlpha_;
+    bool keepsAlpha_ = false;
     int shownIndex_ = -1;
     // The last click in pixels, and the size of the picture it was made on.
     QPointF clickPx_;

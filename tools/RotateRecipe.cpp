@@ -155,6 +155,16 @@ void RotateRecipe::RotatePicture(platform::Surface &fromPic, platform::Surface &
         qCWarning(lcRotate) << "no quarter turn:" << angle;
         return;
     }
+    if (fromPic.keepsAlpha()) {
+        // The device's pixel grid has no room for transparency: the turn of a transparent
+        // picture moves whole pixels, alpha with them.
+        const QImage turned = fromPic.drawTarget().transformed(QTransform().rotate(angle));
+        const int allowanceW = toPic.outerWidthPx() - toPic.innerWidthPx();
+        const int allowanceH = toPic.outerHeightPx() - toPic.innerHeightPx();
+        toPic.setOuterSize(allowanceW + turned.width(), allowanceH + turned.height(), ScaleMode::Pixels);
+        toPic.setPicture(platform::Picture(turned));
+        return;
+    }
     DDBHelper::PixelGrid src;
     DDBHelper::FormatCode bits = 0;
     DDBHelper::GetBitmapPixels(fromPic, src, bits);
@@ -265,6 +275,12 @@ void RotateRecipe::writeOwnSize(PictureRun &run)
     const QImage &pixels = whole.image();
     const bool clockwise = runAngle() == kClockwise;
     const QTransform turn = QTransform().rotate(clockwise ? 90 : -90);
+    if (run.keepsAlpha()) {
+        // Written whole: the encoder's bands are opaque. Only a transparent picture, which
+        // its encoder holds whole anyway, takes this copy.
+        run.writePicture(pixels.transformed(turn), false);
+        return;
+    }
     run.writePicture(pixels.size().transposed(), [&](int top, int rows) {
         const QRect strip(clockwise ? top : pixels.width() - top - rows, 0, rows, pixels.height());
         return pixels.copy(strip).transformed(turn);

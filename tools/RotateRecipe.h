@@ -51,6 +51,10 @@ public:
     QImage fittedOutput(PictureRun &run) override;
     void writeOwnSize(PictureRun &run) override;
     std::vector<platform::Surface *> shownSurfaces() override { return {&Picture2}; }
+    std::vector<platform::Surface *> drawnSurfaces() override
+    {
+        return {&Picture2, &Picture3, &Picture4, &Picture5};
+    }
 
 private:
     // The three input checks with the given texts, where a source that was never chosen

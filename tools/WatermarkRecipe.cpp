@@ -216,6 +216,7 @@ void WatermarkRecipe::writeOwnSize(PictureRun &run)
     const QSizeF factor = ownSizeFactor(run.Picture1, run.picsrc);
     {
         platform::Surface whole;
+        whole.setKeepsAlpha(run.keepsAlpha());
         paintAtOwnSize(whole, std::move(run.picsrc));
         run.picsrc = platform::Picture();   // the surface holds the pixels now
         const int x = int(std::lround(run.posX * factor.width()));

@@ -48,6 +48,7 @@ public:
     // scaled by the picture's factor.
     void writeOwnSize(PictureRun &run) override;
     MarkFit markFit(const PictureRun &run) const override;
+    std::vector<platform::Surface *> drawnSurfaces() override { return {&Picture3, &Picture4}; }
     platform::ScaleMode clickUnits() const override { return platform::ScaleMode::Pixels; }
     // Places the mark; a mark that cannot be made (a logo that does not load, a text too
     // large for memory) gives its error in a box.
