@@ -272,7 +272,7 @@ QString PictureRun::outputPath() const
     return inTarget(spec().outputPrefix + basename + (f.extensions.contains(curext) ? curext : f.extensions.front()));
 }
 
-QString PictureRun::outputNameTaken()
+QString PictureRun::outputNameTaken() const
 {
     // Only outputs named for a format rather than for their source can meet: a.jpg and a.png
     // both written as PNG. The second would replace what the run wrote for the first.
@@ -281,8 +281,15 @@ QString PictureRun::outputNameTaken()
     const QString path = outputPath();
     if (outputsOfRun_.contains(path))
         return shell::tx("common.msg.outputTaken").arg(curdir + curfile, path);
-    outputsOfRun_.insert(path);
     return {};
+}
+
+void PictureRun::noteOutputWritten()
+{
+    // A name is taken by what was written under it: a picture that failed leaves it free for
+    // the next one that would take it.
+    if (output.allFormats || output.format)
+        outputsOfRun_.insert(outputPath());
 }
 
 QStringList PictureRun::accepted() const
@@ -772,8 +779,10 @@ void PictureRun::save()
                     workEntry();
                     noteMarkFit(lastMarkFit_);
                 }
-                if (failure.isEmpty())
+                if (failure.isEmpty()) {
+                    noteOutputWritten();
                     host_.entryDone();
+                }
             } catch (const platform::AppError &e) {
                 failure = e.description();
             } catch (const std::bad_alloc &) {

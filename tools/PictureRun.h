@@ -321,8 +321,10 @@ private:
     // preview showed it).
     void showWrittenOutput();
     // The failure of an entry whose output name another entry of the run has written; empty
-    // when the name is free (it is then taken).
-    QString outputNameTaken();
+    // when the name is free.
+    QString outputNameTaken() const;
+    // The current entry's output is written: its name is taken for the rest of the run.
+    void noteOutputWritten();
     // The mark's place and size on the picture now in the preview, as the placement gives it;
     // throws platform::AppError when no size of the mark fits the picture.
     void placeMarkOnPicture();

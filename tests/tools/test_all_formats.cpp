@@ -291,3 +291,50 @@ TEST_F(AllFormats, TransparencyIsKeptWhereTheOutputHoldsItAndTheMarkDrawnOnThePi
               app::kExitOk);
     EXPECT_FALSE(QImage(out + QStringLiteral("/adt-half.png")).hasAlphaChannel());
 }
+
+TEST_F(AllFormats, APictureThatFailedLeavesItsOutputNameToTheNextThatTakesIt)
+{
+    // old.bmp comes first and is no picture; old.png, written as PNG under the same name,
+    // is then the only one to write it, and nothing says it was taken.
+    QDir(src).removeRecursively();
+    QDir().mkpath(src);
+    testsupport::writeBytes(in(QStringLiteral("old.bmp")), QByteArray("BM this is no bitmap at all"));
+    const QImage picture = testsupport::gradientImage(120, 80).mirrored().convertToFormat(QImage::Format_RGB32);
+    ASSERT_TRUE(picture.save(in(QStringLiteral("old.png")), "png"));
+    for (const char *jobs : {"1", "3"}) {
+        QDir(out).removeRecursively();
+        QDir().mkpath(out);
+        EXPECT_EQ(run(app::cliText, {QStringLiteral("--dir"), src, QStringLiteral("--target"), out, QStringLiteral("--text"),
+                                     QStringLiteral("x"), QStringLiteral("--at"), QStringLiteral("100,60"),
+                                     QStringLiteral("--format"), QStringLiteral("png"), QStringLiteral("--jobs"),
+                                     QLatin1String(jobs)}),
+                  app::kExitFailed);
+        for (const auto &m : messages)
+            EXPECT_FALSE(m.text.contains(QStringLiteral("already written"))) << m.text.toStdString();
+        ASSERT_EQ(outFiles(), QStringList{QStringLiteral("adt-old.png")}) << jobs;
+        // The PNG's picture, not anything of the failed bitmap's.
+        const QImage written = QImage(at(QStringLiteral("adt-old.png"))).convertToFormat(QImage::Format_RGB32);
+        ASSERT_EQ(written.size(), picture.size());
+        EXPECT_EQ(written.copy(0, 0, 60, 40), picture.copy(0, 0, 60, 40)) << jobs;
+    }
+}
+
+TEST_F(AllFormats, AnOutputFormatWithoutAllFormatsKeepsTheToolsListAndWritesOnlyThatFormat)
+{
+    for (const char *format : {"png", "webp"}) {
+        QDir(out).removeRecursively();
+        QDir().mkpath(out);
+        EXPECT_EQ(run(app::cliWatermark, {QStringLiteral("--dir"), src, QStringLiteral("--target"), out,
+                                          QStringLiteral("--text"), QStringLiteral("x"), QStringLiteral("--format"),
+                                          QLatin1String(format)}),
+                  app::kExitOk);
+        // The watermark takes .jpg and .bmp by name: named.jpg (PNG inside), old.bmp and
+        // p_old.bmp, each written in the one format, named for it.
+        EXPECT_EQ(outFiles(), (QStringList{QStringLiteral("awtx-named."), QStringLiteral("awtx-old."),
+                                           QStringLiteral("awtx-p_old.")}
+                                   .replaceInStrings(QRegularExpression(QStringLiteral("$")), QLatin1String(format))))
+            << format;
+        for (const QString &name : outFiles())
+            EXPECT_EQ(formatOf(name), QLatin1String(format)) << name.toStdString();
+    }
+}
