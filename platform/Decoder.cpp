@@ -4,6 +4,7 @@
 #include "platform/FreeImagePtr.h"
 
 #include <FreeImage.h>
+#include <QColorSpace>
 #include <QFile>
 #include <QImageIOHandler>
 #include <QImageReader>
@@ -540,6 +541,66 @@ bool isHeif(QFile &file)
     return head.size() == 12 && head.mid(4, 4) == "ftyp" && brands.contains(head.mid(8, 4));
 }
 
+// The colours a HEIF picture's own profile gives its pixels: an ICC profile, or the primaries
+// and transfer its nclx box names (a phone's Display P3). Invalid (nothing to convert) for
+// sRGB, for none, and for what Qt cannot express (HDR transfers): those are shown as they are.
+QColorSpace heifColourSpace(const heif_image_handle *handle)
+{
+    switch (heif_image_handle_get_color_profile_type(handle)) {
+    case heif_color_profile_type_prof:
+    case heif_color_profile_type_rICC: {
+        QByteArray icc(qsizetype(heif_image_handle_get_raw_color_profile_size(handle)), Qt::Uninitialized);
+        if (icc.isEmpty() || heif_image_handle_get_raw_color_profile(handle, icc.data()).code != heif_error_Ok)
+            return {};
+        return QColorSpace::fromIccProfile(icc);
+    }
+    case heif_color_profile_type_nclx: {
+        heif_color_profile_nclx *nclx = nullptr;
+        if (heif_image_handle_get_nclx_color_profile(handle, &nclx).code != heif_error_Ok || !nclx)
+            return {};
+        const std::unique_ptr<heif_color_profile_nclx, void (*)(heif_color_profile_nclx *)> owned(
+            nclx, heif_nclx_color_profile_free);
+        const bool srgbPrimaries = nclx->color_primaries == heif_color_primaries_ITU_R_BT_709_5
+            || nclx->color_primaries == heif_color_primaries_unspecified;
+        if (srgbPrimaries)
+            return {};
+        QColorSpace::TransferFunction transfer;
+        switch (nclx->transfer_characteristics) {
+        case heif_transfer_characteristic_IEC_61966_2_1:
+        case heif_transfer_characteristic_unspecified:
+        // Cameras label their sRGB-like curve as the broadcast one's.
+        case heif_transfer_characteristic_ITU_R_BT_709_5:
+        case heif_transfer_characteristic_ITU_R_BT_601_6:
+        case heif_transfer_characteristic_ITU_R_BT_2020_2_10bit:
+        case heif_transfer_characteristic_ITU_R_BT_2020_2_12bit:
+            transfer = QColorSpace::TransferFunction::SRgb;
+            break;
+        default:
+            return {};
+        }
+        const auto point = [](float x, float y) { return QPointF(x, y); };
+        return QColorSpace(point(nclx->color_primary_white_x, nclx->color_primary_white_y),
+                           point(nclx->color_primary_red_x, nclx->color_primary_red_y),
+                           point(nclx->color_primary_green_x, nclx->color_primary_green_y),
+                           point(nclx->color_primary_blue_x, nclx->color_primary_blue_y), transfer);
+    }
+    default:
+        return {};
+    }
+}
+
+// Everything after the decoder draws and writes sRGB: a picture in another space is converted
+// once, here, so that a wide-gamut photo does not come out dull.
+void toSrgb(QImage &image, const QColorSpace &space)
+{
+    static const QColorSpace srgb(QColorSpace::SRgb);
+    if (!space.isValid() || space == srgb)
+        return;
+    image.setColorSpace(space);
+    image.convertToColorSpace(srgb);
+    image.setColorSpace(QColorSpace());
+}
+
 // libheif reads the file from memory, checks the size its header claims before anything is
 // decoded, and hands the picture over upright (its rotation and mirroring applied).
 void decodeWithHeif(QFile &file, Decoded &out)
@@ -577,7 +638,9 @@ void decodeWithHeif(QFile &file, Decoded &out)
         out.failure = Failure::TooLarge;
         return;
     }
-    e = heif_decode_image(handle, &image, heif_colorspace_RGB, heif_chroma_interleaved_RGB, nullptr);
+    const bool alpha = heif_image_handle_has_alpha_channel(handle);
+    e = heif_decode_image(handle, &image, heif_colorspace_RGB,
+                          alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB, nullptr);
     if (e.code != heif_error_Ok) {
         out.failure = e.code == heif_error_Memory_allocation_error ? Failure::OutOfMemory : Failure::Damaged;
         out.reason = QString::fromUtf8(e.message).trimmed();
@@ -591,11 +654,13 @@ void decodeWithHeif(QFile &file, Decoded &out)
         out.failure = Failure::Damaged;
         return;
     }
-    out.image = QImage(pixels, w, h, stride, QImage::Format_RGB888).convertToFormat(QImage::Format_RGB32);
+    out.image = QImage(pixels, w, h, stride, alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888)
+                    .convertToFormat(alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
     if (out.image.isNull()) {
         out.failure = Failure::OutOfMemory;
         return;
     }
+    toSrgb(out.image, heifColourSpace(handle));
     out.original = out.image.size();
     out.part = out.image.rect();
 }

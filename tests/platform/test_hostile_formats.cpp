@@ -7,6 +7,7 @@
 #include "support/HostileFiles.h"
 #include "support/TestSupport.h"
 
+#include <QColorSpace>
 #include <QFile>
 #include <QImage>
 #include <QImageReader>
@@ -14,6 +15,9 @@
 #include <QTemporaryDir>
 #include <QtEndian>
 #include <gtest/gtest.h>
+#include <libheif/heif.h>
+
+#include <cstring>
 
 using namespace platform;
 using namespace hostile;
@@ -156,4 +160,98 @@ TEST_F(HostileFormats, ABackgroundColourDoesNotFillTheTransparentColourOfADeepPn
     ASSERT_EQ(d.image.size(), QSize(2, 1));
     EXPECT_EQ(d.image.pixelColor(0, 0).alpha(), 0);
     EXPECT_EQ(d.image.pixelColor(1, 0).rgba(), qRgba(0, 0, 255, 255));
+}
+
+namespace {
+
+// `image` as a HEIC whose nclx box names `primaries` with the sRGB curve, as phones write
+// Display P3 (the encoder tool leaves the box out).
+QByteArray heicWithPrimaries(const QImage &image, heif_color_primaries primaries)
+{
+    heif_context *context = heif_context_alloc();
+    heif_encoder *encoder = nullptr;
+    heif_image *picture = nullptr;
+    heif_context_get_encoder_for_format(context, heif_compression_HEVC, &encoder);
+    heif_encoder_set_lossy_quality(encoder, 95);
+    heif_image_create(image.width(), image.height(), heif_colorspace_RGB, heif_chroma_interleaved_RGB, &picture);
+    heif_image_add_plane(picture, heif_channel_interleaved, image.width(), image.height(), 8);
+    int stride = 0;
+    uint8_t *plane = heif_image_get_plane(picture, heif_channel_interleaved, &stride);
+    const QImage rgb = image.convertToFormat(QImage::Format_RGB888);
+    for (int y = 0; y < rgb.height(); ++y)
+        std::memcpy(plane + y * stride, rgb.constScanLine(y), size_t(rgb.width()) * 3);
+    heif_color_profile_nclx *nclx = heif_nclx_color_profile_alloc();
+    nclx->color_primaries = primaries;
+    nclx->transfer_characteristics = heif_transfer_characteristic_IEC_61966_2_1;
+    nclx->matrix_coefficients = heif_matrix_coefficients_ITU_R_BT_601_6;
+    nclx->full_range_flag = 1;
+    heif_image_set_nclx_color_profile(picture, nclx);
+    heif_encoding_options *options = heif_encoding_options_alloc();
+    options->macOS_compatibility_workaround_no_nclx_profile = 0;
+    options->output_nclx_profile = nclx;
+    heif_context_encode_image(context, picture, encoder, options, nullptr);
+    QByteArray out;
+    heif_writer writer{1, [](heif_context *, const void *data, size_t size, void *into) {
+                           static_cast<QByteArray *>(into)->append(static_cast<const char *>(data), qsizetype(size));
+                           return heif_error{heif_error_Ok, heif_suberror_Unspecified, ""};
+                       }};
+    heif_context_write(context, &writer, &out);
+    heif_encoding_options_free(options);
+    heif_nclx_color_profile_free(nclx);
+    heif_image_release(picture);
+    heif_encoder_release(encoder);
+    heif_context_free(context);
+    return out;
+}
+
+} // namespace
+
+// A phone's HEIC carries its colours as a profile (an ICC one, or the primaries of an nclx
+// box) and may carry transparency: both must reach the pixels the tools draw on, in sRGB.
+TEST_F(HostileFormats, HeifColourProfilesAreTurnedIntoSrgbAndTransparencyIsKept)
+{
+    QImage flat(64, 48, QImage::Format_RGB32);
+    flat.fill(QColor(40, 200, 60));
+    const auto made = [this](const QString &name, const QImage &from, const QStringList &options) {
+        const QString png = path(name + QStringLiteral(".png"));
+        const QString heic = path(name + QStringLiteral(".heic"));
+        EXPECT_TRUE(from.save(png, "png"));
+        const QStringList args = options + QStringList{QStringLiteral("-q"), QStringLiteral("95"),
+                                                       QStringLiteral("-o"), heic, png};
+        return QProcess::execute(QStringLiteral("heif-enc"), args) == 0 ? heic : QString();
+    };
+    const auto centre = [](const QImage &image) { return QColor(image.pixel(image.width() / 2, image.height() / 2)); };
+    const auto near = [](const QColor &a, const QColor &b) {
+        return std::abs(a.red() - b.red()) <= 4 && std::abs(a.green() - b.green()) <= 4
+            && std::abs(a.blue() - b.blue()) <= 4;
+    };
+    QImage p3 = flat;
+    p3.setColorSpace(QColorSpace::DisplayP3);
+    const QColor inSrgb = centre(p3.convertedToColorSpace(QColorSpace::SRgb));
+    ASSERT_FALSE(near(inSrgb, QColor(40, 200, 60))) << "the test colour must differ between the spaces";
+
+    const QString plain = made(QStringLiteral("plain"), flat, {});
+    ASSERT_FALSE(plain.isEmpty()) << "heif-enc is needed";
+    const QString icc = made(QStringLiteral("icc"), p3, {});
+    const QString nclx = write(QStringLiteral("nclx.heic"), heicWithPrimaries(flat, heif_color_primaries_SMPTE_EG_432_1));
+    const dec::Decoded asIs = dec::decode(plain), fromIcc = dec::decode(icc), fromNclx = dec::decode(nclx);
+    ASSERT_EQ(asIs.failure, dec::Failure::None);
+    EXPECT_TRUE(near(centre(asIs.image), QColor(40, 200, 60))) << centre(asIs.image).name().toStdString();
+    ASSERT_EQ(fromIcc.failure, dec::Failure::None);
+    EXPECT_TRUE(near(centre(fromIcc.image), inSrgb)) << centre(fromIcc.image).name().toStdString();
+    ASSERT_EQ(fromNclx.failure, dec::Failure::None);
+    EXPECT_TRUE(near(centre(fromNclx.image), inSrgb)) << centre(fromNclx.image).name().toStdString();
+
+    QImage clear(64, 48, QImage::Format_ARGB32);
+    clear.fill(Qt::transparent);
+    for (int y = 0; y < 48; ++y)
+        for (int x = 32; x < 64; ++x)
+            clear.setPixel(x, y, qRgba(200, 30, 30, 255));
+    const QString withAlpha = made(QStringLiteral("alpha"), clear, {});
+    const dec::Decoded a = dec::decode(withAlpha);
+    ASSERT_EQ(a.failure, dec::Failure::None);
+    ASSERT_TRUE(a.image.hasAlphaChannel());
+    EXPECT_EQ(qAlpha(a.image.pixel(4, 24)), 0);
+    EXPECT_EQ(qAlpha(a.image.pixel(60, 24)), 255);
+    EXPECT_NEAR(qRed(a.image.pixel(60, 24)), 200, 6);
 }
