@@ -1,6 +1,7 @@
 #include "platform/Formats.h"
 
 #include <FreeImage.h>
+#include <libheif/heif.h>
 
 #include <algorithm>
 
@@ -23,8 +24,9 @@ const std::vector<Format> &all()
         {Id::WebP, "WebP", {QStringLiteral(".webp")}, QByteArray(), FIF_WEBP, "webp", true, true, true},
         // An "ftyp" box whose brand names the kind: told apart in byContent.
         {Id::Heic, "HEIC", {QStringLiteral(".heic"), QStringLiteral(".heif")}, QByteArray(), -1, "heif", true,
-         false, false},
-        {Id::Avif, "AVIF", {QStringLiteral(".avif")}, QByteArray(), -1, "avif", true, false, false},
+         true, true, heif_compression_HEVC},
+        {Id::Avif, "AVIF", {QStringLiteral(".avif")}, QByteArray(), -1, "avif", true, true, true,
+         heif_compression_AV1},
     };
     return table;
 }
@@ -60,6 +62,14 @@ const Format *byContent(const QByteArray &head)
     return nullptr;
 }
 
+bool writable(const Format &format)
+{
+    if (format.freeImageCode >= 0)
+        return true;
+    return format.heifCompression >= 0
+        && heif_have_encoder_for_format(static_cast<heif_compression_format>(format.heifCompression));
+}
+
 const Format &outputFor(const QString &extension)
 {
     const Format *f = byExtension(extension);
@@ -76,9 +86,10 @@ QStringList allPictureExtensions()
 
 const Format &outputForContent(const Format &content)
 {
-    // A phone's HEIC or AVIF photo goes out as the JPEG everything else reads.
+    // A phone's HEIC or AVIF photo stays one where it can be written; else it goes out as the
+    // JPEG everything reads.
     if (content.id == Id::Heic || content.id == Id::Avif)
-        return get(Id::Jpeg);
+        return writable(content) ? content : get(Id::Jpeg);
     if (content.id == Id::Gif || content.freeImageCode < 0)
         return get(Id::Png);
     return content;

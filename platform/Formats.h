@@ -22,6 +22,7 @@ struct Format {
     bool holdsAlpha;
     bool holdsMetadata;       // EXIF, XMP, IPTC and a colour profile can go in
     bool hasQuality;          // the encoder takes a quality from 1 to 100
+    int heifCompression = -1; // heif_compression_format libheif encodes it with; -1 for none
 };
 
 // Every format, in the order of Id.
@@ -32,6 +33,10 @@ const Format *byExtension(const QString &extension);
 // The format the content begins with, or null.
 const Format *byContent(const QByteArray &head);
 
+// Pixmar writes pictures of this format on this machine: FreeImage's formats always, HEIC and
+// AVIF where libheif was built with their encoder.
+bool writable(const Format &format);
+
 // What an output whose source has `extension` is written as: the format the extension names,
 // a bitmap for one that names none (the tools write a bitmap for any other picture).
 const Format &outputFor(const QString &extension);
@@ -41,7 +46,7 @@ const Format &outputFor(const QString &extension);
 QStringList allPictureExtensions();
 // What a picture of format `content` is written as when the output follows the content: the
 // same format where Pixmar writes it, PNG for a GIF (its first frame, without a palette's
-// limits).
+// limits), JPEG for HEIC or AVIF where there is no encoder for them.
 const Format &outputForContent(const Format &content);
 
 // The extensions of the given formats that the tools accept, as they list them (".bmp").

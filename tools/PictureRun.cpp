@@ -316,9 +316,18 @@ const platform::formats::Format &PictureRun::sourceFormat() const
     return content ? platform::formats::outputForContent(*content) : named;
 }
 
+picture::EmbeddedInformation PictureRun::informationToEmbed() const
+{
+    const platform::formats::Format &format = outputFormat();
+    if (!output.keepMetadata || !format.holdsMetadata || !picture::embedsInformation(format))
+        return {};
+    return picture::sourceInformationToEmbed(curdir + curfile, outputPath());
+}
+
 QByteArray PictureRun::encodedOutput(QByteArray encoded) const
 {
-    if (!output.keepMetadata || !outputFormat().holdsMetadata)
+    const platform::formats::Format &format = outputFormat();
+    if (!output.keepMetadata || !format.holdsMetadata || picture::embedsInformation(format))
         return encoded;
     return picture::withSourceInformation(encoded, curdir + curfile, outputPath());
 }
@@ -330,7 +339,7 @@ void PictureRun::writePicture(QImage image, bool showOutput)
         image = std::move(image).convertToFormat(QImage::Format_ARGB32);
     const QString out = outputPath();
     writeOutput(encodedOutput(
-        picture::encode(std::move(image), outputFormat(), output.quality, out)));
+        picture::encode(std::move(image), outputFormat(), output.quality, out, informationToEmbed())));
     Picture1.clearPicture();
     if (showOutput)
         showWrittenOutput();
@@ -340,7 +349,7 @@ void PictureRun::writePicture(QSize size, const platform::PictureBand &band)
 {
     const QString out = outputPath();
     writeOutput(encodedOutput(
-        picture::encode(size, band, outputFormat(), output.quality, out)));
+        picture::encode(size, band, outputFormat(), output.quality, out, informationToEmbed())));
     Picture1.clearPicture();
 }
 

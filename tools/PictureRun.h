@@ -7,6 +7,7 @@
 #include "shell/Outcome.h"
 #include "tools/BatchRun.h"
 #include "tools/OutputOptions.h"
+#include "tools/picture/Encode.h"
 #include "tools/picture/Output.h"
 
 #include <QColor>
@@ -317,6 +318,8 @@ private:
     bool entryFailed(const QString &path, const QString &failure);
     // The encoded picture of the current entry, with the source's photo information when asked.
     QByteArray encodedOutput(QByteArray encoded) const;
+    // The same information for an output format that takes it while encoding; empty otherwise.
+    picture::EmbeddedInformation informationToEmbed() const;
     // Shows the written output in the preview (a picture at its own size no larger than the
     // preview showed it).
     void showWrittenOutput();

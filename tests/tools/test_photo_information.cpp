@@ -5,7 +5,10 @@
 #include "app/Cli.h"
 
 #include <QColorSpace>
+#include <QProcess>
+#include <QtEndian>
 #include <exiv2/exiv2.hpp>
+#include <libheif/heif.h>
 
 namespace {
 
@@ -204,4 +207,78 @@ TEST_F(PhotoInformation, KeptInEveryOutputFormatThatHoldsIt)
         EXPECT_EQ(kept.xmpTitle, "holiday") << format;
         EXPECT_FALSE(kept.thumbnail) << format;
     }
+}
+
+namespace {
+
+// The EXIF and XMP items of a HEIF file, as libheif finds them.
+Info readHeifInfo(const QString &path)
+{
+    Info i;
+    heif_context *context = heif_context_alloc();
+    heif_image_handle *handle = nullptr;
+    if (heif_context_read_from_file(context, QFile::encodeName(path).constData(), nullptr).code == heif_error_Ok
+        && heif_context_get_primary_image_handle(context, &handle).code == heif_error_Ok) {
+        for (const char *type : {"Exif", "mime"}) {
+            heif_item_id id = 0;
+            if (heif_image_handle_get_list_of_metadata_block_IDs(handle, type, &id, 1) != 1)
+                continue;
+            QByteArray data(qsizetype(heif_image_handle_get_metadata_size(handle, id)), '\0');
+            heif_image_handle_get_metadata(handle, id, data.data());
+            if (QByteArray(type) == "Exif") {
+                Exiv2::ExifData exif;
+                const qsizetype at = 4 + qsizetype(qFromBigEndian<quint32>(data.constData()));
+                Exiv2::ExifParser::decode(exif, reinterpret_cast<const Exiv2::byte *>(data.constData() + at),
+                                          uint32_t(data.size() - at));
+                const auto model = exif.findKey(Exiv2::ExifKey("Exif.Image.Model"));
+                const auto orientation = exif.findKey(Exiv2::ExifKey("Exif.Image.Orientation"));
+                i.model = model == exif.end() ? QString() : QString::fromStdString(model->toString());
+                i.orientation = orientation == exif.end() ? QString() : QString::fromStdString(orientation->toString());
+                i.thumbnail = Exiv2::ExifThumbC(exif).copy().size_ > 0;
+            } else {
+                Exiv2::XmpData xmp;
+                Exiv2::XmpParser::decode(xmp, data.toStdString());
+                const auto source = xmp.findKey(Exiv2::XmpKey("Xmp.dc.source"));
+                i.xmpTitle = source == xmp.end() ? QString() : QString::fromStdString(source->toString());
+            }
+        }
+    }
+    if (handle)
+        heif_image_handle_release(handle);
+    heif_context_free(context);
+    return i;
+}
+
+} // namespace
+
+TEST_F(PhotoInformation, APhoneHeicKeepsItsInformationAsHeicAndInAnyOtherFormat)
+{
+    writePhoto(tmp.filePath(QStringLiteral("P.jpg")), 320, 240);
+    // The encoder tool carries the JPEG's EXIF and XMP over.
+    ASSERT_EQ(QProcess::execute(QStringLiteral("heif-enc"), {QStringLiteral("-q"), QStringLiteral("60"), QStringLiteral("-o"),
+                                                            in(QStringLiteral("P.heic")), tmp.filePath(QStringLiteral("P.jpg"))}),
+              0)
+        << "heif-enc is needed";
+    ASSERT_EQ(readHeifInfo(in(QStringLiteral("P.heic"))).model, "PixCam 7");
+    ASSERT_EQ(watermark(in(QStringLiteral("P.heic")), {QStringLiteral("--all-formats"), QStringLiteral("--keep-metadata")}),
+              app::kExitOk);
+    const Info heic = readHeifInfo(at(QStringLiteral("awtx-P.heic")));
+    EXPECT_EQ(heic.model, "PixCam 7");
+    EXPECT_EQ(heic.orientation, "1");
+    EXPECT_EQ(heic.xmpTitle, "holiday");
+    EXPECT_FALSE(heic.thumbnail);
+    for (const char *format : {"jpg", "png"}) {
+        ASSERT_EQ(watermark(in(QStringLiteral("P.heic")), {QStringLiteral("--all-formats"), QStringLiteral("--keep-metadata"),
+                                                           QStringLiteral("--format"), QLatin1String(format)}),
+                  app::kExitOk)
+            << format;
+        const Info kept = readInfo(at(QStringLiteral("awtx-P.") + QLatin1String(format)));
+        EXPECT_EQ(kept.model, "PixCam 7") << format;
+        EXPECT_EQ(kept.orientation, "1") << format;
+        EXPECT_EQ(kept.xmpTitle, "holiday") << format;
+    }
+    // Without being asked, none of it.
+    QFile::remove(at(QStringLiteral("awtx-P.heic")));
+    ASSERT_EQ(watermark(in(QStringLiteral("P.heic")), {QStringLiteral("--all-formats")}), app::kExitOk);
+    EXPECT_TRUE(readHeifInfo(at(QStringLiteral("awtx-P.heic"))).model.isEmpty());
 }
