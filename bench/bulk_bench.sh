@@ -1,5 +1,6 @@
 #!/bin/sh
-# Times a bulk text-watermark run of pixmar (fitted output, quality 75, as it writes by default)
+# Times bulk runs of pixmar (text watermark, logo watermark and quarter turn; fitted output,
+# quality 75, as it writes by default)
 # over a folder of large photographs, with one thread and with all cores, against two peers
 # measured in the same run:
 #  - the libjpeg-turbo floor: each photograph decoded by djpeg at the smallest 1/8 scale that
@@ -14,7 +15,8 @@
 #
 #   bench/bulk_bench.sh [PIXMAR_BINARY]        (default: build/pixmar)
 #
-# Environment: BENCH_DIR (work folder, default a fresh temporary one), BENCH_COPIES (copies
+# Environment: BENCH_TOOLS (default "watermark logo rotate"; the vips peer and its ratio come
+# with watermark), BENCH_DIR (work folder, default a fresh temporary one), BENCH_COPIES (copies
 # of each photograph, default 2), BENCH_SIZE (photograph size, default 4032x3024 = 12 MP),
 # BENCH_ROUNDS (each run is repeated this often and the fastest kept, default 3), BENCH_PHOTOS
 # (upscaled: the photographs brought up to camera size, the default; detailed: pieces of one
@@ -45,75 +47,100 @@ echo "photographs: $count of $size (${BENCH_PHOTOS:-upscaled}, $(du -sh "$src" |
 
 # The thread count is a newer flag: without it pixmar runs its default only.
 jobs_flag "$pixmar"
+tools=${BENCH_TOOLS:-watermark logo rotate}
+logo=$bench_work/logo.png
+"$convert" -size 240x90 xc:none -fill white -stroke black -strokewidth 3 -draw "roundrectangle 4,4 235,85 18,18" "$logo"
 
-# run_pixmar NAME [THREADS]: the whole folder in one process, as a user runs it.
+# tool_args TOOL: the arguments of TOOL after the folders; its outputs' prefix into $prefix.
+tool_args() {
+    case $1 in
+        watermark) prefix=awtx- args="--text $text --at 20,20" ;;
+        logo) prefix=awlo- args="--logo $logo --at 20,20" ;;
+        rotate) prefix=rot- args="--plus" ;;
+    esac
+}
+
+# run_pixmar TOOL NAME [THREADS]: the whole folder in one process, as a user runs it.
 run_pixmar() {
-    name=$1
-    shift
+    tool=$1 name=$2
+    shift 2
     jobs_args "$@"
-    # shellcheck disable=SC2086 # the thread count's words
-    measure_best "$name" "$rounds" "fresh_dir '$out/$name'" "$pixmar" $jobs_before watermark --dir "$src" \
-        --target "$out/$name" --text "$text" --at 20,20 $jobs_after
+    tool_args "$tool"
+    # shellcheck disable=SC2086 # the thread count's and the tool's words
+    measure_best "$name" "$rounds" "fresh_dir '$out/$name'" "$pixmar" $jobs_before "$tool" --dir "$src" \
+        --target "$out/$name" $args $jobs_after
     written=$(ls "$out/$name" | wc -l)
     [ "$written" -eq "$count" ] || { echo "pixmar ($name) wrote $written of $count files" >&2; exit 1; }
 }
-if [ -n "$jobs_flag" ]; then
-    run_pixmar pixmar1 1
-    run_pixmar pixmarN "$cores"
-    first=pixmar1
-else
-    run_pixmar pixmar
-    first=pixmar
-fi
 
-# Outside the timings: pixmar's output size for each photograph, the decoder scale that
-# reaches it, and its outputs as PPM for the encoder.
-ppm=$bench_work/ppm
-rm -rf "$ppm" && mkdir -p "$ppm"
-for f in "$src"/*.jpg; do
-    name=$(basename "$f")
-    set -- $("$identify" -format '%w %h' "$f") $("$identify" -format '%w %h' "$out/$first/awtx-$name")
-    # The size pixmar decodes at: the fitted preview, half the output when it was doubled.
-    dw=$3 dh=$4
-    if [ "$1" -gt "$3" ] && [ "$2" -gt "$4" ]; then
-        dw=$(($3 / 2)) dh=$(($4 / 2))
+# floor_of TOOL NAME: the libjpeg-turbo floor for the outputs pixmar wrote into $out/NAME, into
+# $floor_s; the sizes and decoder scales into $bench_work/sizes-TOOL.
+floor_of() {
+    tool_args "$1"
+    run=$2
+    sizes=$bench_work/sizes-$1
+    ppm=$bench_work/ppm
+    rm -rf "$ppm" && mkdir -p "$ppm"
+    for f in "$src"/*.jpg; do
+        name=$(basename "$f")
+        set -- $("$identify" -format '%w %h' "$f") $("$identify" -format '%w %h' "$out/$run/$prefix$name")
+        # A turned output has its sides swapped against the source.
+        if [ "$tool" = rotate ]; then set -- "$1" "$2" "$4" "$3"; fi
+        # The size pixmar decodes at: the fitted preview, half the output when it was doubled.
+        dw=$3 dh=$4
+        if [ "$1" -gt "$3" ] && [ "$2" -gt "$4" ]; then
+            dw=$(($3 / 2)) dh=$(($4 / 2))
+        fi
+        m=1
+        while [ "$m" -lt 8 ] && { [ $((($1 * m + 7) / 8)) -lt "$dw" ] || [ $((($2 * m + 7) / 8)) -lt "$dh" ]; }; do
+            m=$((m + 1))
+        done
+        echo "$name $3 $4 $m"
+        djpeg -outfile "$ppm/${name%.jpg}.ppm" "$out/$run/$prefix$name"
+    done >"$sizes"
+    # One process at a time, so one core.
+    measure_best floor_decode "$rounds" : sh -c 'while read -r name w h m; do djpeg -scale "$m/8" -outfile /dev/null "$1/$name"; done <"$2"' \
+        sh "$src" "$sizes"
+    measure_best floor_encode "$rounds" "fresh_dir '$out/floor'" sh -c 'for f in "$1"/*.ppm; do b=${f##*/}; cjpeg -quality 75 -outfile "$2/${b%.ppm}.jpg" "$f"; done' \
+        sh "$ppm" "$out/floor"
+    floor_s=$(echo "$floor_decode_s + $floor_encode_s" | bc)
+}
+
+report=""
+for tool in $tools; do
+    if [ -n "$jobs_flag" ]; then
+        run_pixmar "$tool" one 1
+        run_pixmar "$tool" all "$cores"
+        floor_of "$tool" one
+        report="$report$(printf '\n%s:\n' "$tool")"
+        report="$report$(printf '\n  floor, one core:            %8.2f s  (djpeg %.2f s + cjpeg %.2f s)' "$floor_s" "$floor_decode_s" "$floor_encode_s")"
+        report="$report$(printf '\n  pixmar, 1 thread:           %8.2f s  peak %d MB' "$one_s" $((one_kb / 1024)))"
+        report="$report$(printf '\n  pixmar, %d cores:            %8.2f s  peak %d MB' "$cores" "$all_s" $((all_kb / 1024)))"
+        report="$report$(printf '\n  pixmar 1 thread / floor:    %8.2f   (goal <= 1.2)' "$(ratio "$one_s" "$floor_s")")"
+        report="$report$(printf '\n  pixmar all cores / floor:   %8.2f   (goal < 1)' "$(ratio "$all_s" "$floor_s")")"
+        report="$report$(printf '\n  pixmar 1 thread / %d cores:  %8.2f   (goal >= 1.8 on 2 cores)' "$cores" "$(ratio "$one_s" "$all_s")")"
+        [ "$tool" = watermark ] && pixmarN_s=$all_s
+    else
+        run_pixmar "$tool" one
+        floor_of "$tool" one
+        report="$report$(printf '\n%s (pixmar has no --jobs flag: its default run only):' "$tool")"
+        report="$report$(printf '\n  floor, one core:            %8.2f s' "$floor_s")"
+        report="$report$(printf '\n  pixmar, default:            %8.2f s  peak %d MB' "$one_s" $((one_kb / 1024)))"
+        report="$report$(printf '\n  pixmar default / floor:     %8.2f' "$(ratio "$one_s" "$floor_s")")"
+        [ "$tool" = watermark ] && pixmarN_s=$one_s
     fi
-    m=1
-    while [ "$m" -lt 8 ] && { [ $((($1 * m + 7) / 8)) -lt "$dw" ] || [ $((($2 * m + 7) / 8)) -lt "$dh" ]; }; do
-        m=$((m + 1))
-    done
-    echo "$name $3 $4 $m"
-    djpeg -outfile "$ppm/${name%.jpg}.ppm" "$out/$first/awtx-$name"
-done >"$bench_work/sizes"
+done
+[ -f "$bench_work/sizes-watermark" ] || { echo "$report"; exit 0; }
 
-# The floor: one process at a time, so one core.
-measure_best floor_decode "$rounds" : sh -c 'while read -r name w h m; do djpeg -scale "$m/8" -outfile /dev/null "$1/$name"; done <"$2"' \
-    sh "$src" "$bench_work/sizes"
-measure_best floor_encode "$rounds" "fresh_dir '$out/floor'" sh -c 'for f in "$1"/*.ppm; do b=${f##*/}; cjpeg -quality 75 -outfile "$2/${b%.ppm}.jpg" "$f"; done' \
-    sh "$ppm" "$out/floor"
-floor_s=$(echo "$floor_decode_s + $floor_encode_s" | bc)
-
-# vips: the same output sizes, every core busy.
+# vips: the watermark's output sizes, every core busy.
 measure_best vips "$rounds" "fresh_dir '$out/vips'" sh -c 'cd "$1" && cut -d" " -f1-3 "$2" |
     xargs -P "$4" -n 3 sh -c '\''vips thumbnail "$1" "$0/$1[Q=75]" "$2" --height "$3"'\'' "$3"' \
-    sh "$src" "$bench_work/sizes" "$out/vips" "$cores"
+    sh "$src" "$bench_work/sizes-watermark" "$out/vips" "$cores"
 written=$(ls "$out/vips" | wc -l)
 [ "$written" -eq "$count" ] || { echo "vips wrote $written of $count files" >&2; exit 1; }
 
-printf 'output size:                %s\n' "$(cut -d' ' -f2,3 "$bench_work/sizes" | tr ' ' x | sort -u | tr '\n' ' ')"
-printf 'decoder scale (of 8):       %s\n' "$(cut -d' ' -f4 "$bench_work/sizes" | sort -u | tr '\n' ' ')"
-printf 'floor, one core:            %8.2f s  (djpeg %.2f s + cjpeg %.2f s)\n' "$floor_s" "$floor_decode_s" "$floor_encode_s"
-printf 'vips thumbnail, %d cores:    %8.2f s\n' "$cores" "$vips_s"
-if [ -n "$jobs_flag" ]; then
-    printf 'pixmar, 1 thread:           %8.2f s  peak %d MB\n' "$pixmar1_s" $((pixmar1_kb / 1024))
-    printf 'pixmar, %d cores:            %8.2f s  peak %d MB\n' "$cores" "$pixmarN_s" $((pixmarN_kb / 1024))
-    printf 'pixmar 1 thread / floor:    %8.2f   (goal <= 1.2)\n' "$(ratio "$pixmar1_s" "$floor_s")"
-    printf 'pixmar all cores / floor:   %8.2f   (goal < 1)\n' "$(ratio "$pixmarN_s" "$floor_s")"
-    printf 'vips / pixmar all cores:    %8.2f   (goal >= 2.5)\n' "$(ratio "$vips_s" "$pixmarN_s")"
-    printf 'pixmar 1 thread / %d cores:  %8.2f   (goal >= 1.8 on 2 cores)\n' "$cores" "$(ratio "$pixmar1_s" "$pixmarN_s")"
-else
-    echo "pixmar has no --jobs flag: only its default run is measured"
-    printf 'pixmar, default:            %8.2f s  peak %d MB\n' "$pixmar_s" $((pixmar_kb / 1024))
-    printf 'pixmar default / floor:     %8.2f   (goal for 1 thread <= 1.2, for all cores < 1)\n' "$(ratio "$pixmar_s" "$floor_s")"
-    printf 'vips / pixmar default:      %8.2f   (goal for all cores >= 2.5)\n' "$(ratio "$vips_s" "$pixmar_s")"
-fi
+printf 'output size (watermark):    %s\n' "$(cut -d' ' -f2,3 "$bench_work/sizes-watermark" | tr ' ' x | sort -u | tr '\n' ' ')"
+printf 'decoder scale (of 8):       %s\n' "$(cut -d' ' -f4 "$bench_work/sizes-watermark" | sort -u | tr '\n' ' ')"
+echo "$report"
+printf '\nvips thumbnail, %d cores:    %8.2f s\n' "$cores" "$vips_s"
+printf 'vips / pixmar watermark:    %8.2f   (goal >= 2.5)\n' "$(ratio "$vips_s" "$pixmarN_s")"
