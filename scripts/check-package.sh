@@ -4,7 +4,8 @@
 #  2. the metainfo (appstreamcli validate) and the desktop entry (desktop-file-validate);
 #  3. on a fresh Debian 12 made with debootstrap in a throwaway folder: `apt install ./pixmar.deb`,
 #     `pixmar --version`, `pixmar --help`, a screenshot of the main window found without
-#     PIXMAR_HOME, then purging it (and what it pulled in) leaves none of its files behind.
+#     PIXMAR_HOME, a HEIC and an AVIF marked and written in their formats, then purging it (and
+#     what it pulled in) leaves none of its files behind.
 # Run as root from the top of the tree: ./scripts/check-package.sh [--no-root]
 # The fresh system is kept as a tarball in $PIXMAR_CHECK_CACHE (default /var/cache/pixmar-check)
 # so that later runs start from a copy of it rather than downloading it again.
@@ -15,7 +16,7 @@ deb=$(ls build/pixmar_*_amd64.deb 2>/dev/null | tail -n 1)
 with_root=yes
 [ "${1:-}" = "--no-root" ] && with_root=no
 
-tools="appstream desktop-file-utils lintian"
+tools="appstream desktop-file-utils lintian libheif-examples"
 [ "$with_root" = yes ] && tools="$tools debootstrap"
 ./scripts/install-missing.sh $tools
 
@@ -88,6 +89,19 @@ in_root pixmar --screenshot /tmp/main.png --lang bm || fail "pixmar --screenshot
 # A window without its background is a plain grey picture of a few kilobytes.
 [ "$(stat -c %s "$root/tmp/main.png")" -gt 40000 ] || fail "the screenshot has no background: data not found"
 in_root sh -c 'command -v man >/dev/null' && in_root man -P cat pixmar >/dev/null
+# A phone's HEIC photo and an AVIF are read, marked and written in their own formats with
+# only what the package pulled in.
+# The window's screenshot taken above is the picture, encoded on this machine.
+mkdir -p "$root/tmp/photos" "$root/tmp/marked"
+heif-enc -q 70 -o "$root/tmp/photos/phone.heic" "$root/tmp/main.png" >/dev/null
+heif-enc -A -q 70 -o "$root/tmp/photos/web.avif" "$root/tmp/main.png" >/dev/null
+in_root pixmar watermark --dir /tmp/photos --target /tmp/marked --text Sample --at 20,20 --all-formats \
+  || fail "pixmar could not mark a HEIC and an AVIF in the fresh system"
+for f in awtx-phone.heic awtx-web.avif; do
+  [ -s "$root/tmp/marked/$f" ] || fail "$f was not written in the fresh system"
+done
+echo "HEIC and AVIF read and written in the fresh system"
+rm -rf "$root/tmp/photos" "$root/tmp/marked"
 
 in_root dpkg -L pixmar | sort > "$work/owned"
 in_root sh -c "DEBIAN_FRONTEND=noninteractive apt-get purge -y pixmar && DEBIAN_FRONTEND=noninteractive apt-get autoremove --purge -y"
