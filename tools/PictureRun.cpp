@@ -252,7 +252,9 @@ FitResult PictureRun::fitIntoSurface(platform::Surface &surface, const platform:
         left = std::max(0.0, std::min(left, clientTwips - widthTwips));
         surface.setLeft(left, ScaleMode::Twips);
     }
-    surface.paintPicture(picture, 0, 0, r.width, r.height);
+    // Reducing a photo at its own size to the preview costs as much as decoding it.
+    if (watched_ || &surface != &Picture1 || recipe_.drawsFromPreview(*this))
+        surface.paintPicture(picture, 0, 0, r.width, r.height);
     surface.setPicture(surface.image());
     return r;
 }
@@ -526,6 +528,8 @@ MarkFit markFitOf(const QRect &mark, QSize picture)
 }
 
 const platform::Surface &ToolRecipe::decodedFor(const PictureRun &run) const { return run.Picture1; }
+
+bool ToolRecipe::drawsFromPreview(const PictureRun &run) const { return !run.output.originalSize; }
 
 void PictureRun::workEntry()
 {
