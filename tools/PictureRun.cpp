@@ -372,8 +372,9 @@ void PictureRun::writeOutput(const QByteArray &data)
 
 void PictureRun::showWrittenOutput()
 {
-    // Held for a later commit, the output is not there yet to be shown.
-    if (deferred_)
+    // Held for a later commit, the output is not there yet to be shown; a run no one watches
+    // would only decode it again for nobody.
+    if (deferred_ || !watched_)
         return;
     const QString out = outputPath();
     try {

@@ -246,7 +246,8 @@ public:
     // A picture is in the preview for the user to click on.
     bool previewShown() const { return previewShown_; }
     // A run no one watches (the command line's) fits the picture onto a preview that no output
-    // is drawn from only to measure it: its size places the mark, its pixels go nowhere.
+    // is drawn from only to measure it (its size places the mark, its pixels go nowhere), and
+    // does not read a written output back to show it.
     void setWatched(bool watched) { watched_ = watched; }
     // The accepted pictures of the loaded folder, in listing order, and the one shown.
     QStringList acceptedNames() const;

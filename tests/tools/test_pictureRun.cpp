@@ -203,32 +203,36 @@ TEST_F(HeadlessRun, ARunNoOneWatchesWritesTheSameBytesAndOnlyMeasuresAPreviewNoO
     mark.fill(QColor(255, 255, 255, 200));
     ASSERT_TRUE(mark.save(logo));
     using tools::ToolKind;
-    for (const ToolKind kind : {ToolKind::Text, ToolKind::Watermark, ToolKind::Logo, ToolKind::Rotate})
-        for (const bool ownSize : {false, true}) {
-            tools::Job job = tools::Job::forTool(kind);
-            job.folder = src;
-            job.text = QStringLiteral("Mark");
-            job.logo = logo;
-            if (kind != ToolKind::Rotate)
-                job.click = QPointF(12, 9);
-            job.output.originalSize = ownSize;
-            std::map<bool, RunResult> ran;
-            for (const bool watched : {true, false}) {
-                job.target = QStringLiteral("%1/%2-%3-%4").arg(out).arg(int(kind)).arg(ownSize).arg(watched);
-                ASSERT_TRUE(QDir().mkpath(job.target));
-                ran[watched] = runJob(job, watched);
+    // A folder runs on workers, a single file on the run's own thread.
+    for (const bool single : {false, true})
+        for (const ToolKind kind : {ToolKind::Text, ToolKind::Watermark, ToolKind::Logo, ToolKind::Rotate})
+            for (const bool ownSize : {false, true}) {
+                tools::Job job = tools::Job::forTool(kind);
+                (single ? job.file : job.folder) = single ? in(QStringLiteral("a.jpg")) : src;
+                job.text = QStringLiteral("Mark");
+                job.logo = logo;
+                if (kind != ToolKind::Rotate)
+                    job.click = QPointF(12, 9);
+                job.output.originalSize = ownSize;
+                std::map<bool, RunResult> ran;
+                for (const bool watched : {true, false}) {
+                    job.target = QStringLiteral("%1/%2-%3-%4-%5")
+                                     .arg(out).arg(single).arg(int(kind)).arg(ownSize).arg(watched);
+                    ASSERT_TRUE(QDir().mkpath(job.target));
+                    ran[watched] = runJob(job, watched);
+                }
+                const QString what =
+                    QStringLiteral("single %1, tool %2, own size %3").arg(single).arg(int(kind)).arg(ownSize);
+                EXPECT_EQ(ran[true].outputs.size(), single ? 1u : 2u) << qPrintable(what);
+                EXPECT_TRUE(ran[false].outputs == ran[true].outputs) << qPrintable(what);
+                // The window's run shows the picture; the unwatched one paints it only where the
+                // output is drawn from the preview.
+                EXPECT_FALSE(oneColour(ran[true].preview)) << qPrintable(what);
+                const bool drawnFromPreview = !ownSize && kind != ToolKind::Rotate;
+                if (drawnFromPreview)
+                    EXPECT_EQ(ran[false].preview, ran[true].preview) << qPrintable(what);
+                else
+                    EXPECT_TRUE(oneColour(ran[false].preview)) << qPrintable(what);
+                EXPECT_EQ(ran[false].preview.size(), ran[true].preview.size()) << qPrintable(what);
             }
-            const QString what = QStringLiteral("tool %1, own size %2").arg(int(kind)).arg(ownSize);
-            EXPECT_EQ(ran[true].outputs.size(), 2u) << qPrintable(what);
-            EXPECT_TRUE(ran[false].outputs == ran[true].outputs) << qPrintable(what);
-            // The window's run shows the picture; the unwatched one paints it only where the
-            // output is drawn from the preview.
-            EXPECT_FALSE(oneColour(ran[true].preview)) << qPrintable(what);
-            const bool drawnFromPreview = !ownSize && kind != ToolKind::Rotate;
-            if (drawnFromPreview)
-                EXPECT_EQ(ran[false].preview, ran[true].preview) << qPrintable(what);
-            else
-                EXPECT_TRUE(oneColour(ran[false].preview)) << qPrintable(what);
-            EXPECT_EQ(ran[false].preview.size(), ran[true].preview.size()) << qPrintable(what);
-        }
 }
