@@ -174,6 +174,7 @@ int runPictureJob(CliSession &session, const tools::Job &job)
         return kExitInputFault;
     }
     tools::PictureRun run(*recipe, host);
+    run.setWatched(false);
     tools::applyJob(run, job);
     host.hold();
     run.load();

@@ -62,6 +62,7 @@ ParallelRun::ParallelRun(const PictureRun &model, int threads) : budget_(default
         r.output = model.output;
         r.previewBox = model.previewBox;
         r.scaleMode_ = model.scaleMode_;
+        r.watched_ = model.watched_;
         r.clickPx_ = model.clickPx_;
         r.clickedOn_ = model.clickedOn_;
         workers_.push_back(std::move(w));

@@ -252,7 +252,9 @@ FitResult PictureRun::fitIntoSurface(platform::Surface &surface, const platform:
         left = std::max(0.0, std::min(left, clientTwips - widthTwips));
         surface.setLeft(left, ScaleMode::Twips);
     }
-    surface.paintPicture(picture, 0, 0, r.width, r.height);
+    // Reducing a photo at its own size to the preview costs as much as decoding it.
+    if (watched_ || &surface != &Picture1 || recipe_.drawsFromPreview(*this))
+        surface.paintPicture(picture, 0, 0, r.width, r.height);
     surface.setPicture(surface.image());
     return r;
 }
@@ -370,8 +372,9 @@ void PictureRun::writeOutput(const QByteArray &data)
 
 void PictureRun::showWrittenOutput()
 {
-    // Held for a later commit, the output is not there yet to be shown.
-    if (deferred_)
+    // Held for a later commit, the output is not there yet to be shown; a run no one watches
+    // would only decode it again for nobody.
+    if (deferred_ || !watched_)
         return;
     const QString out = outputPath();
     try {
@@ -526,6 +529,8 @@ MarkFit markFitOf(const QRect &mark, QSize picture)
 }
 
 const platform::Surface &ToolRecipe::decodedFor(const PictureRun &run) const { return run.Picture1; }
+
+bool ToolRecipe::drawsFromPreview(const PictureRun &run) const { return !run.output.originalSize; }
 
 void PictureRun::workEntry()
 {

@@ -170,6 +170,9 @@ public:
     virtual void writeOwnSize(PictureRun &run) = 0;
     // The written output is shown in the preview.
     virtual bool showsOutput() const { return false; }
+    // The output is drawn from the picture fitted onto the preview (not from a surface of
+    // the tool's own, nor from the picture at its own size).
+    virtual bool drawsFromPreview(const PictureRun &run) const;
     // Where the mark the last mark() drew fell on the fitted picture: the whole mark, before
     // any of it was cut at the edge. The output at the picture's own size has it scaled.
     virtual MarkFit markFit(const PictureRun &) const { return MarkFit::Inside; }
@@ -242,6 +245,10 @@ public:
     void clickAtPixels(double x, double y);
     // A picture is in the preview for the user to click on.
     bool previewShown() const { return previewShown_; }
+    // A run no one watches (the command line's) fits the picture onto a preview that no output
+    // is drawn from only to measure it (its size places the mark, its pixels go nowhere), and
+    // does not read a written output back to show it.
+    void setWatched(bool watched) { watched_ = watched; }
     // The accepted pictures of the loaded folder, in listing order, and the one shown.
     QStringList acceptedNames() const;
     int shownIndex() const { return shownIndex_; }
@@ -344,6 +351,7 @@ private:
     MarkFit lastMarkFit_ = MarkFit::Inside;   // of the entry workEntry did last
     MarkFit shownMarkFit_ = MarkFit::Inside;
     bool previewShown_ = false;
+    bool watched_ = true;
     QSet<QString> outputsOfRun_;
     bool keepsAlpha_ = false;
     int shownIndex_ = -1;

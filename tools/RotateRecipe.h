@@ -45,6 +45,7 @@ public:
     void showFirstPicture(PictureRun &run) override;
     void prepareEntrySurfaces(PictureRun &run) override;
     const platform::Surface &decodedFor(const PictureRun &run) const override;
+    bool drawsFromPreview(const PictureRun &) const override { return false; }
     QByteArray outputWithoutDrawing(PictureRun &run) override;
     void place(PictureRun &run) override;
     void mark(PictureRun &) override {}

@@ -16,6 +16,8 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include <FreeImage.h>
+
 #include <csignal>
 #include <sys/resource.h>
 
@@ -209,4 +211,91 @@ TEST_F(BatchRunFiles, AJpegWrittenInBandsIsTheSameBytesAsFromTheWholePicture)
                 formatOf(platform::formats::Id::Jpeg), quality, at(QStringLiteral("a.jpg")));
             EXPECT_EQ(fromBands, fromWhole) << int(layout) << " " << quality;
         }
+}
+
+namespace {
+
+// What FreeImage's own JPEG writer makes of `picture` (brought to 24 bits as the encoder always
+// brought it) at 96 dpi: the bytes pixmar's outputs have always had.
+QByteArray freeImageJpeg(const QImage &picture, int quality)
+{
+    const QImage rgb = picture.convertToFormat(QImage::Format_RGB888);
+    FIBITMAP *bitmap = FreeImage_Allocate(rgb.width(), rgb.height(), 24);
+    for (int y = 0; y < rgb.height(); ++y) {
+        const uchar *src = rgb.constScanLine(y);
+        uchar *dst = FreeImage_GetScanLine(bitmap, rgb.height() - 1 - y);
+        for (int x = 0; x < rgb.width(); ++x) {
+            dst[3 * x + FI_RGBA_RED] = src[3 * x];
+            dst[3 * x + FI_RGBA_GREEN] = src[3 * x + 1];
+            dst[3 * x + FI_RGBA_BLUE] = src[3 * x + 2];
+        }
+    }
+    FreeImage_SetDotsPerMeterX(bitmap, 3780);
+    FreeImage_SetDotsPerMeterY(bitmap, 3780);
+    FIMEMORY *memory = FreeImage_OpenMemory();
+    FreeImage_SaveToMemory(FIF_JPEG, bitmap, memory, quality == 75 ? 0 : quality);
+    BYTE *data = nullptr;
+    DWORD size = 0;
+    FreeImage_AcquireMemory(memory, &data, &size);
+    const QByteArray out(reinterpret_cast<const char *>(data), qsizetype(size));
+    FreeImage_CloseMemory(memory);
+    FreeImage_Unload(bitmap);
+    return out;
+}
+
+// Red, green and blue each running their own way, so that colours taken in the wrong order or
+// rows taken from the wrong place show.
+QImage unevenColours(int w, int h)
+{
+    QImage image(w, h, QImage::Format_RGB32);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            image.setPixel(x, y, qRgb((x * 7 + y) & 0xFF, (y * 5 + x * x) & 0xFF, (x * y / 3 + 40) & 0xFF));
+    return image;
+}
+
+} // namespace
+
+TEST_F(BatchRunFiles, AJpegIsTheSameBytesAsFreeImageWritesWhateverLayoutItComesIn)
+{
+    // Odd sides, every layout a drawn picture comes in, the qualities at both ends and the
+    // default (which FreeImage takes as no quality at all).
+    using platform::formats::Id;
+    const QImage picture = unevenColours(1203, 517);
+    for (const QImage::Format layout : {QImage::Format_RGB32, QImage::Format_RGB888,
+                                        QImage::Format_ARGB32_Premultiplied, QImage::Format_ARGB32})
+        for (const int quality : {1, 31, 75, 100}) {
+            const QImage given = picture.convertToFormat(layout);
+            const QByteArray expected = freeImageJpeg(given, quality);
+            ASSERT_FALSE(expected.isEmpty());
+            EXPECT_EQ(picture::encode(given, formatOf(Id::Jpeg), quality, at(QStringLiteral("a.jpg"))), expected)
+                << int(layout) << " " << quality;
+            EXPECT_EQ(picture::encode(given.size(), platform::bandsOf(given), formatOf(Id::Jpeg), quality,
+                                      at(QStringLiteral("a.jpg"))),
+                      expected)
+                << int(layout) << " " << quality;
+        }
+}
+
+TEST_F(BatchRunFiles, AJpegWhoseBandsComeInMixedLayoutsAndHeightsIsTheSameBytes)
+{
+    // A band source may hand over rows in another layout than its first band's, and fewer or
+    // more rows than one band holds; a picture only one row high has a single band.
+    using platform::formats::Id;
+    for (const QSize size : {QSize(640, 1700), QSize(2500, 1), QSize(3, 900)}) {
+        const QImage picture = unevenColours(size.width(), size.height());
+        const QByteArray expected = freeImageJpeg(picture, 75);
+        const QByteArray mixed = picture::encode(
+            size,
+            [&picture](int top, int rows) {
+                const QImage band = picture.copy(0, top, picture.width(), rows);
+                return (top / rows) % 2 ? band.convertToFormat(QImage::Format_RGB888) : band;
+            },
+            formatOf(Id::Jpeg), 75, at(QStringLiteral("a.jpg")));
+        EXPECT_EQ(mixed, expected) << size.width() << "x" << size.height();
+        const QImage rgb = picture.convertToFormat(QImage::Format_RGB888);
+        EXPECT_EQ(picture::encode(size, platform::bandsOf(rgb), formatOf(Id::Jpeg), 75, at(QStringLiteral("a.jpg"))),
+                  expected)
+            << size.width() << "x" << size.height();
+    }
 }

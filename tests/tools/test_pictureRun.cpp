@@ -4,11 +4,15 @@
 #include "tools/BoxRunHost.h"
 
 #include "platform/Errors.h"
+#include "tools/Job.h"
 #include "tools/WatermarkRecipe.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <csignal>
+#include <map>
+#include <memory>
 #include <sys/resource.h>
 
 namespace {
@@ -147,4 +151,88 @@ TEST(ErrorTexts, KindsAreDescribedInTheSessionsLanguageWithTheirValuesAsGiven)
     const AppError full = platform::systemError(ENOSPC, ErrorKind::CannotWrite, QStringLiteral("/t/x"));
     EXPECT_EQ(full.kind(), ErrorKind::CannotWrite);
     EXPECT_TRUE(full.description().endsWith(QString::fromLocal8Bit(std::strerror(ENOSPC)) + ')'));
+}
+
+namespace {
+
+// What a run of `job` left: the preview as the load step showed the first picture, and every
+// output by name.
+struct RunResult {
+    QImage preview;
+    std::map<QString, QByteArray> outputs;
+};
+
+RunResult runJob(const tools::Job &job, bool watched)
+{
+    const std::unique_ptr<tools::ToolRecipe> recipe = tools::makeRecipe(job);
+    tools::BoxRunHost host;
+    tools::PictureRun run(*recipe, host);
+    run.setWatched(watched);
+    tools::applyJob(run, job);
+    run.load();
+    RunResult r;
+    r.preview = run.Picture1.visibleImage().copy();
+    if (job.click)
+        run.clickAtPixels(job.click->x(), job.click->y());
+    tools::chooseTurn(run, job);
+    run.save();
+    for (const QString &name : QDir(job.target).entryList(QDir::Files))
+        r.outputs[name] = testsupport::readBytes(job.target + QLatin1Char('/') + name);
+    return r;
+}
+
+bool oneColour(const QImage &image)
+{
+    const QImage rgb = image.convertToFormat(QImage::Format_RGB32);
+    for (int y = 0; y < rgb.height(); ++y)
+        for (int x = 0; x < rgb.width(); ++x)
+            if (rgb.pixel(x, y) != rgb.pixel(0, 0))
+                return false;
+    return true;
+}
+
+} // namespace
+
+TEST_F(HeadlessRun, ARunNoOneWatchesWritesTheSameBytesAndOnlyMeasuresAPreviewNoOutputComesFrom)
+{
+    // Larger than the preview both ways, so that each is reduced to it; one of them a JPEG.
+    ASSERT_TRUE(testsupport::gradientImage(1600, 1200).save(in(QStringLiteral("a.jpg")), "JPEG", 90));
+    ASSERT_TRUE(testsupport::gradientImage(700, 1300).save(in(QStringLiteral("b.bmp")), "BMP"));
+    const QString logo = tmp.path() + QStringLiteral("/logo.png");
+    QImage mark(60, 30, QImage::Format_ARGB32);
+    mark.fill(QColor(255, 255, 255, 200));
+    ASSERT_TRUE(mark.save(logo));
+    using tools::ToolKind;
+    // A folder runs on workers, a single file on the run's own thread.
+    for (const bool single : {false, true})
+        for (const ToolKind kind : {ToolKind::Text, ToolKind::Watermark, ToolKind::Logo, ToolKind::Rotate})
+            for (const bool ownSize : {false, true}) {
+                tools::Job job = tools::Job::forTool(kind);
+                (single ? job.file : job.folder) = single ? in(QStringLiteral("a.jpg")) : src;
+                job.text = QStringLiteral("Mark");
+                job.logo = logo;
+                if (kind != ToolKind::Rotate)
+                    job.click = QPointF(12, 9);
+                job.output.originalSize = ownSize;
+                std::map<bool, RunResult> ran;
+                for (const bool watched : {true, false}) {
+                    job.target = QStringLiteral("%1/%2-%3-%4-%5")
+                                     .arg(out).arg(single).arg(int(kind)).arg(ownSize).arg(watched);
+                    ASSERT_TRUE(QDir().mkpath(job.target));
+                    ran[watched] = runJob(job, watched);
+                }
+                const QString what =
+                    QStringLiteral("single %1, tool %2, own size %3").arg(single).arg(int(kind)).arg(ownSize);
+                EXPECT_EQ(ran[true].outputs.size(), single ? 1u : 2u) << qPrintable(what);
+                EXPECT_TRUE(ran[false].outputs == ran[true].outputs) << qPrintable(what);
+                // The window's run shows the picture; the unwatched one paints it only where the
+                // output is drawn from the preview.
+                EXPECT_FALSE(oneColour(ran[true].preview)) << qPrintable(what);
+                const bool drawnFromPreview = !ownSize && kind != ToolKind::Rotate;
+                if (drawnFromPreview)
+                    EXPECT_EQ(ran[false].preview, ran[true].preview) << qPrintable(what);
+                else
+                    EXPECT_TRUE(oneColour(ran[false].preview)) << qPrintable(what);
+                EXPECT_EQ(ran[false].preview.size(), ran[true].preview.size()) << qPrintable(what);
+            }
 }

@@ -305,6 +305,10 @@ QByteArray encode(QImage image, const platform::formats::Format &format, int qua
             encodingFailed(outputName);
         return save(bitmap.get(), format, quality, outputName);
     }
+    // Handed to libjpeg row by row as it lies: the same bytes as through FreeImage, without
+    // packing the whole picture bottom-up first and FreeImage turning each row back.
+    if (format.id == platform::formats::Id::Jpeg)
+        return encode(image.size(), bandsOf(image), format, quality, outputName, embedded);
     const int pitch = packBottomUp(image);
     platform::FreeImagePtr bitmap(FreeImage_ConvertFromRawBitsEx(
         FALSE, image.bits(), FIT_BITMAP, image.width(), image.height(), pitch, 24,
@@ -327,19 +331,40 @@ struct JpegError {
     std::longjmp(reinterpret_cast<JpegError *>(info->err)->back, 1);
 }
 
-// A JPEG made a band at a time, row after row, with the settings FreeImage's encoder gives a
-// 24-bit picture (its defaults, the quality, 96 dpi in the JFIF header) and through the same
-// libjpeg, so that the bytes are those it would write; no full-size copy of the picture is
-// ever held. Empty when libjpeg failed.
+// How libjpeg is handed a band's rows as they lie in memory: a 32-bit pixel is blue, green,
+// red and a spare byte on a little-endian machine, red first on a big-endian one. Its
+// conversion to luma and chroma gives the same values whatever order it reads the colours in.
+struct RowLayout {
+    QImage::Format format;
+    J_COLOR_SPACE space;
+    int components;
+};
+
+RowLayout rowLayoutFor(QImage::Format given)
+{
+    if (given == QImage::Format_RGB32)
+        return {QImage::Format_RGB32, Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? JCS_EXT_BGRX : JCS_EXT_XRGB, 4};
+    return {QImage::Format_RGB888, JCS_RGB, 3};
+}
+
+// A JPEG made a band at a time, with the settings FreeImage's encoder gives a 24-bit picture
+// (its defaults, the quality, 96 dpi in the JFIF header) and through the same libjpeg, so that
+// the bytes are those it would write. The rows go to libjpeg where they lie, neither copied nor
+// reordered, and no full-size copy of the picture is ever held. Empty when libjpeg failed.
 QByteArray jpegFromBands(QSize size, const platform::PictureBand &band, int quality)
 {
+    constexpr int kBandBytes = 1 << 20;
+    const int bandRows = std::max(1, kBandBytes / std::max(1, size.width() * 4));
+    // The first band decides the layout the others are brought to (a band seldom differs).
+    const QImage first = band(0, std::min(bandRows, size.height()));
+    const RowLayout layout = rowLayoutFor(first.format());
     jpeg_compress_struct info{};
     JpegError error{};
     info.err = jpeg_std_error(&error.manager);
     error.manager.error_exit = jpegFailed;
     unsigned char *buffer = nullptr;
     unsigned long length = 0;
-    std::vector<JSAMPLE> row(size_t(size.width()) * 3);
+    std::vector<JSAMPROW> rows(static_cast<size_t>(bandRows));
     if (setjmp(error.back)) {
         jpeg_destroy_compress(&info);
         std::free(buffer);
@@ -349,37 +374,24 @@ QByteArray jpegFromBands(QSize size, const platform::PictureBand &band, int qual
     jpeg_mem_dest(&info, &buffer, &length);
     info.image_width = JDIMENSION(size.width());
     info.image_height = JDIMENSION(size.height());
-    info.input_components = 3;
-    info.in_color_space = JCS_RGB;
+    info.input_components = layout.components;
+    info.in_color_space = layout.space;
     jpeg_set_defaults(&info);
     info.X_density = UINT16(0.5 + 0.0254 * kDotsPerMeter96Dpi);
     info.Y_density = UINT16(0.5 + 0.0254 * kDotsPerMeter96Dpi);
     info.density_unit = 1;   // dots per inch
     jpeg_set_quality(&info, quality, TRUE);
     jpeg_start_compress(&info, TRUE);
-    constexpr int kBandBytes = 1 << 20;
-    const int bandRows = std::max(1, kBandBytes / std::max(1, size.width() * 4));
     for (int top = 0; top < size.height(); top += bandRows) {
-        const int rows = std::min(bandRows, size.height() - top);
-        QImage given = band(top, rows);
-        if (given.format() != QImage::Format_RGB32 && given.format() != QImage::Format_RGB888)
-            given = given.convertToFormat(QImage::Format_RGB888);
-        const bool rgb32 = given.format() == QImage::Format_RGB32;
-        for (int r = 0; r < rows; ++r) {
-            const uchar *src = given.constScanLine(r);
-            if (rgb32) {
-                for (int x = 0; x < size.width(); ++x) {
-                    const QRgb p = reinterpret_cast<const QRgb *>(src)[x];
-                    row[3 * size_t(x)] = JSAMPLE(qRed(p));
-                    row[3 * size_t(x) + 1] = JSAMPLE(qGreen(p));
-                    row[3 * size_t(x) + 2] = JSAMPLE(qBlue(p));
-                }
-            } else {
-                std::memcpy(row.data(), src, row.size());
-            }
-            JSAMPROW rows1[1] = {row.data()};
-            jpeg_write_scanlines(&info, rows1, 1);
-        }
+        const int count = std::min(bandRows, size.height() - top);
+        QImage given = top == 0 ? first : band(top, count);
+        if (given.format() != layout.format)
+            given = std::move(given).convertToFormat(layout.format);
+        // libjpeg only reads the rows it is given.
+        for (int r = 0; r < count; ++r)
+            rows[size_t(r)] = const_cast<JSAMPROW>(given.constScanLine(r));
+        for (int done = 0; done < count;)
+            done += int(jpeg_write_scanlines(&info, rows.data() + done, JDIMENSION(count - done)));
     }
     jpeg_finish_compress(&info);
     jpeg_destroy_compress(&info);
