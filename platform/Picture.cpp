@@ -68,11 +68,11 @@ void savePicture(const QImage &source, const QString &path)
 PictureBand bandsOf(const QImage &image)
 {
     return [&image](int top, int rows) {
-        // A surface's rows are read in place; other formats keep what a copy carries (a
-        // colour table).
-        if (image.format() == QImage::Format_RGB32)
+        // Rows are read in place; an indexed image keeps what a copy carries (its colour
+        // table).
+        if (image.colorCount() == 0)
             return QImage(image.constScanLine(top), image.width(), rows, image.bytesPerLine(),
-                          QImage::Format_RGB32);
+                          image.format());
         return image.copy(0, top, image.width(), rows);
     };
 }

@@ -269,14 +269,6 @@ QByteArray heifFromBands(QSize size, bool alpha, const platform::PictureBand &ba
     return out;
 }
 
-// The rows of a whole image, as bands that share its pixels.
-platform::PictureBand bandsOf(const QImage &image)
-{
-    return [&image](int top, int rows) {
-        return QImage(image.constScanLine(top), image.width(), rows, image.bytesPerLine(), image.format());
-    };
-}
-
 void startEncoding(bool usable, const QString &outputName)
 {
     listenToFreeImage();
@@ -294,7 +286,7 @@ QByteArray encode(QImage image, const platform::formats::Format &format, int qua
 {
     startEncoding(!image.isNull() && platform::formats::writable(format), outputName);
     if (format.heifCompression >= 0)
-        return heifFromBands(image.size(), image.hasAlphaChannel() && format.holdsAlpha, bandsOf(image), format,
+        return heifFromBands(image.size(), image.hasAlphaChannel() && format.holdsAlpha, platform::bandsOf(image), format,
                              quality, embedded, outputName);
     if (image.format() == QImage::Format_ARGB32 && format.holdsAlpha) {
         // Blue, green, red, alpha in memory, as FreeImage keeps 32 bits: given top row first.
@@ -308,7 +300,7 @@ QByteArray encode(QImage image, const platform::formats::Format &format, int qua
     // Handed to libjpeg row by row as it lies: the same bytes as through FreeImage, without
     // packing the whole picture bottom-up first and FreeImage turning each row back.
     if (format.id == platform::formats::Id::Jpeg)
-        return encode(image.size(), bandsOf(image), format, quality, outputName, embedded);
+        return encode(image.size(), platform::bandsOf(image), format, quality, outputName, embedded);
     const int pitch = packBottomUp(image);
     platform::FreeImagePtr bitmap(FreeImage_ConvertFromRawBitsEx(
         FALSE, image.bits(), FIT_BITMAP, image.width(), image.height(), pitch, 24,
