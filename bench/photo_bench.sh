@@ -198,7 +198,7 @@ printf '  %-44s %8.2f %10d\n' "pixmar" "$pixmar_wm_s" "$(mb "$pixmar_wm_kb")"
 [ -z "$jobs_flag" ] || printf '  %-44s %8.2f %10d\n' "pixmar --jobs 1" "$pixmar_wm1_s" "$(mb "$pixmar_wm1_kb")"
 printf '  %-44s %8.2f %10d\n' "ImageMagick" "$im_wm_s" "$(mb "$im_wm_kb")"
 printf '  %-44s %8.2f %10d\n' "vips" "$vips_wm_s" "$(mb "$vips_wm_kb")"
-printf '  ImageMagick / pixmar: %.2f (goal >= 2); vips / pixmar: %.2f\n' \
+printf '  ImageMagick / pixmar: %.2f (goal >= 3); vips / pixmar: %.2f (goal > 1)\n' \
     "$(ratio "$im_wm_s" "$pixmar_wm_s")" "$(ratio "$vips_wm_s" "$pixmar_wm_s")"
 job_kb=$pixmar_wm_kb
 [ -z "$jobs_flag" ] || job_kb=$pixmar_wm1_kb
