@@ -2,6 +2,7 @@
 #include "platform/UprightJpeg.h"
 #include "platform/Limits.h"
 #include "platform/FreeImagePtr.h"
+#include "platform/PixelPool.h"
 
 #include <FreeImage.h>
 #include <QColorSpace>
@@ -762,6 +763,9 @@ void decodeFile(QFile &file, const Hints &hints, Decoded &out)
     }
     reader.setAutoTransform(turned);
     QImage img;
+    // Read whole and as stored, the picture goes into a block the last one left behind.
+    if (!turned && !reader.scaledSize().isValid() && !out.part.isValid() && stored.isValid())
+        img = pixelpool::image(stored, reader.imageFormat());
     {
         std::optional<JpegFillerWatch> watch;
         if (jpeg)

@@ -1,4 +1,5 @@
 #include "platform/UprightJpeg.h"
+#include "platform/PixelPool.h"
 
 #include <QLoggingCategory>
 
@@ -100,7 +101,7 @@ std::optional<UprightJpeg> decodeJpegUpright(const QByteArray &bytes,
         return std::nullopt;
     const int w = int(cinfo.output_width), h = int(cinfo.output_height);
     const bool swap = turn & QImageIOHandler::TransformationRotate90;
-    QImage upright(swap ? h : w, swap ? w : h, QImage::Format_RGB32);
+    QImage upright = pixelpool::image(QSize(swap ? h : w, swap ? w : h), QImage::Format_RGB32);
     if (upright.isNull())
         return std::nullopt;
     const Placement place{turn, w, h};

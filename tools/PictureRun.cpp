@@ -1,4 +1,5 @@
 #include "tools/PictureRun.h"
+#include "platform/PixelPool.h"
 #include "tools/ParallelRun.h"
 
 #include "platform/Errors.h"
@@ -736,6 +737,10 @@ void PictureRun::save()
 {
     if (!inputCheck(recipe_.runChecks(*this)))
         return;
+    // The pictures' blocks kept for one another go back when the run ends, however it ends.
+    const struct PoolRelease {
+        ~PoolRelease() { platform::pixelpool::release(); }
+    } poolRelease;
     outcome_ = {};
     N = 0;
     outputsOfRun_.clear();
