@@ -134,6 +134,14 @@ bool cMultiPage::SaveMultipageGif(const QStringList &sFilenames, std::span<const
         if (failure_ == gp::Ok)
             failure_ = s;
     };
+    // A write the system refused (a full disk, say) is told with the system's reason, which
+    // the library's status alone does not carry.
+    auto failSaving = [&](gp::GpStatus s) {
+        if (s == gp::Win32Error && failure_ == gp::Ok && !targetError_)
+            if (const int e = gp::lastSystemError())
+                targetError_ = platform::systemError(e, platform::ErrorKind::CannotWrite, sTargetFilename);
+        fail(s);
+    };
     QString temporary;
     auto stopAsked = [this] { return shouldStop && shouldStop(); };
     for (qsizetype i = 0; i < sFilenames.size(); ++i) {
@@ -186,14 +194,14 @@ bool cMultiPage::SaveMultipageGif(const QStringList &sFilenames, std::span<const
             frame->SetPropertyItem(gp::PropertyTagLoopCount, gp::PropertyTagTypeShort, lLoopCount);
             s = frame->SaveToFile(temporary, clsid, &params);
             if (s != gp::Ok) {
-                fail(s);
+                failSaving(s);
                 break;
             }
         } else {
             flag = gp::EncoderValueFrameDimensionTime;
             const gp::GpStatus s = frames[0]->SaveAddImage(frame->Handle(), &params);
             if (s != gp::Ok) {
-                fail(s);
+                failSaving(s);
                 break;
             }
         }
@@ -207,7 +215,7 @@ bool cMultiPage::SaveMultipageGif(const QStringList &sFilenames, std::span<const
         ok = false;
     }
     if (!ok) {
-        fail(flushed);
+        failSaving(flushed);
     } else if (std::rename(QFile::encodeName(temporary).constData(),
                            QFile::encodeName(sTargetFilename).constData()) != 0) {
         const int e = errno;

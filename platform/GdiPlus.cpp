@@ -239,6 +239,15 @@ QImage takePixels(GpImage &image)
     return out;
 }
 
+thread_local int lastSaveError = 0;
+
+// `s`, the status of a call on `writer`, with the system's reason of a Win32Error kept.
+GpStatus noted(GpStatus s, const gif::GifWriter &writer)
+{
+    lastSaveError = s == Win32Error ? writer.systemError() : 0;
+    return s;
+}
+
 GpStatus startGif(GpImage &image, const QString &path, bool multiFrame)
 {
     const GpStatus px = image.ensurePixels();
@@ -248,14 +257,14 @@ GpStatus startGif(GpImage &image, const QString &path, bool multiFrame)
     std::optional<int> loops;
     if (auto l = propertyElement(image, PropertyTagLoopCount, 0))
         loops = int(*l & 0xFFFF);
-    GpStatus s = writer->open(path, image.pixels.size(), loops);
+    GpStatus s = noted(writer->open(path, image.pixels.size(), loops), *writer);
     if (s != Ok)
         return s;
-    s = writer->addFrame(takePixels(image), frameDelay(image, image, 0));
+    s = noted(writer->addFrame(takePixels(image), frameDelay(image, image, 0)), *writer);
     if (s != Ok)
         return s;
     if (!multiFrame)
-        return writer->finish();
+        return noted(writer->finish(), *writer);
     image.session = std::move(writer);
     image.sessionFrames = 1;
     return Ok;
@@ -559,6 +568,7 @@ GpStatus GdipGetImageEncoders(std::uint32_t numEncoders, std::uint32_t size,
 GpStatus GdipSaveImageToFile(GpImage *image, const WCHAR *filename, const CLSID *encoder,
                              const EncoderParameters *params)
 {
+    lastSaveError = 0;
     GpStatus s = checkImage(image);
     if (s != Ok)
         return s;
@@ -586,6 +596,7 @@ GpStatus GdipSaveImageToFile(GpImage *image, const WCHAR *filename, const CLSID 
 
 GpStatus GdipSaveAddImage(GpImage *image, GpImage *newImage, const EncoderParameters *params)
 {
+    lastSaveError = 0;
     GpStatus s = checkImage(image);
     if (s == Ok)
         s = checkImage(newImage);
@@ -602,7 +613,7 @@ GpStatus GdipSaveAddImage(GpImage *image, GpImage *newImage, const EncoderParame
     if (s != Ok)
         return s;
     const int delay = frameDelay(*image, *newImage, image->sessionFrames);
-    s = image->session->addFrame(takePixels(*newImage), delay);
+    s = noted(image->session->addFrame(takePixels(*newImage), delay), *image->session);
     if (s == Ok)
         ++image->sessionFrames;
     return s;
@@ -610,6 +621,7 @@ GpStatus GdipSaveAddImage(GpImage *image, GpImage *newImage, const EncoderParame
 
 GpStatus GdipSaveAdd(GpImage *image, const EncoderParameters *params)
 {
+    lastSaveError = 0;
     GpStatus s = checkImage(image);
     if (s != Ok)
         return s;
@@ -622,8 +634,10 @@ GpStatus GdipSaveAdd(GpImage *image, const EncoderParameters *params)
         return WrongState;
     std::unique_ptr<gif::GifWriter> writer = std::move(image->session);
     image->sessionFrames = 0;
-    return writer->finish();
+    return noted(writer->finish(), *writer);
 }
+
+int lastSystemError() { return lastSaveError; }
 
 // ---------------------------------------------------------------- drawing
 

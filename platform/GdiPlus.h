@@ -207,6 +207,9 @@ GpStatus GdipSaveImageToFile(GpImage *image, const WCHAR *filename, const CLSID 
                              const EncoderParameters *params);
 GpStatus GdipSaveAddImage(GpImage *image, GpImage *newImage, const EncoderParameters *params);
 GpStatus GdipSaveAdd(GpImage *image, const EncoderParameters *params);
+// The system's error number behind the last save call of this thread that failed with
+// Win32Error, as the system keeps it for such a status; 0 when the system gave no reason.
+int lastSystemError();
 
 // ---- drawing
 // A device context is the image it draws on (see platform/Gdi.h, whose calls take the same

@@ -610,8 +610,10 @@ GpStatus GifWriter::open(const QString &path, QSize canvas, std::optional<int> l
         return InvalidParameter;
     const QByteArray name = QFile::encodeName(path);
     const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0)
+    if (fd < 0) {
+        noteSystemError();
         return codecs::statusFromErrno(errno);
+    }
     syncFd_ = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
     int err = 0;
     gif_ = EGifOpenFileHandle(fd, &err);
@@ -623,8 +625,11 @@ GpStatus GifWriter::open(const QString &path, QSize canvas, std::optional<int> l
     EGifSetGifVersion(gif_, true);
     canvas_ = canvas;
     if (EGifPutScreenDesc(gif_, canvas.width(), canvas.height(), kGifColourResolution, 0, nullptr)
-        == GIF_ERROR)
+        == GIF_ERROR) {
+        if (gif_->Error == E_GIF_ERR_WRITE_FAILED)
+            noteSystemError();
         return Win32Error;
+    }
     if (loopCount) {
         static const char kApp[] = "NETSCAPE2.0";
         const int loops = *loopCount & 0xFFFF;
@@ -632,8 +637,11 @@ GpStatus GifWriter::open(const QString &path, QSize canvas, std::optional<int> l
         if (EGifPutExtensionLeader(gif_, APPLICATION_EXT_FUNC_CODE) == GIF_ERROR
             || EGifPutExtensionBlock(gif_, 11, kApp) == GIF_ERROR
             || EGifPutExtensionBlock(gif_, 3, sub) == GIF_ERROR
-            || EGifPutExtensionTrailer(gif_) == GIF_ERROR)
+            || EGifPutExtensionTrailer(gif_) == GIF_ERROR) {
+            if (gif_->Error == E_GIF_ERR_WRITE_FAILED)
+                noteSystemError();
             return Win32Error;
+        }
     }
     for (int i = 0; i < threads_; ++i)
         reducers_.emplace_back([this] { reduceLoop(); });
@@ -861,6 +869,8 @@ GpStatus GifWriter::writeFrame(const Encoded &pending, int disposal)
     }
     ok = ok && EGifPutCodeNext(gif_, nullptr) != GIF_ERROR;
     if (!ok) {
+        if (gif_->Error == E_GIF_ERR_WRITE_FAILED)
+            noteSystemError();
         qCWarning(lcGif) << "writing a frame failed:" << GifErrorString(gif_->Error);
         return Win32Error;
     }
@@ -902,16 +912,28 @@ GpStatus GifWriter::finish()
         status = WrongState;   // a GIF without a picture is no file
     int err = 0;
     const bool closed = EGifCloseFile(gif_, &err) != GIF_ERROR;
+    // What was still buffered is written on closing: a full disk may show only now.
+    if (!closed && (err == E_GIF_ERR_WRITE_FAILED || err == E_GIF_ERR_CLOSE_FAILED))
+        noteSystemError();
     gif_ = nullptr;
     if (status == Ok && !closed)
         status = Win32Error;
     if (syncFd_ >= 0) {
-        if (status == Ok && ::fsync(syncFd_) != 0 && errno != EINVAL)
+        if (status == Ok && ::fsync(syncFd_) != 0 && errno != EINVAL) {
+            noteSystemError();
             status = codecs::statusFromErrno(errno);
+        }
         ::close(syncFd_);
         syncFd_ = -1;
     }
     return status;
+}
+
+void GifWriter::noteSystemError()
+{
+    int none = 0;
+    if (const int e = errno; e != 0)
+        systemError_.compare_exchange_strong(none, e);
 }
 
 } // namespace platform::gif

@@ -6,6 +6,7 @@
 #include <QRgb>
 #include <QSize>
 #include <QString>
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -117,6 +118,9 @@ public:
 
     // Frames written so far (the fuzz target checks that none is lost).
     int framesWritten() const { return framesWritten_; }
+    // The system's error number behind the first write to the file that failed (a full disk,
+    // say), 0 when none failed or the system gave no reason.
+    int systemError() const { return systemError_.load(); }
 
 private:
     struct Job {
@@ -145,11 +149,14 @@ private:
     Tuning tuning_;
     int threads_;
     void stopThreads(bool discardQueued);
+    // Keeps errno as the reason of a failed write, unless one is kept already.
+    void noteSystemError();
 
     GifFileType *gif_ = nullptr;
     int syncFd_ = -1;   // a second descriptor of the file, to flush it after giflib closed it
     QSize canvas_;
     int framesWritten_ = 0;
+    std::atomic<int> systemError_{0};   // set by the adding or the writing thread
 
     // Touched by the adding thread only: which pixels repeat depends on no palette, so it is
     // decided in frame order as frames come, and everything after it runs in parallel.

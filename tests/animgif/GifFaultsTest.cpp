@@ -12,6 +12,7 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <csignal>
+#include <cstring>
 #include <gtest/gtest.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
@@ -154,7 +155,19 @@ TEST_F(GifFaults, AFullDiskFailsTheBuildAndLeavesOnlyTheOldFile)
     w.cmdCreate_Click();
     limit.reset();
 
-    expectFailedWith(QStringLiteral("Cannot write %1 (Win32 Error)").arg(last + QStringLiteral("/Pixmar-anim.gif")));
+    // The system's reason, not only the library's status, says what went wrong.
+    const QString reason = QString::fromLocal8Bit(std::strerror(disk.mounted ? ENOSPC : EFBIG));
+    expectFailedWith(QStringLiteral("Cannot write %1 (%2)").arg(last + QStringLiteral("/Pixmar-anim.gif"), reason));
+    expectOnlyTheOldFile(last);
+
+    // In the other language the same, the reason as the system gives it.
+    shell::setVarbahasa("bm");
+    tk.messages.clear();
+    if (!disk.mounted)
+        limit.emplace(96 * 1024);
+    w.cmdCreate_Click();
+    limit.reset();
+    expectFailedWith(QStringLiteral("Tidak dapat menulis %1 (%2)").arg(last + QStringLiteral("/Pixmar-anim.gif"), reason));
     expectOnlyTheOldFile(last);
 }
 

@@ -4,10 +4,12 @@
 
 namespace tools::picture {
 
-// An output written whole under a hidden temporary name beside it (platform::
-// ownTemporaryPrefix) and put in place by commit(): a failed or dropped output leaves no file
-// behind, and a link standing at the output's name is replaced rather than written through.
-// Whatever was not committed goes with the object.
+// An output written whole beside it and put in place by commit(): a failed or dropped output
+// leaves no file behind, and a link standing at the output's name is replaced rather than
+// written through. Whatever was not committed goes with the object. Where the folder's file
+// system allows it the bytes wait in a file without a name, which the system drops even when
+// the process is killed; elsewhere under a hidden temporary name (platform::ownTemporaryPrefix)
+// that a later run clears.
 class StagedOutput {
 public:
     StagedOutput() = default;
@@ -23,7 +25,9 @@ public:
 
 private:
     void discard() noexcept;
-    QString staged_;   // empty once committed or dropped
+    void commitUnnamed();
+    int unnamed_ = -1;   // the open file without a name, -1 when none
+    QString staged_;     // the named temporary; empty once committed or dropped
     QString output_;
 };
 
