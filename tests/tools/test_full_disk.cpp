@@ -64,18 +64,8 @@ private:
 
 qint64 pages(qint64 bytes) { return (bytes + 4095) / 4096 * 4096; }
 
-class WriteFaults : public ::testing::Test {
+class WriteFaults : public tooltest::ToolFixture {
 protected:
-    WriteFaults()
-    {
-        shell::setVarbahasa(QStringLiteral("eng"));
-        src = tmp.path() + QStringLiteral("/src");
-        out = tmp.path() + QStringLiteral("/out");
-        QDir().mkpath(src);
-        QDir().mkpath(out);
-    }
-    ~WriteFaults() override { shell::setVarbahasa(QStringLiteral("eng")); }
-
     int run(int (*command)(app::CliSession &, const QStringList &), const QStringList &args, bool stop)
     {
         app::CliSession session;
@@ -103,8 +93,6 @@ protected:
         EXPECT_FALSE(img.isNull()) << path.toStdString() << ": " << reader.errorString().toStdString();
     }
 
-    QTemporaryDir tmp;
-    QString src, out;
     std::vector<platform::ScriptedToolkit::Message> messages;
 };
 
