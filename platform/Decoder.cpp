@@ -1,4 +1,5 @@
 #include "platform/Decoder.h"
+#include "platform/SmoothScale.h"
 #include "platform/UprightJpeg.h"
 #include "platform/Limits.h"
 #include "platform/FreeImagePtr.h"
@@ -19,7 +20,9 @@
 #include <cstring>
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <mutex>
 #include <memory>
 #include <optional>
@@ -519,10 +522,37 @@ void ensureAllocationLimit()
 void applyHintsAfter(const Hints &hints, Decoded &out)
 {
     if (const QSize target = reducedSize(hints, out.original); target.isValid())
-        out.image = out.image.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        out.image = smoothScaled(out.image, target);
     else if (const QRect part = shownPart(hints, out.original); part.isValid()) {
         out.image = out.image.copy(part);
         out.part = part;
+    }
+}
+
+// The size the JPEG reader decodes a stored picture at when asked for `wanted`: the fewest
+// eighths (at least one) that reach it both ways, rounded up as the decoder rounds.
+QSize jpegEighths(QSize stored, QSize wanted)
+{
+    const double f = std::min(double(stored.width()) / wanted.width(),
+                              double(stored.height()) / wanted.height());
+    const int eighths = std::clamp(int(std::ceil(8 / f)), 1, 8);
+    return QSize(int((qint64(stored.width()) * eighths + 7) / 8),
+                 int((qint64(stored.height()) * eighths + 7) / 8));
+}
+
+// The EXIF orientation that the reader's turn stands for.
+int exifOrientation(QImageIOHandler::Transformations turn)
+{
+    using T = QImageIOHandler;
+    switch (int(turn)) {
+    case T::TransformationMirror: return 2;
+    case T::TransformationRotate180: return 3;
+    case T::TransformationFlip: return 4;
+    case T::TransformationFlipAndRotate90: return 5;
+    case T::TransformationRotate90: return 6;
+    case T::TransformationMirrorAndRotate90: return 7;
+    case T::TransformationRotate270: return 8;
+    default: return 1;
     }
 }
 
@@ -731,9 +761,20 @@ void decodeFile(QFile &file, const Hints &hints, Decoded &out)
     file.seek(readerAt);
 
     QRect partAfterTurn;
+    QSize reduceAfter;
     if (const QSize target = reducedSize(hints, out.original); target.isValid()) {
         // The reader scales before it turns: the size it is given is the stored one.
-        reader.setScaledSize(sidesSwap ? target.transposed() : target);
+        const QSize wanted = sidesSwap ? target.transposed() : target;
+        reader.setScaledSize(wanted);
+        // A JPEG is decoded in eighths and then smoothed down to the size asked for; asked
+        // for the eighths themselves, the reader leaves the smoothing to our faster scaler.
+        if (jpeg && stored.isValid()) {
+            const QSize eighths = jpegEighths(stored, wanted);
+            if (eighths != wanted && jpegEighths(stored, eighths) == eighths) {
+                reader.setScaledSize(eighths);
+                reduceAfter = wanted;
+            }
+        }
     } else if (const QRect part = shownPart(hints, out.original); part.isValid() && turned) {
         // The shown part is in upright pixels; a turned picture is decoded whole and cut after.
         partAfterTurn = part;
@@ -761,7 +802,8 @@ void decodeFile(QFile &file, const Hints &hints, Decoded &out)
         }
         file.seek(readerAt);
     }
-    reader.setAutoTransform(turned);
+    // A picture still to be reduced is turned after that, as the reader would have.
+    reader.setAutoTransform(turned && !reduceAfter.isValid());
     QImage img;
     // Read whole and as stored, the picture goes into a block the last one left behind.
     if (!turned && !reader.scaledSize().isValid() && !out.part.isValid() && stored.isValid())
@@ -781,6 +823,11 @@ void decodeFile(QFile &file, const Hints &hints, Decoded &out)
             out.reason = reader.errorString();
             return;
         }
+    }
+    if (reduceAfter.isValid()) {
+        img = smoothScaled(img, reduceAfter);
+        if (turned)
+            img = upright(img, exifOrientation(turn));
     }
     if (partAfterTurn.isValid()) {
         img = img.copy(partAfterTurn);

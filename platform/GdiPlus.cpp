@@ -1,4 +1,5 @@
 #include "platform/GdiPlus.h"
+#include "platform/SmoothScale.h"
 #include "platform/GdiPlusCodecs.h"
 #include "platform/GifEncoder.h"
 #include "platform/HandleTable.h"
@@ -328,7 +329,8 @@ GpStatus drawImage(GpGraphics *graphics, GpImage *image, DrawRect dst, std::opti
     // reduction; painting it scaled would only sample it.
     const QSize size(dst.w, dst.h);
     if (part.size() != size)
-        part = part.scaled(size, Qt::IgnoreAspectRatio, mode);
+        part = mode == Qt::SmoothTransformation ? smoothScaled(part, size)
+                                                : part.scaled(size, Qt::IgnoreAspectRatio, mode);
     if (mirrorX || mirrorY)
         part = part.mirrored(mirrorX, mirrorY);
     QPainter painter(graphics->device);
@@ -493,9 +495,7 @@ GpStatus GdipGetImageThumbnail(GpImage *image, std::uint32_t thumbWidth, std::ui
     thumb->size = QSize(int(thumbWidth), int(thumbHeight));
     thumb->part = QRect(QPoint(0, 0), thumb->size);
     // Smooth scaling averages the pixels a reduction folds together rather than sampling them.
-    thumb->pixels = image->pixels
-                        .scaled(thumb->size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
-                        .convertToFormat(QImage::Format_ARGB32);
+    thumb->pixels = smoothScaled(image->pixels, thumb->size).convertToFormat(QImage::Format_ARGB32);
     if (thumb->pixels.isNull())
         return OutOfMemory;
     *thumbImage = lib().images.add(std::move(thumb));

@@ -1,4 +1,5 @@
 #include "platform/Surface.h"
+#include "platform/SmoothScale.h"
 
 #include <utility>
 
@@ -283,7 +284,7 @@ void Surface::paintPicture(const Picture &p, double x, double y, double w, doubl
     // Qt's smooth scaling averages over the source when reducing, so a large photograph
     // painted small keeps its detail without aliasing.
     if (src.width() != tw || src.height() != th)
-        src = src.scaled(tw, th, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        src = smoothScaled(src, QSize(tw, th));
     QPainter painter(&drawTarget());
     painter.drawImage(tx, ty, src);
     painter.end();

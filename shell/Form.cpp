@@ -1,4 +1,5 @@
 #include "shell/Form.h"
+#include "platform/SmoothScale.h"
 
 #include "platform/Files.h"
 #include "platform/Toolkit.h"
@@ -151,7 +152,7 @@ bool Form::Form_Resize()
     const QSize size(clientWidthPx(), clientHeightPx());
     if (size.isEmpty())
         return false;
-    background_ = img.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    background_ = platform::smoothScaled(img, size);
     client_->update();
     return true;
 }

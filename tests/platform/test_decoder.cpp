@@ -1,5 +1,6 @@
 // The one picture decoder, seen through both of its users: the toolkit's picture loader and
 // the imaging library stand-in. Each case is checked on both, so that they cannot disagree.
+#include "platform/Decoder.h"
 #include "platform/Errors.h"
 #include "platform/GdiPlus.h"
 #include "platform/Picture.h"
@@ -8,6 +9,7 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QImageReader>
 #include <QtEndian>
 #include <gtest/gtest.h>
 #include <limits>
@@ -277,5 +279,52 @@ TEST_F(Decoding, AThumbnailsEndMarkerIsNotThePicturesEnd)
         EXPECT_EQ(loaderError(f, &description), err::InvalidPicture);
         EXPECT_TRUE(description.contains(QStringLiteral("damaged"), Qt::CaseInsensitive)) << description.toStdString();
         EXPECT_EQ(libraryStatus(f), gp::UnknownImageFormat);
+    }
+}
+
+// A JPEG decoded for a smaller drawing is what Qt's reader gives when asked for that size,
+// whatever eighth it is decoded at, however the photo is stored turned, whatever its colours.
+TEST_F(Decoding, ReducedJpegsAreTheReadersOwnPixels)
+{
+    using testsupport::JpegKind;
+    QImage photo = testsupport::gradientImage(808, 600);
+    for (int y = 0; y < photo.height(); y += 3)
+        for (int x = (y * 7) % 5; x < photo.width(); x += 5)
+            photo.setPixel(x, y, qRgb((x * 13) & 0xff, (y * 29) & 0xff, ((x ^ y) * 3) & 0xff));
+    struct Case { QSize size; JpegKind::Colour colour; int orientation; QSize drawn; };
+    const QList<Case> cases = {
+        {{808, 600}, JpegKind::Colour::YCbCr, 1, {283, 210}},    // 3/8, then smoothed
+        {{808, 600}, JpegKind::Colour::YCbCr, 1, {202, 150}},    // exactly 2/8
+        {{808, 600}, JpegKind::Colour::YCbCr, 6, {210, 283}},
+        {{808, 600}, JpegKind::Colour::YCbCr, 3, {99, 70}},
+        {{808, 600}, JpegKind::Colour::YCbCr, 5, {500, 700}},
+        {{808, 600}, JpegKind::Colour::YCbCr, 8, {140, 190}},
+        {{803, 601}, JpegKind::Colour::YCbCr, 1, {283, 210}},    // eighths that do not divide
+        {{808, 600}, JpegKind::Colour::Grey, 1, {283, 210}},
+        {{808, 600}, JpegKind::Colour::Cmyk, 6, {210, 283}},
+    };
+    for (const Case &c : cases) {
+        JpegKind kind;
+        kind.colour = c.colour;
+        QByteArray jpeg = testsupport::jpegOfKind(photo.copy(QRect(QPoint(0, 0), c.size)), kind);
+        if (c.orientation != 1)
+            jpeg = testsupport::withSegment(jpeg, testsupport::exifSegment(c.orientation));
+        const QString file = write("reduced.jpg", jpeg);
+        decoder::Hints hints;
+        hints.drawnSize = [&](QSize) { return c.drawn; };
+        const decoder::Decoded ours = decoder::decode(file, hints);
+        QImageReader reader(file);
+        reader.setAutoTransform(true);
+        const bool turned = reader.transformation() & QImageIOHandler::TransformationRotate90;
+        reader.setScaledSize(turned ? c.drawn.transposed() : c.drawn);
+        const QImage qt = reader.read();
+        SCOPED_TRACE(QString("%1x%2 colour %3 orientation %4")
+                         .arg(c.size.width()).arg(c.size.height()).arg(int(c.colour)).arg(c.orientation)
+                         .toStdString());
+        ASSERT_EQ(ours.failure, decoder::Failure::None);
+        ASSERT_EQ(ours.image.size(), c.drawn);
+        EXPECT_EQ(ours.image.format(), qt.format());
+        EXPECT_EQ(ours.image.dotsPerMeterX(), qt.dotsPerMeterX());
+        EXPECT_TRUE(ours.image == qt) << "pixels differ from the reader's";
     }
 }
