@@ -156,6 +156,25 @@ void Surface::adoptImage(QImage image)
     changed();
 }
 
+QImage Surface::paintedWhole(const Picture &p) const
+{
+    const QImage &src = p.image();
+    const QSize size(innerWidthPx(), innerHeightPx());
+    // An opaque picture painted over all of it leaves nothing of the surface but its
+    // resolution: no background, no blend.
+    if (keepsAlpha_ || src.format() != QImage::Format_RGB32 || !src.textKeys().isEmpty() || size.isEmpty())
+        return {};
+    QImage out = src.size() == size ? src.copy() : smoothScaled(src, size);
+    if (out.isNull())
+        return out;
+    out.setDotsPerMeterX(kDotsPerMeter96Dpi);
+    out.setDotsPerMeterY(kDotsPerMeter96Dpi);
+    out.setDevicePixelRatio(1.0);
+    out.setOffset(QPoint());
+    out.setColorSpace(QColorSpace());
+    return out;
+}
+
 Picture Surface::image() const { return Picture(persistent_.copy()); }
 
 const QImage &Surface::visibleImage() const

@@ -83,6 +83,10 @@ public:
     // Hands over the persistent image and leaves the surface empty (a picture at its own size
     // goes to its encoder without a copy).
     QImage releaseImage();
+    // What painting `p` over the whole of the cleared surface would leave as its persistent
+    // image, made as an image of its own and the surface left as it is. Null where that is
+    // not simply the picture scaled (a surface keeping alpha, a picture with alpha or text).
+    QImage paintedWhole(const Picture &p) const;
     // The persistent image taken as a picture (its pixel size as original size).
     Picture image() const;
     const QImage &persistentImage() const { return persistent_; }

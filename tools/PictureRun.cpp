@@ -515,6 +515,9 @@ QImage paintedAtTwice(platform::Surface &surface, QSize fitted, const platform::
     // surface's picture as well would only copy it again.
     surface.setAutoRedraw(true);
     surface.clearPicture();
+    // Made apart from the surface, which is left cleared as it was.
+    if (QImage twice = surface.paintedWhole(picture); !twice.isNull())
+        return twice;
     surface.paintPicture(picture, 0, 0, surface.innerWidthPx(), surface.innerHeightPx());
     QImage twice = surface.releaseImage();
     surface.clearPicture();
