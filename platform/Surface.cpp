@@ -126,6 +126,17 @@ void Surface::setPicture(const Picture &p)
         width_ = p.image().width() + b;
         height_ = p.image().height() + b;
     }
+    // The surface's own image taken as its picture (what a fit leaves) is what painting that
+    // picture over the background gives already: an opaque picture covering all of it.
+    const QImage &img = p.image();
+    if (!keepsAlpha_ && !img.isNull() && img.constBits() == persistent_.constBits()
+        && img.format() == QImage::Format_RGB32 && persistent_.format() == QImage::Format_RGB32
+        && img.size() == QSize(innerWidthPx(), innerHeightPx()) && img.size() == persistent_.size()) {
+        blank_ = false;
+        visibleStale_ = true;
+        changed();
+        return;
+    }
     rebuildPersistent();
     changed();
 }
@@ -133,6 +144,7 @@ void Surface::setPicture(const Picture &p)
 QImage Surface::releaseImage()
 {
     picture_ = Picture();
+    blank_ = false;
     visible_ = QImage();
     visibleStale_ = true;
     return std::exchange(persistent_, QImage());
@@ -151,6 +163,7 @@ void Surface::adoptImage(QImage image)
     image.setDotsPerMeterY(kDotsPerMeter96Dpi);
     image.setColorSpace(QColorSpace());
     persistent_ = std::move(image);
+    blank_ = false;
     visible_ = QImage();
     visibleStale_ = true;
     changed();
@@ -175,7 +188,8 @@ QImage Surface::paintedWhole(const Picture &p) const
     return out;
 }
 
-Picture Surface::image() const { return Picture(persistent_.copy()); }
+// Shared: whichever of the two is drawn on next gets its own pixels then.
+Picture Surface::image() const { return Picture(persistent_); }
 
 const QImage &Surface::visibleImage() const
 {
@@ -190,6 +204,7 @@ QImage &Surface::drawTarget()
 {
     if (autoRedraw_) {
         visibleStale_ = true;
+        blank_ = false;
         return persistent_;
     }
     visibleImage();
@@ -221,6 +236,11 @@ void Surface::changed() const
 
 void Surface::rebuildPersistent()
 {
+    // Whatever the visible image held is replaced by the new persistent one; let go of it
+    // now, so that a persistent image it shared can be filled again in place.
+    visible_ = QImage();
+    const bool wasBlank = blank_ && blankFill_ == backColor_.rgba();
+    blank_ = false;
     if (keepsAlpha_) {
         // Nothing behind the picture: where it is transparent, so is the surface.
         persistent_ = QImage(innerWidthPx(), innerHeightPx(), QImage::Format_ARGB32_Premultiplied);
@@ -247,9 +267,10 @@ void Surface::rebuildPersistent()
         && persistent_.dotsPerMeterX() == kDotsPerMeter96Dpi
         && persistent_.dotsPerMeterY() == kDotsPerMeter96Dpi && persistent_.textKeys().isEmpty()
         && !persistent_.colorSpace().isValid();
-    if (reusable)
+    // Filled already when nothing has been drawn since (a clear followed by another).
+    if (reusable && !wasBlank)
         persistent_.fill(backColor_);
-    else
+    else if (!reusable)
         persistent_ = blankImage(w, h, backColor_);
     if (deviceAlpha) {
         persistent_ = std::move(persistent_).convertToFormat(QImage::Format_ARGB32_Premultiplied);
@@ -261,6 +282,8 @@ void Surface::rebuildPersistent()
             painter.setCompositionMode(QPainter::CompositionMode_Source);
         painter.drawImage(0, 0, picture_.image());
     }
+    blank_ = !deviceAlpha && picture_.isNull();
+    blankFill_ = backColor_.rgba();
     visibleStale_ = true;
 }
 
@@ -274,6 +297,7 @@ void Surface::resizeImages()
     if (!old.isNull() && !persistent_.isNull()) {
         QPainter painter(&persistent_);
         painter.drawImage(0, 0, old);
+        blank_ = false;
     }
 }
 

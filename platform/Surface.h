@@ -138,6 +138,9 @@ private:
     QImage persistent_;
     mutable QImage visible_;
     mutable bool visibleStale_ = true;
+    // The persistent image holds only the background, in blankFill_, nothing drawn since.
+    bool blank_ = false;
+    QRgb blankFill_ = 0;
 };
 
 } // namespace platform

@@ -104,6 +104,60 @@ TEST_F(SurfaceTest, AnAdoptedImageIsWhatPaintingItGivesWithoutACopyOfItsPixels)
     EXPECT_EQ(adopted.visibleImage().pixel(1, 1), qRgb(1, 2, 3));
 }
 
+// The short cuts a run takes through a surface (a clear after a clear, its own image taken as
+// its picture, the doubled output made apart) leave what the long way leaves.
+TEST_F(SurfaceTest, ShortCutsLeaveWhatPaintingAndClearingLeave)
+{
+    QImage photo = testsupport::gradientImage(90, 60).convertToFormat(QImage::Format_RGB32);
+    photo.setDotsPerMeterX(2835);
+    auto fresh = [] {
+        Surface s;
+        s.setScaleMode(ScaleMode::Pixels);
+        s.setBorder(false);
+        s.setAutoRedraw(true);
+        s.setOuterSize(90, 60, ScaleMode::Pixels);
+        return s;
+    };
+    const QImage blank = fresh().persistentImage().copy();
+
+    // Cleared twice, with drawing and a new background colour in between.
+    Surface s = fresh();
+    s.paintPicture(Picture(photo), 0, 0, 90, 60);
+    s.clearPicture();
+    EXPECT_EQ(s.persistentImage(), blank);
+    s.drawTarget().setPixel(3, 3, qRgb(9, 9, 9));
+    s.cls();
+    EXPECT_EQ(s.persistentImage(), blank) << "a drawing between two clears survived";
+    s.setBackColor(Qt::red);
+    s.cls();
+    EXPECT_EQ(s.persistentImage().pixel(5, 5), QColor(Qt::red).rgb());
+
+    // Its own image as its picture: the same pixels, and drawing on it leaves the picture be.
+    Surface fit = fresh();
+    fit.paintPicture(Picture(photo), 0, 0, 90, 60);
+    const QImage painted = fit.persistentImage().copy();
+    fit.setPicture(fit.image());
+    EXPECT_EQ(fit.persistentImage(), painted);
+    fit.drawTarget().setPixel(1, 1, qRgb(1, 2, 3));
+    EXPECT_EQ(fit.picture().image(), painted);
+    fit.cls();
+    EXPECT_EQ(fit.persistentImage(), painted) << "clearing the drawing lost the picture";
+
+    // The doubled output made apart is the surface painted and handed over; the surface stays
+    // cleared. A picture with alpha takes the long way.
+    Surface twice = fresh(), longWay = fresh();
+    for (Surface *t : {&twice, &longWay}) {
+        t->setOuterSize(180, 120, ScaleMode::Pixels);
+        t->clearPicture();
+    }
+    longWay.paintPicture(Picture(photo), 0, 0, 180, 120);
+    const QImage whole = twice.paintedWhole(Picture(photo));
+    EXPECT_EQ(whole, longWay.persistentImage());
+    EXPECT_EQ(whole.dotsPerMeterX(), longWay.persistentImage().dotsPerMeterX());
+    EXPECT_EQ(twice.persistentImage().pixel(7, 7), blank.pixel(7, 7));
+    EXPECT_TRUE(twice.paintedWhole(Picture(photo.convertToFormat(QImage::Format_ARGB32))).isNull());
+}
+
 TEST_F(SurfaceTest, PrintPlacesTextAtDrawingPositionAndMovesToNextLine)
 {
     Surface s;
