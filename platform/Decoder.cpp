@@ -529,13 +529,18 @@ void applyHintsAfter(const Hints &hints, Decoded &out)
     }
 }
 
-// The size the JPEG reader decodes a stored picture at when asked for `wanted`: the fewest
-// eighths (at least one) that reach it both ways, rounded up as the decoder rounds.
-QSize jpegEighths(QSize stored, QSize wanted)
+// The eighths of its size the JPEG reader decodes a stored picture at when asked for
+// `wanted`: the fewest (at least one) that reach it both ways.
+int jpegEighths(QSize stored, QSize wanted)
 {
     const double f = std::min(double(stored.width()) / wanted.width(),
                               double(stored.height()) / wanted.height());
-    const int eighths = std::clamp(int(std::ceil(8 / f)), 1, 8);
+    return std::clamp(int(std::ceil(8 / f)), 1, 8);
+}
+
+// That size, rounded up as the decoder rounds.
+QSize inEighths(QSize stored, int eighths)
+{
     return QSize(int((qint64(stored.width()) * eighths + 7) / 8),
                  int((qint64(stored.height()) * eighths + 7) / 8));
 }
@@ -762,6 +767,7 @@ void decodeFile(QFile &file, const Hints &hints, Decoded &out)
 
     QRect partAfterTurn;
     QSize reduceAfter;
+    int eighths = 0;
     if (const QSize target = reducedSize(hints, out.original); target.isValid()) {
         // The reader scales before it turns: the size it is given is the stored one.
         const QSize wanted = sidesSwap ? target.transposed() : target;
@@ -769,10 +775,12 @@ void decodeFile(QFile &file, const Hints &hints, Decoded &out)
         // A JPEG is decoded in eighths and then smoothed down to the size asked for; asked
         // for the eighths themselves, the reader leaves the smoothing to our faster scaler.
         if (jpeg && stored.isValid()) {
-            const QSize eighths = jpegEighths(stored, wanted);
-            if (eighths != wanted && jpegEighths(stored, eighths) == eighths) {
-                reader.setScaledSize(eighths);
+            const int n = jpegEighths(stored, wanted);
+            const QSize decoded = inEighths(stored, n);
+            if (decoded != wanted && jpegEighths(stored, decoded) == n) {
+                reader.setScaledSize(decoded);
                 reduceAfter = wanted;
+                eighths = n;
             }
         }
     } else if (const QRect part = shownPart(hints, out.original); part.isValid() && turned) {
@@ -808,7 +816,23 @@ void decodeFile(QFile &file, const Hints &hints, Decoded &out)
     // Read whole and as stored, the picture goes into a block the last one left behind.
     if (!turned && !reader.scaledSize().isValid() && !out.part.isValid() && stored.isValid())
         img = pixelpool::image(stored, reader.imageFormat());
-    {
+    bool read = false;
+    if (eighths) {
+        // A colour photo goes straight from libjpeg into its rows, as the reader would decode it.
+        file.seek(0);
+        const QByteArray bytes = file.readAll();
+        if (auto decoded = decodeJpegEighths(bytes, eighths, &JpegFillerWatch::meansFiller)) {
+            if (decoded->damaged) {
+                out.failure = Failure::Damaged;
+                out.reason = decoded->message;
+                return;
+            }
+            img = std::move(decoded->image);
+            read = true;
+        }
+        file.seek(readerAt);
+    }
+    if (!read) {
         std::optional<JpegFillerWatch> watch;
         if (jpeg)
             watch.emplace();

@@ -23,4 +23,11 @@ std::optional<UprightJpeg> decodeJpegUpright(const QByteArray &bytes,
                                              QImageIOHandler::Transformations turn,
                                              const std::function<bool(const QString &)> &meansFiller);
 
+// A colour JPEG decoded at `eighths`/8 of its stored size (1 to 8), as stored, straight into
+// its image's rows: the pixels, density and colour space Qt's reader gives when asked for
+// that size. nullopt as above, and for a picture with comments (the reader keeps them as the
+// image's text).
+std::optional<UprightJpeg> decodeJpegEighths(const QByteArray &bytes, int eighths,
+                                             const std::function<bool(const QString &)> &meansFiller);
+
 } // namespace platform::decoder

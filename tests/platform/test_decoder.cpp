@@ -7,6 +7,8 @@
 #include "support/JpegSamples.h"
 #include "support/TestSupport.h"
 
+#include <QBuffer>
+#include <QColorSpace>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QImageReader>
@@ -126,6 +128,10 @@ TEST_F(Decoding, PicturesCompletedWithFillerAreRefusedAsDamaged)
         EXPECT_TRUE(description.contains(QDir::toNativeSeparators(f))) << description.toStdString();
         EXPECT_TRUE(description.contains(QStringLiteral("damaged"), Qt::CaseInsensitive)) << description.toStdString();
         EXPECT_EQ(libraryStatus(f), gp::UnknownImageFormat) << name.toStdString();
+        // Decoded reduced for a preview, the same.
+        decoder::Hints reduced;
+        reduced.drawnSize = [](QSize original) { return original / 3; };
+        EXPECT_EQ(decoder::decode(f, reduced).failure, decoder::decode(f).failure) << name.toStdString();
     }
     // The whole ones still load.
     EXPECT_EQ(loaderError(write("whole.jpg", jpeg)), 0);
@@ -291,7 +297,8 @@ TEST_F(Decoding, ReducedJpegsAreTheReadersOwnPixels)
     for (int y = 0; y < photo.height(); y += 3)
         for (int x = (y * 7) % 5; x < photo.width(); x += 5)
             photo.setPixel(x, y, qRgb((x * 13) & 0xff, (y * 29) & 0xff, ((x ^ y) * 3) & 0xff));
-    struct Case { QSize size; JpegKind::Colour colour; int orientation; QSize drawn; };
+    struct Case { QSize size; JpegKind::Colour colour; int orientation; QSize drawn; int kind = 0; };
+    enum { Plain, Progressive, Restarts, Full444, Profile, Comment };
     const QList<Case> cases = {
         {{808, 600}, JpegKind::Colour::YCbCr, 1, {283, 210}},    // 3/8, then smoothed
         {{808, 600}, JpegKind::Colour::YCbCr, 1, {202, 150}},    // exactly 2/8
@@ -302,11 +309,32 @@ TEST_F(Decoding, ReducedJpegsAreTheReadersOwnPixels)
         {{803, 601}, JpegKind::Colour::YCbCr, 1, {283, 210}},    // eighths that do not divide
         {{808, 600}, JpegKind::Colour::Grey, 1, {283, 210}},
         {{808, 600}, JpegKind::Colour::Cmyk, 6, {210, 283}},
+        // Codings, and the colour profile and comments the reader keeps with the pixels.
+        {{808, 600}, JpegKind::Colour::YCbCr, 1, {283, 210}, Progressive},
+        {{808, 600}, JpegKind::Colour::YCbCr, 6, {210, 283}, Restarts},
+        {{808, 600}, JpegKind::Colour::YCbCr, 1, {500, 300}, Full444},
+        {{808, 600}, JpegKind::Colour::YCbCr, 1, {283, 210}, Profile},
+        {{808, 600}, JpegKind::Colour::YCbCr, 1, {283, 210}, Comment},
     };
     for (const Case &c : cases) {
         JpegKind kind;
         kind.colour = c.colour;
-        QByteArray jpeg = testsupport::jpegOfKind(photo.copy(QRect(QPoint(0, 0), c.size)), kind);
+        kind.progressive = c.kind == Progressive;
+        kind.restartRows = c.kind == Restarts ? 2 : 0;
+        kind.subsampled = c.kind != Full444;
+        QImage picture = photo.copy(QRect(QPoint(0, 0), c.size));
+        QByteArray jpeg = testsupport::jpegOfKind(picture, kind);
+        if (c.kind == Profile || c.kind == Comment) {
+            // Qt's own writer puts the profile and the text in.
+            if (c.kind == Profile)
+                picture.setColorSpace(QColorSpace::DisplayP3);
+            else
+                picture.setText("Description", "a comment");
+            QBuffer buffer(&jpeg);
+            jpeg.clear();
+            buffer.open(QIODevice::WriteOnly);
+            picture.save(&buffer, "JPEG", 90);
+        }
         if (c.orientation != 1)
             jpeg = testsupport::withSegment(jpeg, testsupport::exifSegment(c.orientation));
         const QString file = write("reduced.jpg", jpeg);
@@ -325,6 +353,8 @@ TEST_F(Decoding, ReducedJpegsAreTheReadersOwnPixels)
         ASSERT_EQ(ours.image.size(), c.drawn);
         EXPECT_EQ(ours.image.format(), qt.format());
         EXPECT_EQ(ours.image.dotsPerMeterX(), qt.dotsPerMeterX());
+        EXPECT_EQ(ours.image.colorSpace(), qt.colorSpace());
+        EXPECT_EQ(ours.image.textKeys(), qt.textKeys());
         EXPECT_TRUE(ours.image == qt) << "pixels differ from the reader's";
     }
 }
