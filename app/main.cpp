@@ -4,6 +4,8 @@
 #include "shell/frmUtama.h"
 
 #include <QApplication>
+#include <QFontDatabase>
+#include <QThreadPool>
 #include <QDir>
 #include <cstdio>
 #include <sys/stat.h>
@@ -60,6 +62,9 @@ int main(int argc, char *argv[])
     g_defaultHandler = qInstallMessageHandler(quietOffscreen);
     QApplication qapp(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Pixmar"));
+    // Reading the system's font settings is a good part of start-up, and the first window or
+    // text mark waits for it: it is read on the pool while the rest is set up.
+    QThreadPool::globalInstance()->start([] { QFontDatabase::families(); });
     if (request == app::Request::Screenshot)
         return app::runScreenshot(raw);
     if (request == app::Request::Command) {
