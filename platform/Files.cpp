@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QProcessEnvironment>
+#include <QRandomGenerator>
 
 #include <algorithm>
 #include <cerrno>
@@ -223,6 +224,56 @@ const QString kOwnTemporaryStem = QStringLiteral(".pixmar-part-");
 QString ownTemporaryPrefix()
 {
     return kOwnTemporaryStem + QString::number(::getpid()) + QLatin1Char('-');
+}
+
+namespace {
+
+// A file without a name is given one through its descriptor's entry under /proc.
+bool canNameUnnamedFiles()
+{
+    static const bool can = ::access("/proc/self/fd", X_OK) == 0;
+    return can;
+}
+
+} // namespace
+
+int openUnnamedFile(const QString &folder)
+{
+    if (!canNameUnnamedFiles()) {
+        errno = EOPNOTSUPP;
+        return -1;
+    }
+    return ::open(QFile::encodeName(folder).constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+}
+
+bool unnamedUnsupported(int error) { return error == EOPNOTSUPP || error == EISDIR || error == EINVAL; }
+
+QByteArray unnamedFilePath(int fd) { return "/proc/self/fd/" + QByteArray::number(fd); }
+
+void nameUnnamedFile(int fd, const QString &path, const QString &source)
+{
+    const QByteArray proc = unnamedFilePath(fd);
+    const QByteArray out = QFile::encodeName(path);
+    if (::linkat(AT_FDCWD, proc.constData(), AT_FDCWD, out.constData(), AT_SYMLINK_FOLLOW) == 0)
+        return;
+    if (errno != EEXIST)
+        throw systemError(errno, ErrorKind::CannotWrite, path, source);
+    // Something stands at the name: the file is named beside it and renamed over it, which
+    // replaces a link instead of writing through it.
+    const QString folder = QFileInfo(path).absolutePath() + QLatin1Char('/');
+    QByteArray named;
+    int e = EEXIST;
+    for (int attempt = 0; attempt < 100 && e == EEXIST; ++attempt) {
+        named = QFile::encodeName(folder + ownTemporaryPrefix() +
+                                  QString::number(QRandomGenerator::global()->generate(), 36));
+        e = ::linkat(AT_FDCWD, proc.constData(), AT_FDCWD, named.constData(), AT_SYMLINK_FOLLOW) == 0 ? 0 : errno;
+    }
+    if (e == 0 && ::rename(named.constData(), out.constData()) != 0) {
+        e = errno;
+        ::unlink(named.constData());
+    }
+    if (e != 0)
+        throw systemError(e, ErrorKind::CannotWrite, path, source);
 }
 
 int removeStaleTemporaries(const QString &folder)

@@ -120,6 +120,18 @@ QString ownTemporaryPrefix();
 // they could clean up): only regular files of this user that carry the program's prefix with
 // the number of a process that is gone. Returns how many it removed.
 int removeStaleTemporaries(const QString &folder);
+// Files written beside their outputs without a name: the system drops one the program has
+// not named yet when it ends, killed or not. Opens one in `folder` for writing, or gives -1
+// with errno set; unnamedUnsupported(errno) then says whether the folder's file system (or
+// the system) has none, and a named temporary is the way instead.
+int openUnnamedFile(const QString &folder);
+bool unnamedUnsupported(int error);
+// The path that opens the unnamed file `fd` again.
+QByteArray unnamedFilePath(int fd);
+// Gives the unnamed file `fd` the name `path`. Whatever stands at the name is replaced (a
+// link is replaced, never written through); throws AppError(CannotWrite) about `path` with
+// the system's reason, naming `source`. `fd` stays open.
+void nameUnnamedFile(int fd, const QString &path, const QString &source = {});
 // A path inside the installation folder, given with "/" separators ("bg/main2i.jpg").
 QString installPath(const QString &relative);
 
