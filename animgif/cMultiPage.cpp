@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <memory>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace gp = platform::gdiplus;
@@ -25,10 +26,28 @@ const QString kClassName = QStringLiteral("cMultiPage");
 // A new file in the target's folder that the GIF is written to before it replaces the
 // target. It gets the target's permissions, or those a new file would get. A failure is told
 // as one to write the target: the temporary file is the program's own business.
-gp::GpStatus createTemporary(const QString &target, QString &temporary,
+// Where the folder's file system allows it the file has no name (`unnamed` is its descriptor
+// and `temporary` the path that opens it again), so that a build killed part way leaves
+// nothing; elsewhere it has a hidden one that the next build clears.
+gp::GpStatus createTemporary(const QString &target, QString &temporary, int &unnamed,
                              std::optional<platform::AppError> &why)
 {
     const QFileInfo info(target);
+    struct stat st;
+    const mode_t mode = ::stat(QFile::encodeName(target).constData(), &st) == 0
+        ? st.st_mode & 07777
+        : mode_t(platform::newFileMode());
+    unnamed = platform::openUnnamedFile(info.absolutePath());
+    if (unnamed >= 0) {
+        ::fchmod(unnamed, mode);
+        temporary = QFile::decodeName(platform::unnamedFilePath(unnamed));
+        return gp::Ok;
+    }
+    if (!platform::unnamedUnsupported(errno)) {
+        const int e = errno;
+        why = platform::systemError(e, platform::ErrorKind::CannotWrite, target);
+        return platform::gdiplus::codecs::statusFromErrno(e);
+    }
     // A build that was killed left its file behind: it goes before this one writes.
     platform::removeStaleTemporaries(info.absolutePath());
     QTemporaryFile file(info.absolutePath() + QLatin1Char('/') + platform::ownTemporaryPrefix() +
@@ -46,11 +65,6 @@ gp::GpStatus createTemporary(const QString &target, QString &temporary,
     }
     temporary = file.fileName();
     file.close();
-
-    struct stat st;
-    const mode_t mode = ::stat(QFile::encodeName(target).constData(), &st) == 0
-        ? st.st_mode & 07777
-        : mode_t(platform::newFileMode());
     ::chmod(QFile::encodeName(temporary).constData(), mode);
     return gp::Ok;
 }
@@ -143,6 +157,7 @@ bool cMultiPage::SaveMultipageGif(const QStringList &sFilenames, std::span<const
         fail(s);
     };
     QString temporary;
+    int unnamed = -1;
     auto stopAsked = [this] { return shouldStop && shouldStop(); };
     for (qsizetype i = 0; i < sFilenames.size(); ++i) {
         if (i > 0 && stopAsked()) {
@@ -184,7 +199,7 @@ bool cMultiPage::SaveMultipageGif(const QStringList &sFilenames, std::span<const
                 }
             }
             if (s == gp::Ok)
-                s = createTemporary(sTargetFilename, temporary, targetError_);
+                s = createTemporary(sTargetFilename, temporary, unnamed, targetError_);
             if (s != gp::Ok) {
                 gdip->error(s, kClassName);
                 fail(s);
@@ -214,18 +229,25 @@ bool cMultiPage::SaveMultipageGif(const QStringList &sFilenames, std::span<const
         fail(gp::Aborted);
         ok = false;
     }
+    // The finished file takes the target's name, replacing the old one.
+    auto named = [&]() -> int {
+        if (unnamed < 0)
+            return std::rename(QFile::encodeName(temporary).constData(),
+                               QFile::encodeName(sTargetFilename).constData()) == 0 ? 0 : errno;
+        return platform::nameUnnamedFile(unnamed, sTargetFilename);
+    };
     if (!ok) {
         failSaving(flushed);
-    } else if (std::rename(QFile::encodeName(temporary).constData(),
-                           QFile::encodeName(sTargetFilename).constData()) != 0) {
-        const int e = errno;
+    } else if (const int e = named()) {
         targetError_ = platform::systemError(e, platform::ErrorKind::CannotWrite, sTargetFilename);
         const gp::GpStatus s = platform::gdiplus::codecs::statusFromErrno(e);
         gdip->error(s, kClassName);
         fail(s);
         ok = false;
     }
-    if (!ok && !temporary.isEmpty())
+    if (unnamed >= 0)
+        ::close(unnamed);   // unnamed still unless named above: the system drops it
+    else if (!ok && !temporary.isEmpty())
         QFile::remove(temporary);   // ours: made above, never the user's file
     frames.clear();
     return ok;

@@ -250,14 +250,14 @@ bool unnamedUnsupported(int error) { return error == EOPNOTSUPP || error == EISD
 
 QByteArray unnamedFilePath(int fd) { return "/proc/self/fd/" + QByteArray::number(fd); }
 
-void nameUnnamedFile(int fd, const QString &path, const QString &source)
+int nameUnnamedFile(int fd, const QString &path)
 {
     const QByteArray proc = unnamedFilePath(fd);
     const QByteArray out = QFile::encodeName(path);
     if (::linkat(AT_FDCWD, proc.constData(), AT_FDCWD, out.constData(), AT_SYMLINK_FOLLOW) == 0)
-        return;
+        return 0;
     if (errno != EEXIST)
-        throw systemError(errno, ErrorKind::CannotWrite, path, source);
+        return errno;
     // Something stands at the name: the file is named beside it and renamed over it, which
     // replaces a link instead of writing through it.
     const QString folder = QFileInfo(path).absolutePath() + QLatin1Char('/');
@@ -272,8 +272,7 @@ void nameUnnamedFile(int fd, const QString &path, const QString &source)
         e = errno;
         ::unlink(named.constData());
     }
-    if (e != 0)
-        throw systemError(e, ErrorKind::CannotWrite, path, source);
+    return e;
 }
 
 int removeStaleTemporaries(const QString &folder)

@@ -129,9 +129,8 @@ bool unnamedUnsupported(int error);
 // The path that opens the unnamed file `fd` again.
 QByteArray unnamedFilePath(int fd);
 // Gives the unnamed file `fd` the name `path`. Whatever stands at the name is replaced (a
-// link is replaced, never written through); throws AppError(CannotWrite) about `path` with
-// the system's reason, naming `source`. `fd` stays open.
-void nameUnnamedFile(int fd, const QString &path, const QString &source = {});
+// link is replaced, never written through). 0, or the system's error number; `fd` stays open.
+int nameUnnamedFile(int fd, const QString &path);
 // A path inside the installation folder, given with "/" separators ("bg/main2i.jpg").
 QString installPath(const QString &relative);
 

@@ -12,6 +12,7 @@
 #include <QRandomGenerator>
 
 #include <csignal>
+#include <functional>
 #include <fcntl.h>
 #include <sys/mount.h>
 #include <sys/wait.h>
@@ -91,6 +92,37 @@ protected:
         QImageReader reader(path);
         const QImage img = reader.read();
         EXPECT_FALSE(img.isNull()) << path.toStdString() << ": " << reader.errorString().toStdString();
+    }
+
+    // Starts the program with `args`, quiet, and kills it once `killNow` says so (checked over
+    // and over while it runs). False when it ended first or was not killed within a minute.
+    static bool killedWhen(const std::vector<QByteArray> &args, const std::function<bool()> &killNow)
+    {
+        const pid_t child = ::fork();
+        if (child < 0)
+            return false;
+        if (child == 0) {
+            // Its report would only interleave with the test's.
+            const int quiet = ::open("/dev/null", O_WRONLY);
+            ::dup2(quiet, STDOUT_FILENO);
+            ::dup2(quiet, STDERR_FILENO);
+            std::vector<char *> argv{const_cast<char *>(PIXMAR_BINARY)};
+            for (const QByteArray &a : args)
+                argv.push_back(const_cast<char *>(a.constData()));
+            argv.push_back(nullptr);
+            ::execv(PIXMAR_BINARY, argv.data());
+            ::_exit(127);
+        }
+        QElapsedTimer clock;
+        clock.start();
+        bool ended = false;
+        while (!ended && clock.elapsed() < 60000 && !killNow())
+            ended = ::waitpid(child, nullptr, WNOHANG) == child;
+        if (ended)
+            return false;
+        ::kill(child, SIGKILL);
+        int status = 0;
+        return ::waitpid(child, &status, 0) == child && WIFSIGNALED(status);
     }
 
     std::vector<platform::ScriptedToolkit::Message> messages;
@@ -220,32 +252,11 @@ TEST_F(WriteFaults, ARunKilledWhileItWritesLeavesOnlyWholeOutputs)
         SCOPED_TRACE(jobs);
         QDir(out).removeRecursively();
         QDir().mkpath(out);
-        const pid_t child = ::fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            // Its report would only interleave with the test's.
-            const int quiet = ::open("/dev/null", O_WRONLY);
-            ::dup2(quiet, STDOUT_FILENO);
-            ::dup2(quiet, STDERR_FILENO);
-            ::execl(PIXMAR_BINARY, PIXMAR_BINARY, "watermark", "--dir", QFile::encodeName(src).constData(),
-                    "--target", QFile::encodeName(out).constData(), "--text", "x", "--original-size", "--jobs",
-                    jobs, static_cast<char *>(nullptr));
-            ::_exit(127);
-        }
         // Killed as soon as anything of the second output can be seen in the target.
-        QElapsedTimer clock;
-        clock.start();
-        bool ended = false;
-        while (!ended && clock.elapsed() < 60000) {
-            if (entries(out).size() >= 2)
-                break;
-            ended = ::waitpid(child, nullptr, WNOHANG) == child;
-        }
-        ASSERT_FALSE(ended) << "the run ended before it could be killed";
-        ::kill(child, SIGKILL);
-        int status = 0;
-        ASSERT_EQ(::waitpid(child, &status, 0), child);
-        EXPECT_TRUE(WIFSIGNALED(status));
+        ASSERT_TRUE(killedWhen({"watermark", "--dir", QFile::encodeName(src), "--target", QFile::encodeName(out),
+                                "--text", "x", "--original-size", "--jobs", jobs},
+                               [this] { return entries(out).size() >= 2; }))
+            << "the run ended before it could be killed";
 
         const QStringList left = entries(out);
         EXPECT_FALSE(left.isEmpty());
@@ -254,4 +265,22 @@ TEST_F(WriteFaults, ARunKilledWhileItWritesLeavesOnlyWholeOutputs)
             expectDecodes(out + QLatin1Char('/') + name);
         }
     }
+}
+
+TEST_F(WriteFaults, AGifBuildKilledPartWayLeavesTheOldFileAndNothingElse)
+{
+    for (int i = 0; i < 12; ++i)
+        ASSERT_TRUE(noise(1600, 1200, quint32(i + 40)).save(src + QStringLiteral("/f%1.png").arg(i, 2, 10, QLatin1Char('0')), "PNG"));
+    const QString gif = src + QStringLiteral("/Pixmar-anim.gif");
+    ASSERT_TRUE(testsupport::writeBytes(gif, QByteArray("the GIF of an earlier build")));
+    const QByteArray old = testsupport::readBytes(gif);
+    const QStringList before = entries(src);
+    // Killed while the frames are being coded.
+    QElapsedTimer clock;
+    clock.start();
+    ASSERT_TRUE(killedWhen({"gif", "--all-formats", "--delay", "10", QFile::encodeName(src)},
+                           [&clock] { return clock.elapsed() > 400; }))
+        << "the build ended before it could be killed";
+    EXPECT_EQ(entries(src), before);
+    EXPECT_EQ(testsupport::readBytes(gif), old);
 }

@@ -104,11 +104,9 @@ void StagedOutput::commitUnnamed()
 {
     const QByteArray out = QFile::encodeName(output_);
     ::fchmod(unnamed_, mode_t(platform::newFileMode()));
-    try {
-        platform::nameUnnamedFile(unnamed_, output_, kSource);
-    } catch (...) {
+    if (const int e = platform::nameUnnamedFile(unnamed_, output_)) {
         discard();
-        throw;
+        throw platform::systemError(e, platform::ErrorKind::CannotWrite, output_, kSource);
     }
     const int fd = std::exchange(unnamed_, -1);
     if (::close(fd) != 0) {
