@@ -794,21 +794,29 @@ void decodeFile(QFile &file, const Hints &hints, Decoded &out)
         reader.setClipRect(clip);
         out.part = part;
     }
+    // One of the decodes made with libjpeg itself, from the whole file: false when it leaves
+    // the picture to the reader, true with the image or with the damage in `out`.
+    auto byLibjpeg = [&](QImage &image, auto decode) {
+        file.seek(0);
+        if (auto decoded = decode(file.readAll())) {
+            if (decoded->damaged) {
+                out.failure = Failure::Damaged;
+                out.reason = decoded->message;
+            } else {
+                image = std::move(decoded->image);
+            }
+            return true;
+        }
+        file.seek(readerAt);
+        return false;
+    };
     if (jpeg && turned && !reader.scaledSize().isValid() && !partAfterTurn.isValid() && !out.part.isValid()) {
         // A photo stored sideways, wanted whole: turned as it is read, so that it is never
         // held twice.
-        file.seek(0);
-        const QByteArray bytes = file.readAll();
-        if (auto upright = decodeJpegUpright(bytes, turn, &JpegFillerWatch::meansFiller)) {
-            if (upright->damaged) {
-                out.failure = Failure::Damaged;
-                out.reason = upright->message;
-                return;
-            }
-            out.image = std::move(upright->image);
+        if (byLibjpeg(out.image, [&](const QByteArray &bytes) {
+                return decodeJpegUpright(bytes, turn, &JpegFillerWatch::meansFiller);
+            }))
             return;
-        }
-        file.seek(readerAt);
     }
     // A picture still to be reduced is turned after that, as the reader would have.
     reader.setAutoTransform(turned && !reduceAfter.isValid());
@@ -816,22 +824,12 @@ void decodeFile(QFile &file, const Hints &hints, Decoded &out)
     // Read whole and as stored, the picture goes into a block the last one left behind.
     if (!turned && !reader.scaledSize().isValid() && !out.part.isValid() && stored.isValid())
         img = pixelpool::image(stored, reader.imageFormat());
-    bool read = false;
-    if (eighths) {
-        // A colour photo goes straight from libjpeg into its rows, as the reader would decode it.
-        file.seek(0);
-        const QByteArray bytes = file.readAll();
-        if (auto decoded = decodeJpegEighths(bytes, eighths, &JpegFillerWatch::meansFiller)) {
-            if (decoded->damaged) {
-                out.failure = Failure::Damaged;
-                out.reason = decoded->message;
-                return;
-            }
-            img = std::move(decoded->image);
-            read = true;
-        }
-        file.seek(readerAt);
-    }
+    // A colour photo goes straight from libjpeg into its rows, as the reader would decode it.
+    const bool read = eighths && byLibjpeg(img, [&](const QByteArray &bytes) {
+        return decodeJpegEighths(bytes, eighths, &JpegFillerWatch::meansFiller);
+    });
+    if (out.failure != Failure::None)
+        return;
     if (!read) {
         std::optional<JpegFillerWatch> watch;
         if (jpeg)

@@ -113,12 +113,12 @@ Across across(const Axis &x)
     return a;
 }
 
-// `src` must hold one pixel past its last one: a column on the last pixel reads it with no
-// weight.
-void enlargeRowPlain(const quint32 *src, const Across &x, quint32 *out)
+// Columns from `first` on. `src` must hold one pixel past its last one: a column on the last
+// pixel reads it with no weight.
+void enlargeRowPlain(const quint32 *src, const Across &x, quint32 *out, int first = 0)
 {
     const int n = int(x.from.size());
-    for (int i = 0; i < n; ++i) {
+    for (int i = first; i < n; ++i) {
         const quint32 *p = src + x.from[i];
         out[i] = mix(p[0], p[1], x.weights[8 * i + 4]);
     }
@@ -155,10 +155,7 @@ __attribute__((target("avx2"))) void enlargeRowAvx2(const quint32 *src, const Ac
         _mm_storeu_si128(reinterpret_cast<__m128i *>(out + i),
                          _mm256_castsi256_si128(_mm256_permutevar8x32_epi32(packed, inOrder)));
     }
-    for (; i < n; ++i) {
-        const quint32 *p = src + x.from[i];
-        out[i] = mix(p[0], p[1], x.weights[8 * i + 4]);
-    }
+    enlargeRowPlain(src, x, out, i);
 }
 #endif
 
