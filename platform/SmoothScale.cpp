@@ -6,6 +6,7 @@
 #include <QThreadPool>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <vector>
 
@@ -78,7 +79,7 @@ void inSegments(qsizetype sourcePixels, int rows, const Work &work)
 }
 
 #if PIXMAR_X86
-const bool kAvx2 = __builtin_cpu_supports("avx2");
+std::atomic<bool> wide{__builtin_cpu_supports("avx2") != 0};
 #endif
 
 // ---------------------------------------------------------------- enlarging
@@ -162,7 +163,7 @@ __attribute__((target("avx2"))) void enlargeRowAvx2(const quint32 *src, const Ac
 void enlargeRow(const quint32 *src, const Across &x, quint32 *out)
 {
 #if PIXMAR_X86
-    if (kAvx2)
+    if (wide.load(std::memory_order_relaxed))
         return enlargeRowAvx2(src, x, out);
 #endif
     enlargeRowPlain(src, x, out);
@@ -325,7 +326,7 @@ __attribute__((target("avx2"))) void reduceRowAvx2(const quint32 *src, const Gat
 void reduceRow(const quint32 *src, const Gather &g, quint32 *out)
 {
 #if PIXMAR_X86
-    if (kAvx2)
+    if (wide.load(std::memory_order_relaxed))
         return reduceRowAvx2(src, g, out);
 #endif
     for (int i = 0; i < int(g.from.size()); ++i)
@@ -428,6 +429,16 @@ void copyMetadata(const QImage &from, QImage &to)
 }
 
 } // namespace
+
+bool useWideKernels(bool on)
+{
+#if PIXMAR_X86
+    return wide.exchange(on && __builtin_cpu_supports("avx2"));
+#else
+    Q_UNUSED(on);
+    return false;
+#endif
+}
 
 QImage smoothScaled(const QImage &img, QSize size)
 {

@@ -12,4 +12,8 @@ namespace platform {
 // Any other case (other formats, one side up and one down, mirrored) is Qt's own.
 QImage smoothScaled(const QImage &img, QSize size);
 
+// Whether the AVX2 kernels are used where the processor has them (the default); false gives
+// the kernels of processors without, as a test needs. Returns the setting before.
+bool useWideKernels(bool on);
+
 } // namespace platform

@@ -39,7 +39,20 @@ void expectSameAsQt(const QImage &src, QSize to)
 
 } // namespace
 
-TEST(SmoothScale, EnlargingAndReducingGiveQtsPixels)
+// Every case on the processor's widest kernels and on those of processors without AVX2.
+class SmoothScale : public ::testing::TestWithParam<bool> {
+protected:
+    void SetUp() override { before_ = platform::useWideKernels(GetParam()); }
+    void TearDown() override { platform::useWideKernels(before_); }
+
+private:
+    bool before_ = true;
+};
+
+INSTANTIATE_TEST_SUITE_P(Kernels, SmoothScale, ::testing::Values(true, false),
+                         [](const auto &info) { return info.param ? "Wide" : "Narrow"; });
+
+TEST_P(SmoothScale, EnlargingAndReducingGiveQtsPixels)
 {
     const QList<std::pair<QSize, QSize>> cases = {
         // The fitted outputs: a camera's photo reduced from its decoded eighths to the
@@ -71,7 +84,7 @@ TEST(SmoothScale, EnlargingAndReducingGiveQtsPixels)
     }
 }
 
-TEST(SmoothScale, OtherCasesAndMetadataAreQts)
+TEST(SmoothScaleOther, OtherCasesAndMetadataAreQts)
 {
     QImage src = noise(120, 90, QImage::Format_RGB32, 7);
     src.setDotsPerMeterX(3780);
