@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <exception>
+#include <mutex>
 #include <vector>
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -67,15 +69,26 @@ void inSegments(qsizetype sourcePixels, int rows, const Work &work)
         return;
     }
     QSemaphore done;
+    // A segment that runs out of memory tells the caller, on its own thread.
+    std::mutex failing;
+    std::exception_ptr failure;
     for (int i = 0, y = 0; i < segments; ++i) {
         const int n = (rows - y) / (segments - i);
-        pool->start([&work, &done, y, n] {
-            work(y, y + n);
+        pool->start([&, y, n] {
+            try {
+                work(y, y + n);
+            } catch (...) {
+                const std::lock_guard lock(failing);
+                if (!failure)
+                    failure = std::current_exception();
+            }
             done.release();
         });
         y += n;
     }
     done.acquire(segments);
+    if (failure)
+        std::rethrow_exception(failure);
 }
 
 #if PIXMAR_X86
