@@ -4,6 +4,8 @@
 #include "platform/Surface.h"
 #include "platform/Toolkit.h"
 
+#include <QTransform>
+
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -228,6 +230,35 @@ void MatchColorPalette(platform::Surface &surface)
         table[i] = {sys[i].peRed, sys[i].peGreen, sys[i].peBlue, gdi::PC_NOCOLLAPSE};
     gdi::SetPaletteEntries(pal, std::uint32_t(half), std::uint32_t(n - 2 * half), table.data() + half);
     gdi::RealizePalette(pal);
+}
+
+bool TurnWhole(platform::Surface &from, platform::Surface &to, int angle, int allowanceW, int allowanceH)
+{
+    if (angle != 0 && angle != 90 && angle != 180 && angle != 270)
+        return false;
+    const QImage &image = from.drawTarget();
+    gdi::BITMAP bm{};
+    gdi::GetObjectA(image, sizeof bm, &bm);
+    const bool device = image.format() == QImage::Format_RGB32 || image.format() == QImage::Format_ARGB32
+        || image.format() == QImage::Format_ARGB32_Premultiplied;
+    if ((bm.bmBitsPixel != 24 && bm.bmBitsPixel != 32) || !device || image.isNull())
+        return false;
+    // Qt's quarter and half turns move whole pixels.
+    const QImage turned = angle == 0 ? image : image.transformed(QTransform().rotate(angle));
+    to.setOuterSize(allowanceW + turned.width(), allowanceH + turned.height(), platform::ScaleMode::Pixels);
+    QImage &target = to.drawTarget();
+    if (target.format() != QImage::Format_RGB32 && target.format() != QImage::Format_ARGB32
+        && target.format() != QImage::Format_ARGB32_Premultiplied)
+        target = target.convertToFormat(QImage::Format_RGB32);
+    const int w = std::min(target.width(), turned.width()), h = std::min(target.height(), turned.height());
+    for (int y = 0; y < h; ++y) {
+        const auto *in = reinterpret_cast<const QRgb *>(turned.constScanLine(y));
+        auto *out = reinterpret_cast<QRgb *>(target.scanLine(y));
+        for (int x = 0; x < w; ++x)
+            out[x] = in[x] | 0xFF000000u;
+    }
+    redraw(to);
+    return true;
 }
 
 PixelGrid RotateGrid(const PixelGrid &src, int angle)

@@ -84,5 +84,10 @@ void MatchColorPalette(platform::Surface &surface);
 // The grid turned by 0, 90 (a quarter turn clockwise: the top-left pixel goes to the
 // top-right corner), 180 or 270 degrees; any other angle gives the grid unchanged.
 PixelGrid RotateGrid(const PixelGrid &src, int angle);
+// On a device of 24 or 32 bits, what GetBitmapPixels, RotateGrid and SetBitmapPixels do to a
+// 32-bit surface is moving its pixels, the spare byte set: done so, in one pass, into `to`
+// sized to the turned pixels plus the allowances. False, with nothing done, on other devices
+// and surfaces.
+bool TurnWhole(platform::Surface &from, platform::Surface &to, int angle, int allowanceW, int allowanceH);
 
 } // namespace DDBHelper

@@ -165,13 +165,17 @@ void RotateRecipe::RotatePicture(platform::Surface &fromPic, platform::Surface &
         toPic.setPicture(platform::Picture(turned));
         return;
     }
+    // The drawable area takes exactly the turned pixels; a border keeps its allowance.
+    const int allowanceW = toPic.outerWidthPx() - toPic.innerWidthPx();
+    const int allowanceH = toPic.outerHeightPx() - toPic.innerHeightPx();
+    if (DDBHelper::TurnWhole(fromPic, toPic, angle, allowanceW, allowanceH)) {
+        toPic.setPicture(platform::Picture(toPic.drawTarget()));
+        return;
+    }
     DDBHelper::PixelGrid src;
     DDBHelper::FormatCode bits = 0;
     DDBHelper::GetBitmapPixels(fromPic, src, bits);
     DDBHelper::PixelGrid dst = DDBHelper::RotateGrid(src, angle);
-    // The drawable area takes exactly the turned pixels; a border keeps its allowance.
-    const int allowanceW = toPic.outerWidthPx() - toPic.innerWidthPx();
-    const int allowanceH = toPic.outerHeightPx() - toPic.innerHeightPx();
     toPic.setOuterSize(allowanceW + dst.width(), allowanceH + dst.height(), ScaleMode::Pixels);
     DDBHelper::SetBitmapPixels(toPic, bits, dst);
     toPic.setPicture(platform::Picture(toPic.drawTarget()));

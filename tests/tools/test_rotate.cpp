@@ -13,6 +13,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QTemporaryDir>
+#include <cstring>
 #include <gtest/gtest.h>
 
 namespace {
@@ -177,6 +178,49 @@ TEST_P(RotatePictureAtDepth, QuarterTurnsPutEveryPixelInItsPlace)
         to.refresh();
         DDBHelper::GetBitmapPixels(to, d, bits);
         EXPECT_EQ(d(c.dest(0, 0).x(), c.dest(0, 0).y()), s(0, 0));
+    }
+}
+
+// On every display a turn leaves what reading the surface's bits, turning them and writing
+// them back leaves: the spare byte too, whatever the picture held in it.
+TEST_P(RotatePictureAtDepth, ATurnIsTheBitsReadTurnedAndWrittenBack)
+{
+    platform::gdi::setDisplayDepth(GetParam());
+    frm_Pusing w;
+    QImage picture = testsupport::gradientImage(37, 23).convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x)
+            picture.setPixel(x, y, (picture.pixel(x, y) & 0xFFFFFF) | quint32((x * 7 + y * 13) & 0xFF) << 24);
+    auto surface = [&picture] {
+        platform::Surface s;
+        s.setScaleMode(ScaleMode::Pixels);
+        s.setBorder(false);
+        s.setOuterSize(picture.width(), picture.height(), ScaleMode::Pixels);
+        s.setAutoRedraw(true);
+        s.drawTarget() = picture;
+        return s;
+    };
+    for (const qint16 angle : {qint16(0), qint16(90), qint16(180), qint16(270)}) {
+        SCOPED_TRACE(angle);
+        platform::Surface from = surface(), turned;
+        turned.setBorder(false);
+        tools::RotateRecipe::RotatePicture(from, turned, angle);
+
+        platform::Surface read = surface(), written;
+        written.setBorder(false);
+        written.setAutoRedraw(true);
+        DDBHelper::PixelGrid grid;
+        DDBHelper::FormatCode bits = 0;
+        DDBHelper::GetBitmapPixels(read, grid, bits);
+        DDBHelper::PixelGrid done = DDBHelper::RotateGrid(grid, angle);
+        written.setOuterSize(done.width(), done.height(), ScaleMode::Pixels);
+        DDBHelper::SetBitmapPixels(written, bits, done);
+
+        const QImage a = turned.persistentImage(), b = written.persistentImage();
+        ASSERT_EQ(a.size(), b.size());
+        ASSERT_EQ(a.format(), b.format());
+        for (int y = 0; y < a.height(); ++y)
+            ASSERT_EQ(0, std::memcmp(a.constScanLine(y), b.constScanLine(y), size_t(a.width()) * 4)) << "row " << y;
     }
 }
 
