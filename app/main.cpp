@@ -4,9 +4,9 @@
 #include "shell/frmUtama.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFontDatabase>
 #include <QThreadPool>
-#include <QDir>
 #include <cstdio>
 #include <sys/stat.h>
 #include <unistd.h>
